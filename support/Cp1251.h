@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+// The boundary between the program's Windows-1251 byte strings and Unicode. It is total: every byte maps to
+// one code point and back, the one byte that the code page leaves undefined (0x98) to U+0098.
+namespace Cp1251 {
+
+[[nodiscard]] char16_t toUnicode(unsigned char byte);
+// The byte for a code point, or '?' for a character outside the code page.
+[[nodiscard]] char fromUnicode(char32_t codePoint);
+
+[[nodiscard]] QString toQString(std::string_view text);
+[[nodiscard]] std::string fromQString(const QString& text);
+
+// For the program's own literals, which the sources hold in UTF-8.
+[[nodiscard]] std::string fromUtf8(std::string_view utf8);
+
+} // namespace Cp1251

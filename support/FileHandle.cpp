@@ -1,0 +1,193 @@
+#include "support/FileHandle.h"
+
+#include "support/Exception.h"
+#include "support/FileFaults.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+using FileFaults::Op;
+
+[[noreturn]] void raise(int err)
+{
+    throw EInOutError::fromErrno(err);
+}
+
+// Raises the failure that a test planned for this call of op, if any.
+void raiseIfInjected(Op op)
+{
+    if (const int err = FileFaults::check(op))
+        raise(err);
+}
+
+} // namespace
+
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+{
+}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+int FileHandle::open(const std::string& path, Mode mode)
+{
+    close();
+    if (const int err = FileFaults::check(Op::Open))
+        return err;
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    switch (mode) {
+    case Mode::Read:
+        flags |= O_RDONLY;
+        break;
+    case Mode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    case Mode::CreateText:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        break;
+    }
+    int fd;
+    do
+        fd = ::open(path.c_str(), flags, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return errno;
+    if (mode != Mode::CreateText) {
+        struct stat st { };
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            ::close(fd);
+            return err;
+        }
+    }
+    m_fd = fd;
+    return 0;
+}
+
+int FileHandle::createTemporary(std::string& pathTemplate)
+{
+    close();
+    if (const int err = FileFaults::check(Op::Open))
+        return err;
+    const int fd = ::mkostemp(pathTemplate.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    m_fd = fd;
+    return 0;
+}
+
+std::int64_t FileHandle::size() const
+{
+    raiseIfInjected(Op::Size);
+    struct stat st { };
+    if (::fstat(m_fd, &st) != 0)
+        raise(errno);
+    return st.st_size;
+}
+
+std::uint8_t FileHandle::readByteAt(std::int64_t offset) const
+{
+    raiseIfInjected(Op::Seek);
+    if (offset < 0)
+        raise(EINVAL);
+    raiseIfInjected(Op::Read);
+    unsigned char byte = 0;
+    ssize_t n;
+    do
+        n = ::pread(m_fd, &byte, 1, offset);
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        raise(errno);
+    if (n == 0)
+        throw EInOutError(EInOutError::ReadBeyondEnd);
+    return byte;
+}
+
+void FileHandle::writeByteAt(std::int64_t offset, std::uint8_t value) const
+{
+    raiseIfInjected(Op::Seek);
+    if (offset < 0)
+        raise(EINVAL);
+    raiseIfInjected(Op::Write);
+    ssize_t n;
+    do
+        n = ::pwrite(m_fd, &value, 1, offset);
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        raise(errno);
+    if (n == 0)
+        throw EInOutError(EInOutError::DiskFull);
+}
+
+void FileHandle::write(std::string_view data) const
+{
+    raiseIfInjected(Op::Write);
+    while (!data.empty()) {
+        const ssize_t n = ::write(m_fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            raise(errno);
+        if (n == 0)
+            throw EInOutError(EInOutError::DiskFull);
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::string FileHandle::readAll() const
+{
+    raiseIfInjected(Op::Read);
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            raise(errno);
+        if (n == 0)
+            return content;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+void FileHandle::sync() const
+{
+    raiseIfInjected(Op::Sync);
+    // Devices and pipes cannot be synced; that is no failure of the data.
+    if (::fdatasync(m_fd) != 0 && errno != EINVAL)
+        raise(errno);
+}
+
+void FileHandle::closeChecked()
+{
+    if (m_fd < 0)
+        return;
+    const int fd = std::exchange(m_fd, -1);
+    const int injected = FileFaults::check(Op::Close);
+    if (::close(fd) != 0 && errno != EINTR)
+        raise(errno);
+    if (injected)
+        raise(injected);
+}
+
+void FileHandle::close() noexcept
+{
+    if (m_fd < 0)
+        return;
+    (void)FileFaults::check(Op::Close);
+    ::close(std::exchange(m_fd, -1));
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// An open file that is closed when the handle goes out of scope, on every path.
+//
+// Opens never block: a FIFO or device named as a viewed file is refused instead of hanging the window.
+// Failing operations raise EInOutError; open() reports its errno instead, because every caller treats a
+// failed open as an ordinary answer ("can't be opened"), not as an error.
+class FileHandle {
+public:
+    enum class Mode {
+        Read, // an existing regular file, read only
+        ReadWrite, // an existing regular file, read and write, never created or truncated
+        CreateText, // created or emptied for writing; devices such as /dev/full are allowed
+    };
+
+    FileHandle() = default;
+    ~FileHandle() { close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    FileHandle(FileHandle&& other) noexcept;
+    FileHandle& operator=(FileHandle&& other) noexcept;
+
+    // 0 on success, else the errno of the failure (EISDIR, or EINVAL for a FIFO or device where a
+    // regular file is required).
+    [[nodiscard]] int open(const std::string& path, Mode mode);
+    // Creates a new file from a mkstemp template in place; 0 or the errno.
+    [[nodiscard]] int createTemporary(std::string& pathTemplate);
+
+    [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
+    [[nodiscard]] int fd() const { return m_fd; }
+
+    [[nodiscard]] std::int64_t size() const;
+    [[nodiscard]] std::uint8_t readByteAt(std::int64_t offset) const;
+    void writeByteAt(std::int64_t offset, std::uint8_t value) const;
+    // Writes all of data at the current position.
+    void write(std::string_view data) const;
+    // Reads from the current position to the end.
+    [[nodiscard]] std::string readAll() const;
+    // Makes written data durable.
+    void sync() const;
+
+    // Closes and raises EInOutError when the close reports a failure (data may not have reached the disk).
+    void closeChecked();
+    // Closes, ignoring any failure.
+    void close() noexcept;
+
+private:
+    int m_fd = -1;
+};

@@ -1,0 +1,327 @@
+#include "support/Exception.h"
+#include "support/FileFaults.h"
+#include "support/StrHF.h"
+#include "tests/PrivilegeDrop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+class tst_StrHF : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void aFreshFileHoldsExactlyThreeLines();
+    void missingFileSectionOrKeyGiveTheDefaults();
+    void readIntTakesStoredTexts_data();
+    void readIntTakesStoredTexts();
+    void stringsLoseTheirBlanksBothWays();
+    void writingOneKeyKeepsEveryOtherByte();
+    void valuesAreCutAt2047OnReading();
+    void aValueWithALineBreakIsRefusedAndTheFileKept();
+    void aReadOnlyFileRaisesTheErrorAndKeepsItsContents();
+    void aReadOnlyDirectoryStillTakesAWritableFile();
+    void aFailingWriteLeavesTheOldFileWhole();
+    void aFailingSyncOrCloseLeavesTheOldFileWhole_data();
+    void aFailingSyncOrCloseLeavesTheOldFileWhole();
+    void theFileKeepsItsPermissionBits();
+    void writesGoThroughASymbolicLink();
+    void fileSizeOfRefusesWhatIsNotARegularFile();
+    void fileSizeOfAnUnreadableFileIsMinusOne();
+    void fileSizeOfAFileBeyond2GiBIsClamped();
+
+private:
+    QString path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)); }
+    std::string ini() const { return path("Quillmoor.ini").toStdString(); }
+    static QByteArray contents(const std::string& file);
+    static void put(const std::string& file, const QByteArray& bytes);
+    static QByteArray writeError(const std::string& file)
+    {
+        return "Unable to write to " + QByteArray::fromStdString(file);
+    }
+    QStringList entries() const
+    {
+        return QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QByteArray tst_StrHF::contents(const std::string& file)
+{
+    QFile f(QString::fromStdString(file));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void tst_StrHF::put(const std::string& file, const QByteArray& bytes)
+{
+    QFile f(QString::fromStdString(file));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+void tst_StrHF::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    // The privilege-dropping tests run as nobody and must reach the files.
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
+}
+
+void tst_StrHF::cleanup()
+{
+    FileFaults::reset();
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
+    m_dir.reset();
+}
+
+void tst_StrHF::aFreshFileHoldsExactlyThreeLines()
+{
+    SettingsWriteString(ini(), "File", "NameFile", "/data/dump.bin");
+    SettingsWriteInt(ini(), "File", "StartByte", 0);
+    QCOMPARE(contents(ini()), QByteArray("[File]\r\nNameFile=/data/dump.bin\r\nStartByte=0\r\n"));
+    QCOMPARE(entries(), QStringList { "Quillmoor.ini" }); // no temporary file left behind
+}
+
+void tst_StrHF::missingFileSectionOrKeyGiveTheDefaults()
+{
+    QCOMPARE(SettingsReadString(ini(), "File", "NameFile", ""), std::string());
+    QCOMPARE(SettingsReadInt(ini(), "File", "StartByte", 0), 0);
+    QVERIFY(!QFile::exists(QString::fromStdString(ini()))); // reading creates nothing
+    put(ini(), "[Other]\r\nStartByte=5\r\n");
+    QCOMPARE(SettingsReadInt(ini(), "File", "StartByte", 77), 77);
+    QCOMPARE(SettingsReadString(ini(), "File", "NameFile", " dflt "), std::string("dflt"));
+}
+
+void tst_StrHF::readIntTakesStoredTexts_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("value");
+    QTest::newRow("8192") << QByteArray("8192") << 8192;
+    QTest::newRow("0x2000") << QByteArray("0x2000") << 8192;
+    QTest::newRow("$10") << QByteArray("$10") << 16;
+    QTest::newRow("x10") << QByteArray("x10") << 16;
+    QTest::newRow("blank 42") << QByteArray(" 42") << 42;
+    QTest::newRow("-5") << QByteArray("-5") << -5;
+    QTest::newRow("42abc") << QByteArray("42abc") << 0;
+    QTest::newRow("4.5") << QByteArray("4.5") << 0;
+    QTest::newRow("2147483648") << QByteArray("2147483648") << 0;
+    QTest::newRow("empty") << QByteArray("") << 0;
+    QTest::newRow("$FFFFFFFF") << QByteArray("$FFFFFFFF") << -1;
+    QTest::newRow("0x alone") << QByteArray("0x") << 0;
+    QTest::newRow("binary junk") << QByteArray("\x01\xFF") << 0;
+}
+
+void tst_StrHF::readIntTakesStoredTexts()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, value);
+    put(ini(), "[File]\r\nStartByte=" + stored + "\r\n");
+    QCOMPARE(SettingsReadInt(ini(), "File", "StartByte", 0), value);
+}
+
+void tst_StrHF::stringsLoseTheirBlanksBothWays()
+{
+    SettingsWriteString(ini(), "File", "NameFile", "  /tmp/with blank  ");
+    QCOMPARE(contents(ini()), QByteArray("[File]\r\nNameFile=/tmp/with blank\r\n"));
+    SettingsWriteInt(ini(), "File", "StartByte", -2147483647 - 1);
+    QCOMPARE(SettingsReadInt(ini(), "File", "StartByte", 0), -2147483647 - 1);
+    QCOMPARE(SettingsReadString(ini(), "File", "NameFile", ""), std::string("/tmp/with blank"));
+    const std::string cyrillic = "/tmp/\xD4\xE0\xE9\xEB"; // Windows-1251 bytes stay as they are
+    SettingsWriteString(ini(), "File", "NameFile", cyrillic);
+    QCOMPARE(SettingsReadString(ini(), "File", "NameFile", ""), cyrillic);
+}
+
+void tst_StrHF::writingOneKeyKeepsEveryOtherByte()
+{
+    const QByteArray before
+        = "; my notes\r\n\r\n[Window]\nLeft=3\n\n[File]\r\nNameFile=/x\r\nStartByte=0\r\n\r\n[Z]\rq=1";
+    put(ini(), before);
+    SettingsWriteInt(ini(), "File", "StartByte", 16384);
+    QByteArray expected = before;
+    expected.replace("StartByte=0", "StartByte=16384");
+    QCOMPARE(contents(ini()), expected);
+}
+
+void tst_StrHF::valuesAreCutAt2047OnReading()
+{
+    const std::string longPath = "/" + std::string(3000, 'p');
+    SettingsWriteString(ini(), "File", "NameFile", longPath);
+    QCOMPARE(SettingsReadString(ini(), "File", "NameFile", ""), longPath.substr(0, 2047));
+    // The number is read from the cut text too: 2046 zeros and "12" give 1.
+    put(ini(), "[File]\r\nStartByte=" + QByteArray(2046, '0') + "12\r\n");
+    QCOMPARE(SettingsReadInt(ini(), "File", "StartByte", 9), 1);
+}
+
+void tst_StrHF::aValueWithALineBreakIsRefusedAndTheFileKept()
+{
+    put(ini(), "[File]\r\nNameFile=/old\r\nStartByte=7\r\n");
+    const QByteArray before = contents(ini());
+    try {
+        SettingsWriteString(ini(), "File", "NameFile", "/tmp/evil\nStartByte=99");
+        QFAIL("no error raised");
+    } catch (const Exception& error) {
+        QCOMPARE(QByteArray::fromStdString(error.message()), writeError(ini()));
+    }
+    QCOMPARE(contents(ini()), before);
+}
+
+void tst_StrHF::aReadOnlyFileRaisesTheErrorAndKeepsItsContents()
+{
+    const QByteArray before = "[File]\r\nNameFile=/old\r\nStartByte=7\r\n";
+    put(ini(), before);
+    ::chmod(ini().c_str(), 0444);
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0777); // a rename would be allowed
+    const std::string file = ini();
+    const int result = runAsNobody([&] {
+        try {
+            SettingsWriteInt(file, "File", "StartByte", 8192);
+            return 1;
+        } catch (const Exception& error) {
+            return error.message() == "Unable to write to " + file ? 0 : 2;
+        }
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(contents(ini()), before);
+    QCOMPARE(entries(), QStringList { "Quillmoor.ini" });
+}
+
+void tst_StrHF::aReadOnlyDirectoryStillTakesAWritableFile()
+{
+    put(ini(), "[File]\r\nNameFile=/a/much/longer/old/path\r\nStartByte=7\r\n");
+    ::chmod(ini().c_str(), 0666);
+    const std::string file = ini();
+    const int result = runAsNobody([&] {
+        try {
+            SettingsWriteString(file, "File", "NameFile", "/b");
+            SettingsWriteString(file, "File", "Extra", "1");
+            return 0;
+        } catch (const Exception&) {
+            return 1;
+        }
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(contents(ini()), QByteArray("[File]\r\nNameFile=/b\r\nStartByte=7\r\nExtra=1\r\n"));
+
+    // A missing file in a directory that cannot be written is an error, not a silent loss.
+    QFile::remove(path("Quillmoor.ini"));
+    const int missing = runAsNobody([&] {
+        try {
+            SettingsWriteString(file, "File", "NameFile", "/b");
+            return 1;
+        } catch (const Exception& error) {
+            return error.message() == "Unable to write to " + file ? 0 : 2;
+        }
+    });
+    QCOMPARE(missing, 0);
+}
+
+void tst_StrHF::aFailingWriteLeavesTheOldFileWhole()
+{
+    const QByteArray before = "[File]\r\nNameFile=/old\r\nStartByte=7\r\n";
+    put(ini(), before);
+    const std::string file = ini();
+    const int result = runInChild(
+        [&] {
+            limitFileSize(10); // the temporary file's write fails with EFBIG, as on a full disk
+            try {
+                SettingsWriteString(file, "File", "NameFile", "/new/and/longer");
+                return 1;
+            } catch (const Exception& error) {
+                return error.message() == "Unable to write to " + file ? 0 : 2;
+            }
+        },
+        false);
+    QCOMPARE(result, 0);
+    QCOMPARE(contents(ini()), before);
+    QCOMPARE(entries(), QStringList { "Quillmoor.ini" });
+}
+
+void tst_StrHF::aFailingSyncOrCloseLeavesTheOldFileWhole_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::addColumn<int>("nth");
+    QTest::newRow("open of the temporary file") << int(FileFaults::Op::Open) << 2;
+    QTest::newRow("write") << int(FileFaults::Op::Write) << 1;
+    QTest::newRow("sync") << int(FileFaults::Op::Sync) << 1;
+    QTest::newRow("close") << int(FileFaults::Op::Close) << 2;
+    QTest::newRow("read of the old file") << int(FileFaults::Op::Read) << 1;
+}
+
+void tst_StrHF::aFailingSyncOrCloseLeavesTheOldFileWhole()
+{
+    QFETCH(int, op);
+    QFETCH(int, nth);
+    const QByteArray before = "[File]\r\nNameFile=/old\r\nStartByte=7\r\n";
+    put(ini(), before);
+    FileFaults::failNth(static_cast<FileFaults::Op>(op), nth, EIO);
+    try {
+        SettingsWriteInt(ini(), "File", "StartByte", 1);
+        QFAIL("no error raised");
+    } catch (const Exception& error) {
+        QCOMPARE(QByteArray::fromStdString(error.message()), writeError(ini()));
+    }
+    QCOMPARE(contents(ini()), before);
+    QCOMPARE(entries(), QStringList { "Quillmoor.ini" });
+}
+
+void tst_StrHF::theFileKeepsItsPermissionBits()
+{
+    put(ini(), "[File]\r\nStartByte=7\r\n");
+    ::chmod(ini().c_str(), 0640);
+    SettingsWriteInt(ini(), "File", "StartByte", 8);
+    struct stat st { };
+    QCOMPARE(::stat(ini().c_str(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0640));
+}
+
+void tst_StrHF::writesGoThroughASymbolicLink()
+{
+    const std::string real = path("real.ini").toStdString();
+    put(real, "[File]\r\nStartByte=7\r\n");
+    QVERIFY(QFile::link(QString::fromStdString(real), path("Quillmoor.ini")));
+    SettingsWriteInt(ini(), "File", "StartByte", 9);
+    QVERIFY(QFileInfo(path("Quillmoor.ini")).isSymLink());
+    QCOMPARE(contents(real), QByteArray("[File]\r\nStartByte=9\r\n"));
+}
+
+void tst_StrHF::fileSizeOfRefusesWhatIsNotARegularFile()
+{
+    QCOMPARE(FileSizeOf(path("missing").toStdString()), -1);
+    QCOMPARE(FileSizeOf(m_dir->path().toStdString()), -1);
+    const std::string fifo = path("fifo").toStdString();
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    QCOMPARE(FileSizeOf(fifo), -1); // and it returned: no hang on a FIFO without writer
+    QCOMPARE(FileSizeOf("/dev/zero"), -1);
+    QCOMPARE(FileSizeOf("/dev/null"), -1);
+    put(path("five").toStdString(), "12345");
+    QCOMPARE(FileSizeOf(path("five").toStdString()), 5);
+    put(path("empty").toStdString(), "");
+    QCOMPARE(FileSizeOf(path("empty").toStdString()), 0);
+}
+
+void tst_StrHF::fileSizeOfAnUnreadableFileIsMinusOne()
+{
+    const std::string file = path("secret").toStdString();
+    put(file, "12345");
+    ::chmod(file.c_str(), 0200);
+    QCOMPARE(runAsNobody([&] { return FileSizeOf(file) == -1 ? 0 : 1; }), 0);
+    FileFaults::failNth(FileFaults::Op::Size, 1, EIO);
+    QCOMPARE(FileSizeOf(file), -1);
+}
+
+void tst_StrHF::fileSizeOfAFileBeyond2GiBIsClamped()
+{
+    const std::string file = path("sparse").toStdString();
+    QCOMPARE(::truncate((put(file, ""), file.c_str()), 3LL << 30), 0);
+    QCOMPARE(FileSizeOf(file), 2147483647);
+    QCOMPARE(trueFileSize(file), qint64(3) << 30);
+}
+
+QTEST_GUILESS_MAIN(tst_StrHF)
+#include "tst_StrHF.moc"

@@ -1,0 +1,22 @@
+#include "ui/EventGuard.h"
+
+#include <utility>
+
+namespace {
+EventErrorHandler& currentHandler()
+{
+    static EventErrorHandler handler;
+    return handler;
+}
+} // namespace
+
+EventErrorHandler setEventErrorHandler(EventErrorHandler handler)
+{
+    return std::exchange(currentHandler(), std::move(handler));
+}
+
+void dispatchEventError(const Exception& error)
+{
+    if (currentHandler())
+        currentHandler()(error);
+}

@@ -1,11 +1,13 @@
 #include "ui/EventGuard.h"
 
+#include "ui/ErrorBox.h"
+
 #include <utility>
 
 namespace {
 EventErrorHandler& currentHandler()
 {
-    static EventErrorHandler handler;
+    static EventErrorHandler handler = HandleEventError;
     return handler;
 }
 } // namespace

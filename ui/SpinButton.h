@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ui/SpinButtonLayout.h"
+#include "ui/SpinButtonTracker.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class SpinButtonTimer;
+class SpinHandler;
+
+// Two arrow buttons stacked one above the other; the upper one raises upClick(), the lower one downClick(),
+// once per click and repeatedly while held (see SpinButtonTracker). It never takes the keyboard focus, so a
+// click on it leaves the focus, and an open cell editor, where they were.
+class SpinButton : public QWidget {
+    Q_OBJECT
+public:
+    explicit SpinButton(QWidget* parent = nullptr);
+
+    void setHandler(SpinHandler* handler);
+    // Replaces the repeat timer, e.g. by one that runs on a test's clock.
+    void setRepeatTimer(std::unique_ptr<SpinButtonTimer> timer);
+
+    // The arrow drawn pressed, if any.
+    [[nodiscard]] SpinArrow pressedArrow() const { return m_tracker.sunken(); }
+    [[nodiscard]] QSize sizeHint() const override;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    [[nodiscard]] bool overTrackedArrow(QPoint point) const;
+    void trackerChanged();
+
+    SpinButtonTracker m_tracker;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+// The grid's cell texts, stored sparsely and independently of the row and column counts.
+//
+// The five columns the grid shows are kept in blocks of 256 rows, so a full load of 8193 rows costs a few dozen
+// allocations beyond the texts themselves; any other column lives in a plain map. Reading a cell that was never
+// written returns a shared empty text and allocates nothing.
+class GridCells {
+public:
+    static constexpr std::int32_t BlockColumns = 5;
+    static constexpr std::int32_t BlockRows = 256;
+
+    [[nodiscard]] const std::string& text(std::int32_t col, std::int32_t row) const;
+    void setText(std::int32_t col, std::int32_t row, std::string text);
+
+private:
+    using Block = std::array<std::string, BlockColumns * BlockRows>;
+
+    [[nodiscard]] static std::int32_t blockOf(std::int32_t row) { return row >> 8; }
+    [[nodiscard]] static std::size_t slotOf(std::int32_t col, std::int32_t row)
+    {
+        return static_cast<std::size_t>(row & (BlockRows - 1)) * BlockColumns + static_cast<std::size_t>(col);
+    }
+
+    std::unordered_map<std::int32_t, std::unique_ptr<Block>> m_blocks;
+    std::map<std::pair<std::int32_t, std::int32_t>, std::string> m_others;
+};

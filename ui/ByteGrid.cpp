@@ -3,6 +3,7 @@
 #include "support/Cp1251.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
+#include "ui/GridWheelRouter.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -68,13 +69,12 @@ ByteGrid::ByteGrid(QWidget* parent)
         [this](const QString& text) { guarded([&] { m_model.editorEdited(Cp1251::fromQString(text)); }); });
 
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
-    qApp->installEventFilter(this);
+    new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
     m_model.layout().setClientSize(viewport()->size());
 }
 
 ByteGrid::~ByteGrid()
 {
-    qApp->removeEventFilter(this);
     if (mouseCaptureOwner() == this)
         setMouseCaptureOwner(nullptr);
 }
@@ -333,22 +333,14 @@ bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
 {
     bool eaten = false;
     guarded([&] {
-        if (event->type() == QEvent::Wheel) {
-            auto* target = qobject_cast<QWidget*>(watched);
-            const bool ours = target && (target == this || isAncestorOf(target));
-            if (isActiveControl() && target && target->window() == window()) {
-                wheelEvent(static_cast<QWheelEvent*>(event));
-                eaten = true;
-            } else if (ours && watched != viewport()) {
-                // The scroll bars do not scroll the grid on their own while another control has the focus.
-                eaten = true;
-            }
-            return;
-        }
         if (watched == m_editor) {
-            if (event->type() == QEvent::KeyPress)
-                eaten = editorKey(static_cast<QKeyEvent*>(event));
-            else if (event->type() == QEvent::MouseButtonPress)
+            if (event->type() == QEvent::KeyPress) {
+                // Decided before acting, so a key whose handling fails is not passed on to the editor or the grid.
+                const auto* key = static_cast<QKeyEvent*>(event);
+                eaten = editorTakes(key);
+                if (eaten)
+                    editorKey(key);
+            } else if (event->type() == QEvent::MouseButtonPress)
                 eaten = editorMousePress(static_cast<QMouseEvent*>(event));
             else if (event->type() == QEvent::FocusOut)
                 focusLost(static_cast<QFocusEvent*>(event));
@@ -356,13 +348,25 @@ bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
                 invalidateCell(m_model.current());
             return;
         }
-        if (event->type() == QEvent::MouseButtonPress
-            && (watched == verticalScrollBar() || watched == horizontalScrollBar())) {
+        if (event->type() == QEvent::MouseButtonPress) {
             // An open editor stays open and bound; the grid takes the focus from it.
             setFocus(Qt::MouseFocusReason);
         }
     });
     return eaten || QAbstractScrollArea::eventFilter(watched, event);
+}
+
+bool ByteGrid::routeWheel(QObject* target, QWheelEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(target);
+    if (!widget)
+        return false;
+    if (isActiveControl() && widget->window() == window()) {
+        m_model.wheel(event->angleDelta().y());
+        return true;
+    }
+    // Without the focus the grid ignores the wheel, and its scroll bars do not scroll it on their own either.
+    return widget == verticalScrollBar() || widget == horizontalScrollBar();
 }
 
 bool ByteGrid::focusNextPrevChild(bool next)
@@ -385,34 +389,53 @@ void ByteGrid::moveFocusOut(bool next)
     }
 }
 
-bool ByteGrid::editorKey(QKeyEvent* event)
+bool ByteGrid::editorTakes(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return isPlainOrShiftCtrl(modifiers);
+    case Qt::Key_Insert:
+        return !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier));
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F2:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ByteGrid::editorKey(const QKeyEvent* event)
 {
     const int key = event->key();
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
     switch (key) {
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-        return isPlainOrShiftCtrl(modifiers) && m_model.navigationKey(key, modifiers);
-    case Qt::Key_Escape:
-        return true;
-    case Qt::Key_Insert:
-        return !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier));
+        m_model.navigationKey(key, event->modifiers());
+        break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         m_model.endEditorMode();
-        return true;
+        break;
     case Qt::Key_F2:
         m_editor->deselect();
         m_editor->end(false);
-        return true;
+        break;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-        moveFocusOut(key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier));
-        return true;
+        moveFocusOut(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        break;
     default:
-        return false;
+        break;
     }
 }
 
@@ -545,6 +568,7 @@ void ByteGrid::updateCursor(QPoint pos)
 void ByteGrid::dragTo(QPoint pos)
 {
     const GridLayout& layout = m_model.layout();
+    // The anchor follows the pointer over any scrollable cell; beyond them the timer steps it further.
     const GridLayout::Hit hit = layout.cellAt(pos);
     const QRect lastFull = layout.cellRect({ layout.lastFullCol(), layout.lastFullRow() });
     const auto direction
@@ -553,9 +577,9 @@ void ByteGrid::dragTo(QPoint pos)
     drag.dCol = direction(pos.x(), layout.fixedWidth(), lastFull.right());
     drag.dRow = direction(pos.y(), layout.fixedHeight(), lastFull.bottom());
     GridCell anchor = m_model.anchor();
-    if (drag.dCol == 0 && hit.col >= 0)
+    if (hit.col >= GridLayout::FixedCols)
         anchor.col = hit.col;
-    if (drag.dRow == 0 && hit.row >= 0)
+    if (hit.row >= layout.firstRow())
         anchor.row = hit.row;
     m_rangeDrag = drag;
     m_model.setAnchor(anchor);

@@ -97,7 +97,9 @@ private:
     void viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol) override;
     void rangesChanged() override;
 
-    bool editorKey(QKeyEvent* event);
+    bool routeWheel(QObject* target, QWheelEvent* event);
+    [[nodiscard]] static bool editorTakes(const QKeyEvent* event);
+    void editorKey(const QKeyEvent* event);
     bool editorMousePress(QMouseEvent* event);
     void gridKey(QKeyEvent* event);
     void barAction(Qt::Orientation orientation, int action);

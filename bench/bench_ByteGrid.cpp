@@ -1,0 +1,145 @@
+// Measures the byte grid the way the main window uses it: a block load (row count 2, then one row more at a
+// time with five cell writes per row, 8193 rows), a full repaint, and the memory the texts take. A QTableWidget
+// filled the same way in the same process is the baseline.
+
+#include "ui/ByteGrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTableWidget>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+constexpr int Rows = 8193;
+constexpr int Runs = 21;
+
+// The five texts of one row, as long as the window's: offset, hex, dec, binary, character.
+std::array<std::string, 5> rowTexts(int row)
+{
+    char offset[32];
+    std::snprintf(offset, sizeof offset, "%08X (%d)", row - 1, row - 1);
+    const int byte = (row * 37) & 0xFF;
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", byte);
+    std::string bits;
+    for (int bit = 7; bit >= 0; --bit)
+        bits += (byte >> bit) & 1 ? '1' : '0';
+    return { offset, hex, std::to_string(byte), bits, std::string(1, static_cast<char>(byte | 0x20)) };
+}
+
+std::vector<std::array<std::string, 5>> allRows()
+{
+    std::vector<std::array<std::string, 5>> rows(Rows + 1);
+    for (int row = 1; row <= Rows; ++row)
+        rows[static_cast<std::size_t>(row)] = rowTexts(row);
+    return rows;
+}
+
+double medianMs(const std::function<void()>& run, int runs = Runs)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void fillGrid(ByteGrid& grid, const std::vector<std::array<std::string, 5>>& rows, bool processEvents)
+{
+    grid.setRowCount(2);
+    for (int row = 1; row <= Rows; ++row) {
+        if (grid.rowCount() < row + 1)
+            grid.setRowCount(row + 1);
+        const auto& texts = rows[static_cast<std::size_t>(row)];
+        for (int col = 0; col < 5; ++col)
+            grid.setCell(col, row, texts[static_cast<std::size_t>(col)]);
+        if (processEvents && row % 256 == 0)
+            QCoreApplication::processEvents();
+    }
+    if (processEvents)
+        QCoreApplication::processEvents();
+}
+
+void fillTable(QTableWidget& table, const std::vector<std::array<std::string, 5>>& rows, bool processEvents)
+{
+    table.setRowCount(2);
+    for (int row = 1; row <= Rows; ++row) {
+        if (table.rowCount() < row + 1)
+            table.setRowCount(row + 1);
+        const auto& texts = rows[static_cast<std::size_t>(row)];
+        for (int col = 0; col < 5; ++col) {
+            const QString text = QString::fromLatin1(texts[static_cast<std::size_t>(col)].c_str());
+            if (QTableWidgetItem* item = table.item(row, col))
+                item->setText(text);
+            else
+                table.setItem(row, col, new QTableWidgetItem(text));
+        }
+        if (processEvents && row % 256 == 0)
+            QCoreApplication::processEvents();
+    }
+    if (processEvents)
+        QCoreApplication::processEvents();
+}
+
+std::size_t heapInUse()
+{
+    return mallinfo2().uordblks;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const auto rows = allRows();
+
+    ByteGrid grid;
+    grid.resize(550, 400);
+    grid.setColWidth(0, 120);
+    grid.show();
+    QTableWidget table(2, 5);
+    table.resize(550, 400);
+    table.show();
+    QCoreApplication::processEvents();
+
+    const double gridFill = medianMs([&] { fillGrid(grid, rows, false); });
+    const double tableFill = medianMs([&] { fillTable(table, rows, false); });
+    const double gridLoad = medianMs([&] { fillGrid(grid, rows, true); });
+    const double tableLoad = medianMs([&] { fillTable(table, rows, true); });
+    std::printf("fill 8193 rows x 5 cells (grid ops only):   ByteGrid %8.3f ms   QTableWidget %8.3f ms   ratio %.1fx\n",
+        gridFill, tableFill, tableFill / gridFill);
+    std::printf("load with events processed every 256 rows:  ByteGrid %8.3f ms   QTableWidget %8.3f ms   ratio %.1fx\n",
+        gridLoad, tableLoad, tableLoad / gridLoad);
+
+    const double gridPaint = medianMs([&] { grid.viewport()->repaint(); }, 201);
+    const double tablePaint = medianMs([&] { table.viewport()->repaint(); }, 201);
+    std::printf("full viewport repaint (%dx%d):              ByteGrid %8.3f ms   QTableWidget %8.3f ms\n",
+        grid.viewport()->width(), grid.viewport()->height(), gridPaint, tablePaint);
+
+    const std::string twenty(20, 'x');
+    const std::size_t before = heapInUse();
+    {
+        ByteGrid fresh;
+        for (int row = 1; row <= Rows; ++row)
+            for (int col = 0; col < 5; ++col)
+                fresh.setCell(col, row, twenty);
+        const std::size_t after = heapInUse();
+        std::printf("memory for 8193 x 5 cells of 20 bytes:       %.2f MB\n",
+            static_cast<double>(after - before) / (1024.0 * 1024.0));
+    }
+    std::printf("medians of %d runs (repaints: 201)\n", Runs);
+    return 0;
+}

@@ -40,7 +40,6 @@ InputPromptDialog::InputPromptDialog(
 
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("Cancel"));
-    cancel->setAutoDefault(false);
     cancel->setGeometry(units.horizontal(92), units.vertical(41), units.horizontal(50), units.vertical(14));
     // QDialog already answers Escape and the close box with reject().
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -158,6 +158,8 @@ void tst_InputPrompt::returnsTheTypedTextOnlyWhenAccepted()
             QTest::keyClick(edit, Qt::Key_Escape);
         else if (closedBy == "close")
             dialog->close();
+        else if (closedBy == "Enter on Cancel")
+            QTest::keyClick(dialog->findChild<QPushButton*>(QStringLiteral("Cancel")), Qt::Key_Return);
         else
             QTest::mouseClick(dialog->findChild<QPushButton*>(closedBy), Qt::LeftButton);
     });

@@ -7,7 +7,6 @@
 
 #include <memory>
 
-class SpinButtonTimer;
 class SpinHandler;
 
 // Two arrow buttons stacked one above the other; the upper one raises upClick(), the lower one downClick(),

@@ -400,6 +400,10 @@ bool ByteGrid::editorTakes(const QKeyEvent* event)
         return isPlainOrShiftCtrl(modifiers);
     case Qt::Key_Insert:
         return !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier));
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The line edit leaves Ctrl+Home and Ctrl+End to a document; in a one-line box they go to its ends.
+        return (modifiers & Qt::ControlModifier) && isPlainOrShiftCtrl(modifiers);
     case Qt::Key_Escape:
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -425,6 +429,12 @@ void ByteGrid::editorKey(const QKeyEvent* event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         m_model.endEditorMode();
+        break;
+    case Qt::Key_Home:
+        m_editor->home(event->modifiers() & Qt::ShiftModifier);
+        break;
+    case Qt::Key_End:
+        m_editor->end(event->modifiers() & Qt::ShiftModifier);
         break;
     case Qt::Key_F2:
         m_editor->deselect();
@@ -505,7 +515,10 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
 {
     guarded([&] {
         m_openingPressTime.reset();
+        // Until the release the press is held: an error box shown meanwhile cancels it (cancelMode()), so that
+        // the editor can show again once the grid has the focus back.
         m_pressed = true;
+        setMouseCaptureOwner(this);
         m_model.suspendEditor();
         setFocus(Qt::MouseFocusReason);
         if (event->button() != Qt::LeftButton)
@@ -515,7 +528,6 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         if (const auto sizing = layout.sizingAt(pos)) {
             const std::int32_t along = sizing->axis == GridLayout::SizingAxis::Column ? pos.x() : pos.y();
             m_sizing = SizingDrag { *sizing, sizing->linePos - along, sizing->linePos };
-            setMouseCaptureOwner(this);
             viewport()->update();
             return;
         }
@@ -525,7 +537,6 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         const bool wasCurrent = hit == m_model.current();
         if (m_model.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
             m_rangeDrag = RangeDrag {};
-            setMouseCaptureOwner(this);
         } else if (wasCurrent && m_model.editorMode()) {
             m_openingPressTime = event->timestamp();
         }
@@ -538,6 +549,7 @@ void ByteGrid::mouseDoubleClickEvent(QMouseEvent* event)
     guarded([&] {
         Q_UNUSED(event);
         m_pressed = true;
+        setMouseCaptureOwner(this);
         m_model.suspendEditor();
         setFocus(Qt::MouseFocusReason);
     });

@@ -2,6 +2,7 @@
 
 #include "GridRecorder.h"
 #include "support/Cp1251.h"
+#include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
 
 #include <QApplication>
@@ -59,6 +60,15 @@ private slots:
     void thePopupMenuOpensWithoutMovingTheCurrentCell_data();
     void thePopupMenuOpensWithoutMovingTheCurrentCell();
     void withEditingOffNothingOpensTheEditor();
+    void switchingEditingOffUnderAnOpenEditorHandsItBack();
+    void aReloadToTwoRowsClosesAnEditorBelowRowOne();
+    void afterAnErrorBoxTheEditorShowsAgainWhenTheGridHasTheFocus();
+    void caretKeysInTheEditorNeverMoveTheCurrentCell_data();
+    void caretKeysInTheEditorNeverMoveTheCurrentCell();
+    void aQuickSecondPressOnTheNewEditorSelectsAWord();
+    void cancelModeEndsARangeDragAndASizingDrag();
+    void sizingPlacesShowSplitCursors();
+    void aCellWriteRedrawsOnlyThatCell();
 
 private:
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -824,6 +834,193 @@ void tst_ByteGrid::withEditingOffNothingOpensTheEditor()
     m_grid->setEditing(true);
     QVERIFY(!editorOpen());
     QVERIFY(m_recorder->take().isEmpty());
+}
+
+void tst_ByteGrid::switchingEditingOffUnderAnOpenEditorHandsItBack()
+{
+    m_grid->setEditing(true);
+    typeOnGrid(QStringLiteral("12"));
+    m_recorder->take();
+    m_grid->setEditing(false);
+    QCOMPARE(m_recorder->take(), QStringList { editNote(1, 1, "12", 1, 1) });
+    QVERIFY(!editorOpen());
+    QVERIFY(m_grid->hasFocus());
+    QCOMPARE(m_grid->cell(1, 1), std::string("12"));
+}
+
+void tst_ByteGrid::aReloadToTwoRowsClosesAnEditorBelowRowOne()
+{
+    m_grid->setRowCount(5);
+    m_grid->setEditing(true);
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    typeOnGrid(QStringLiteral("ab"));
+    m_recorder->take();
+    m_grid->setRowCount(2);
+    QCOMPARE(m_recorder->take(), (QStringList { selectNote(1, 1, 2, 1, 3), editNote(1, 3, "ab", 1, 1) }));
+    QVERIFY(!editorOpen());
+    QVERIFY(!m_grid->editorMode());
+    m_grid->setRowCount(3);
+    m_grid->setCell(1, 1, "new");
+    QVERIFY(m_recorder->take().isEmpty());
+}
+
+void tst_ByteGrid::afterAnErrorBoxTheEditorShowsAgainWhenTheGridHasTheFocus()
+{
+    m_grid->setRowCount(3);
+    m_grid->setEditing(true);
+    typeOnGrid(QStringLiteral("q"));
+    m_recorder->onSelect = [](int, int) { throw Exception("boom"); };
+    // The error handling ends a held press before its box takes the focus, as the program's does.
+    setEventErrorHandler([this](const Exception& error) {
+        m_errors.append(QString::fromStdString(error.message()));
+        cancelMouseCapture();
+        m_after->setFocus(Qt::ActiveWindowFocusReason);
+    });
+    QTest::mousePress(m_grid->viewport(), Qt::LeftButton, {}, centreOf(2, 2));
+    QCOMPARE(m_errors, QStringList { "boom" });
+    QVERIFY(!editorOpen());
+    QVERIFY(m_grid->editorMode());
+    m_grid->setFocus(Qt::ActiveWindowFocusReason);
+    QVERIFY(editorOpen());
+    QVERIFY(m_grid->inplaceEditor()->hasFocus());
+    QCOMPARE(m_grid->inplaceEditor()->selectedText(), QStringLiteral("q"));
+    QCOMPARE(QPoint(m_grid->currentCol(), m_grid->currentRow()), QPoint(1, 1));
+}
+
+void tst_ByteGrid::caretKeysInTheEditorNeverMoveTheCurrentCell_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("caret");
+    QTest::newRow("left") << int(Qt::Key_Left) << 0 << 0;
+    QTest::newRow("right at the end") << int(Qt::Key_Right) << 0 << 3;
+    QTest::newRow("home") << int(Qt::Key_Home) << 0 << 0;
+    QTest::newRow("ctrl end") << int(Qt::Key_End) << int(Qt::ControlModifier) << 3;
+    QTest::newRow("ctrl left") << int(Qt::Key_Left) << int(Qt::ControlModifier) << 0;
+}
+
+void tst_ByteGrid::caretKeysInTheEditorNeverMoveTheCurrentCell()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, caret);
+    m_grid->setCell(2, 2, "abc");
+    m_grid->setRowCount(4);
+    m_grid->setEditing(true);
+    press(Qt::Key_Down);
+    press(Qt::Key_Right);
+    press(Qt::Key_F2);
+    m_grid->inplaceEditor()->setCursorPosition(1);
+    m_recorder->take();
+    for (int i = 0; i < 4; ++i)
+        press(key, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(QPoint(m_grid->currentCol(), m_grid->currentRow()), QPoint(2, 2));
+    QCOMPARE(m_grid->inplaceEditor()->cursorPosition(), caret);
+    QVERIFY(editorOpen());
+    QVERIFY(m_recorder->take().isEmpty());
+}
+
+void tst_ByteGrid::aQuickSecondPressOnTheNewEditorSelectsAWord()
+{
+    m_grid->setCell(1, 1, "one two");
+    m_grid->setEditing(true);
+    // Sent by hand with their timestamps: QTest spaces its clicks by more than the double-click time.
+    const auto send = [](QWidget* widget, QEvent::Type type, QPoint pos, quint64 time) {
+        QMouseEvent event(type, pos, widget->mapToGlobal(pos), Qt::LeftButton,
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        event.setTimestamp(time);
+        QCoreApplication::sendEvent(widget, &event);
+    };
+    const QPoint pos = centreOf(1, 1);
+    send(m_grid->viewport(), QEvent::MouseButtonPress, pos, 100000);
+    send(m_grid->viewport(), QEvent::MouseButtonRelease, pos, 100010);
+    QLineEdit* editor = m_grid->inplaceEditor();
+    QVERIFY(editorOpen());
+    QCOMPARE(editor->selectedText(), QStringLiteral("one two"));
+    const QPoint onWord(8, editor->height() / 2);
+    send(editor, QEvent::MouseButtonPress, onWord, 100000 + QApplication::doubleClickInterval() + 1);
+    send(editor, QEvent::MouseButtonRelease, onWord, 100000 + QApplication::doubleClickInterval() + 2);
+    QVERIFY(!editor->hasSelectedText());
+    press(Qt::Key_Return);
+    QCOMPARE(m_recorder->take(), QStringList { editNote(1, 1, "one two", 1, 1) });
+
+    send(m_grid->viewport(), QEvent::MouseButtonPress, pos, 200000);
+    send(m_grid->viewport(), QEvent::MouseButtonRelease, pos, 200010);
+    QCOMPARE(editor->selectedText(), QStringLiteral("one two"));
+    send(editor, QEvent::MouseButtonPress, onWord, 200050);
+    QCOMPARE(editor->selectedText(), QStringLiteral("one"));
+    QVERIFY(m_recorder->take().isEmpty());
+}
+
+void tst_ByteGrid::cancelModeEndsARangeDragAndASizingDrag()
+{
+    setViewportSize(QSize(500, 340));
+    m_grid->setRowCount(100);
+    QTest::mousePress(m_grid->viewport(), Qt::LeftButton, {}, centreOf(1, 2));
+    QTest::mouseMove(m_grid->viewport(), QPoint(centreOf(1, 2).x(), 339));
+    QVERIFY(m_grid->autoScrollTimerId() != 0);
+    QCOMPARE(mouseCaptureOwner(), m_grid);
+    cancelMouseCapture();
+    QCOMPARE(m_grid->autoScrollTimerId(), 0);
+    const GridCell anchor = m_grid->anchor();
+    QTest::mouseMove(m_grid->viewport(), centreOf(1, 8));
+    QCOMPARE(m_grid->anchor(), anchor);
+
+    const QRect cell = m_grid->gridLayout().cellRect({ 1, 0 });
+    const QPoint grab(cell.right() + 1, 5);
+    QTest::mousePress(m_grid->viewport(), Qt::LeftButton, {}, grab);
+    QTest::mouseMove(m_grid->viewport(), grab + QPoint(40, 0));
+    cancelMouseCapture();
+    QTest::mouseRelease(m_grid->viewport(), Qt::LeftButton, {}, grab + QPoint(40, 0));
+    QCOMPARE(m_grid->colWidth(1), 96);
+}
+
+void tst_ByteGrid::sizingPlacesShowSplitCursors()
+{
+    const GridLayout& layout = m_grid->gridLayout();
+    const QRect column = layout.cellRect({ 1, 0 });
+    const QRect row = layout.cellRect({ 0, 1 });
+    QTest::mouseMove(m_grid->viewport(), QPoint(column.right() + 2, 5));
+    QCOMPARE(m_grid->viewport()->cursor().shape(), Qt::SplitHCursor);
+    QTest::mouseMove(m_grid->viewport(), QPoint(5, row.bottom() + 2));
+    QCOMPARE(m_grid->viewport()->cursor().shape(), Qt::SplitVCursor);
+    QTest::mouseMove(m_grid->viewport(), centreOf(2, 1));
+    QCOMPARE(m_grid->viewport()->cursor().shape(), Qt::ArrowCursor);
+}
+
+namespace {
+class PaintRecorder : public QObject {
+public:
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+} // namespace
+
+void tst_ByteGrid::aCellWriteRedrawsOnlyThatCell()
+{
+    m_grid->setRowCount(10);
+    QCoreApplication::processEvents();
+    PaintRecorder recorder;
+    m_grid->viewport()->installEventFilter(&recorder);
+    m_grid->setCell(3, 4, "x");
+    m_grid->setCell(3, 400, "not shown");
+    QCoreApplication::processEvents();
+    const QRect cell = m_grid->gridLayout().cellRect({ 3, 4 });
+    QCOMPARE(recorder.painted, QRegion(cell.adjusted(0, 0, 1, 1)));
+    recorder.painted = {};
+    press(Qt::Key_Down);
+    QCoreApplication::processEvents();
+    const QRegion twoCells = QRegion(m_grid->gridLayout().cellRect({ 1, 1 }).adjusted(0, 0, 1, 1))
+        + QRegion(m_grid->gridLayout().cellRect({ 1, 2 }).adjusted(0, 0, 1, 1));
+    QCOMPARE(recorder.painted, twoCells);
 }
 
 QTEST_MAIN(tst_ByteGrid)

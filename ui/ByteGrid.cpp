@@ -75,6 +75,8 @@ ByteGrid::ByteGrid(QWidget* parent)
 
 ByteGrid::~ByteGrid()
 {
+    // The editor outlives this part of the grid by a moment; its events must not reach the grid's logic.
+    m_editor->removeEventFilter(this);
     if (mouseCaptureOwner() == this)
         setMouseCaptureOwner(nullptr);
 }
@@ -783,28 +785,30 @@ void ByteGrid::paintEvent(QPaintEvent* event)
         const GridLayout& layout = m_model.layout();
         const QRect dirty = event->rect();
         const bool active = isActiveControl();
-        std::int32_t right = 0;
-        std::int32_t bottom = 0;
+        const std::int32_t lastCol = layout.lastVisibleCol();
+        const std::int32_t lastRow = layout.lastVisibleRow();
+        const std::int32_t right
+            = layout.colX(lastCol).value_or(layout.fixedWidth()) + layout.colWidth(lastCol) + GridLayout::LineWidth;
+        const std::int32_t bottom
+            = layout.rowY(lastRow).value_or(layout.fixedHeight()) + layout.rowHeight(lastRow) + GridLayout::LineWidth;
         const auto each = [](std::int32_t fixed, std::int32_t first, std::int32_t last, auto&& visit) {
             for (std::int32_t i = 0; i < fixed; ++i)
                 visit(i);
             for (std::int32_t i = first; i <= last; ++i)
                 visit(i);
         };
-        each(layout.fixedRows(), layout.topRow(), layout.lastVisibleRow(), [&](std::int32_t row) {
+        each(layout.fixedRows(), layout.topRow(), lastRow, [&](std::int32_t row) {
             const auto y = layout.rowY(row);
             if (!y)
                 return;
             const std::int32_t height = layout.rowHeight(row) + GridLayout::LineWidth;
-            bottom = std::max(bottom, *y + height);
             if (*y >= dirty.bottom() + 1 || *y + height <= dirty.top())
                 return;
-            each(GridLayout::FixedCols, layout.leftCol(), layout.lastVisibleCol(), [&](std::int32_t col) {
+            each(GridLayout::FixedCols, layout.leftCol(), lastCol, [&](std::int32_t col) {
                 const auto x = layout.colX(col);
                 if (!x)
                     return;
                 const std::int32_t width = layout.colWidth(col) + GridLayout::LineWidth;
-                right = std::max(right, *x + width);
                 if (*x >= dirty.right() + 1 || *x + width <= dirty.left())
                     return;
                 paintCell(painter, { col, row }, QRect(*x, *y, width, height), active);

@@ -69,6 +69,9 @@ private slots:
     void cancelModeEndsARangeDragAndASizingDrag();
     void sizingPlacesShowSplitCursors();
     void aCellWriteRedrawsOnlyThatCell();
+    void aThrowingEditHandlerStillClosesTheEditor_data();
+    void aThrowingEditHandlerStillClosesTheEditor();
+    void theEditorTakesTextsOfAnyLength();
 
 private:
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -633,9 +636,14 @@ void tst_ByteGrid::theWheelMovesOneRowPer120Units()
     QCOMPARE(m_recorder->take(),
         (QStringList { selectNote(1, 2, 4, 1, 1), selectNote(1, 3, 4, 1, 2), selectNote(1, 2, 4, 1, 3),
             selectNote(1, 1, 4, 1, 2) }));
+    // With the focus in the grid the wheel acts on it wherever the pointer is; with the focus elsewhere, never.
+    QWheelEvent elsewhere(QPointF(5, 5), m_after->mapToGlobal(QPoint(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
+        Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(m_after, &elsewhere);
+    QCOMPARE(m_grid->currentRow(), 2);
     m_after->setFocus();
     wheel(-120);
-    QCOMPARE(m_grid->currentRow(), 1);
+    QCOMPARE(m_grid->currentRow(), 2);
 }
 
 void tst_ByteGrid::theThumbMovesTheViewOnlyWhenReleased()
@@ -1021,6 +1029,47 @@ void tst_ByteGrid::aCellWriteRedrawsOnlyThatCell()
     const QRegion twoCells = QRegion(m_grid->gridLayout().cellRect({ 1, 1 }).adjusted(0, 0, 1, 1))
         + QRegion(m_grid->gridLayout().cellRect({ 1, 2 }).adjusted(0, 0, 1, 1));
     QCOMPARE(recorder.painted, twoCells);
+}
+
+void tst_ByteGrid::aThrowingEditHandlerStillClosesTheEditor_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("row");
+    QTest::newRow("enter") << int(Qt::Key_Return) << 1;
+    QTest::newRow("down, after the move") << int(Qt::Key_Down) << 2;
+}
+
+void tst_ByteGrid::aThrowingEditHandlerStillClosesTheEditor()
+{
+    QFETCH(int, key);
+    QFETCH(int, row);
+    m_grid->setRowCount(3);
+    m_grid->setEditing(true);
+    typeOnGrid(QStringLiteral("z"));
+    m_recorder->onEdit = [](int, int) { throw EInOutError(EInOutError::AccessDenied); };
+    m_errors.clear();
+    press(key);
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY(!editorOpen());
+    QVERIFY(!m_grid->editorMode());
+    QVERIFY(m_grid->hasFocus());
+    QCOMPARE(m_grid->currentRow(), row);
+    QCOMPARE(m_grid->cell(1, 1), std::string("z"));
+    m_recorder->onEdit = {};
+    m_recorder->take();
+    press(Qt::Key_Return);
+    QVERIFY(editorOpen());
+    QCOMPARE(m_grid->inplaceEditor()->text(), QString::fromStdString(m_grid->cell(1, row)));
+}
+
+void tst_ByteGrid::theEditorTakesTextsOfAnyLength()
+{
+    const std::string longText(70000, 'a');
+    m_grid->setCell(1, 1, longText);
+    m_grid->setEditing(true);
+    press(Qt::Key_F2);
+    typeOnGrid(QStringLiteral("b"));
+    QCOMPARE(m_grid->cell(1, 1), longText + "b");
 }
 
 QTEST_MAIN(tst_ByteGrid)

@@ -72,6 +72,7 @@ private slots:
     void aThrowingEditHandlerStillClosesTheEditor_data();
     void aThrowingEditHandlerStillClosesTheEditor();
     void theEditorTakesTextsOfAnyLength();
+    void aRowCountBelowOneLeavesOneScrollableRow();
 
 private:
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -1070,6 +1071,18 @@ void tst_ByteGrid::theEditorTakesTextsOfAnyLength()
     press(Qt::Key_F2);
     typeOnGrid(QStringLiteral("b"));
     QCOMPARE(m_grid->cell(1, 1), longText + "b");
+}
+
+void tst_ByteGrid::aRowCountBelowOneLeavesOneScrollableRow()
+{
+    m_grid->setRowCount(-5);
+    QCOMPARE(m_grid->rowCount(), 1);
+    QCOMPARE(m_grid->gridLayout().fixedRows(), 0);
+    QCOMPARE(m_recorder->take(), QStringList { selectNote(1, 0, 1, 1, 1) });
+    QCOMPARE(QPoint(m_grid->currentCol(), m_grid->currentRow()), QPoint(1, 0));
+    press(Qt::Key_Down);
+    press(Qt::Key_Up);
+    QVERIFY(m_recorder->take().isEmpty());
 }
 
 QTEST_MAIN(tst_ByteGrid)

@@ -1,0 +1,57 @@
+#include "mainwindow/RowFormat.h"
+#include "support/Cp1251.h"
+#include "support/IntParser.h"
+#include "support/__Bin.h"
+
+#include <QTest>
+
+class tst_RowFormat : public QObject {
+    Q_OBJECT
+private slots:
+    void offsetTextShowsHexAndDecimal_data();
+    void offsetTextShowsHexAndDecimal();
+    void everyByteFormatsAndReadsBack();
+};
+
+void tst_RowFormat::offsetTextShowsHexAndDecimal_data()
+{
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("0") << qint64(0) << QByteArray("00000000 (0)");
+    QTest::newRow("31") << qint64(31) << QByteArray("0000001F (31)");
+    QTest::newRow("8192") << qint64(8192) << QByteArray("00002000 (8192)");
+    QTest::newRow("1000000 is longer than 16") << qint64(1000000) << QByteArray("000F4240 (1000000)");
+    QTest::newRow("int max") << qint64(2147483647) << QByteArray("7FFFFFFF (2147483647)");
+}
+
+void tst_RowFormat::offsetTextShowsHexAndDecimal()
+{
+    QFETCH(qint64, offset);
+    QFETCH(QByteArray, text);
+    QCOMPARE(QByteArray::fromStdString(offsetText(offset)), text);
+}
+
+void tst_RowFormat::everyByteFormatsAndReadsBack()
+{
+    for (int v = 0; v < 256; ++v) {
+        const auto texts = valueTexts(static_cast<std::uint8_t>(v));
+        const QByteArray row = QByteArray::number(v);
+        QCOMPARE(texts[0].size(), std::size_t(2));
+        QVERIFY2(tryParseInt("$" + texts[0]) == v, row);
+        QVERIFY2(texts[0] == QByteArray::number(v, 16).rightJustified(2, '0').toUpper().toStdString(), row);
+        QVERIFY2(tryParseInt(texts[1]) == v && texts[1] == std::to_string(v), row);
+        QVERIFY2(BinStrToByte(texts[2]) == v && texts[2].size() == 8, row);
+        if (v < 32)
+            QVERIFY2(texts[3] == "<...>", row);
+        else
+            QVERIFY2(texts[3] == std::string(1, static_cast<char>(v)), row);
+    }
+    const auto ten = valueTexts(10);
+    QCOMPARE(ten[0], std::string("0A"));
+    QCOMPARE(ten[2], std::string("00001010"));
+    QCOMPARE(valueTexts(32)[3], std::string(" "));
+    QCOMPARE(Cp1251::toQString(valueTexts(0xC0)[3]), QStringLiteral("А"));
+}
+
+QTEST_GUILESS_MAIN(tst_RowFormat)
+#include "tst_RowFormat.moc"

@@ -1,0 +1,855 @@
+#include "mainwindow/RowFormat.h"
+#include "mainwindow/TForm1.h"
+#include "support/Cp1251.h"
+#include "support/StrHF.h"
+#include "tests/PrivilegeDrop.h"
+#include "tests/ScriptedDialogs.h"
+#include "ui/ByteGrid.h"
+#include "ui/EventGuard.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+namespace {
+
+std::string cp(const char* utf8)
+{
+    return Cp1251::fromUtf8(utf8);
+}
+
+// A recognisable byte for every offset, so that a row showing the wrong offset is caught.
+char patternByte(qint64 offset)
+{
+    return static_cast<char>((offset * 37 + 11) & 0xFF);
+}
+
+QByteArray pattern(qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = patternByte(i);
+    return bytes;
+}
+
+QByteArray contents(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class tst_TForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void firstStartShowsAnEmptyWindowAndCreatesNoSettings();
+    void controlsCarryTheirNamesCaptionsAndFocusRules();
+    void openShowsTheFileAndStoresNameThenStart();
+    void cancellingTheOpenDialogChangesNothing();
+    void anEmptyOrMissingFileShowsTheOpenError();
+    void restartShowsTheSameFileAtTheSameStart();
+    void aStoredStartBeyondTheEndLoadsNoRowsAndDisablesNavigation();
+    void aNegativeStoredStartShowsTheIoErrorAndAnEmptyWindow();
+    void rowsShowTheirOffsetsAndBytes_data();
+    void rowsShowTheirOffsetsAndBytes();
+    void navigationFollowsThePlacementRule_data();
+    void navigationFollowsThePlacementRule();
+    void navigationDoesNothingWhileTwoRowsShow();
+    void goToByteTakesTheParsersNumbers_data();
+    void goToByteTakesTheParsersNumbers();
+    void goToByteScoldsForWhatIsNoNumber_data();
+    void goToByteScoldsForWhatIsNoNumber();
+    void columnWidthPromptSetsTheOffsetColumn_data();
+    void columnWidthPromptSetsTheOffsetColumn();
+    void aCommittedEditWritesTheColumnsConversion_data();
+    void aCommittedEditWritesTheColumnsConversion();
+    void aHexTextThatIsNoNumberWritesNothingAndStaysPending();
+    void editsInTheSecondBlockLandAtTheirOwnOffset();
+    void aHandBackWithoutChangeNeverWrites();
+    void typingThenEnterThenMovingWritesOnce();
+    void aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges_data();
+    void aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges();
+    void aCommitWithTheSwitchClearedShowsTheByteOnDisk();
+    void aFileThatVanishedShowsTheWriteMessage();
+    void anUnwritableSettingsFileShowsTheErrorAfterTheNewBlock();
+    void theReportHoldsEveryGridRowPlusEightLines();
+    void aReportOnAFullDiskShowsTheIoErrorAndNoDone();
+    void aCommandArrivingDuringALoadIsDropped();
+    void writeSwitchCaptionTurnsRedWhileTicked();
+    void aPathTypedByHandIsReadByTheNextCommand();
+    void anEditGoesToTheFileItsRowWasLoadedFrom();
+
+private:
+    std::string makeFile(const char* name, qint64 size);
+    std::unique_ptr<TForm1> makeForm(bool show = false);
+    ByteGrid* grid() const { return m_form->findChild<ByteGrid*>(QStringLiteral("SG1")); }
+    void openThroughTheDialog(const std::string& path);
+    // The grid's rows must show consecutive offsets from the start, with the file's bytes.
+    void verifyRowsShowTheFile(const std::string& path);
+    void tickWriteSwitch();
+    void focusCell(int col, int row);
+    void typeInEditor(const QString& text);
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    std::string settings() const { return m_dir->filePath(QStringLiteral("Quillmoor.ini")).toStdString(); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<TForm1> m_form;
+};
+
+void tst_TForm1::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
+    m_dialogs = std::make_unique<ScriptedDialogs>();
+}
+
+void tst_TForm1::cleanup()
+{
+    m_form.reset();
+    m_dialogs.reset();
+    m_dir.reset();
+}
+
+std::string tst_TForm1::makeFile(const char* name, qint64 size)
+{
+    const QString path = m_dir->filePath(QString::fromLatin1(name));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(pattern(size)) != size)
+        qFatal("cannot write %s", qPrintable(path));
+    return path.toStdString();
+}
+
+std::unique_ptr<TForm1> tst_TForm1::makeForm(bool show)
+{
+    auto form = std::make_unique<TForm1>(m_dir->path().toStdString() + "/");
+    if (show) {
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qWarning("window not exposed");
+        QApplication::setActiveWindow(form.get());
+    }
+    return form;
+}
+
+void tst_TForm1::openThroughTheDialog(const std::string& path)
+{
+    m_dialogs->fileAnswers.push_back(path);
+    m_form->SpeedButton1Click();
+}
+
+void tst_TForm1::verifyRowsShowTheFile(const std::string& path)
+{
+    const QByteArray bytes = contents(path);
+    const std::int64_t start = m_form->startByte();
+    for (std::int32_t r = 1; r < grid()->rowCount(); ++r) {
+        const std::int64_t offset = start + r - 1;
+        QVERIFY2(offset < bytes.size(), qPrintable(QStringLiteral("row %1 beyond the file").arg(r)));
+        QVERIFY2(grid()->cell(0, r) == offsetText(offset), qPrintable(QStringLiteral("offset of row %1").arg(r)));
+        const auto texts = valueTexts(static_cast<std::uint8_t>(bytes[qsizetype(offset)]));
+        for (int col = 1; col <= 4; ++col)
+            QVERIFY2(
+                grid()->cell(col, r) == texts[col - 1], qPrintable(QStringLiteral("cell (%1, %2)").arg(col).arg(r)));
+    }
+}
+
+void tst_TForm1::tickWriteSwitch()
+{
+    auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    QVERIFY(box->isChecked());
+}
+
+void tst_TForm1::key(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
+    QTest::keyClick(target, key, modifiers);
+}
+
+void tst_TForm1::focusCell(int col, int row)
+{
+    grid()->setFocus();
+    key(Qt::Key_Home, Qt::ControlModifier);
+    for (int r = 1; r < row; ++r)
+        key(Qt::Key_Down);
+    for (int c = 1; c < col; ++c)
+        key(Qt::Key_Right);
+    QCOMPARE(grid()->currentCol(), col);
+    QCOMPARE(grid()->currentRow(), row);
+}
+
+void tst_TForm1::typeInEditor(const QString& text)
+{
+    // Sent as key events with their text, so that letters outside Latin-1 arrive as typed.
+    for (const QChar ch : text) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
+        QTest::sendKeyEvent(QTest::Click, target, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
+    }
+}
+
+void tst_TForm1::firstStartShowsAnEmptyWindowAndCreatesNoSettings()
+{
+    m_form = makeForm();
+    QCOMPARE(grid()->rowCount(), 2);
+    QCOMPARE(grid()->cell(0, 0), cp("Nбайта"));
+    QCOMPARE(grid()->cell(4, 0), std::string("Ascii"));
+    for (int col = 0; col < 5; ++col)
+        QCOMPARE(grid()->cell(col, 1), std::string());
+    QCOMPARE(grid()->colWidth(0), 120);
+    QCOMPARE(m_form->findChild<QLineEdit*>(QStringLiteral("EditNameF"))->text(), QString());
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("LabelSizeF"))->text(), QStringLiteral("0"));
+    QCOMPARE(m_form->startByte(), 0);
+    QVERIFY(m_dialogs->shown.empty());
+    QVERIFY(!QFile::exists(QString::fromStdString(settings())));
+}
+
+void tst_TForm1::controlsCarryTheirNamesCaptionsAndFocusRules()
+{
+    m_form = makeForm();
+    for (const char* name : { "Panel1", "Panel2", "Panel3", "Panel4", "Panel5", "SpinButton1", "CheckBox1", "Label2",
+             "GroupBox1", "GroupBox2", "SpeedButton1", "EditNameF", "Label1", "LabelSizeF", "SG1", "OD1", "SD1",
+             "PopupMenu1", "N1", "N2", "N3", "N4", "N5", "N6", "N01" })
+        QVERIFY2(m_form->findChild<QObject*>(QString::fromLatin1(name)), name);
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Простой редактор двоичных файлов"));
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("SpeedButton1"))->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("SpinButton1"))->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("EditNameF"))->focusPolicy(), Qt::ClickFocus);
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("SpinButton1"))->toolTip(),
+        QStringLiteral("Перейти к след. блоку (8192 байта)"));
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("CheckBox1"))->nextInFocusChain(), grid());
+
+    // The dialogs are set up once: titles, filters, suffix, start directory.
+    m_dialogs->fileAnswers.push_back(std::nullopt);
+    m_form->SpeedButton1Click();
+    m_form->N1Click();
+    QCOMPARE(m_dialogs->shown.size(), std::size_t(2));
+    QCOMPARE(m_dialogs->shown[0].caption, cp("Открыть файл"));
+    auto* od1 = m_form->findChild<QFileDialog*>(QStringLiteral("OD1"));
+    auto* sd1 = m_form->findChild<QFileDialog*>(QStringLiteral("SD1"));
+    QCOMPARE(
+        od1->nameFilters(), QStringList({ QStringLiteral("Все файлы (*)"), QStringLiteral("Excel-файлы (*.xls)") }));
+    QCOMPARE(sd1->nameFilters(),
+        QStringList({ QStringLiteral("Текстовые файлы (*.TXT)"), QStringLiteral("Все файлы (*)") }));
+    QCOMPARE(sd1->defaultSuffix(), QStringLiteral("TXT"));
+    QCOMPARE(sd1->acceptMode(), QFileDialog::AcceptSave);
+    QCOMPARE(od1->fileMode(), QFileDialog::ExistingFile);
+    QCOMPARE(QDir(sd1->directory()).canonicalPath(), QDir(m_dir->path()).canonicalPath());
+}
+
+void tst_TForm1::openShowsTheFileAndStoresNameThenStart()
+{
+    const std::string path = makeFile("dump.bin", 300);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Файл : ") + QString::fromStdString(path));
+    QCOMPARE(m_form->currentFile(), path);
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("LabelSizeF"))->text(), QStringLiteral("300"));
+    QCOMPARE(grid()->rowCount(), 301);
+    verifyRowsShowTheFile(path);
+    QCOMPARE(contents(settings()),
+        QByteArray("[File]\r\nNameFile=" + QByteArray::fromStdString(path) + "\r\nStartByte=0\r\n"));
+}
+
+void tst_TForm1::cancellingTheOpenDialogChangesNothing()
+{
+    const std::string path = makeFile("a.bin", 10);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    const QByteArray before = contents(settings());
+    m_dialogs->fileAnswers.push_back(std::nullopt);
+    m_form->SpeedButton1Click();
+    QCOMPARE(m_form->currentFile(), path);
+    QCOMPARE(grid()->rowCount(), 11);
+    QCOMPARE(contents(settings()), before);
+}
+
+void tst_TForm1::anEmptyOrMissingFileShowsTheOpenError()
+{
+    const std::string data = makeFile("data.bin", 5);
+    const std::string empty = makeFile("empty.bin", 0);
+    m_form = makeForm();
+    openThroughTheDialog(data);
+    openThroughTheDialog(empty);
+    QCOMPARE(m_dialogs->texts("notice"), std::vector<std::string> { cp("Ошибка при открытии файла") });
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("LabelSizeF"))->text(), QStringLiteral("0"));
+    QCOMPARE(m_form->currentFile(), empty);
+    QCOMPARE(grid()->rowCount(), 2);
+    QCOMPARE(grid()->cell(0, 1), offsetText(0)); // row 1 keeps what it showed
+    // A directory, a FIFO and a device are refused the same way, at once.
+    const std::string fifo = m_dir->filePath(QStringLiteral("fifo")).toStdString();
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : { m_dir->path().toStdString(), fifo, std::string("/dev/zero") })
+        openThroughTheDialog(path);
+    QCOMPARE(m_dialogs->texts("notice").size(), std::size_t(4));
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("LabelSizeF"))->text(), QStringLiteral("-1"));
+}
+
+void tst_TForm1::restartShowsTheSameFileAtTheSameStart()
+{
+    const std::string path = makeFile("big.bin", 20000);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    m_form->SpinButton1DownClick();
+    QCOMPARE(m_form->startByte(), 8192);
+    m_form = makeForm();
+    QCOMPARE(m_form->currentFile(), path);
+    QCOMPARE(m_form->startByte(), 8192);
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Файл : ") + QString::fromStdString(path));
+    QCOMPARE(grid()->rowCount(), 8194);
+    verifyRowsShowTheFile(path);
+}
+
+void tst_TForm1::aStoredStartBeyondTheEndLoadsNoRowsAndDisablesNavigation()
+{
+    const std::string path = makeFile("small.bin", 100);
+    SettingsWriteString(settings(), "File", "NameFile", path);
+    SettingsWriteInt(settings(), "File", "StartByte", 5000);
+    m_form = makeForm();
+    QCOMPARE(m_form->startByte(), 5000);
+    QCOMPARE(grid()->rowCount(), 2);
+    QVERIFY(m_dialogs->shown.empty());
+    const QByteArray before = contents(settings());
+    m_form->SpinButton1DownClick();
+    m_form->N3Click();
+    QCOMPARE(m_form->startByte(), 5000);
+    QCOMPARE(contents(settings()), before);
+}
+
+void tst_TForm1::aNegativeStoredStartShowsTheIoErrorAndAnEmptyWindow()
+{
+    const std::string path = makeFile("small.bin", 100);
+    SettingsWriteString(settings(), "File", "NameFile", path);
+    SettingsWriteInt(settings(), "File", "StartByte", -5);
+    m_form = makeForm();
+    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { "I/O error 22." });
+    QCOMPARE(m_form->startByte(), -5);
+    QCOMPARE(grid()->rowCount(), 2);
+    QCOMPARE(grid()->cell(1, 1), std::string());
+}
+
+void tst_TForm1::rowsShowTheirOffsetsAndBytes_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("1 byte") << 1 << 2;
+    QTest::newRow("2 bytes") << 2 << 3;
+    QTest::newRow("8193 bytes") << 8193 << 8194;
+    QTest::newRow("20000 bytes, first block") << 20000 << 8194;
+}
+
+void tst_TForm1::rowsShowTheirOffsetsAndBytes()
+{
+    QFETCH(int, size);
+    QFETCH(int, rows);
+    const std::string path = makeFile("f.bin", size);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    QCOMPARE(grid()->rowCount(), rows);
+    verifyRowsShowTheFile(path);
+    QVERIFY(m_dialogs->shown.size() == 1); // the file dialog only
+}
+
+void tst_TForm1::navigationFollowsThePlacementRule_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QByteArray>("commands"); // d = next, u = previous, s = start, e = end
+    QTest::addColumn<QList<int>>("starts");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::newRow("10000: next, next, next")
+        << 10000 << QByteArray("ddd") << QList<int> { 8192, 1809, 1809 } << QList<int> { 1809, 8192, 8192 };
+    QTest::newRow("16384: next, next") << 16384 << QByteArray("dd") << QList<int> { 8192, 8193 }
+                                       << QList<int> { 8193, 8192 };
+    QTest::newRow("5000: end") << 5000 << QByteArray("e") << QList<int> { 0 } << QList<int> { 5001 };
+    QTest::newRow("20000: end, previous, previous, start")
+        << 20000 << QByteArray("euus") << QList<int> { 11809, 3617, 0, 0 } << QList<int> { 8192, 8194, 8194, 8194 };
+    QTest::newRow("20000: next, next gives the last 3616 rows")
+        << 20000 << QByteArray("dd") << QList<int> { 8192, 16384 } << QList<int> { 8194, 3617 };
+}
+
+void tst_TForm1::navigationFollowsThePlacementRule()
+{
+    QFETCH(int, size);
+    QFETCH(QByteArray, commands);
+    QFETCH(QList<int>, starts);
+    QFETCH(QList<int>, rows);
+    const std::string path = makeFile("f.bin", size);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        switch (commands[i]) {
+        case 'd':
+            m_form->SpinButton1DownClick();
+            break;
+        case 'u':
+            m_form->SpinButton1UpClick();
+            break;
+        case 's':
+            m_form->N3Click();
+            break;
+        case 'e':
+            m_form->N4Click();
+            break;
+        }
+        QCOMPARE(m_form->startByte(), starts[i]);
+        QCOMPARE(grid()->rowCount(), rows[i]);
+        QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), starts[i]);
+        verifyRowsShowTheFile(path);
+    }
+}
+
+void tst_TForm1::navigationDoesNothingWhileTwoRowsShow()
+{
+    const std::string path = makeFile("one.bin", 1);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    QFile::remove(QString::fromStdString(settings()));
+    m_dialogs->promptAnswers.push_back("0");
+    m_form->SpinButton1DownClick();
+    m_form->SpinButton1UpClick();
+    m_form->N3Click();
+    m_form->N4Click();
+    m_form->N5Click();
+    QCOMPARE(m_dialogs->shown.size(), std::size_t(1)); // no prompt either
+    QVERIFY(!QFile::exists(QString::fromStdString(settings())));
+}
+
+void tst_TForm1::goToByteTakesTheParsersNumbers_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("start");
+    QTest::newRow("100") << QByteArray("100") << 100;
+    QTest::newRow("9999 is the last block") << QByteArray("9999") << 1809;
+    QTest::newRow("past the end") << QByteArray("2147483647") << 1809;
+    QTest::newRow("the last full block") << QByteArray("1809") << 1809;
+    QTest::newRow("inside the last block") << QByteArray("1810") << 1809;
+    QTest::newRow("-5") << QByteArray("-5") << 0;
+    QTest::newRow("$10") << QByteArray("$10") << 16;
+    QTest::newRow("blanks around") << QByteArray("  42  ") << 42;
+}
+
+void tst_TForm1::goToByteTakesTheParsersNumbers()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, start);
+    const std::string path = makeFile("f.bin", 10000);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    m_dialogs->promptAnswers.push_back(answer.toStdString());
+    m_form->N5Click();
+    const auto& prompt = m_dialogs->shown.back();
+    QCOMPARE(prompt.caption, cp("Перейти к байту N"));
+    QCOMPARE(prompt.text, cp("Введите число (Dec)"));
+    QCOMPARE(prompt.value, std::string("0"));
+    QCOMPARE(m_form->startByte(), start);
+    QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), start);
+    verifyRowsShowTheFile(path);
+}
+
+void tst_TForm1::goToByteScoldsForWhatIsNoNumber_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArray>("quoted");
+    QTest::newRow("abc") << QByteArray("abc") << QByteArray("abc");
+    QTest::newRow("trimmed") << QByteArray("  abc  ") << QByteArray("abc");
+    QTest::newRow("empty") << QByteArray("") << QByteArray("");
+}
+
+void tst_TForm1::goToByteScoldsForWhatIsNoNumber()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, quoted);
+    const std::string path = makeFile("f.bin", 10000);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    m_dialogs->promptAnswers.push_back(answer.toStdString());
+    m_form->N5Click();
+    QCOMPARE(m_dialogs->texts("notice"),
+        std::vector<std::string> { cp("Бестолочь! Это=") + "\"" + quoted.toStdString() + "\"" + cp("  НЕ число !") });
+    QCOMPARE(m_form->startByte(), 0);
+}
+
+void tst_TForm1::columnWidthPromptSetsTheOffsetColumn_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("width");
+    QTest::newRow("300") << QByteArray("300") << true << 300;
+    QTest::newRow("0 gives 120") << QByteArray("0") << true << 120;
+    QTest::newRow("negative gives 120") << QByteArray("-7") << true << 120;
+    QTest::newRow("cancelled") << QByteArray("300") << false << 80;
+    QTest::newRow("not a number") << QByteArray("wide") << true << 80;
+}
+
+void tst_TForm1::columnWidthPromptSetsTheOffsetColumn()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, accepted);
+    QFETCH(int, width);
+    m_form = makeForm(); // no file loaded: the command still works
+    grid()->setColWidth(0, 80);
+    if (accepted)
+        m_dialogs->promptAnswers.push_back(answer.toStdString());
+    else
+        m_dialogs->promptAnswers.push_back(std::nullopt);
+    m_form->N01Click();
+    QCOMPARE(m_dialogs->shown.front().caption, cp("Ширина колонки N 0"));
+    QCOMPARE(m_dialogs->shown.front().text, cp("Введите число (пикселей)"));
+    QCOMPARE(m_dialogs->shown.front().value, std::string("80"));
+    QCOMPARE(grid()->colWidth(0), width);
+}
+
+void tst_TForm1::aCommittedEditWritesTheColumnsConversion_data()
+{
+    QTest::addColumn<int>("col");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("byte");
+    QTest::newRow("hex ff") << 1 << QStringLiteral("ff") << 255;
+    QTest::newRow("hex 1FF keeps the low byte") << 1 << QStringLiteral("1FF") << 255;
+    QTest::newRow("hex blanks around") << 1 << QStringLiteral(" 7 ") << 7;
+    QTest::newRow("hex blanks only") << 1 << QStringLiteral("   ") << 0;
+    QTest::newRow("dec 300") << 2 << QStringLiteral("300") << 44;
+    QTest::newRow("dec -1") << 2 << QStringLiteral("-1") << 255;
+    QTest::newRow("dec $41") << 2 << QStringLiteral("$41") << 65;
+    QTest::newRow("bin 101") << 3 << QStringLiteral("101") << 5;
+    QTest::newRow("bin 2") << 3 << QStringLiteral("2") << 0;
+    QTest::newRow("ascii AB") << 4 << QStringLiteral("AB") << 65;
+    QTest::newRow("ascii blanks only") << 4 << QStringLiteral("  ") << 0;
+    QTest::newRow("ascii cyrillic") << 4 << QStringLiteral("Я") << 0xDF;
+    QTest::newRow("ascii <...> typed") << 4 << QStringLiteral("<...>") << 60;
+}
+
+void tst_TForm1::aCommittedEditWritesTheColumnsConversion()
+{
+    QFETCH(int, col);
+    QFETCH(QString, typed);
+    QFETCH(int, byte);
+    const std::string path = makeFile("f.bin", 100);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(col, 3);
+    typeInEditor(typed);
+    QVERIFY(m_form->editPending());
+    key(Qt::Key_Down);
+    QByteArray expected = pattern(100);
+    expected[2] = static_cast<char>(byte);
+    QCOMPARE(contents(path), expected);
+    QVERIFY(!m_form->editPending());
+    verifyRowsShowTheFile(path);
+    QVERIFY(m_dialogs->texts("error").empty());
+}
+
+void tst_TForm1::aHexTextThatIsNoNumberWritesNothingAndStaysPending()
+{
+    const std::string path = makeFile("f.bin", 100);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(1, 2);
+    typeInEditor(QStringLiteral("xyz"));
+    key(Qt::Key_Down);
+    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { "'$xyz' is not a valid integer value." });
+    QCOMPARE(contents(path), pattern(100));
+    QVERIFY(m_form->editPending());
+    QCOMPARE(grid()->currentRow(), 2); // the move was abandoned
+    QCOMPARE(grid()->cell(1, 2), std::string("xyz"));
+    // Corrected, the next move commits it.
+    key(Qt::Key_A, Qt::ControlModifier);
+    typeInEditor(QStringLiteral("41"));
+    key(Qt::Key_Down);
+    QCOMPARE(contents(path)[1], '\x41');
+    QCOMPARE(grid()->currentRow(), 3);
+}
+
+void tst_TForm1::editsInTheSecondBlockLandAtTheirOwnOffset()
+{
+    const std::string path = makeFile("f.bin", 20000);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    m_form->SpinButton1DownClick();
+    tickWriteSwitch();
+    focusCell(2, 5);
+    typeInEditor(QStringLiteral("0"));
+    key(Qt::Key_Up);
+    QByteArray expected = pattern(20000);
+    expected[8196] = 0;
+    QCOMPARE(contents(path), expected);
+}
+
+void tst_TForm1::aHandBackWithoutChangeNeverWrites()
+{
+    // Cells whose texts would convert to another byte: "<...>" (60) and a blank (0).
+    QByteArray bytes(40, '\x05');
+    bytes[1] = ' ';
+    const std::string path = m_dir->filePath(QStringLiteral("c.bin")).toStdString();
+    QFile f(QString::fromStdString(path));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(4, 1);
+    key(Qt::Key_Return); // opens the editor
+    key(Qt::Key_Return); // hands it back unchanged
+    key(Qt::Key_F2);
+    key(Qt::Key_Down); // leaves a second time, then Row 2 holds a blank
+    key(Qt::Key_F2);
+    key(Qt::Key_Down);
+    key(Qt::Key_Up);
+    m_form->SpinButton1DownClick();
+    QCOMPARE(contents(path), bytes);
+    QVERIFY(!m_form->editPending());
+}
+
+void tst_TForm1::typingThenEnterThenMovingWritesOnce()
+{
+    const std::string path = makeFile("f.bin", 50);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(1, 4);
+    typeInEditor(QStringLiteral("AA"));
+    key(Qt::Key_Return);
+    QCOMPARE(contents(path), pattern(50)); // Enter alone commits nothing
+    key(Qt::Key_Down);
+    QCOMPARE(contents(path)[3], '\xAA');
+    // Change the byte on disk behind the program's back: moving again must not write the old edit again.
+    QFile f(QString::fromStdString(path));
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    f.seek(3);
+    f.write("\x01", 1);
+    f.close();
+    key(Qt::Key_Down);
+    key(Qt::Key_Up);
+    QCOMPARE(contents(path)[3], '\x01');
+}
+
+void tst_TForm1::aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges_data()
+{
+    QTest::addColumn<char>("command");
+    QTest::addColumn<int>("row");
+    for (const int row : { 1, 5 }) {
+        for (const char command : { 'd', 'u', 's', 'e', 'g', 'o' }) {
+            const QByteArray name = QByteArray("command ") + command + " row " + QByteArray::number(row);
+            QTest::newRow(name.constData()) << command << row;
+        }
+    }
+}
+
+void tst_TForm1::aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges()
+{
+    QFETCH(char, command);
+    QFETCH(int, row);
+    const std::string path = makeFile("f.bin", 30000);
+    const std::string other = makeFile("other.bin", 30000);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    m_form->SpinButton1DownClick(); // block at 8192, so every command moves it
+    tickWriteSwitch();
+    focusCell(1, row);
+    typeInEditor(QStringLiteral("EE"));
+    QVERIFY(m_form->editPending());
+    switch (command) {
+    case 'd':
+        m_form->SpinButton1DownClick();
+        break;
+    case 'u':
+        m_form->SpinButton1UpClick();
+        break;
+    case 's':
+        m_form->N3Click();
+        break;
+    case 'e':
+        m_form->N4Click();
+        break;
+    case 'g':
+        m_dialogs->promptAnswers.push_back("100");
+        m_form->N5Click();
+        break;
+    case 'o':
+        openThroughTheDialog(other);
+        break;
+    }
+    QByteArray expected = pattern(30000);
+    expected[8192 + row - 1] = '\xEE';
+    QCOMPARE(contents(path), expected);
+    QCOMPARE(contents(other), pattern(30000));
+    // Moving around the new block writes nothing more.
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    QCOMPARE(contents(path), expected);
+    QCOMPARE(contents(other), pattern(30000));
+    verifyRowsShowTheFile(command == 'o' ? other : path);
+}
+
+void tst_TForm1::aCommitWithTheSwitchClearedShowsTheByteOnDisk()
+{
+    const std::string path = makeFile("f.bin", 50);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(2, 3);
+    typeInEditor(QStringLiteral("99"));
+    auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    QVERIFY(!box->isChecked());
+    QVERIFY(m_form->editPending());
+    grid()->setFocus();
+    key(Qt::Key_Down);
+    QCOMPARE(contents(path), pattern(50));
+    verifyRowsShowTheFile(path); // row 3 shows the byte on disk, not 99
+}
+
+void tst_TForm1::aFileThatVanishedShowsTheWriteMessage()
+{
+    const std::string path = makeFile("f.bin", 50);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(1, 2);
+    typeInEditor(QStringLiteral("7"));
+    // The file vanishes before the commit: WriteByteAt cannot open it.
+    QVERIFY(QFile::rename(QString::fromStdString(path), QString::fromStdString(path) + ".gone"));
+    key(Qt::Key_Down);
+    QCOMPARE(m_dialogs->texts("notice"), std::vector<std::string> { cp("Ошибка при записи в файл") });
+    QCOMPARE(grid()->cell(1, 2), std::string("07")); // the row shows the converted value
+    QVERIFY(!m_form->editPending());
+    QCOMPARE(contents(path + ".gone"), pattern(50));
+}
+
+void tst_TForm1::anUnwritableSettingsFileShowsTheErrorAfterTheNewBlock()
+{
+    const std::string path = makeFile("f.bin", 20000);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    // A directory where the settings file should be cannot be replaced by a file.
+    QFile::remove(QString::fromStdString(settings()));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Quillmoor.ini")));
+    guarded([this] { m_form->SpinButton1DownClick(); }); // as the spin button calls it
+    QCOMPARE(m_form->startByte(), 8192);
+    verifyRowsShowTheFile(path);
+    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { "Unable to write to " + settings() + "." });
+}
+
+void tst_TForm1::theReportHoldsEveryGridRowPlusEightLines()
+{
+    const std::string path = makeFile("f.bin", 20000);
+    const std::string report = m_dir->filePath(QStringLiteral("report.TXT")).toStdString();
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    m_dialogs->fileAnswers.push_back(report);
+    m_form->N1Click();
+    QCOMPARE(m_dialogs->texts("notice"), std::vector<std::string> { cp("Готово !") });
+    const QList<QByteArray> lines = contents(report).split('\n');
+    QCOMPARE(lines.size() - 1, 8193 + 8);
+    QCOMPARE(lines[1], "FileName : " + QByteArray::fromStdString(path) + "\r");
+    QCOMPARE(lines[5], QByteArray("00000000 (0)     0B    11    00001011         <...>    \r"));
+    QCOMPARE(lines[5 + 8192].size(), 56);
+    QCOMPARE(contents(path), pattern(20000)); // the viewed file is only read
+}
+
+void tst_TForm1::aReportOnAFullDiskShowsTheIoErrorAndNoDone()
+{
+    const std::string path = makeFile("f.bin", 20000);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    m_dialogs->fileAnswers.push_back("/dev/full");
+    guarded([this] { m_form->N1Click(); });
+    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { "Disk full." });
+    QVERIFY(m_dialogs->texts("notice").empty());
+    m_dialogs->fileAnswers.push_back(m_dir->filePath(QStringLiteral("no/such/dir/r.TXT")).toStdString());
+    guarded([this] { m_form->N1Click(); });
+    QCOMPARE(m_dialogs->texts("error").back(), std::string("File not found."));
+    QVERIFY(m_dialogs->texts("notice").empty());
+}
+
+void tst_TForm1::aCommandArrivingDuringALoadIsDropped()
+{
+    const std::string path = makeFile("f.bin", 30000);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    int fired = 0;
+    // Timers fire during the load's event processing, as a held spin arrow's repeats would.
+    for (int i = 0; i < 3; ++i)
+        QTimer::singleShot(0, m_form.get(), [&] {
+            ++fired;
+            m_form->SpinButton1DownClick();
+            m_form->N4Click();
+        });
+    m_form->SpinButton1DownClick();
+    QCOMPARE(fired, 3);
+    QCOMPARE(m_form->startByte(), 8192);
+    QCOMPARE(grid()->rowCount(), 8194);
+    verifyRowsShowTheFile(path);
+}
+
+void tst_TForm1::writeSwitchCaptionTurnsRedWhileTicked()
+{
+    m_form = makeForm(true);
+    auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    tickWriteSwitch();
+    QCOMPARE(box->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QVERIFY(grid()->editing());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    QCOMPARE(box->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QVERIFY(!grid()->editing());
+}
+
+void tst_TForm1::aPathTypedByHandIsReadByTheNextCommand()
+{
+    const std::string a = makeFile("a.bin", 20000);
+    const std::string b = m_dir->filePath(QStringLiteral("b.bin")).toStdString();
+    QFile f(QString::fromStdString(b));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(9000, '\x77'));
+    f.close();
+    m_form = makeForm(true);
+    openThroughTheDialog(a);
+    auto* path = m_form->findChild<QLineEdit*>(QStringLiteral("EditNameF"));
+    path->setFocus();
+    path->selectAll();
+    QTest::keyClicks(path, QString::fromStdString(b));
+    QCOMPARE(m_form->currentFile(), b);
+    m_form->SpinButton1DownClick();
+    QCOMPARE(m_form->startByte(), 8192);
+    QCOMPARE(grid()->rowCount(), 9000 - 8192 + 1);
+    verifyRowsShowTheFile(b);
+    QCOMPARE(SettingsReadString(settings(), "File", "NameFile", ""), a); // only the open command stores the name
+}
+
+void tst_TForm1::anEditGoesToTheFileItsRowWasLoadedFrom()
+{
+    const std::string a = makeFile("a.bin", 100);
+    const std::string b = makeFile("b.bin", 100);
+    m_form = makeForm(true);
+    openThroughTheDialog(a);
+    tickWriteSwitch();
+    focusCell(1, 2);
+    typeInEditor(QStringLiteral("AB"));
+    auto* path = m_form->findChild<QLineEdit*>(QStringLiteral("EditNameF"));
+    path->setFocus();
+    path->selectAll();
+    QTest::keyClicks(path, QString::fromStdString(b));
+    grid()->setFocus();
+    key(Qt::Key_Down);
+    QByteArray expected = pattern(100);
+    expected[1] = '\xAB';
+    QCOMPARE(contents(a), expected);
+    QCOMPARE(contents(b), pattern(100));
+}
+
+QTEST_MAIN(tst_TForm1)
+#include "tst_TForm1.moc"

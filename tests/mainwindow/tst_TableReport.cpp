@@ -1,0 +1,131 @@
+#include "mainwindow/RowFormat.h"
+#include "mainwindow/TableReport.h"
+
+#include <QTest>
+
+#include <map>
+
+class tst_TableReport : public QObject {
+    Q_OBJECT
+private slots:
+    void linesComeInOrderWithRulesAsLongAsTheHeader();
+    void dataLinesAre55CharactersUntilTheOffsetTextGrows();
+    void anEmptyStartUpGridGivesOneBlankFilledLine();
+    void aFailingSinkStopsTheReport();
+    void dateLineFollowsTheLocaleFormats();
+};
+
+namespace {
+
+struct Cells {
+    std::map<std::pair<int, int>, std::string> texts;
+    std::string empty;
+    Cells()
+    {
+        const char* headers[] = { "N\xE1\xE0\xE9\xF2\xE0", "Hex", "Dec", "Bin", "Ascii" };
+        for (int col = 0; col < 5; ++col)
+            texts[{ col, 0 }] = headers[col];
+    }
+    void row(int r, std::int64_t offset, std::uint8_t v)
+    {
+        texts[{ 0, r }] = offsetText(offset);
+        const auto values = valueTexts(v);
+        for (int col = 1; col <= 4; ++col)
+            texts[{ col, r }] = values[col - 1];
+    }
+    TableReport::CellReader reader()
+    {
+        return [this](std::int32_t col, std::int32_t row) -> const std::string& {
+            const auto it = texts.find({ col, row });
+            return it == texts.end() ? empty : it->second;
+        };
+    }
+};
+
+QList<QByteArray> reportLines(const TableReport& report)
+{
+    QByteArray all;
+    report.write([&](const std::string& piece) { all += QByteArray::fromStdString(piece); });
+    if (!all.endsWith("\r\n"))
+        return {};
+    QList<QByteArray> lines = all.split('\n');
+    lines.removeLast(); // after the final line break
+    for (QByteArray& line : lines) {
+        if (!line.endsWith('\r'))
+            return {};
+        line.chop(1);
+    }
+    return lines;
+}
+
+} // namespace
+
+void tst_TableReport::linesComeInOrderWithRulesAsLongAsTheHeader()
+{
+    Cells cells;
+    for (int r = 1; r <= 3; ++r)
+        cells.row(r, 30 + r - 1, static_cast<std::uint8_t>(r));
+    const TableReport report("Date : 08.12.2026", "/tmp/a.bin", cells.reader(), 3);
+    const QList<QByteArray> lines = reportLines(report);
+    QCOMPARE(lines.size(), 3 + 8);
+    QCOMPARE(lines[0], QByteArray("Date : 08.12.2026"));
+    QCOMPARE(lines[1], QByteArray("FileName : /tmp/a.bin"));
+    const QByteArray header = "N\xE1\xE0\xE9\xF2\xE0          |Hex  |Dec  |Bin             |Ascii   |";
+    QCOMPARE(lines[3], header);
+    QCOMPARE(header.size(), 55);
+    QCOMPARE(lines[2], QByteArray(55, '='));
+    QCOMPARE(lines[4], lines[2]);
+    QCOMPARE(lines[5], QByteArray("0000001E (30)    01    1     00000001         <...>    "));
+    QCOMPARE(lines[8], lines[2]);
+    QVERIFY(!lines[9].isEmpty());
+    QCOMPARE(lines[10], QByteArray());
+}
+
+void tst_TableReport::dataLinesAre55CharactersUntilTheOffsetTextGrows()
+{
+    Cells cells;
+    cells.row(1, 99999, 65); // the longest offset text that fits its 16 columns
+    cells.row(2, 1000000, 66);
+    const QList<QByteArray> lines = reportLines(TableReport("Date : x", "f", cells.reader(), 2));
+    QCOMPARE(lines[5].size(), 55);
+    QVERIFY(lines[5].endsWith(' '));
+    QCOMPARE(lines[6], QByteArray("000F4240 (1000000) 42    66    01000010         B        "));
+}
+
+void tst_TableReport::anEmptyStartUpGridGivesOneBlankFilledLine()
+{
+    Cells cells;
+    const QList<QByteArray> lines = reportLines(TableReport("Date : x", "", cells.reader(), 1));
+    QCOMPARE(lines.size(), 9);
+    QCOMPARE(lines[1], QByteArray("FileName : "));
+    QCOMPARE(lines[5], QByteArray(55, ' '));
+}
+
+void tst_TableReport::aFailingSinkStopsTheReport()
+{
+    Cells cells;
+    for (int r = 1; r <= 8193; ++r)
+        cells.row(r, r - 1, static_cast<std::uint8_t>(r));
+    int calls = 0;
+    struct Full { };
+    try {
+        TableReport("Date : x", "f", cells.reader(), 8193).write([&](const std::string&) {
+            ++calls;
+            throw Full {};
+        });
+        QFAIL("the failure did not stop the report");
+    } catch (const Full&) {
+    }
+    QCOMPARE(calls, 1);
+}
+
+void tst_TableReport::dateLineFollowsTheLocaleFormats()
+{
+    const QByteArray line = QByteArray::fromStdString(TableReport::dateLineForNow());
+    QVERIFY2(line.startsWith("Date : "), line);
+    const QString expectedDate = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    QVERIFY2(line.contains(expectedDate.toLatin1()), line);
+}
+
+QTEST_GUILESS_MAIN(tst_TableReport)
+#include "tst_TableReport.moc"

@@ -686,8 +686,9 @@ void ByteGrid::wheelEvent(QWheelEvent* event)
 
 void ByteGrid::focusInEvent(QFocusEvent* event)
 {
+    // The base class would redraw the whole grid; only the current cell's focus rectangle changes.
+    Q_UNUSED(event);
     guarded([&] {
-        QAbstractScrollArea::focusInEvent(event);
         invalidateCell(m_model.current());
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
         // being handled, after whose release it shows.
@@ -698,10 +699,7 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
 
 void ByteGrid::focusOutEvent(QFocusEvent* event)
 {
-    guarded([&] {
-        QAbstractScrollArea::focusOutEvent(event);
-        focusLost(event);
-    });
+    guarded([&] { focusLost(event); });
 }
 
 void ByteGrid::focusLost(QFocusEvent* event)

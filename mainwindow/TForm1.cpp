@@ -30,6 +30,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -158,10 +159,11 @@ void TForm1::buildControls()
     SpinButton1->setHandler(this);
     CheckBox1 = new QCheckBox(qtext("Разрешить запись на диск"), Panel1);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(64, 6, 169, 17);
+    // The sizes were laid out for a narrower font than most desktops have: never cut the caption.
+    CheckBox1->setGeometry(64, 6, std::max(169, CheckBox1->sizeHint().width()), 17);
     CheckBox1->setToolTip(qtext("Запись каждого измененного байта"));
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { guarded([this] { CheckBox1Click(); }); });
-    Label2 = new QLabel(qtext("Quillmoor · правка по байтам"), Panel1);
+    Label2 = new QLabel(qtext("Quillmoor · побайтно"), Panel1);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFixedWidth(165);
     Label2->setStyleSheet(QStringLiteral("color: grey"));
@@ -173,9 +175,11 @@ void TForm1::buildControls()
     Panel2 = panel(this, "Panel2", 1);
     GroupBox1 = new QGroupBox(qtext("Файл : "), Panel2);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setFixedHeight(42);
+    // 42 pixels high as laid out, or more when the caption's font needs it, so the path box is never cut.
+    GroupBox1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    GroupBox1->setMinimumHeight(42);
     Panel3 = panel(GroupBox1, "Panel3", 2);
-    Panel3->setFixedWidth(291);
+    Panel3->setFixedSize(291, 27);
     SpeedButton1 = new QToolButton(Panel3);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setText(QStringLiteral("..."));
@@ -192,6 +196,7 @@ void TForm1::buildControls()
     silver.setColor(QPalette::Base, QColor(192, 192, 192));
     EditNameF->setPalette(silver);
     Panel4 = panel(GroupBox1, "Panel4", 2);
+    Panel4->setFixedHeight(27);
     Label1 = new QLabel(qtext("Размер (байт) = "), Panel4);
     Label1->setObjectName(QStringLiteral("Label1"));
     LabelSizeF = new QLabel(QStringLiteral("0"), Panel4);

@@ -12,6 +12,7 @@
 #include "support/__Str.h"
 #include "ui/ByteGrid.h"
 #include "ui/Dialogs.h"
+#include "ui/ErrorBox.h"
 #include "ui/EventGuard.h"
 #include "ui/InputPrompt.h"
 #include "ui/SpinButton.h"
@@ -325,7 +326,7 @@ void TForm1::SpeedButton1Click()
     const auto chosen = dialogs().execFileDialog(*OD1);
     if (!chosen)
         return;
-    commitPendingEdit();
+    commitBeforeBlockChange();
     setWindowTitle(qtext("Файл : ") + QFile::decodeName(QByteArray::fromStdString(*chosen)));
     setCurrentFile(*chosen);
     showFileSize(*chosen);
@@ -344,7 +345,7 @@ void TForm1::SpinButton1UpClick()
 {
     if (!canNavigate())
         return;
-    commitPendingEdit();
+    commitBeforeBlockChange();
     StartByte = static_cast<std::int32_t>(std::max<std::int64_t>(0, std::int64_t(StartByte) - BlockSpan));
     LoadBlock(StartByte);
     storeStartByte();
@@ -354,7 +355,7 @@ void TForm1::SpinButton1DownClick()
 {
     if (!canNavigate())
         return;
-    commitPendingEdit();
+    commitBeforeBlockChange();
     StartByte = placed(std::int64_t(StartByte) + BlockSpan);
     LoadBlock(StartByte);
     storeStartByte();
@@ -364,7 +365,7 @@ void TForm1::N3Click()
 {
     if (!canNavigate())
         return;
-    commitPendingEdit();
+    commitBeforeBlockChange();
     StartByte = 0;
     LoadBlock(StartByte);
     storeStartByte();
@@ -374,7 +375,7 @@ void TForm1::N4Click()
 {
     if (!canNavigate())
         return;
-    commitPendingEdit();
+    commitBeforeBlockChange();
     StartByte
         = static_cast<std::int32_t>(std::max<std::int64_t>(0, std::int64_t(FileSizeOf(currentFile())) - EndPlacement));
     LoadBlock(StartByte);
@@ -388,7 +389,7 @@ void TForm1::N5Click()
     std::int32_t n = 0;
     if (!readNumber(text("Перейти к байту N"), text("Введите число (Dec)"), std::to_string(StartByte), n))
         return;
-    commitPendingEdit();
+    commitBeforeBlockChange();
     // A start inside the last 8191 bytes would show a stub of a block (a single row would even leave every
     // navigation command without effect), so the last block is shown instead, as for a start past the end.
     const std::int64_t lastStart = std::int64_t(FileSizeOf(currentFile())) - EndPlacement;
@@ -446,7 +447,7 @@ void TForm1::SG1SetEditText(std::int32_t ACol, std::int32_t ARow, const std::str
     const std::string programText = (knownRow && ACol >= 1 && ACol <= 4)
         ? valueTexts(static_cast<std::uint8_t>(m_rowBytes[ARow]))[ACol - 1]
         : std::string();
-    if (Value == programText)
+    if (m_leavingBlock || Value == programText)
         return;
     EditPending = true;
     EditCol = ACol;
@@ -456,6 +457,21 @@ void TForm1::SG1SetEditText(std::int32_t ACol, std::int32_t ARow, const std::str
 void TForm1::SG1SelectCell(std::int32_t, std::int32_t, bool&)
 {
     commitPendingEdit();
+}
+
+void TForm1::commitBeforeBlockChange()
+{
+    try {
+        commitPendingEdit();
+    } catch (const EConvertError& error) {
+        // The edit cannot wait for a correction any more: its row is about to show another byte. It is dropped,
+        // and the error box says why nothing was written; holding the command back would leave the user stuck
+        // whenever the text cannot be corrected (the write switch cleared, no file to go back to).
+        EditPending = false;
+        if (EditRow >= 0 && EditRow < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[EditRow] >= 0)
+            showRowValue(EditRow, static_cast<std::uint8_t>(m_rowBytes[EditRow]));
+        ShowErrorBox(error);
+    }
 }
 
 void TForm1::commitPendingEdit()
@@ -513,7 +529,11 @@ void TForm1::showRowValue(std::int32_t row, std::uint8_t v)
 void TForm1::LoadBlock(std::int32_t start)
 {
     const LoadingScope loading(m_loading);
-    SG1->setRowCount(2);
+    {
+        // The editor this hands back belongs to the block being left: its text is no edit of the new one.
+        const LoadingScope leaving(m_leavingBlock);
+        SG1->setRowCount(2);
+    }
     const std::string path = currentFile();
     m_blockFile = path;
     const std::int32_t size = FileSizeOf(path);

@@ -76,8 +76,11 @@ private:
     void storeStartByte();
     // True when the command may run: the grid shows more than one byte and no block is being loaded.
     [[nodiscard]] bool canNavigate() const;
-    // Commits an edit made in the shown block before the block changes, at the offset it was made at.
+    // The commit that the grid's select-cell notification runs.
     void commitPendingEdit();
+    // Commits an edit made in the shown block before the block changes, at the offset it was made at; one that
+    // is no number is dropped with the error shown.
+    void commitBeforeBlockChange();
     void showRowValue(std::int32_t row, std::uint8_t v);
     [[nodiscard]] std::int32_t placed(std::int64_t start) const;
     [[nodiscard]] bool readNumber(
@@ -98,6 +101,7 @@ private:
     // since: the user saw and changed that file's byte.
     std::string m_blockFile;
     bool m_loading = false;
+    bool m_leavingBlock = false;
     bool m_placed = false;
 
     QFrame* Panel1 = nullptr;

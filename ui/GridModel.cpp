@@ -304,6 +304,9 @@ bool GridModel::openEditor()
 {
     if (!m_editing)
         return false;
+    // The user is about to type into the current cell: bring it back into view first, as typing blind into a
+    // hidden editor would change a byte the user cannot see.
+    showCell(m_current);
     m_editorMode = true;
     updateEditor();
     return m_bound.has_value() && m_view.editorShown();

@@ -80,6 +80,7 @@ private slots:
     void typingThenEnterThenMovingWritesOnce();
     void aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges_data();
     void aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges();
+    void anEditThatIsNoNumberIsDroppedWhenTheBlockChanges();
     void aCommitWithTheSwitchClearedShowsTheByteOnDisk();
     void aFileThatVanishedShowsTheWriteMessage();
     void anUnwritableSettingsFileShowsTheErrorAfterTheNewBlock();
@@ -693,6 +694,25 @@ void tst_TForm1::aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges()
     QCOMPARE(contents(path), expected);
     QCOMPARE(contents(other), pattern(30000));
     verifyRowsShowTheFile(command == 'o' ? other : path);
+}
+
+void tst_TForm1::anEditThatIsNoNumberIsDroppedWhenTheBlockChanges()
+{
+    const std::string path = makeFile("f.bin", 20000);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(2, 3);
+    typeInEditor(QStringLiteral("zz"));
+    QVERIFY(m_form->editPending());
+    guarded([this] { m_form->SpinButton1DownClick(); });
+    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { "'zz' is not a valid integer value." });
+    QVERIFY(!m_form->editPending());
+    QCOMPARE(m_form->startByte(), 8192);
+    QCOMPARE(contents(path), pattern(20000));
+    verifyRowsShowTheFile(path);
+    key(Qt::Key_Down);
+    QCOMPARE(contents(path), pattern(20000));
 }
 
 void tst_TForm1::aCommitWithTheSwitchClearedShowsTheByteOnDisk()

@@ -51,6 +51,7 @@ private slots:
     void scrollBarButtonsAndPagesScrollWithoutMovingTheCurrentCell_data();
     void scrollBarButtonsAndPagesScrollWithoutMovingTheCurrentCell();
     void anOpenEditorFollowsItsCellAndHidesOutOfView();
+    void typingWhileTheCurrentCellIsOutOfViewBringsItBack();
     void sizingAColumnAppliesTwoPixelsOrMore_data();
     void sizingAColumnAppliesTwoPixelsOrMore();
     void rowsAreSizedInTheHeaderColumnButColumnZeroIsNot();
@@ -721,6 +722,32 @@ void tst_ByteGrid::anOpenEditorFollowsItsCellAndHidesOutOfView()
     typeOnGrid(QStringLiteral("6"));
     QCOMPARE(m_grid->cell(1, 3), std::string("56"));
     QCOMPARE(m_recorder->take(), QStringList { editNote(1, 3, "56", 1, 3) });
+}
+
+void tst_ByteGrid::typingWhileTheCurrentCellIsOutOfViewBringsItBack()
+{
+    setViewportSize(QSize(470, 320));
+    m_grid->setRowCount(100);
+    m_grid->setEditing(true);
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    typeOnGrid(QStringLiteral("5"));
+    m_grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    QVERIFY(!editorOpen());
+    m_grid->setFocus();
+    typeOnGrid(QStringLiteral("6"));
+    QVERIFY(m_grid->topRow() <= 3);
+    QVERIFY(editorOpen());
+    QCOMPARE(m_grid->cell(1, 3), std::string("56"));
+
+    // With the editor closed, too: the key opens it on the cell brought into view.
+    press(Qt::Key_Return);
+    m_grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    m_recorder->take();
+    typeOnGrid(QStringLiteral("7"));
+    QVERIFY(m_grid->topRow() <= 3);
+    QVERIFY(editorOpen());
+    QCOMPARE(m_recorder->take(), QStringList { editNote(1, 3, "7", 1, 3) });
 }
 
 void tst_ByteGrid::sizingAColumnAppliesTwoPixelsOrMore_data()

@@ -158,6 +158,7 @@ void TForm1::buildControls()
     SpinButton1->setGeometry(16, 2, 20, 25);
     SpinButton1->setToolTip(qtext("Перейти к след. блоку (8192 байта)"));
     SpinButton1->setHandler(this);
+    SpinButton1->setAccessibleName(qtext("Переход по блокам"));
     CheckBox1 = new QCheckBox(qtext("Разрешить запись на диск"), Panel1);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     // The sizes were laid out for a narrower font than most desktops have: never cut the caption.
@@ -188,11 +189,13 @@ void TForm1::buildControls()
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setGeometry(2, 2, 23, 22);
     SpeedButton1->setToolTip(qtext("Открыть файл"));
+    SpeedButton1->setAccessibleName(qtext("Открыть файл"));
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(); }); });
     EditNameF = new QLineEdit(Panel3);
     EditNameF->setObjectName(QStringLiteral("EditNameF"));
     EditNameF->setGeometry(32, 3, 257, 21);
     EditNameF->setFocusPolicy(Qt::ClickFocus);
+    EditNameF->setAccessibleName(qtext("Путь к файлу"));
     QPalette silver = EditNameF->palette();
     silver.setColor(QPalette::Base, QColor(192, 192, 192));
     EditNameF->setPalette(silver);
@@ -205,6 +208,7 @@ void TForm1::buildControls()
     QFont bold = LabelSizeF->font();
     bold.setBold(true);
     LabelSizeF->setFont(bold);
+    LabelSizeF->setAccessibleName(qtext("Размер файла в байтах"));
     auto* panel4Layout = new QHBoxLayout(Panel4);
     panel4Layout->setContentsMargins(2, 0, 2, 0);
     panel4Layout->setSpacing(0);
@@ -223,6 +227,7 @@ void TForm1::buildControls()
     SG1 = new ByteGrid(GroupBox2);
     SG1->setObjectName(QStringLiteral("SG1"));
     SG1->setHandler(this);
+    SG1->setAccessibleName(qtext("Таблица байтов"));
     auto* group2Layout = new QVBoxLayout(GroupBox2);
     group2Layout->setContentsMargins(2, 2, 2, 2);
     group2Layout->addWidget(SG1);

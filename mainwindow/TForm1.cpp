@@ -18,6 +18,7 @@
 #include "ui/SpinButton.h"
 #include "ui/TMessageForm.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -247,6 +248,20 @@ void TForm1::buildControls()
     windowLayout->addWidget(Panel1);
 
     setTabOrder(CheckBox1, SG1);
+
+    // The open button and the spin button never take the keyboard focus, so they get keys of their own: without
+    // them a keyboard-only user could neither open a file nor page through it.
+    auto shortcut = [this](QKeySequence keys, void (TForm1::*command)()) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(
+            action, &QAction::triggered, this, [this, command] { guarded([this, command] { (this->*command)(); }); });
+        addAction(action);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &TForm1::SpeedButton1Click);
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_PageUp), &TForm1::SpinButton1UpClick);
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_PageDown), &TForm1::SpinButton1DownClick);
 }
 
 void TForm1::buildMenu()

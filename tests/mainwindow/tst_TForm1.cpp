@@ -89,6 +89,7 @@ private slots:
     void aCommandArrivingDuringALoadIsDropped();
     void writeSwitchCaptionTurnsRedWhileTicked();
     void aPathTypedByHandIsReadByTheNextCommand();
+    void openAndPagingHaveKeysOfTheirOwn();
     void anEditGoesToTheFileItsRowWasLoadedFrom();
 
 private:
@@ -869,6 +870,23 @@ void tst_TForm1::anEditGoesToTheFileItsRowWasLoadedFrom()
     expected[1] = '\xAB';
     QCOMPARE(contents(a), expected);
     QCOMPARE(contents(b), pattern(100));
+}
+
+void tst_TForm1::openAndPagingHaveKeysOfTheirOwn()
+{
+    const std::string path = makeFile("f.bin", 20000);
+    m_form = makeForm(true);
+    m_dialogs->fileAnswers.push_back(path);
+    grid()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(m_form->currentFile(), path);
+    grid()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::AltModifier);
+    QCOMPARE(m_form->startByte(), 8192);
+    tickWriteSwitch(); // from the write switch too
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::AltModifier);
+    QCOMPARE(m_form->startByte(), 0);
+    QCOMPARE(grid()->currentRow(), 1); // the grid's own keys stay its own
 }
 
 QTEST_MAIN(tst_TForm1)

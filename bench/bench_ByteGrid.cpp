@@ -4,6 +4,8 @@
 
 #include "ui/ByteGrid.h"
 
+#include "bench/Median.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTableWidget>
@@ -19,7 +21,6 @@
 
 namespace {
 constexpr int Rows = 8193;
-constexpr int Runs = 21;
 
 // The five texts of one row, as long as the window's: offset, hex, dec, binary, character.
 std::array<std::string, 5> rowTexts(int row)
@@ -41,19 +42,6 @@ std::vector<std::array<std::string, 5>> allRows()
     for (int row = 1; row <= Rows; ++row)
         rows[static_cast<std::size_t>(row)] = rowTexts(row);
     return rows;
-}
-
-double medianMs(const std::function<void()>& run, int runs = Runs)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 void fillGrid(ByteGrid& grid, const std::vector<std::array<std::string, 5>>& rows, bool processEvents)

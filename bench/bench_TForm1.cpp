@@ -9,6 +9,8 @@
 #include "tests/ScriptedDialogs.h"
 #include "ui/ByteGrid.h"
 
+#include "bench/Median.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,20 +25,6 @@
 #include <vector>
 
 namespace {
-constexpr int Runs = 21;
-
-double medianMs(const std::function<void()>& run, int runs = Runs)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // One read of the whole block and the same texts, kept so the work is not optimised away.
 std::size_t baselineLoad(const std::string& path, qint64 start)

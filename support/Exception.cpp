@@ -8,9 +8,25 @@ EInOutError::EInOutError(int code)
 {
 }
 
+EInOutError::EInOutError(int code, std::string message)
+    : Exception(std::move(message))
+    , m_code(code)
+{
+}
+
 EInOutError EInOutError::fromErrno(int err)
 {
-    return EInOutError(codeForErrno(err));
+    const int code = codeForErrno(err);
+    // An error number passed on as it is may equal a code that has a text of its own but another meaning
+    // (EIO is 5, "File access denied"); it shows the numbered text, which does not mislead.
+    if (code == err && err != ENOENT && messageFor(code) != numberedText(code))
+        return EInOutError(code, numberedText(code));
+    return EInOutError(code);
+}
+
+std::string EInOutError::numberedText(int code)
+{
+    return "I/O error " + std::to_string(code);
 }
 
 std::string EInOutError::messageFor(int code)
@@ -31,7 +47,7 @@ std::string EInOutError::messageFor(int code)
     case InvalidNumericInput:
         return "Invalid numeric input";
     default:
-        return "I/O error " + std::to_string(code);
+        return numberedText(code);
     }
 }
 

@@ -51,6 +51,9 @@ public:
     static constexpr int InvalidNumericInput = 106;
 
 private:
+    EInOutError(int code, std::string message);
+    [[nodiscard]] static std::string numberedText(int code);
+
     int m_code;
 };
 

@@ -82,7 +82,10 @@ std::string directoryPart(const std::string& path)
 bool fileExists(const std::string& path)
 {
     struct stat st { };
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    // A name with a NUL byte in it (from a damaged settings file) names no file; the system would see only
+    // the part before the NUL.
+    return !path.empty() && path.find('\0') == std::string::npos && ::stat(path.c_str(), &st) == 0
+        && !S_ISDIR(st.st_mode);
 }
 
 QFrame* panel(QWidget* parent, const char* name, int lineWidth)

@@ -47,6 +47,9 @@ int FileHandle::open(const std::string& path, Mode mode)
     close();
     if (const int err = FileFaults::check(Op::Open))
         return err;
+    // The system would take the name only up to a NUL byte and so open another file than the one named.
+    if (path.find('\0') != std::string::npos)
+        return ENOENT;
     int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     switch (mode) {
     case Mode::Read:

@@ -25,7 +25,7 @@ public:
     FileHandle& operator=(FileHandle&& other) noexcept;
 
     // 0 on success, else the errno of the failure (EISDIR, or EINVAL for a FIFO or device where a
-    // regular file is required).
+    // regular file is required; ENOENT for a name with a NUL byte in it).
     [[nodiscard]] int open(const std::string& path, Mode mode);
     // Creates a new file from a mkstemp template in place; 0 or the errno.
     [[nodiscard]] int createTemporary(std::string& pathTemplate);

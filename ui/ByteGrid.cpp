@@ -1,6 +1,8 @@
 #include "ui/ByteGrid.h"
 
 #include "support/Cp1251.h"
+#include "ui/Accessibility.h"
+#include "ui/ByteGridAccessible.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
 #include "ui/GridWheelRouter.h"
@@ -71,6 +73,7 @@ ByteGrid::ByteGrid(QWidget* parent)
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
     new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
     m_model.layout().setClientSize(viewport()->size());
+    installAccessibility();
 }
 
 ByteGrid::~ByteGrid()
@@ -103,7 +106,11 @@ std::int32_t ByteGrid::rowCount() const
 
 void ByteGrid::setRowCount(std::int32_t count)
 {
+    const std::int32_t oldCount = rowCount();
+    // A change that fails has put the old count back by the time the exception leaves the model.
     m_model.setRowCount(count);
+    if (rowCount() != oldCount && accessibilityListening())
+        ByteGridAccessible::rowCountChanged(*this, oldCount);
 }
 
 std::int32_t ByteGrid::colWidth(std::int32_t col) const
@@ -236,10 +243,21 @@ void ByteGrid::invalidateCell(GridCell cell)
     const QRect rect = m_model.layout().cellRect(cell);
     if (!rect.isEmpty())
         viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    // A cell is redrawn alone when its text was written or edited, or its focus rectangle changed; the accessible
+    // interface tells a new text apart.
+    if (accessibilityListening())
+        ByteGridAccessible::cellMayHaveChanged(*this, cell);
 }
 
 void ByteGrid::invalidateRange(GridCell from, GridCell to)
 {
+    // The model redraws ranges when the current cell or the anchor moved.
+    if (m_model.current() != m_heardCurrent || m_model.anchor() != m_heardAnchor) {
+        const GridCell oldCurrent = std::exchange(m_heardCurrent, m_model.current());
+        const GridCell oldAnchor = std::exchange(m_heardAnchor, m_model.anchor());
+        if (accessibilityListening())
+            ByteGridAccessible::currentMoved(*this, oldCurrent, oldAnchor);
+    }
     const GridLayout& layout = m_model.layout();
     const GridCell first { std::max(std::min(from.col, to.col), layout.leftCol()),
         std::max(std::min(from.row, to.row), layout.topRow()) };
@@ -690,6 +708,8 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
     Q_UNUSED(event);
     guarded([&] {
         invalidateCell(m_model.current());
+        if (accessibilityListening())
+            ByteGridAccessible::focusEntered(*this);
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
         // being handled, after whose release it shows.
         if (!m_pressed && !m_editor->isVisible())

@@ -121,6 +121,9 @@ private:
     std::optional<SizingDrag> m_sizing;
     std::optional<RangeDrag> m_rangeDrag;
     QBasicTimer m_autoScroll;
+    // The current cell and the anchor as assistive technology last heard of them.
+    GridCell m_heardCurrent { 1, 1 };
+    GridCell m_heardAnchor { 1, 1 };
     // While a mouse button is down on the grid, the editor stays hidden until the release.
     bool m_pressed = false;
     // Time of the press that opened the editor on the current cell: a second press on the editor soon after

@@ -1,5 +1,6 @@
 #include "ui/SpinButton.h"
 
+#include "ui/Accessibility.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
 #include "ui/SpinButtonQtTimer.h"
@@ -60,12 +61,45 @@ SpinButton::SpinButton(QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
     setMinimumWidth(SpinButtonLayout::minimumWidth);
     m_tracker.setChangeListener([this] { trackerChanged(); });
+    m_tracker.setHandler(this);
     setRepeatTimer(std::make_unique<SpinButtonQtTimer>());
+    installAccessibility();
 }
 
 void SpinButton::setHandler(SpinHandler* handler)
 {
-    m_tracker.setHandler(handler);
+    m_handler = handler;
+}
+
+void SpinButton::clickArrow(SpinArrow arrow)
+{
+    guarded([&] { raise(arrow); });
+}
+
+void SpinButton::upClick()
+{
+    raise(SpinArrow::Up);
+}
+
+void SpinButton::downClick()
+{
+    raise(SpinArrow::Down);
+}
+
+void SpinButton::raise(SpinArrow arrow)
+{
+    // The tracker never overlaps its own events; a press action may come inside a handler of the tracker's.
+    if (m_raising || !m_handler || arrow == SpinArrow::None)
+        return;
+    m_raising = true;
+    struct Lower {
+        bool& raising;
+        ~Lower() { raising = false; }
+    } lower { m_raising };
+    if (arrow == SpinArrow::Up)
+        m_handler->upClick();
+    else
+        m_handler->downClick();
 }
 
 void SpinButton::setRepeatTimer(std::unique_ptr<SpinButtonTimer> timer)

@@ -89,6 +89,11 @@ void rewriteInPlace(const std::string& target, const std::string& content)
     FileHandle file;
     if (const int err = file.open(target, FileHandle::Mode::ReadWrite))
         throw EInOutError::fromErrno(err);
+    // Claim the room for a longer text before the first byte changes: a disk that filled up halfway through
+    // would leave the new text cut off where the old one was.
+    const auto newSize = static_cast<off_t>(content.size());
+    if (newSize > file.size() && ::fallocate(file.fd(), 0, 0, newSize) != 0 && errno != EOPNOTSUPP)
+        throw EInOutError::fromErrno(errno);
     if (::lseek(file.fd(), 0, SEEK_SET) != 0)
         throw EInOutError::fromErrno(errno);
     file.write(content);

@@ -3,6 +3,7 @@
 #include "support/Cp1251.h"
 #include "support/FileFaults.h"
 #include "support/StrHF.h"
+#include "tests/PrivilegeDrop.h"
 #include "tests/ScriptedDialogs.h"
 #include "ui/ByteGrid.h"
 #include "ui/EventGuard.h"
@@ -82,6 +83,7 @@ private slots:
     void aFailingStepOfTheReportIsNeverReportedDone_data();
     void aFailingStepOfTheReportIsNeverReportedDone();
     void aFailingStepOfTheRestoreStillShowsTheWindow_data();
+    void aSettingsFileRewrittenInPlaceOnAFullDiskStaysWhole();
     void aFailingStepOfTheRestoreStillShowsTheWindow();
 
 private:
@@ -583,6 +585,42 @@ void tst_FaultInjection::aFailingStepOfTheRestoreStillShowsTheWindow()
     // A restore only reads the settings.
     QCOMPARE(contents(settings()), settingsFor(path, 4096));
     verifyNothingLeftOver();
+}
+
+void tst_FaultInjection::aSettingsFileRewrittenInPlaceOnAFullDiskStaysWhole()
+{
+    // A directory that takes no new file makes the settings write rewrite the file in place. When the disk fills
+    // up halfway through, the file must still hold its old lines, not the new text cut off ("StartByte=819").
+    const std::string ini = settings();
+    const QByteArray before = settingsFor("/data/f.bin", 0);
+    QFile f(QString::fromStdString(ini));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(before);
+    f.close();
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
+    ::chmod(ini.c_str(), 0666);
+    const int result = runAsNobody([&] {
+        limitFileSize(static_cast<rlim_t>(before.size())); // the file may not grow: as on a full disk
+        try {
+            SettingsWriteInt(ini, "File", "StartByte", 8192);
+            return 1;
+        } catch (const Exception& error) {
+            return error.message() == "Unable to write to " + ini ? 0 : 2;
+        }
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(contents(ini), before);
+    // With room enough, the same rewrite succeeds.
+    QCOMPARE(runAsNobody([&] {
+        try {
+            SettingsWriteInt(ini, "File", "StartByte", 8192);
+            return 0;
+        } catch (const Exception&) {
+            return 1;
+        }
+    }),
+        0);
+    QCOMPARE(contents(ini), settingsFor("/data/f.bin", 8192));
 }
 
 QTEST_MAIN(tst_FaultInjection)

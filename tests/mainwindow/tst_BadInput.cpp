@@ -94,6 +94,8 @@ private slots:
     void aDamagedSettingsFileStartsTheWindowWithWhatItCanRead_data();
     void aDamagedSettingsFileStartsTheWindowWithWhatItCanRead();
     void aNameWithANulByteOpensNoOtherFile();
+    void aSettingsPathThatNamesNoRegularFileIsLeftAlone_data();
+    void aSettingsPathThatNamesNoRegularFileIsLeftAlone();
     void aStoredStartOfEveryFormStartsTheWindowAsStated_data();
     void aStoredStartOfEveryFormStartsTheWindowAsStated();
     void anEditOfTheEmptyRowAfterAnOddStartWritesNothing_data();
@@ -553,6 +555,41 @@ void tst_BadInput::aNameWithANulByteOpensNoOtherFile()
     QCOMPARE(FileSizeOf(name), -1);
     QVERIFY(!WriteByteAt(name, 0, 0xFF));
     QCOMPARE(contents(file), pattern(100));
+}
+
+void tst_BadInput::aSettingsPathThatNamesNoRegularFileIsLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::newRow("a FIFO") << QByteArray("fifo");
+    QTest::newRow("a directory") << QByteArray("dir");
+    QTest::newRow("a link to /dev/zero") << QByteArray("/dev/zero");
+    QTest::newRow("a link to /dev/null") << QByteArray("/dev/null");
+}
+
+void tst_BadInput::aSettingsPathThatNamesNoRegularFileIsLeftAlone()
+{
+    // Read as a missing file, never waited on, and never replaced by a regular file.
+    QFETCH(QByteArray, kind);
+    const std::string file = makeFile("f.bin", 20000);
+    const std::string ini = settings();
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(ini.c_str(), 0600), 0);
+    else if (kind == "dir")
+        QVERIFY(QDir().mkdir(QString::fromStdString(ini)));
+    else
+        QCOMPARE(::symlink(kind.constData(), ini.c_str()), 0);
+    {
+        const Watchdog watchdog;
+        m_form = makeForm();
+        QVERIFY(m_dialogs->shown.empty());
+        QCOMPARE(grid()->rowCount(), 2);
+        openThroughTheDialog(file);
+    }
+    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { "Unable to write to " + ini + "." });
+    verifyRowsShowTheFile(file, 8193);
+    struct stat st { };
+    QCOMPARE(::lstat(ini.c_str(), &st), 0);
+    QVERIFY(!S_ISREG(st.st_mode));
 }
 
 void tst_BadInput::aStoredStartOfEveryFormStartsTheWindowAsStated_data()

@@ -332,6 +332,13 @@ void tst_FaultInjection::aFailingStepOfABlockCommandEndsInItsStatedOutcome()
     QCOMPARE(contents(settings()), settingsFor(nameStored ? other : path, stored));
     QCOMPARE(contents(path), pattern(20000));
     verifyNothingLeftOver();
+
+    // Nothing stays half done: the next command works as ever.
+    const std::size_t shownBefore = m_dialogs->shown.size();
+    openThroughTheDialog(path);
+    QCOMPARE(m_dialogs->shown.size(), shownBefore + 1); // the file dialog only
+    verifyRowsShowTheFile(path, 8193);
+    QCOMPARE(contents(settings()), settingsFor(path, 0));
 }
 
 void tst_FaultInjection::anErrorNumberShowsTheTextOfItsMeaning_data()

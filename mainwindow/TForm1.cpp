@@ -522,10 +522,11 @@ void TForm1::commitPendingEdit()
         }
         auto v = static_cast<std::uint8_t>(value & 0xFF);
         const std::string& path = m_blockFile;
+        const bool inBlock = EditRow >= 1 && EditRow <= m_loadedRows && offset <= INT32_MAX;
         if (CheckBox1->isChecked()) {
-            if (offset > INT32_MAX || !WriteByteAt(path, static_cast<std::int32_t>(offset), v))
+            if (!inBlock || !WriteByteAt(path, static_cast<std::int32_t>(offset), v))
                 ShowNotice(text("Ошибка при записи в файл"));
-        } else {
+        } else if (inBlock) {
             // Nothing is written while the switch is clear, so the row shows the byte the file really holds.
             FileHandle file;
             if (file.open(path, FileHandle::Mode::Read) == 0) {
@@ -557,6 +558,7 @@ void TForm1::LoadBlock(std::int32_t start)
         const LoadingScope leaving(m_leavingBlock);
         SG1->setRowCount(2);
     }
+    m_loadedRows = 0;
     const std::string path = currentFile();
     m_blockFile = path;
     const std::int32_t size = FileSizeOf(path);
@@ -580,6 +582,7 @@ void TForm1::LoadBlock(std::int32_t start)
             SG1->setRowCount(r + 1);
         SG1->setCell(0, r, offsetText(o));
         showRowValue(r, v);
+        m_loadedRows = r;
         if (++rowsSinceEvents == RowsBetweenEvents) {
             rowsSinceEvents = 0;
             QCoreApplication::processEvents();

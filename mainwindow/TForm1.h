@@ -100,6 +100,9 @@ private:
     // The file the shown rows were loaded from. Edits go there even when the path box was changed by hand
     // since: the user saw and changed that file's byte.
     std::string m_blockFile;
+    // How many rows, from row 1, the last load filled. A row beyond them (row 1 after a failed load still shows
+    // the block before) belongs to no byte of the block at StartByte, so an edit of it is written nowhere.
+    std::int32_t m_loadedRows = 0;
     bool m_loading = false;
     bool m_leavingBlock = false;
     bool m_placed = false;

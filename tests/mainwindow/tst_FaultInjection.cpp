@@ -84,6 +84,8 @@ private slots:
     void aFailingStepOfTheReportIsNeverReportedDone();
     void aFailingStepOfTheRestoreStillShowsTheWindow_data();
     void aSettingsFileRewrittenInPlaceOnAFullDiskStaysWhole();
+    void anEditOfARowLeftFromAFailedLoadIsNeverWrittenElsewhere_data();
+    void anEditOfARowLeftFromAFailedLoadIsNeverWrittenElsewhere();
     void aFailingStepOfTheRestoreStillShowsTheWindow();
 
 private:
@@ -628,6 +630,56 @@ void tst_FaultInjection::aSettingsFileRewrittenInPlaceOnAFullDiskStaysWhole()
     }),
         0);
     QCOMPARE(contents(ini), settingsFor("/data/f.bin", 8192));
+}
+
+void tst_FaultInjection::anEditOfARowLeftFromAFailedLoadIsNeverWrittenElsewhere_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::addColumn<int>("nth");
+    QTest::addColumn<bool>("ticked");
+    // Next block from 0: the load's probe is open 2, its first read is read 1.
+    QTest::newRow("the load could not open the file") << int(Op::Open) << 2 << true;
+    QTest::newRow("the load's first read failed") << int(Op::Read) << 1 << true;
+    QTest::newRow("the load's first read failed, switch cleared") << int(Op::Read) << 1 << false;
+}
+
+void tst_FaultInjection::anEditOfARowLeftFromAFailedLoadIsNeverWrittenElsewhere()
+{
+    // After the failed load, row 1 still shows offset 0 while the start is 8192: an edit of it belongs to no
+    // byte of the new block, and must not land at offset 8192.
+    QFETCH(int, op);
+    QFETCH(int, nth);
+    QFETCH(bool, ticked);
+    const std::string path = makeFile("f.bin", 20000);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    FileFaults::failNth(static_cast<Op>(op), nth, EIO);
+    guarded([this] { m_form->SpinButton1DownClick(); });
+    FileFaults::reset();
+    QCOMPARE(m_form->startByte(), 8192);
+    QCOMPARE(grid()->rowCount(), 2);
+    QCOMPARE(grid()->cell(0, 1), offsetText(0));
+    m_dialogs->shown.clear();
+
+    grid()->setFocus();
+    typeInEditor(QStringLiteral("ab"));
+    QVERIFY(m_form->editPending());
+    if (!ticked)
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    grid()->setFocus();
+    key(Qt::Key_Return);
+    key(Qt::Key_Right);
+
+    QVERIFY(!m_form->editPending());
+    QCOMPARE(contents(path), pattern(20000));
+    QCOMPARE(m_dialogs->texts("notice"),
+        ticked ? std::vector<std::string> { Cp1251::fromUtf8("Ошибка при записи в файл") }
+               : std::vector<std::string> {});
+    QCOMPARE(grid()->cell(0, 1), offsetText(0));
+    if (!ticked) // nothing to show from the file for a row of no block: it keeps what was typed, converted
+        QCOMPARE(grid()->cell(1, 1), std::string("AB"));
 }
 
 QTEST_MAIN(tst_FaultInjection)

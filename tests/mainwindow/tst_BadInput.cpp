@@ -94,6 +94,7 @@ private slots:
     void aDamagedSettingsFileStartsTheWindowWithWhatItCanRead_data();
     void aDamagedSettingsFileStartsTheWindowWithWhatItCanRead();
     void aNameWithANulByteOpensNoOtherFile();
+    void aRememberedFifoDoesNotHoldUpTheStart();
     void aSettingsPathThatNamesNoRegularFileIsLeftAlone_data();
     void aSettingsPathThatNamesNoRegularFileIsLeftAlone();
     void aStoredStartOfEveryFormStartsTheWindowAsStated_data();
@@ -555,6 +556,21 @@ void tst_BadInput::aNameWithANulByteOpensNoOtherFile()
     QCOMPARE(FileSizeOf(name), -1);
     QVERIFY(!WriteByteAt(name, 0, 0xFF));
     QCOMPARE(contents(file), pattern(100));
+}
+
+void tst_BadInput::aRememberedFifoDoesNotHoldUpTheStart()
+{
+    const std::string fifo = path("fifo");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    put(settings(), "[File]\r\nNameFile=" + QByteArray::fromStdString(fifo) + "\r\nStartByte=0\r\n");
+    {
+        const Watchdog watchdog;
+        m_form = makeForm(true);
+    }
+    QCOMPARE(m_dialogs->texts("notice"), std::vector<std::string> { cp("Ошибка при открытии файла") });
+    QCOMPARE(sizeShown(), QStringLiteral("-1"));
+    QCOMPARE(m_form->currentFile(), fifo);
+    QCOMPARE(grid()->rowCount(), 2);
 }
 
 void tst_BadInput::aSettingsPathThatNamesNoRegularFileIsLeftAlone_data()

@@ -9,12 +9,31 @@
 
 #include <utility>
 
+bool AccessibilityState::listening = false;
+
 namespace {
+bool platformListens = false;
+
 AccessibilityEventSink& currentSink()
 {
     static AccessibilityEventSink sink;
     return sink;
 }
+
+void updateListening()
+{
+    AccessibilityState::listening = platformListens || bool(currentSink());
+}
+
+// The platform's bridge switches accessibility on when a screen reader starts and off when it quits.
+class ActivationFollower : public QAccessible::ActivationObserver {
+public:
+    void accessibilityActiveChanged(bool active) override
+    {
+        platformListens = active;
+        updateListening();
+    }
+};
 
 // Qt asks with the name of each class in the object's ancestry, most derived first.
 QAccessibleInterface* programInterfaces(const QString& className, QObject* object)
@@ -31,14 +50,13 @@ void installAccessibility()
 {
     static const bool installed = [] {
         QAccessible::installFactory(programInterfaces);
+        // Qt keeps the observer until the end of the program, so it is never destroyed.
+        QAccessible::installActivationObserver(new ActivationFollower);
+        platformListens = QAccessible::isActive();
+        updateListening();
         return true;
     }();
     Q_UNUSED(installed);
-}
-
-bool accessibilityListening()
-{
-    return currentSink() || QAccessible::isActive();
 }
 
 void sendAccessibilityEvent(QAccessibleEvent& event)
@@ -51,5 +69,7 @@ void sendAccessibilityEvent(QAccessibleEvent& event)
 
 AccessibilityEventSink setAccessibilityEventSink(AccessibilityEventSink sink)
 {
-    return std::exchange(currentSink(), std::move(sink));
+    AccessibilityEventSink previous = std::exchange(currentSink(), std::move(sink));
+    updateListening();
+    return previous;
 }

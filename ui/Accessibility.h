@@ -11,11 +11,19 @@ class QAccessibleEvent;
 // or sent while nobody listens, so the grid's hot paths pay one check. The offscreen platform never listens:
 // tests install a sink of their own, which then counts as a listener and receives every event in Qt's stead.
 
-// Makes QAccessible::queryAccessibleInterface() answer with the program's interfaces; the controls call it on
-// construction, and only the first call does anything.
+// Makes QAccessible::queryAccessibleInterface() answer with the program's interfaces and starts following
+// whether a screen reader listens; the controls call it on construction, and only the first call does anything.
 void installAccessibility();
 
-[[nodiscard]] bool accessibilityListening();
+namespace AccessibilityState {
+// Whether a screen reader or a test's sink listens, kept up to date so that hot paths read one flag.
+extern bool listening;
+} // namespace AccessibilityState
+
+[[nodiscard]] inline bool accessibilityListening()
+{
+    return AccessibilityState::listening;
+}
 void sendAccessibilityEvent(QAccessibleEvent& event);
 
 using AccessibilityEventSink = std::function<void(QAccessibleEvent&)>;

@@ -106,10 +106,15 @@ std::int32_t ByteGrid::rowCount() const
 
 void ByteGrid::setRowCount(std::int32_t count)
 {
+    // A block load sets the count once per row: without a listener, nothing more happens here.
+    if (!accessibilityListening()) [[likely]] {
+        m_model.setRowCount(count);
+        return;
+    }
     const std::int32_t oldCount = rowCount();
     // A change that fails has put the old count back by the time the exception leaves the model.
     m_model.setRowCount(count);
-    if (rowCount() != oldCount && accessibilityListening())
+    if (rowCount() != oldCount)
         ByteGridAccessible::rowCountChanged(*this, oldCount);
 }
 
@@ -245,7 +250,7 @@ void ByteGrid::invalidateCell(GridCell cell)
         viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
     // A cell is redrawn alone when its text was written or edited, or its focus rectangle changed; the accessible
     // interface tells a new text apart.
-    if (accessibilityListening())
+    if (accessibilityListening()) [[unlikely]]
         ByteGridAccessible::cellMayHaveChanged(*this, cell);
 }
 

@@ -481,6 +481,11 @@ void tst_ByteGridAccessible::theEditorIsTheLastChildWhileItShows()
     QCOMPARE(table()->indexOfChild(edit), 20);
     QCOMPARE(table()->focusChild(), edit);
     QVERIFY2(!cell(1, 1)->state().focused, "the editor has the focus, not the cell under it");
+    // Upwards the editor leads to the table through the viewport it lives on.
+    QAccessibleInterface* above = edit->parent();
+    while (above && above != table())
+        above = above->parent();
+    QCOMPARE(above, table());
 
     press(Qt::Key_Return);
     QCOMPARE(table()->childCount(), 20);

@@ -212,7 +212,7 @@ void TForm1::buildControls()
     QFont bold = LabelSizeF->font();
     bold.setBold(true);
     LabelSizeF->setFont(bold);
-    LabelSizeF->setAccessibleName(qtext("Размер файла в байтах"));
+    LabelSizeF->setAccessibleName(qtext("Размер файла в байтах: 0"));
     auto* panel4Layout = new QHBoxLayout(Panel4);
     panel4Layout->setContentsMargins(2, 0, 2, 0);
     panel4Layout->setSpacing(0);
@@ -366,43 +366,26 @@ bool TForm1::FormCloseQuery()
 
 void TForm1::SpinButton1UpClick()
 {
-    if (!canNavigate())
-        return;
-    commitBeforeBlockChange();
-    StartByte = static_cast<std::int32_t>(std::max<std::int64_t>(0, std::int64_t(StartByte) - BlockSpan));
-    LoadBlock(StartByte);
-    storeStartByte();
+    if (canNavigate())
+        moveBlock([this] { return std::int64_t(StartByte) - BlockSpan; });
 }
 
 void TForm1::SpinButton1DownClick()
 {
-    if (!canNavigate())
-        return;
-    commitBeforeBlockChange();
-    StartByte = placed(std::int64_t(StartByte) + BlockSpan);
-    LoadBlock(StartByte);
-    storeStartByte();
+    if (canNavigate())
+        moveBlock([this] { return placed(std::int64_t(StartByte) + BlockSpan); });
 }
 
 void TForm1::N3Click()
 {
-    if (!canNavigate())
-        return;
-    commitBeforeBlockChange();
-    StartByte = 0;
-    LoadBlock(StartByte);
-    storeStartByte();
+    if (canNavigate())
+        moveBlock([] { return 0; });
 }
 
 void TForm1::N4Click()
 {
-    if (!canNavigate())
-        return;
-    commitBeforeBlockChange();
-    StartByte
-        = static_cast<std::int32_t>(std::max<std::int64_t>(0, std::int64_t(FileSizeOf(currentFile())) - EndPlacement));
-    LoadBlock(StartByte);
-    storeStartByte();
+    if (canNavigate())
+        moveBlock([this] { return std::int64_t(FileSizeOf(currentFile())) - EndPlacement; });
 }
 
 void TForm1::N5Click()
@@ -412,11 +395,15 @@ void TForm1::N5Click()
     std::int32_t n = 0;
     if (!readNumber(text("Перейти к байту N"), text("Введите число (Dec)"), std::to_string(StartByte), n))
         return;
-    commitBeforeBlockChange();
     // A start inside the last 8191 bytes would show a stub of a block (a single row would even leave every
     // navigation command without effect), so the last block is shown instead, as for a start past the end.
-    const std::int64_t lastStart = std::int64_t(FileSizeOf(currentFile())) - EndPlacement;
-    StartByte = static_cast<std::int32_t>(std::max<std::int64_t>(std::min<std::int64_t>(n, lastStart), 0));
+    moveBlock([this, n] { return std::min<std::int64_t>(n, std::int64_t(FileSizeOf(currentFile())) - EndPlacement); });
+}
+
+void TForm1::moveBlock(const std::function<std::int64_t()>& newStart)
+{
+    commitBeforeBlockChange();
+    StartByte = static_cast<std::int32_t>(std::clamp<std::int64_t>(newStart(), 0, INT32_MAX));
     LoadBlock(StartByte);
     storeStartByte();
 }
@@ -609,6 +596,8 @@ void TForm1::showFileSize(const std::string& path)
     // Offsets stop at 2 GiB, but the size shown is the file's true one.
     const std::int64_t size = trueFileSize(path);
     LabelSizeF->setText(QString::number(size));
+    // A label's accessible name replaces its text for a screen reader: the name carries the number too.
+    LabelSizeF->setAccessibleName(qtext("Размер файла в байтах: ") + QString::number(size));
 }
 
 void TForm1::presetOpenDialog(const std::string& path)

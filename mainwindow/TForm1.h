@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,8 @@ private:
     void showFileSize(const std::string& path);
     void presetOpenDialog(const std::string& path);
     void storeStartByte();
+    // The end of every block command: commit what is pending, take the new start (never below 0), load, store.
+    void moveBlock(const std::function<std::int64_t()>& newStart);
     // True when the command may run: the grid shows more than one byte and no block is being loaded.
     [[nodiscard]] bool canNavigate() const;
     // The commit that the grid's select-cell notification runs.

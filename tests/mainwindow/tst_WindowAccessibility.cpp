@@ -228,7 +228,7 @@ void tst_WindowAccessibility::everyControlHasANameInTheProgramsLanguage_data()
     QTest::newRow("size caption") << QStringLiteral("Label1") << int(QAccessible::StaticText)
                                   << QStringLiteral("Размер (байт) = ");
     QTest::newRow("size") << QStringLiteral("LabelSizeF") << int(QAccessible::StaticText)
-                          << QStringLiteral("Размер файла в байтах");
+                          << QStringLiteral("Размер файла в байтах: 7");
     QTest::newRow("file group") << QStringLiteral("GroupBox1") << int(QAccessible::Grouping)
                                 << QStringLiteral("Файл : ");
     QTest::newRow("block navigator") << QStringLiteral("SpinButton1") << int(QAccessible::Grouping)
@@ -286,7 +286,6 @@ void tst_WindowAccessibility::theFileSizeIsReadWithItsNumber()
     QAccessibleInterface* size
         = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>(QStringLiteral("LabelSizeF")));
     const QString heard = size->text(QAccessible::Name) + QLatin1Char(' ') + size->text(QAccessible::Description);
-    QEXPECT_FAIL("", "the window names the size label without its number", Continue);
     QVERIFY2(heard.contains(QString::number(Bytes.size())), qPrintable(heard));
 }
 

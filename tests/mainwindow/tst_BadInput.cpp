@@ -4,6 +4,7 @@
 #include "support/StrHF.h"
 #include "support/__Files.h"
 #include "tests/ScriptedDialogs.h"
+#include "tests/mainwindow/WindowFixture.h"
 #include "ui/ByteGrid.h"
 #include "ui/EventGuard.h"
 
@@ -27,37 +28,6 @@
 // must end in a clear message, without a hang, a crash or a byte written outside the file.
 namespace {
 
-std::string cp(const char* utf8)
-{
-    return Cp1251::fromUtf8(utf8);
-}
-
-char patternByte(qint64 offset)
-{
-    return static_cast<char>((offset * 37 + 11) & 0xFF);
-}
-
-QByteArray pattern(qint64 size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i)
-        bytes[i] = patternByte(i);
-    return bytes;
-}
-
-QByteArray contents(const std::string& path)
-{
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void put(const std::string& path, const QByteArray& bytes)
-{
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", path.c_str());
-}
-
 // A command that blocks in the kernel never returns to the test's own timers: an alarm ends the run instead,
 // so a hang is a failure with a message rather than a timeout.
 class Watchdog {
@@ -78,7 +48,7 @@ public:
 
 } // namespace
 
-class tst_BadInput : public QObject {
+class tst_BadInput : public QObject, protected WindowFixture {
     Q_OBJECT
 private slots:
     void init();
@@ -104,59 +74,18 @@ private slots:
 
 private:
     std::string path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)).toStdString(); }
-    std::string makeFile(const char* name, qint64 size);
-    std::unique_ptr<TForm1> makeForm(bool show = false);
-    ByteGrid* grid() const { return m_form->findChild<ByteGrid*>(QStringLiteral("SG1")); }
     QString sizeShown() const { return m_form->findChild<QLabel*>(QStringLiteral("LabelSizeF"))->text(); }
-    void openThroughTheDialog(const std::string& file);
     void typeIntoThePathBox(const std::string& file);
-    void verifyRowsShowTheFile(const std::string& file, int count);
-    void tickWriteSwitch();
-    void key(Qt::Key key);
-    void typeInEditor(const QString& text);
-    std::string settings() const { return path("Quillmoor.ini"); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<TForm1> m_form;
 };
 
 void tst_BadInput::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_dialogs = std::make_unique<ScriptedDialogs>();
+    setUpWindowTest();
 }
 
 void tst_BadInput::cleanup()
 {
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
-}
-
-std::string tst_BadInput::makeFile(const char* name, qint64 size)
-{
-    put(path(name), pattern(size));
-    return path(name);
-}
-
-std::unique_ptr<TForm1> tst_BadInput::makeForm(bool show)
-{
-    auto form = std::make_unique<TForm1>(m_dir->path().toStdString() + "/");
-    if (show) {
-        form->show();
-        if (!QTest::qWaitForWindowExposed(form.get()))
-            qWarning("window not exposed");
-        QApplication::setActiveWindow(form.get());
-    }
-    return form;
-}
-
-void tst_BadInput::openThroughTheDialog(const std::string& file)
-{
-    m_dialogs->fileAnswers.push_back(file);
-    guarded([this] { m_form->SpeedButton1Click(); });
+    tearDownWindowTest();
 }
 
 void tst_BadInput::typeIntoThePathBox(const std::string& file)
@@ -166,43 +95,6 @@ void tst_BadInput::typeIntoThePathBox(const std::string& file)
     box->selectAll();
     QTest::keyClicks(box, QFile::decodeName(QByteArray::fromStdString(file)));
     QCOMPARE(m_form->currentFile(), file);
-}
-
-void tst_BadInput::verifyRowsShowTheFile(const std::string& file, int count)
-{
-    const QByteArray bytes = contents(file);
-    const std::int64_t start = m_form->startByte();
-    QCOMPARE(grid()->rowCount(), std::max(2, count + 1));
-    for (std::int32_t r = 1; r <= count; ++r) {
-        const std::int64_t offset = start + r - 1;
-        QVERIFY2(offset < bytes.size(), qPrintable(QStringLiteral("row %1 beyond the file").arg(r)));
-        QVERIFY2(grid()->cell(0, r) == offsetText(offset), qPrintable(QStringLiteral("offset of row %1").arg(r)));
-        const auto texts = valueTexts(static_cast<std::uint8_t>(bytes[qsizetype(offset)]));
-        for (int col = 1; col <= 4; ++col)
-            QVERIFY2(
-                grid()->cell(col, r) == texts[col - 1], qPrintable(QStringLiteral("cell (%1, %2)").arg(col).arg(r)));
-    }
-}
-
-void tst_BadInput::tickWriteSwitch()
-{
-    auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
-    QVERIFY(box->isChecked());
-}
-
-void tst_BadInput::key(Qt::Key key)
-{
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
-    QTest::keyClick(target, key);
-}
-
-void tst_BadInput::typeInEditor(const QString& text)
-{
-    for (const QChar ch : text) {
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
-        QTest::sendKeyEvent(QTest::Click, target, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
-    }
 }
 
 void tst_BadInput::aPathThatNamesNoRegularFileIsRefusedAtOnce_data()

@@ -5,6 +5,7 @@
 #include "support/StrHF.h"
 #include "tests/PrivilegeDrop.h"
 #include "tests/ScriptedDialogs.h"
+#include "tests/mainwindow/WindowFixture.h"
 #include "ui/ByteGrid.h"
 #include "ui/EventGuard.h"
 
@@ -27,25 +28,6 @@ namespace {
 
 using Op = FileFaults::Op;
 
-char patternByte(qint64 offset)
-{
-    return static_cast<char>((offset * 37 + 11) & 0xFF);
-}
-
-QByteArray pattern(qint64 size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i)
-        bytes[i] = patternByte(i);
-    return bytes;
-}
-
-QByteArray contents(const std::string& path)
-{
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 QByteArray settingsFor(const std::string& file, int start)
 {
     return "[File]\r\nNameFile=" + QByteArray::fromStdString(file) + "\r\nStartByte=" + QByteArray::number(start)
@@ -67,7 +49,7 @@ QStringList descriptorsUnder(const QString& dir)
 
 } // namespace
 
-class tst_FaultInjection : public QObject {
+class tst_FaultInjection : public QObject, protected WindowFixture {
     Q_OBJECT
 private slots:
     void init();
@@ -89,79 +71,19 @@ private slots:
     void aFailingStepOfTheRestoreStillShowsTheWindow();
 
 private:
-    std::string makeFile(const char* name, qint64 size);
-    std::unique_ptr<TForm1> makeForm(bool show = false);
-    ByteGrid* grid() const { return m_form->findChild<ByteGrid*>(QStringLiteral("SG1")); }
-    void openThroughTheDialog(const std::string& path);
-    // Rows 1 to count show consecutive offsets from the start with the file's bytes.
-    void verifyRowsShowTheFile(const std::string& path, int count);
     void verifyNothingLeftOver();
-    void key(Qt::Key key);
-    void typeInEditor(const QString& text);
-    std::string settings() const { return m_dir->filePath(QStringLiteral("Quillmoor.ini")).toStdString(); }
     std::string unableToWrite() const { return "Unable to write to " + settings() + "."; }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<TForm1> m_form;
 };
 
 void tst_FaultInjection::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_dialogs = std::make_unique<ScriptedDialogs>();
+    setUpWindowTest();
 }
 
 void tst_FaultInjection::cleanup()
 {
     FileFaults::reset();
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
-}
-
-std::string tst_FaultInjection::makeFile(const char* name, qint64 size)
-{
-    const QString path = m_dir->filePath(QString::fromLatin1(name));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(pattern(size)) != size)
-        qFatal("cannot write %s", qPrintable(path));
-    return path.toStdString();
-}
-
-std::unique_ptr<TForm1> tst_FaultInjection::makeForm(bool show)
-{
-    auto form = std::make_unique<TForm1>(m_dir->path().toStdString() + "/");
-    if (show) {
-        form->show();
-        if (!QTest::qWaitForWindowExposed(form.get()))
-            qWarning("window not exposed");
-        QApplication::setActiveWindow(form.get());
-    }
-    return form;
-}
-
-void tst_FaultInjection::openThroughTheDialog(const std::string& path)
-{
-    m_dialogs->fileAnswers.push_back(path);
-    m_form->SpeedButton1Click();
-}
-
-void tst_FaultInjection::verifyRowsShowTheFile(const std::string& path, int count)
-{
-    const QByteArray bytes = contents(path);
-    const std::int64_t start = m_form->startByte();
-    QCOMPARE(grid()->rowCount(), std::max(2, count + 1));
-    for (std::int32_t r = 1; r <= count; ++r) {
-        const std::int64_t offset = start + r - 1;
-        QVERIFY2(offset < bytes.size(), qPrintable(QStringLiteral("row %1 beyond the file").arg(r)));
-        QVERIFY2(grid()->cell(0, r) == offsetText(offset), qPrintable(QStringLiteral("offset of row %1").arg(r)));
-        const auto texts = valueTexts(static_cast<std::uint8_t>(bytes[qsizetype(offset)]));
-        for (int col = 1; col <= 4; ++col)
-            QVERIFY2(
-                grid()->cell(col, r) == texts[col - 1], qPrintable(QStringLiteral("cell (%1, %2)").arg(col).arg(r)));
-    }
+    tearDownWindowTest();
 }
 
 void tst_FaultInjection::verifyNothingLeftOver()
@@ -171,20 +93,6 @@ void tst_FaultInjection::verifyNothingLeftOver()
     // No temporary settings file stays behind.
     QCOMPARE(
         QDir(m_dir->path()).entryList({ QStringLiteral(".Quillmoor*") }, QDir::Hidden | QDir::Files), QStringList());
-}
-
-void tst_FaultInjection::key(Qt::Key key)
-{
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
-    QTest::keyClick(target, key);
-}
-
-void tst_FaultInjection::typeInEditor(const QString& text)
-{
-    for (const QChar ch : text) {
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
-        QTest::sendKeyEvent(QTest::Click, target, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
-    }
 }
 
 void tst_FaultInjection::aFailingStepOfABlockCommandEndsInItsStatedOutcome_data()

@@ -4,6 +4,7 @@
 #include "support/StrHF.h"
 #include "tests/PrivilegeDrop.h"
 #include "tests/ScriptedDialogs.h"
+#include "tests/mainwindow/WindowFixture.h"
 #include "ui/ByteGrid.h"
 #include "ui/EventGuard.h"
 
@@ -18,36 +19,7 @@
 
 #include <sys/stat.h>
 
-namespace {
-
-std::string cp(const char* utf8)
-{
-    return Cp1251::fromUtf8(utf8);
-}
-
-// A recognisable byte for every offset, so that a row showing the wrong offset is caught.
-char patternByte(qint64 offset)
-{
-    return static_cast<char>((offset * 37 + 11) & 0xFF);
-}
-
-QByteArray pattern(qint64 size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i)
-        bytes[i] = patternByte(i);
-    return bytes;
-}
-
-QByteArray contents(const std::string& path)
-{
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
-
-class tst_TForm1 : public QObject {
+class tst_TForm1 : public QObject, protected WindowFixture {
     Q_OBJECT
 private slots:
     void init();
@@ -91,114 +63,16 @@ private slots:
     void aPathTypedByHandIsReadByTheNextCommand();
     void openAndPagingHaveKeysOfTheirOwn();
     void anEditGoesToTheFileItsRowWasLoadedFrom();
-
-private:
-    std::string makeFile(const char* name, qint64 size);
-    std::unique_ptr<TForm1> makeForm(bool show = false);
-    ByteGrid* grid() const { return m_form->findChild<ByteGrid*>(QStringLiteral("SG1")); }
-    void openThroughTheDialog(const std::string& path);
-    // The grid's rows must show consecutive offsets from the start, with the file's bytes.
-    void verifyRowsShowTheFile(const std::string& path);
-    void tickWriteSwitch();
-    void focusCell(int col, int row);
-    void typeInEditor(const QString& text);
-    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    std::string settings() const { return m_dir->filePath(QStringLiteral("Quillmoor.ini")).toStdString(); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<TForm1> m_form;
 };
 
 void tst_TForm1::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
-    m_dialogs = std::make_unique<ScriptedDialogs>();
+    setUpWindowTest();
 }
 
 void tst_TForm1::cleanup()
 {
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
-}
-
-std::string tst_TForm1::makeFile(const char* name, qint64 size)
-{
-    const QString path = m_dir->filePath(QString::fromLatin1(name));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(pattern(size)) != size)
-        qFatal("cannot write %s", qPrintable(path));
-    return path.toStdString();
-}
-
-std::unique_ptr<TForm1> tst_TForm1::makeForm(bool show)
-{
-    auto form = std::make_unique<TForm1>(m_dir->path().toStdString() + "/");
-    if (show) {
-        form->show();
-        if (!QTest::qWaitForWindowExposed(form.get()))
-            qWarning("window not exposed");
-        QApplication::setActiveWindow(form.get());
-    }
-    return form;
-}
-
-void tst_TForm1::openThroughTheDialog(const std::string& path)
-{
-    m_dialogs->fileAnswers.push_back(path);
-    m_form->SpeedButton1Click();
-}
-
-void tst_TForm1::verifyRowsShowTheFile(const std::string& path)
-{
-    const QByteArray bytes = contents(path);
-    const std::int64_t start = m_form->startByte();
-    for (std::int32_t r = 1; r < grid()->rowCount(); ++r) {
-        const std::int64_t offset = start + r - 1;
-        QVERIFY2(offset < bytes.size(), qPrintable(QStringLiteral("row %1 beyond the file").arg(r)));
-        QVERIFY2(grid()->cell(0, r) == offsetText(offset), qPrintable(QStringLiteral("offset of row %1").arg(r)));
-        const auto texts = valueTexts(static_cast<std::uint8_t>(bytes[qsizetype(offset)]));
-        for (int col = 1; col <= 4; ++col)
-            QVERIFY2(
-                grid()->cell(col, r) == texts[col - 1], qPrintable(QStringLiteral("cell (%1, %2)").arg(col).arg(r)));
-    }
-}
-
-void tst_TForm1::tickWriteSwitch()
-{
-    auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
-    QVERIFY(box->isChecked());
-}
-
-void tst_TForm1::key(Qt::Key key, Qt::KeyboardModifiers modifiers)
-{
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
-    QTest::keyClick(target, key, modifiers);
-}
-
-void tst_TForm1::focusCell(int col, int row)
-{
-    grid()->setFocus();
-    key(Qt::Key_Home, Qt::ControlModifier);
-    for (int r = 1; r < row; ++r)
-        key(Qt::Key_Down);
-    for (int c = 1; c < col; ++c)
-        key(Qt::Key_Right);
-    QCOMPARE(grid()->currentCol(), col);
-    QCOMPARE(grid()->currentRow(), row);
-}
-
-void tst_TForm1::typeInEditor(const QString& text)
-{
-    // Sent as key events with their text, so that letters outside Latin-1 arrive as typed.
-    for (const QChar ch : text) {
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
-        QTest::sendKeyEvent(QTest::Click, target, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
-    }
+    tearDownWindowTest();
 }
 
 void tst_TForm1::firstStartShowsAnEmptyWindowAndCreatesNoSettings()

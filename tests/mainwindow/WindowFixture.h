@@ -1,0 +1,163 @@
+#pragma once
+
+#include "mainwindow/RowFormat.h"
+#include "mainwindow/TForm1.h"
+#include "support/Cp1251.h"
+#include "tests/ScriptedDialogs.h"
+#include "ui/ByteGrid.h"
+#include "ui/EventGuard.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+
+// What the window's tests share: files with a recognisable byte at every offset in a temporary folder that
+// also holds the settings file, scripted dialogs, the window itself, and the user's ways into it.
+
+inline std::string cp(const char* utf8)
+{
+    return Cp1251::fromUtf8(utf8);
+}
+
+// A recognisable byte for every offset, so that a row showing the wrong offset is caught.
+inline char patternByte(qint64 offset)
+{
+    return static_cast<char>((offset * 37 + 11) & 0xFF);
+}
+
+inline QByteArray pattern(qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = patternByte(i);
+    return bytes;
+}
+
+inline QByteArray contents(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline void put(const std::string& path, const QByteArray& bytes)
+{
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", path.c_str());
+}
+
+class WindowFixture {
+protected:
+    // From the test class's init() and cleanup().
+    void setUpWindowTest()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        // Tests that drop privileges run as nobody and must reach the files.
+        ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+    }
+    void tearDownWindowTest()
+    {
+        m_form.reset();
+        m_dialogs.reset();
+        m_dir.reset();
+    }
+
+    std::string makeFile(const char* name, qint64 size)
+    {
+        const std::string path = m_dir->filePath(QString::fromLatin1(name)).toStdString();
+        put(path, pattern(size));
+        return path;
+    }
+
+    [[nodiscard]] std::unique_ptr<TForm1> makeForm(bool show = false)
+    {
+        auto form = std::make_unique<TForm1>(m_dir->path().toStdString() + "/");
+        if (show) {
+            form->show();
+            if (!QTest::qWaitForWindowExposed(form.get()))
+                qWarning("window not exposed");
+            QApplication::setActiveWindow(form.get());
+        }
+        return form;
+    }
+
+    [[nodiscard]] ByteGrid* grid() const { return m_form->findChild<ByteGrid*>(QStringLiteral("SG1")); }
+    [[nodiscard]] std::string settings() const
+    {
+        return m_dir->filePath(QStringLiteral("Quillmoor.ini")).toStdString();
+    }
+
+    // As the open button runs it: inside the guard, so an error ends in the (scripted) error box.
+    void openThroughTheDialog(const std::string& path)
+    {
+        m_dialogs->fileAnswers.push_back(path);
+        guarded([this] { m_form->SpeedButton1Click(); });
+    }
+
+    void tickWriteSwitch()
+    {
+        auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        QVERIFY(box->isChecked());
+    }
+
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
+        QTest::keyClick(target, key, modifiers);
+    }
+
+    // Sent as key events with their text, so that letters outside Latin-1 arrive as typed.
+    void typeInEditor(const QString& text)
+    {
+        for (const QChar ch : text) {
+            QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
+        }
+    }
+
+    void focusCell(int col, int row)
+    {
+        grid()->setFocus();
+        key(Qt::Key_Home, Qt::ControlModifier);
+        for (int r = 1; r < row; ++r)
+            key(Qt::Key_Down);
+        for (int c = 1; c < col; ++c)
+            key(Qt::Key_Right);
+        QCOMPARE(grid()->currentCol(), col);
+        QCOMPARE(grid()->currentRow(), row);
+    }
+
+    // Rows 1 to count show consecutive offsets from the start with the file's bytes, and the grid has no other
+    // data row; with no count, every row is checked.
+    void verifyRowsShowTheFile(const std::string& path, int count = -1)
+    {
+        const QByteArray bytes = contents(path);
+        const std::int64_t start = m_form->startByte();
+        if (count >= 0)
+            QCOMPARE(grid()->rowCount(), std::max(2, count + 1));
+        else
+            count = grid()->rowCount() - 1;
+        for (std::int32_t r = 1; r <= count; ++r) {
+            const std::int64_t offset = start + r - 1;
+            QVERIFY2(offset < bytes.size(), qPrintable(QStringLiteral("row %1 beyond the file").arg(r)));
+            QVERIFY2(grid()->cell(0, r) == offsetText(offset), qPrintable(QStringLiteral("offset of row %1").arg(r)));
+            const auto texts = valueTexts(static_cast<std::uint8_t>(bytes[qsizetype(offset)]));
+            for (int col = 1; col <= 4; ++col)
+                QVERIFY2(grid()->cell(col, r) == texts[col - 1],
+                    qPrintable(QStringLiteral("cell (%1, %2)").arg(col).arg(r)));
+        }
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<TForm1> m_form;
+};

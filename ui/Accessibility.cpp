@@ -50,8 +50,9 @@ void installAccessibility()
 {
     static const bool installed = [] {
         QAccessible::installFactory(programInterfaces);
-        // Qt keeps the observer until the end of the program, so it is never destroyed.
-        QAccessible::installActivationObserver(new ActivationFollower);
+        // Qt keeps the observer until the end of the program: it lives as long.
+        static ActivationFollower follower;
+        QAccessible::installActivationObserver(&follower);
         platformListens = QAccessible::isActive();
         updateListening();
         return true;

@@ -53,7 +53,8 @@ bool replaceByRename(const std::string& target, const std::string& content, cons
     std::string temporary = directoryOf(target);
     if (temporary.back() != '/')
         temporary += '/';
-    temporary += ".Quillmoor.ini.XXXXXX";
+    // A hidden name beside the file, so that a crash leaves nothing that looks like settings.
+    temporary += "." + target.substr(target.rfind('/') + 1) + ".XXXXXX";
     FileHandle file;
     if (const int err = file.createTemporary(temporary)) {
         if (err == EACCES || err == EPERM || err == EROFS)

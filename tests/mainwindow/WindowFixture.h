@@ -102,6 +102,33 @@ protected:
         guarded([this] { m_form->SpeedButton1Click(); });
     }
 
+    // A command that moves the block, by letter (d next, u previous, s start, e end, g go to the answer), run
+    // as its control runs it: inside the guard, so an error ends in the (scripted) error box.
+    void blockCommand(char command, const std::string& answer = {})
+    {
+        if (command == 'g')
+            m_dialogs->promptAnswers.push_back(answer);
+        guarded([this, command] {
+            switch (command) {
+            case 'd':
+                m_form->SpinButton1DownClick();
+                break;
+            case 'u':
+                m_form->SpinButton1UpClick();
+                break;
+            case 's':
+                m_form->N3Click();
+                break;
+            case 'e':
+                m_form->N4Click();
+                break;
+            case 'g':
+                m_form->N5Click();
+                break;
+            }
+        });
+    }
+
     void tickWriteSwitch()
     {
         auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));

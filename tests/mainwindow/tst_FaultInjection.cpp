@@ -97,7 +97,7 @@ void tst_FaultInjection::verifyNothingLeftOver()
 
 void tst_FaultInjection::aFailingStepOfABlockCommandEndsInItsStatedOutcome_data()
 {
-    QTest::addColumn<char>("command"); // n next, p previous, e end, g go to 9000, o open other.bin
+    QTest::addColumn<char>("command"); // d next, u previous, e end, g go to 9000, o open other.bin
     QTest::addColumn<int>("from"); // the start shown before the command
     QTest::addColumn<int>("op");
     QTest::addColumn<int>("nth"); // counted from the command's first operation of that kind
@@ -116,42 +116,42 @@ void tst_FaultInjection::aFailingStepOfABlockCommandEndsInItsStatedOutcome_data(
     // a seek and a read per row, close 3; settings: open 4, read 8194, close 4; temporary: open 5, write, sync,
     // close 5.
     QTest::newRow("next: the placement's size probe fails: start of the file")
-        << 'n' << 0 << s << 1 << EIO << QString() << QString() << 0 << -1 << 0 << false;
+        << 'd' << 0 << s << 1 << EIO << QString() << QString() << 0 << -1 << 0 << false;
     QTest::newRow("next: the placement's open fails: start of the file")
-        << 'n' << 0 << o << 1 << EACCES << QString() << QString() << 0 << -1 << 0 << false;
+        << 'd' << 0 << o << 1 << EACCES << QString() << QString() << 0 << -1 << 0 << false;
     QTest::newRow("next: the load's size probe cannot open")
-        << 'n' << 0 << o << 2 << EACCES << openError << QString() << 8192 << 0 << 8192 << false;
+        << 'd' << 0 << o << 2 << EACCES << openError << QString() << 8192 << 0 << 8192 << false;
     QTest::newRow("next: the load's size query fails")
-        << 'n' << 0 << s << 2 << EIO << openError << QString() << 8192 << 0 << 8192 << false;
+        << 'd' << 0 << s << 2 << EIO << openError << QString() << 8192 << 0 << 8192 << false;
     QTest::newRow("next: the load's open fails")
-        << 'n' << 0 << o << 3 << EMFILE << openError << QString() << 8192 << 0 << 8192 << false;
+        << 'd' << 0 << o << 3 << EMFILE << openError << QString() << 8192 << 0 << 8192 << false;
     QTest::newRow("next: the first seek fails")
-        << 'n' << 0 << k << 1 << EINVAL << QString() << QStringLiteral("I/O error 22.") << 8192 << 0 << 0 << false;
+        << 'd' << 0 << k << 1 << EINVAL << QString() << QStringLiteral("I/O error 22.") << 8192 << 0 << 0 << false;
     QTest::newRow("next: the first read fails")
-        << 'n' << 0 << r << 1 << EIO << QString() << QStringLiteral("I/O error 5.") << 8192 << 0 << 0 << false;
+        << 'd' << 0 << r << 1 << EIO << QString() << QStringLiteral("I/O error 5.") << 8192 << 0 << 0 << false;
     QTest::newRow("next: a read after events were processed fails")
-        << 'n' << 0 << r << 300 << EIO << QString() << QStringLiteral("I/O error 5.") << 8192 << 299 << 0 << false;
-    QTest::newRow("next: the last row's seek fails") << 'n' << 0 << k << 8193 << ESPIPE << QString()
+        << 'd' << 0 << r << 300 << EIO << QString() << QStringLiteral("I/O error 5.") << 8192 << 299 << 0 << false;
+    QTest::newRow("next: the last row's seek fails") << 'd' << 0 << k << 8193 << ESPIPE << QString()
                                                      << QStringLiteral("I/O error 29.") << 8192 << 8192 << 0 << false;
     QTest::newRow("next: closing the read-only block fails: ignored")
-        << 'n' << 0 << c << 3 << EIO << QString() << QString() << 8192 << -1 << 8192 << false;
+        << 'd' << 0 << c << 3 << EIO << QString() << QString() << 8192 << -1 << 8192 << false;
     QTest::newRow("next: reading the old settings fails")
-        << 'n' << 0 << r << 8194 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
+        << 'd' << 0 << r << 8194 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
     QTest::newRow("next: opening the old settings fails")
-        << 'n' << 0 << o << 4 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
+        << 'd' << 0 << o << 4 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
     QTest::newRow("next: creating the new settings fails")
-        << 'n' << 0 << o << 5 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
+        << 'd' << 0 << o << 5 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
     QTest::newRow("next: writing the new settings fails")
-        << 'n' << 0 << w << 1 << ENOSPC << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
+        << 'd' << 0 << w << 1 << ENOSPC << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
     QTest::newRow("next: syncing the new settings fails")
-        << 'n' << 0 << y << 1 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
+        << 'd' << 0 << y << 1 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
     QTest::newRow("next: closing the new settings fails")
-        << 'n' << 0 << c << 5 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
+        << 'd' << 0 << c << 5 << EIO << QString() << QStringLiteral("unable") << 8192 << -1 << 0 << false;
     // Previous block from 8192: load probe (open 1, size 1), open 2, reads; settings from open 3.
     QTest::newRow("previous: the load's open fails")
-        << 'p' << 8192 << o << 2 << EACCES << openError << QString() << 0 << 0 << 0 << false;
+        << 'u' << 8192 << o << 2 << EACCES << openError << QString() << 0 << 0 << 0 << false;
     QTest::newRow("previous: a read in the middle fails")
-        << 'p' << 8192 << r << 1000 << EIO << QString() << QStringLiteral("I/O error 5.") << 0 << 999 << 8192 << false;
+        << 'u' << 8192 << r << 1000 << EIO << QString() << QStringLiteral("I/O error 5.") << 0 << 999 << 8192 << false;
     // End of file from 0: the size probe first, then as next.
     QTest::newRow("end: the size probe fails: start of the file")
         << 'e' << 0 << o << 1 << ENOENT << QString() << QString() << 0 << -1 << 0 << false;
@@ -203,25 +203,10 @@ void tst_FaultInjection::aFailingStepOfABlockCommandEndsInItsStatedOutcome()
     m_dialogs->shown.clear();
 
     FileFaults::failNth(static_cast<Op>(op), nth, err);
-    switch (command) {
-    case 'n':
-        guarded([this] { m_form->SpinButton1DownClick(); });
-        break;
-    case 'p':
-        guarded([this] { m_form->SpinButton1UpClick(); });
-        break;
-    case 'e':
-        guarded([this] { m_form->N4Click(); });
-        break;
-    case 'g':
-        m_dialogs->promptAnswers.push_back("9000");
-        guarded([this] { m_form->N5Click(); });
-        break;
-    case 'o':
-        m_dialogs->fileAnswers.push_back(other);
-        guarded([this] { m_form->SpeedButton1Click(); });
-        break;
-    }
+    if (command == 'o')
+        openThroughTheDialog(other);
+    else
+        blockCommand(command, "9000");
     FileFaults::reset();
 
     const std::vector<std::string> notices
@@ -312,8 +297,7 @@ void tst_FaultInjection::aFailingStepOfTheCommitEndsInItsStatedOutcome()
     m_form = makeForm(true);
     openThroughTheDialog(path);
     m_dialogs->shown.clear();
-    auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    tickWriteSwitch();
     grid()->setFocus();
     key(Qt::Key_Down);
     key(Qt::Key_Down);
@@ -359,8 +343,7 @@ void tst_FaultInjection::aCommitThatFailsBeforeABlockChangeStopsTheCommand()
     m_form = makeForm(true);
     openThroughTheDialog(path);
     m_dialogs->shown.clear();
-    auto* box = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    tickWriteSwitch();
     grid()->setFocus();
     key(Qt::Key_Down);
     typeInEditor(QStringLiteral("cd"));

@@ -264,20 +264,7 @@ void tst_TForm1::navigationFollowsThePlacementRule()
     m_form = makeForm();
     openThroughTheDialog(path);
     for (qsizetype i = 0; i < commands.size(); ++i) {
-        switch (commands[i]) {
-        case 'd':
-            m_form->SpinButton1DownClick();
-            break;
-        case 'u':
-            m_form->SpinButton1UpClick();
-            break;
-        case 's':
-            m_form->N3Click();
-            break;
-        case 'e':
-            m_form->N4Click();
-            break;
-        }
+        blockCommand(commands[i]);
         QCOMPARE(m_form->startByte(), starts[i]);
         QCOMPARE(grid()->rowCount(), rows[i]);
         QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), starts[i]);
@@ -538,27 +525,10 @@ void tst_TForm1::aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges()
     focusCell(1, row);
     typeInEditor(QStringLiteral("EE"));
     QVERIFY(m_form->editPending());
-    switch (command) {
-    case 'd':
-        m_form->SpinButton1DownClick();
-        break;
-    case 'u':
-        m_form->SpinButton1UpClick();
-        break;
-    case 's':
-        m_form->N3Click();
-        break;
-    case 'e':
-        m_form->N4Click();
-        break;
-    case 'g':
-        m_dialogs->promptAnswers.push_back("100");
-        m_form->N5Click();
-        break;
-    case 'o':
+    if (command == 'o')
         openThroughTheDialog(other);
-        break;
-    }
+    else
+        blockCommand(command, "100");
     QByteArray expected = pattern(30000);
     expected[8192 + row - 1] = '\xEE';
     QCOMPARE(contents(path), expected);

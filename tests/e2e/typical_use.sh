@@ -11,7 +11,10 @@ xvfb_pid=""
 app_pid=""
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,24 +34,24 @@ PY
 cp "$work/data.bin" "$work/expected.bin"
 printf '[File]\r\nNameFile=%s\r\nStartByte=0\r\n' "$work/data.bin" >"$work/app/Quillmoor.ini"
 
-for display in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# The server picks a free display itself and tells its number once it accepts clients, so a display still
+# being released by an earlier run is never taken.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 
 ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb "$work/app/quillmoor" >"$work/app.log" 2>&1 &
 app_pid=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Файл : $work/data.bin\$" | head -n 1) \
-    || fail "the remembered file was not restored at start"
-sleep 0.5
-read -r left top width height < <(xdotool getwindowgeometry --shell "$window" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
 focus() { xdotool windowfocus --sync "$1"; sleep 0.2; }
 # Polls a check for up to 20 s: a loaded machine (and a sanitizer build) answers slowly, never wrongly.
 wait_until() { for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done; return 1; }
+restored() { window=$(xdotool search --onlyvisible --name "^Файл : $work/data.bin\$" 2>/dev/null | head -n 1); [ -n "$window" ]; }
+wait_until restored || fail "the remembered file was not restored at start"
+sleep 0.5
+read -r left top width height < <(xdotool getwindowgeometry --shell "$window" |
+    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
 byte_written() {
     python3 - "$work/data.bin" "$work/expected.bin" <<'PY'
 import sys
@@ -83,7 +86,9 @@ sleep 0.5
 focus "$dialog"
 xdotool type "$work/report"
 xdotool key Return
-notice=$(timeout 20 xdotool search --sync --onlyvisible --name "^Quillmoor\$" | head -n 1) || fail "no notice after the report"
+# Polled, not --sync: a search may meet the save dialog's window just as it goes away, which is no failure.
+notice_shown() { notice=$(xdotool search --onlyvisible --name "^Quillmoor\$" 2>/dev/null | head -n 1); [ -n "$notice" ]; }
+wait_until notice_shown || fail "no notice after the report"
 focus "$notice"
 xdotool key Return
 

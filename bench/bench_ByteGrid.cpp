@@ -2,7 +2,7 @@
 // time with five cell writes per row, 8193 rows), a full repaint, and the memory the texts take. A QTableWidget
 // filled the same way in the same process is the baseline.
 
-#include "ui/ByteGrid.h"
+#include "ui/grid/ByteGrid.h"
 
 #include "bench/Median.h"
 

@@ -7,7 +7,7 @@
 #include "mainwindow/TForm1.h"
 #include "support/StrHF.h"
 #include "tests/ScriptedDialogs.h"
-#include "ui/ByteGrid.h"
+#include "ui/grid/ByteGrid.h"
 
 #include "bench/Median.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/GridHandler.h"
-#include "ui/SpinHandler.h"
+#include "ui/grid/GridHandler.h"
+#include "ui/spin/SpinHandler.h"
 
 #include <QWidget>
 

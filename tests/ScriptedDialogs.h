@@ -2,7 +2,7 @@
 
 #include "support/Cp1251.h"
 #include "ui/CancelMode.h"
-#include "ui/Dialogs.h"
+#include "ui/dialogs/Dialogs.h"
 
 #include <QFileDialog>
 

@@ -1,9 +1,9 @@
 #include "ui/Accessibility.h"
 
-#include "ui/ByteGrid.h"
-#include "ui/ByteGridAccessible.h"
-#include "ui/SpinButton.h"
-#include "ui/SpinButtonAccessible.h"
+#include "ui/grid/ByteGrid.h"
+#include "ui/grid/ByteGridAccessible.h"
+#include "ui/spin/SpinButton.h"
+#include "ui/spin/SpinButtonAccessible.h"
 
 #include <QAccessible>
 

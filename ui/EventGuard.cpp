@@ -1,6 +1,6 @@
 #include "ui/EventGuard.h"
 
-#include "ui/ErrorBox.h"
+#include "ui/dialogs/ErrorBox.h"
 
 #include <utility>
 

@@ -4,7 +4,7 @@
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "tests/ScriptedDialogs.h"
-#include "ui/ByteGrid.h"
+#include "ui/grid/ByteGrid.h"
 #include "ui/EventGuard.h"
 
 #include <QApplication>

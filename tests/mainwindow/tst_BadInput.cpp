@@ -5,7 +5,7 @@
 #include "support/__Files.h"
 #include "tests/ScriptedDialogs.h"
 #include "tests/mainwindow/WindowFixture.h"
-#include "ui/ByteGrid.h"
+#include "ui/grid/ByteGrid.h"
 #include "ui/EventGuard.h"
 
 #include <QApplication>

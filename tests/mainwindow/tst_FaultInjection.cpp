@@ -6,7 +6,7 @@
 #include "tests/PrivilegeDrop.h"
 #include "tests/ScriptedDialogs.h"
 #include "tests/mainwindow/WindowFixture.h"
-#include "ui/ByteGrid.h"
+#include "ui/grid/ByteGrid.h"
 #include "ui/EventGuard.h"
 
 #include <QApplication>

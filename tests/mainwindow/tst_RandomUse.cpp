@@ -15,7 +15,7 @@
 #include "support/__Bin.h"
 #include "support/__Str.h"
 #include "tests/ScriptedDialogs.h"
-#include "ui/ByteGrid.h"
+#include "ui/grid/ByteGrid.h"
 
 #include <QAction>
 #include <QApplication>

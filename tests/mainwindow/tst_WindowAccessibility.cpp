@@ -1,7 +1,7 @@
 #include "mainwindow/TForm1.h"
 #include "tests/ScriptedDialogs.h"
 #include "ui/Accessibility.h"
-#include "ui/ByteGrid.h"
+#include "ui/grid/ByteGrid.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,0 +1,137 @@
+#include "ui/grid/GridModel.h"
+
+#include "ui/grid/GridHandler.h"
+#include "ui/grid/GridView.h"
+
+#include <QTest>
+
+namespace {
+// Stands in for the widget: an editor that is a string, a focus that is a flag, and a log of what was asked.
+class FakeView : public GridView {
+public:
+    QStringList* log = nullptr;
+    std::string text;
+    bool shown = false;
+    bool active = true;
+
+    std::string editorText() const override { return text; }
+    void loadEditor(const std::string& loaded) override
+    {
+        text = loaded;
+        log->append(QStringLiteral("load \"%1\"").arg(QString::fromStdString(loaded)));
+    }
+    void showEditor(bool) override { shown = true; }
+    void hideEditor() override
+    {
+        if (shown)
+            log->append(QStringLiteral("hide"));
+        shown = false;
+    }
+    bool editorShown() const override { return shown; }
+    bool isActiveControl() const override { return active; }
+    void invalidateCell(GridCell) override { }
+    void invalidateRange(GridCell, GridCell) override { }
+    void invalidateFromRow(std::int32_t) override { }
+    void invalidateAll() override { }
+    void viewScrolled(std::int32_t, std::int32_t) override { }
+    void rangesChanged() override { }
+};
+
+class Handler : public GridHandler {
+public:
+    QStringList* log = nullptr;
+    bool refuse = false;
+
+    void selectCell(std::int32_t col, std::int32_t row, bool& canSelect) override
+    {
+        log->append(QStringLiteral("select %1,%2").arg(col).arg(row));
+        canSelect = !refuse;
+    }
+    void setEditText(std::int32_t col, std::int32_t row, const std::string& value) override
+    {
+        log->append(QStringLiteral("edit %1,%2 \"%3\"").arg(col).arg(row).arg(QString::fromStdString(value)));
+    }
+};
+} // namespace
+
+// The grid's state and notification order, driven without a window.
+class tst_GridModel : public QObject {
+    Q_OBJECT
+private slots:
+    void theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNotification();
+    void aRefusedMoveChangesNothing_data();
+    void aRefusedMoveChangesNothing();
+};
+
+void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNotification()
+{
+    QStringList log;
+    FakeView view;
+    view.log = &log;
+    Handler handler;
+    handler.log = &log;
+    GridModel model(view);
+    model.setHandler(&handler);
+    model.layout().setClientSize(QSize(500, 300));
+    model.setRowCount(3);
+    model.setCell(1, 1, "41");
+    model.setEditing(true);
+    QVERIFY(model.openEditor());
+    view.text = "7";
+    model.editorEdited(view.text);
+    model.navigationKey(Qt::Key_Down, Qt::NoModifier);
+    QCOMPARE(log, (QStringList { "load \"41\"", "edit 1,1 \"7\"", "select 1,2", "edit 1,1 \"7\"", "hide" }));
+    QVERIFY(!model.boundCell());
+    QVERIFY(!model.editorMode());
+    QCOMPARE(model.cell(1, 1), std::string("7"));
+}
+
+void tst_GridModel::aRefusedMoveChangesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a key") << QStringLiteral("key");
+    QTest::newRow("the wheel") << QStringLiteral("wheel");
+    QTest::newRow("a press, editing on") << QStringLiteral("press");
+    QTest::newRow("a row count that cuts off the current row") << QStringLiteral("count");
+}
+
+void tst_GridModel::aRefusedMoveChangesNothing()
+{
+    QFETCH(QString, how);
+    QStringList log;
+    FakeView view;
+    view.log = &log;
+    Handler handler;
+    handler.log = &log;
+    GridModel model(view);
+    model.setHandler(&handler);
+    model.layout().setClientSize(QSize(500, 300));
+    model.setRowCount(5);
+    model.setEditing(true);
+    model.navigationKey(Qt::Key_Down, Qt::NoModifier);
+    model.navigationKey(Qt::Key_Down, Qt::NoModifier);
+    QVERIFY(model.openEditor());
+    view.text = "typed";
+    log.clear();
+    handler.refuse = true;
+
+    if (how == QStringLiteral("key"))
+        model.navigationKey(Qt::Key_Down, Qt::NoModifier);
+    else if (how == QStringLiteral("wheel"))
+        model.wheel(-120);
+    else if (how == QStringLiteral("press"))
+        model.leftPress({ 2, 1 }, false);
+    else
+        model.setRowCount(2);
+    QCOMPARE(log.size(), 1);
+    QVERIFY(log.first().startsWith(QStringLiteral("select")));
+    QCOMPARE(model.current(), (GridCell { 1, 3 }));
+    QCOMPARE(model.anchor(), (GridCell { 1, 3 }));
+    QCOMPARE(model.rowCount(), 5);
+    QVERIFY(model.editorMode());
+    QCOMPARE(model.boundCell(), std::optional<GridCell>({ 1, 3 }));
+    QVERIFY(view.shown);
+}
+
+QTEST_GUILESS_MAIN(tst_GridModel)
+#include "tst_GridModel.moc"

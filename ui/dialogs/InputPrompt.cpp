@@ -1,0 +1,8 @@
+#include "ui/dialogs/InputPrompt.h"
+
+#include "ui/dialogs/Dialogs.h"
+
+bool InputPrompt(const std::string& caption, const std::string& prompt, std::string& value)
+{
+    return dialogs().inputPrompt(caption, prompt, value);
+}

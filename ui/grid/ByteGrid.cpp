@@ -1,0 +1,906 @@
+#include "ui/grid/ByteGrid.h"
+
+#include "support/Cp1251.h"
+#include "ui/Accessibility.h"
+#include "ui/grid/ByteGridAccessible.h"
+#include "ui/CancelMode.h"
+#include "ui/EventGuard.h"
+#include "ui/grid/GridWheelRouter.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+const QColor LineBetweenFixed = Qt::black;
+const QColor LineBetweenScrollable(192, 192, 192);
+const QColor LineOnSilver(128, 128, 128);
+
+bool isPlainOrShiftCtrl(Qt::KeyboardModifiers modifiers)
+{
+    return !(modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier));
+}
+
+bool isEnter(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+} // namespace
+
+ByteGrid::ByteGrid(QWidget* parent)
+    : QAbstractScrollArea(parent)
+    , m_model(static_cast<GridView&>(*this))
+    , m_editor(new QLineEdit(viewport()))
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
+    viewport()->setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+    for (QScrollBar* bar : { verticalScrollBar(), horizontalScrollBar() }) {
+        const Qt::Orientation orientation = bar->orientation();
+        bar->setFocusPolicy(Qt::NoFocus);
+        // The grid scrolls when the thumb is released, not while it is dragged.
+        bar->setTracking(false);
+        bar->setRange(0, 0);
+        bar->setSingleStep(1);
+        bar->setPageStep(1);
+        bar->installEventFilter(this);
+        connect(bar, &QAbstractSlider::actionTriggered, this,
+            [this, orientation](int action) { guarded([&] { barAction(orientation, action); }); });
+    }
+
+    m_editor->setFrame(false);
+    m_editor->setMaxLength(INT_MAX);
+    m_editor->setFocusPolicy(Qt::ClickFocus);
+    m_editor->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // QLineEdit keeps 2 pixels left and right and 1 at the top itself; one more at the top makes the text
+    // start exactly where a cell draws its own.
+    m_editor->setTextMargins(0, 1, 0, 0);
+    m_editor->hide();
+    m_editor->installEventFilter(this);
+    connect(m_editor, &QLineEdit::textEdited, this,
+        [this](const QString& text) { guarded([&] { m_model.editorEdited(Cp1251::fromQString(text)); }); });
+
+    // The wheel acts on the grid wherever the pointer is while the grid has the focus.
+    new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
+    m_model.layout().setClientSize(viewport()->size());
+    installAccessibility();
+}
+
+ByteGrid::~ByteGrid()
+{
+    // The editor outlives this part of the grid by a moment; its events must not reach the grid's logic.
+    m_editor->removeEventFilter(this);
+    if (mouseCaptureOwner() == this)
+        setMouseCaptureOwner(nullptr);
+}
+
+void ByteGrid::setHandler(GridHandler* handler)
+{
+    m_model.setHandler(handler);
+}
+
+const std::string& ByteGrid::cell(std::int32_t col, std::int32_t row) const
+{
+    return m_model.cell(col, row);
+}
+
+void ByteGrid::setCell(std::int32_t col, std::int32_t row, std::string text)
+{
+    m_model.setCell(col, row, std::move(text));
+}
+
+std::int32_t ByteGrid::rowCount() const
+{
+    return m_model.rowCount();
+}
+
+void ByteGrid::setRowCount(std::int32_t count)
+{
+    // A block load sets the count once per row: without a listener, nothing more happens here.
+    if (!accessibilityListening()) [[likely]] {
+        m_model.setRowCount(count);
+        return;
+    }
+    const std::int32_t oldCount = rowCount();
+    // A change that fails has put the old count back by the time the exception leaves the model.
+    m_model.setRowCount(count);
+    if (rowCount() != oldCount)
+        ByteGridAccessible::rowCountChanged(*this, oldCount);
+}
+
+std::int32_t ByteGrid::colWidth(std::int32_t col) const
+{
+    return m_model.colWidth(col);
+}
+
+void ByteGrid::setColWidth(std::int32_t col, std::int32_t width)
+{
+    m_model.setColWidth(col, width);
+}
+
+std::int32_t ByteGrid::rowHeight(std::int32_t row) const
+{
+    return m_model.rowHeight(row);
+}
+
+bool ByteGrid::editing() const
+{
+    return m_model.editing();
+}
+
+void ByteGrid::setEditing(bool on)
+{
+    m_model.setEditing(on);
+}
+
+void ByteGrid::setPopupMenu(QMenu* menu)
+{
+    m_popup = menu;
+}
+
+std::int32_t ByteGrid::currentCol() const
+{
+    return m_model.current().col;
+}
+
+std::int32_t ByteGrid::currentRow() const
+{
+    return m_model.current().row;
+}
+
+GridCell ByteGrid::anchor() const
+{
+    return m_model.anchor();
+}
+
+bool ByteGrid::editorMode() const
+{
+    return m_model.editorMode();
+}
+
+std::int32_t ByteGrid::topRow() const
+{
+    return m_model.layout().topRow();
+}
+
+std::int32_t ByteGrid::leftCol() const
+{
+    return m_model.layout().leftCol();
+}
+
+std::int32_t ByteGrid::maxTopRow() const
+{
+    return m_model.layout().maxTopRow();
+}
+
+const GridLayout& ByteGrid::gridLayout() const
+{
+    return m_model.layout();
+}
+
+QLineEdit* ByteGrid::inplaceEditor() const
+{
+    return m_editor;
+}
+
+// --- GridView
+
+std::string ByteGrid::editorText() const
+{
+    return Cp1251::fromQString(m_editor->text());
+}
+
+void ByteGrid::loadEditor(const std::string& text)
+{
+    m_editor->setText(Cp1251::toQString(text));
+    m_editor->selectAll();
+}
+
+void ByteGrid::showEditor(bool takeFocus)
+{
+    const QRect rect = m_model.layout().cellRect(m_model.current());
+    if (rect.isEmpty()) {
+        hideEditor();
+        return;
+    }
+    if (m_editor->geometry() != rect) {
+        viewport()->update(m_editor->geometry());
+        m_editor->setGeometry(rect);
+    }
+    m_editor->show();
+    if (takeFocus && hasFocus())
+        m_editor->setFocus(Qt::OtherFocusReason);
+}
+
+void ByteGrid::hideEditor()
+{
+    if (m_editor->isHidden())
+        return;
+    // Hiding a focused widget would hand the focus to the next control of the window.
+    if (m_editor->hasFocus())
+        setFocus(Qt::OtherFocusReason);
+    m_editor->hide();
+    viewport()->update(m_editor->geometry());
+}
+
+bool ByteGrid::editorShown() const
+{
+    return m_editor->isVisible();
+}
+
+bool ByteGrid::isActiveControl() const
+{
+    return hasFocus() || m_editor->hasFocus();
+}
+
+void ByteGrid::invalidateCell(GridCell cell)
+{
+    const QRect rect = m_model.layout().cellRect(cell);
+    if (!rect.isEmpty())
+        viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    // A cell is redrawn alone when its text was written or edited, or its focus rectangle changed; the accessible
+    // interface tells a new text apart.
+    if (accessibilityListening()) [[unlikely]]
+        ByteGridAccessible::cellMayHaveChanged(*this, cell);
+}
+
+void ByteGrid::invalidateRange(GridCell from, GridCell to)
+{
+    // The model redraws ranges when the current cell or the anchor moved.
+    if (m_model.current() != m_heardCurrent || m_model.anchor() != m_heardAnchor) {
+        const GridCell oldCurrent = std::exchange(m_heardCurrent, m_model.current());
+        const GridCell oldAnchor = std::exchange(m_heardAnchor, m_model.anchor());
+        if (accessibilityListening())
+            ByteGridAccessible::currentMoved(*this, oldCurrent, oldAnchor);
+    }
+    const GridLayout& layout = m_model.layout();
+    const GridCell first { std::max(std::min(from.col, to.col), layout.leftCol()),
+        std::max(std::min(from.row, to.row), layout.topRow()) };
+    const GridCell last { std::min(std::max(from.col, to.col), layout.lastVisibleCol()),
+        std::min(std::max(from.row, to.row), layout.lastVisibleRow()) };
+    const QRect topLeft = layout.cellRect(first);
+    const QRect bottomRight = layout.cellRect(last);
+    if (first.col > last.col || first.row > last.row || topLeft.isEmpty() || bottomRight.isEmpty())
+        return;
+    viewport()->update(topLeft.united(bottomRight).adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+}
+
+void ByteGrid::invalidateFromRow(std::int32_t row)
+{
+    const auto y = m_model.layout().rowY(row);
+    if (y)
+        viewport()->update(0, *y, viewport()->width(), viewport()->height() - *y);
+}
+
+void ByteGrid::invalidateAll()
+{
+    viewport()->update();
+}
+
+std::int32_t ByteGrid::pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const
+{
+    const GridLayout& layout = m_model.layout();
+    std::int32_t pixels = 0;
+    for (std::int32_t i = std::min(from, to); i < std::max(from, to); ++i)
+        pixels += (rows ? layout.rowHeight(i) : layout.colWidth(i)) + GridLayout::LineWidth;
+    return from < to ? pixels : -pixels;
+}
+
+void ByteGrid::viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol)
+{
+    const GridLayout& layout = m_model.layout();
+    const QSize client = viewport()->size();
+    const std::int32_t fixedWidth = layout.fixedWidth();
+    const std::int32_t fixedHeight = layout.fixedHeight();
+    // A jump of more than a screen redraws everything; a shorter one shifts what stays visible.
+    if (std::abs(layout.topRow() - oldTopRow) > client.height() || std::abs(layout.leftCol() - oldLeftCol) > 8) {
+        viewport()->update();
+        return;
+    }
+    const std::int32_t dy = pixelsBetween(layout.topRow(), oldTopRow, true);
+    const std::int32_t dx = pixelsBetween(layout.leftCol(), oldLeftCol, false);
+    if (std::abs(dy) >= client.height() || std::abs(dx) >= client.width()) {
+        viewport()->update();
+        return;
+    }
+    if (dy != 0)
+        viewport()->scroll(0, dy, QRect(0, fixedHeight, client.width(), client.height() - fixedHeight));
+    if (dx != 0)
+        viewport()->scroll(dx, 0, QRect(fixedWidth, 0, client.width() - fixedWidth, client.height()));
+}
+
+void ByteGrid::rangesChanged()
+{
+    updateBar(Qt::Vertical);
+    updateBar(Qt::Horizontal);
+}
+
+void ByteGrid::updateBar(Qt::Orientation orientation)
+{
+    const GridLayout& layout = m_model.layout();
+    const bool vertical = orientation == Qt::Vertical;
+    QScrollBar* bar = vertical ? verticalScrollBar() : horizontalScrollBar();
+    const std::int32_t first = vertical ? layout.firstRow() : GridLayout::FixedCols;
+    const std::int32_t max = vertical ? layout.maxTopRow() : layout.maxLeftCol();
+    const std::int32_t value = vertical ? layout.topRow() : layout.leftCol();
+    const int last = max > first ? GridLayout::ThumbPositions - 1 : 0;
+    if (bar->maximum() != last)
+        bar->setRange(0, last);
+    const int thumb = GridLayout::thumbFor(value, first, max);
+    if (!bar->isSliderDown() && bar->sliderPosition() != thumb)
+        bar->setSliderPosition(thumb);
+    if (bar->value() != bar->sliderPosition() && !bar->isSliderDown())
+        bar->setValue(thumb);
+}
+
+// --- Events
+
+bool ByteGrid::event(QEvent* event)
+{
+    if (event->type() == cancelModeEventType()) {
+        guarded([&] { cancelMode(); });
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    bool eaten = false;
+    guarded([&] {
+        if (watched == m_editor) {
+            if (event->type() == QEvent::KeyPress) {
+                // Decided before acting, so a key whose handling fails is not passed on to the editor or the grid.
+                const auto* key = static_cast<QKeyEvent*>(event);
+                eaten = editorTakes(key);
+                if (eaten)
+                    editorKey(key);
+            } else if (event->type() == QEvent::MouseButtonPress)
+                eaten = editorMousePress(static_cast<QMouseEvent*>(event));
+            else if (event->type() == QEvent::FocusOut)
+                focusLost(static_cast<QFocusEvent*>(event));
+            else if (event->type() == QEvent::FocusIn)
+                invalidateCell(m_model.current());
+            return;
+        }
+        if (event->type() == QEvent::MouseButtonPress) {
+            // An open editor stays open and bound; the grid takes the focus from it.
+            setFocus(Qt::MouseFocusReason);
+        }
+    });
+    return eaten || QAbstractScrollArea::eventFilter(watched, event);
+}
+
+bool ByteGrid::routeWheel(QObject* target, QWheelEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(target);
+    if (!widget)
+        return false;
+    if (isActiveControl() && widget->window() == window()) {
+        m_model.wheel(event->angleDelta().y());
+        return true;
+    }
+    // Without the focus the grid ignores the wheel, and its scroll bars do not scroll it on their own either.
+    return widget == verticalScrollBar() || widget == horizontalScrollBar();
+}
+
+bool ByteGrid::focusNextPrevChild(bool next)
+{
+    guarded([&] { moveFocusOut(next); });
+    return true;
+}
+
+void ByteGrid::moveFocusOut(bool next)
+{
+    // The editor is no Tab stop: Tab and Shift+Tab go to the control after or before the grid itself.
+    for (QWidget* widget = next ? nextInFocusChain() : previousInFocusChain(); widget && widget != this;
+         widget = next ? widget->nextInFocusChain() : widget->previousInFocusChain()) {
+        if (isAncestorOf(widget) || widget->window() != window())
+            continue;
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() && widget->isVisibleTo(window())) {
+            widget->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return;
+        }
+    }
+}
+
+bool ByteGrid::editorTakes(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return isPlainOrShiftCtrl(modifiers);
+    case Qt::Key_Insert:
+        return !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier));
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The line edit leaves Ctrl+Home and Ctrl+End to a document; in a one-line box they go to its ends.
+        return (modifiers & Qt::ControlModifier) && isPlainOrShiftCtrl(modifiers);
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F2:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ByteGrid::editorKey(const QKeyEvent* event)
+{
+    const int key = event->key();
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        m_model.navigationKey(key, event->modifiers());
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_model.endEditorMode();
+        break;
+    case Qt::Key_Home:
+        m_editor->home(event->modifiers() & Qt::ShiftModifier);
+        break;
+    case Qt::Key_End:
+        m_editor->end(event->modifiers() & Qt::ShiftModifier);
+        break;
+    case Qt::Key_F2:
+        m_editor->deselect();
+        m_editor->end(false);
+        break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        moveFocusOut(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        break;
+    default:
+        break;
+    }
+}
+
+bool ByteGrid::editorMousePress(QMouseEvent* event)
+{
+    const auto openedAt = std::exchange(m_openingPressTime, std::nullopt);
+    if (event->button() != Qt::LeftButton || !openedAt
+        || event->timestamp() - *openedAt > static_cast<quint64>(QApplication::doubleClickInterval()))
+        return false;
+    // The press that opened the editor went to the grid, so Qt cannot see the double click the user made.
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, event->position(), event->scenePosition(),
+        event->globalPosition(), event->button(), event->buttons(), event->modifiers());
+    doubleClick.setTimestamp(event->timestamp());
+    QCoreApplication::sendEvent(m_editor, &doubleClick);
+    return true;
+}
+
+void ByteGrid::keyPressEvent(QKeyEvent* event)
+{
+    guarded([&] { gridKey(event); });
+}
+
+void ByteGrid::gridKey(QKeyEvent* event)
+{
+    if (m_editor->hasFocus()) {
+        // Passed up from the editor, which did not want it: not the grid's key.
+        event->ignore();
+        return;
+    }
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && (modifiers & ~Qt::KeypadModifier) == Qt::ShiftModifier)) {
+        popupAt(mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    if (m_model.navigationKey(key, modifiers))
+        return;
+    if (key == Qt::Key_F2) {
+        if (m_model.openEditor()) {
+            m_editor->deselect();
+            m_editor->end(false);
+        }
+        return;
+    }
+    if (isEnter(key)) {
+        m_model.enterOnGrid();
+        return;
+    }
+    const QString text = event->text();
+    const bool printable = !text.isEmpty() && text.at(0).isPrint()
+        && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (key == Qt::Key_Backspace || printable) {
+        if (m_model.openEditor())
+            QCoreApplication::sendEvent(m_editor, event);
+        return;
+    }
+    event->ignore();
+}
+
+void ByteGrid::popupAt(QPoint globalPos)
+{
+    if (m_popup)
+        m_popup->popup(globalPos);
+}
+
+void ByteGrid::mousePressEvent(QMouseEvent* event)
+{
+    guarded([&] {
+        m_openingPressTime.reset();
+        // Until the release the press is held: an error box shown meanwhile cancels it (cancelMode()), so that
+        // the editor can show again once the grid has the focus back.
+        m_pressed = true;
+        setMouseCaptureOwner(this);
+        m_model.suspendEditor();
+        setFocus(Qt::MouseFocusReason);
+        if (event->button() != Qt::LeftButton)
+            return;
+        const QPoint pos = event->position().toPoint();
+        const GridLayout& layout = m_model.layout();
+        if (const auto sizing = layout.sizingAt(pos)) {
+            const std::int32_t along = sizing->axis == GridLayout::SizingAxis::Column ? pos.x() : pos.y();
+            m_sizing = SizingDrag { *sizing, sizing->linePos - along, sizing->linePos };
+            viewport()->update();
+            return;
+        }
+        const GridCell hit = layout.cellAt(pos);
+        if (hit.col < GridLayout::FixedCols || hit.row < layout.firstRow())
+            return;
+        const bool wasCurrent = hit == m_model.current();
+        if (m_model.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
+            m_rangeDrag = RangeDrag {};
+        } else if (wasCurrent && m_model.editorMode()) {
+            m_openingPressTime = event->timestamp();
+        }
+    });
+}
+
+void ByteGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The second press of a double click hands the editor back and takes the focus, nothing more.
+    guarded([&] {
+        Q_UNUSED(event);
+        m_pressed = true;
+        setMouseCaptureOwner(this);
+        m_model.suspendEditor();
+        setFocus(Qt::MouseFocusReason);
+    });
+}
+
+void ByteGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    guarded([&] {
+        const QPoint pos = event->position().toPoint();
+        if (m_sizing)
+            sizeTo(pos);
+        else if (m_rangeDrag)
+            dragTo(pos);
+        else if (!(event->buttons() & Qt::LeftButton))
+            updateCursor(pos);
+    });
+}
+
+void ByteGrid::updateCursor(QPoint pos)
+{
+    const auto sizing = m_model.layout().sizingAt(pos);
+    if (!sizing)
+        viewport()->unsetCursor();
+    else
+        viewport()->setCursor(sizing->axis == GridLayout::SizingAxis::Column ? Qt::SplitHCursor : Qt::SplitVCursor);
+}
+
+void ByteGrid::dragTo(QPoint pos)
+{
+    const GridLayout& layout = m_model.layout();
+    // The anchor follows the pointer over any scrollable cell; beyond them the timer steps it further.
+    const GridLayout::Hit hit = layout.cellAt(pos);
+    const QRect lastFull = layout.cellRect({ layout.lastFullCol(), layout.lastFullRow() });
+    const auto direction
+        = [](std::int32_t p, std::int32_t before, std::int32_t after) { return p < before ? -1 : (p > after ? 1 : 0); };
+    RangeDrag drag;
+    drag.dCol = direction(pos.x(), layout.fixedWidth(), lastFull.right());
+    drag.dRow = direction(pos.y(), layout.fixedHeight(), lastFull.bottom());
+    GridCell anchor = m_model.anchor();
+    if (hit.col >= GridLayout::FixedCols)
+        anchor.col = hit.col;
+    if (hit.row >= layout.firstRow())
+        anchor.row = hit.row;
+    m_rangeDrag = drag;
+    m_model.setAnchor(anchor);
+    if (drag.dCol == 0 && drag.dRow == 0)
+        m_autoScroll.stop();
+    else if (!m_autoScroll.isActive())
+        m_autoScroll.start(AutoScrollInterval, this);
+}
+
+void ByteGrid::timerEvent(QTimerEvent* event)
+{
+    guarded([&] {
+        if (event->timerId() != m_autoScroll.timerId())
+            return;
+        if (!m_rangeDrag) {
+            m_autoScroll.stop();
+            return;
+        }
+        m_model.stepAnchor(m_rangeDrag->dCol, m_rangeDrag->dRow);
+    });
+}
+
+void ByteGrid::sizeTo(QPoint pos)
+{
+    const std::int32_t along = m_sizing->place.axis == GridLayout::SizingAxis::Column ? pos.x() : pos.y();
+    const std::int32_t oldLine = std::exchange(m_sizing->linePos, along + m_sizing->offset);
+    const auto strip = [&](std::int32_t line) {
+        return m_sizing->place.axis == GridLayout::SizingAxis::Column ? QRect(line, 0, 1, viewport()->height())
+                                                                      : QRect(0, line, viewport()->width(), 1);
+    };
+    viewport()->update(strip(oldLine));
+    viewport()->update(strip(m_sizing->linePos));
+}
+
+void ByteGrid::finishSizing(QPoint pos)
+{
+    sizeTo(pos);
+    const SizingDrag sizing = *std::exchange(m_sizing, std::nullopt);
+    viewport()->update();
+    const std::int32_t size = sizing.linePos - sizing.place.cellStart;
+    if (size < 2)
+        return;
+    if (sizing.place.axis == GridLayout::SizingAxis::Column)
+        m_model.setColWidth(sizing.place.index, size);
+    else
+        m_model.setRowHeight(sizing.place.index, size);
+    if (m_model.editorMode())
+        m_model.updateEditor();
+}
+
+void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    guarded([&] {
+        m_pressed = false;
+        m_autoScroll.stop();
+        m_rangeDrag.reset();
+        if (mouseCaptureOwner() == this)
+            setMouseCaptureOwner(nullptr);
+        if (m_sizing && event->button() == Qt::LeftButton) {
+            finishSizing(event->position().toPoint());
+        } else if (m_model.editorMode()) {
+            m_model.updateEditor();
+        }
+        if (event->button() == Qt::RightButton)
+            popupAt(event->globalPosition().toPoint());
+    });
+}
+
+void ByteGrid::cancelMode()
+{
+    m_pressed = false;
+    m_autoScroll.stop();
+    m_rangeDrag.reset();
+    if (m_sizing) {
+        m_sizing.reset();
+        viewport()->update();
+    }
+}
+
+void ByteGrid::wheelEvent(QWheelEvent* event)
+{
+    guarded([&] {
+        if (!isActiveControl()) {
+            event->ignore();
+            return;
+        }
+        m_model.wheel(event->angleDelta().y());
+    });
+}
+
+void ByteGrid::focusInEvent(QFocusEvent* event)
+{
+    // The base class would redraw the whole grid; only the current cell's focus rectangle changes.
+    Q_UNUSED(event);
+    guarded([&] {
+        invalidateCell(m_model.current());
+        if (accessibilityListening())
+            ByteGridAccessible::focusEntered(*this);
+        // Back from another control or window with editor mode on: the editor shows again, unless a press is
+        // being handled, after whose release it shows.
+        if (!m_pressed && !m_editor->isVisible())
+            m_model.updateEditor();
+    });
+}
+
+void ByteGrid::focusOutEvent(QFocusEvent* event)
+{
+    guarded([&] { focusLost(event); });
+}
+
+void ByteGrid::focusLost(QFocusEvent* event)
+{
+    invalidateCell(m_model.current());
+    QWidget* now = QApplication::focusWidget();
+    if (now == this || now == m_editor)
+        return;
+    // Another window (a dialog, a menu) taking the focus for a while is not the focus leaving the grid.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+        return;
+    if (m_model.editorMode() || m_model.boundCell())
+        m_model.endEditorMode();
+}
+
+void ByteGrid::barAction(Qt::Orientation orientation, int action)
+{
+    const bool vertical = orientation == Qt::Vertical;
+    QScrollBar* bar = vertical ? verticalScrollBar() : horizontalScrollBar();
+    const GridLayout& layout = m_model.layout();
+    const std::int32_t first = vertical ? layout.firstRow() : GridLayout::FixedCols;
+    const std::int32_t max = vertical ? layout.maxTopRow() : layout.maxLeftCol();
+    const std::int32_t value = vertical ? layout.topRow() : layout.leftCol();
+    const std::int32_t page = vertical ? layout.pageRows() : layout.pageCols();
+    std::int32_t target = value;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+        target = value + 1;
+        break;
+    case QAbstractSlider::SliderSingleStepSub:
+        target = value - 1;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        target = value + page;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        target = value - page;
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        target = first;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        target = max;
+        break;
+    case QAbstractSlider::SliderMove:
+        // Nothing while the thumb is dragged; its release moves the view.
+        if (bar->isSliderDown())
+            return;
+        target = GridLayout::valueForThumb(bar->sliderPosition(), first, max);
+        break;
+    default:
+        return;
+    }
+    if (vertical)
+        m_model.scrollTo(target, layout.leftCol());
+    else
+        m_model.scrollTo(layout.topRow(), target);
+    bar->setSliderPosition(GridLayout::thumbFor(vertical ? layout.topRow() : layout.leftCol(), first, max));
+}
+
+void ByteGrid::resizeEvent(QResizeEvent* event)
+{
+    guarded([&] {
+        QAbstractScrollArea::resizeEvent(event);
+        m_model.layout().setClientSize(viewport()->size());
+        m_model.scrollTo(topRow(), leftCol());
+        rangesChanged();
+        if (m_model.boundCell())
+            showEditor(false);
+        viewport()->update();
+    });
+}
+
+// --- Painting
+
+void ByteGrid::paintEvent(QPaintEvent* event)
+{
+    guarded([&] {
+        QPainter painter(viewport());
+        const GridLayout& layout = m_model.layout();
+        const QRect dirty = event->rect();
+        const bool active = isActiveControl();
+        const std::int32_t lastCol = layout.lastVisibleCol();
+        const std::int32_t lastRow = layout.lastVisibleRow();
+        const std::int32_t right
+            = layout.colX(lastCol).value_or(layout.fixedWidth()) + layout.colWidth(lastCol) + GridLayout::LineWidth;
+        const std::int32_t bottom
+            = layout.rowY(lastRow).value_or(layout.fixedHeight()) + layout.rowHeight(lastRow) + GridLayout::LineWidth;
+        const auto each = [](std::int32_t fixed, std::int32_t first, std::int32_t last, auto&& visit) {
+            for (std::int32_t i = 0; i < fixed; ++i)
+                visit(i);
+            for (std::int32_t i = first; i <= last; ++i)
+                visit(i);
+        };
+        each(layout.fixedRows(), layout.topRow(), lastRow, [&](std::int32_t row) {
+            const auto y = layout.rowY(row);
+            if (!y)
+                return;
+            const std::int32_t height = layout.rowHeight(row) + GridLayout::LineWidth;
+            if (*y >= dirty.bottom() + 1 || *y + height <= dirty.top())
+                return;
+            each(GridLayout::FixedCols, layout.leftCol(), lastCol, [&](std::int32_t col) {
+                const auto x = layout.colX(col);
+                if (!x)
+                    return;
+                const std::int32_t width = layout.colWidth(col) + GridLayout::LineWidth;
+                if (*x >= dirty.right() + 1 || *x + width <= dirty.left())
+                    return;
+                paintCell(painter, { col, row }, QRect(*x, *y, width, height), active);
+            });
+        });
+        const QColor background = palette().color(QPalette::Base);
+        const QSize client = viewport()->size();
+        if (right < client.width())
+            painter.fillRect(QRect(right, 0, client.width() - right, client.height()), background);
+        if (bottom < client.height())
+            painter.fillRect(QRect(0, bottom, std::min(right, client.width()), client.height() - bottom), background);
+        if (m_sizing) {
+            painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+            painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+            if (m_sizing->place.axis == GridLayout::SizingAxis::Column)
+                painter.drawLine(m_sizing->linePos, 0, m_sizing->linePos, client.height());
+            else
+                painter.drawLine(0, m_sizing->linePos, client.width(), m_sizing->linePos);
+        }
+    });
+}
+
+void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool active) const
+{
+    const QPalette& colors = palette();
+    const bool fixed = cell.col < GridLayout::FixedCols || cell.row < m_model.layout().fixedRows();
+    const QRect inner(
+        rect.left(), rect.top(), rect.width() - GridLayout::LineWidth, rect.height() - GridLayout::LineWidth);
+    QColor lineColor = LineBetweenFixed;
+    if (!fixed)
+        lineColor = colors.color(QPalette::Base) == LineBetweenScrollable ? LineOnSilver : LineBetweenScrollable;
+    painter.setPen(lineColor);
+    painter.drawLine(inner.right() + 1, rect.top(), inner.right() + 1, rect.bottom());
+    painter.drawLine(rect.left(), inner.bottom() + 1, rect.right(), inner.bottom() + 1);
+
+    const bool underEditor = !fixed && m_editor->isVisible() && m_model.boundCell() == cell;
+    if (underEditor)
+        return;
+    const bool selected = !fixed && m_model.isSelected(cell);
+    QPalette::ColorRole fill = QPalette::Base;
+    QPalette::ColorRole ink = QPalette::Text;
+    if (fixed) {
+        fill = QPalette::Button;
+        ink = QPalette::ButtonText;
+    } else if (selected) {
+        fill = QPalette::Highlight;
+        ink = QPalette::HighlightedText;
+    }
+    painter.fillRect(inner, colors.color(fill));
+    if (fixed) {
+        // A raised bevel: light above and left, shadow below and right.
+        painter.setPen(colors.color(QPalette::Light));
+        painter.drawLine(inner.topLeft(), inner.topRight());
+        painter.drawLine(inner.topLeft(), inner.bottomLeft());
+        painter.setPen(colors.color(QPalette::Dark));
+        painter.drawLine(inner.bottomLeft(), inner.bottomRight());
+        painter.drawLine(inner.topRight(), inner.bottomRight());
+    }
+    const std::string& text = m_model.cell(cell.col, cell.row);
+    if (!text.empty()) {
+        painter.setPen(colors.color(ink));
+        painter.drawText(
+            inner.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, Cp1251::toQString(text));
+    }
+    if (active && !fixed && cell == m_model.current()) {
+        painter.save();
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+        painter.drawRect(inner.adjusted(0, 0, -1, -1));
+        painter.restore();
+    }
+}

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "ui/grid/GridLayout.h"
+#include "ui/grid/GridModel.h"
+#include "ui/grid/GridView.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QMenu>
+#include <QPointer>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class GridHandler;
+class QLineEdit;
+
+// The byte table: a grid of five columns of Windows-1251 texts with one header row and one header column, a
+// current cell, a range selection, an in-place editor and two notifications (GridHandler).
+//
+// This class only turns Qt's events into calls on GridModel and paints; every entry from Qt runs inside
+// guarded(), and an exception a handler throws from inside a grid operation reaches the guard through the
+// grid's own frames only.
+class ByteGrid : public QAbstractScrollArea, private GridView {
+    Q_OBJECT
+public:
+    // Interval of the scrolling while a range is dragged beyond the shown cells.
+    static constexpr int AutoScrollInterval = 60;
+
+    explicit ByteGrid(QWidget* parent = nullptr);
+    ~ByteGrid() override;
+
+    void setHandler(GridHandler* handler);
+    [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const;
+    void setCell(std::int32_t col, std::int32_t row, std::string text);
+    [[nodiscard]] std::int32_t rowCount() const;
+    void setRowCount(std::int32_t count);
+    [[nodiscard]] std::int32_t colWidth(std::int32_t col) const;
+    void setColWidth(std::int32_t col, std::int32_t width);
+    [[nodiscard]] std::int32_t rowHeight(std::int32_t row) const;
+    [[nodiscard]] bool editing() const;
+    void setEditing(bool on);
+    void setPopupMenu(QMenu* menu);
+    [[nodiscard]] QMenu* popupMenu() const { return m_popup; }
+
+    [[nodiscard]] std::int32_t currentCol() const;
+    [[nodiscard]] std::int32_t currentRow() const;
+    [[nodiscard]] GridCell anchor() const;
+    [[nodiscard]] bool editorMode() const;
+    [[nodiscard]] std::int32_t topRow() const;
+    [[nodiscard]] std::int32_t leftCol() const;
+    [[nodiscard]] std::int32_t maxTopRow() const;
+    [[nodiscard]] const GridLayout& gridLayout() const;
+    [[nodiscard]] QLineEdit* inplaceEditor() const;
+    // The range drag's scrolling timer, for tests that deliver its ticks themselves; 0 while it does not run.
+    [[nodiscard]] int autoScrollTimerId() const { return m_autoScroll.timerId(); }
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    struct SizingDrag {
+        GridLayout::Sizing place;
+        std::int32_t offset = 0;
+        std::int32_t linePos = 0;
+    };
+    struct RangeDrag {
+        std::int32_t dCol = 0;
+        std::int32_t dRow = 0;
+    };
+
+    // GridView
+    [[nodiscard]] std::string editorText() const override;
+    void loadEditor(const std::string& text) override;
+    void showEditor(bool takeFocus) override;
+    void hideEditor() override;
+    [[nodiscard]] bool editorShown() const override;
+    [[nodiscard]] bool isActiveControl() const override;
+    void invalidateCell(GridCell cell) override;
+    void invalidateRange(GridCell from, GridCell to) override;
+    void invalidateFromRow(std::int32_t row) override;
+    void invalidateAll() override;
+    void viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol) override;
+    void rangesChanged() override;
+
+    bool routeWheel(QObject* target, QWheelEvent* event);
+    [[nodiscard]] static bool editorTakes(const QKeyEvent* event);
+    void editorKey(const QKeyEvent* event);
+    bool editorMousePress(QMouseEvent* event);
+    void gridKey(QKeyEvent* event);
+    void barAction(Qt::Orientation orientation, int action);
+    void focusLost(QFocusEvent* event);
+    void moveFocusOut(bool next);
+    void popupAt(QPoint globalPos);
+    void dragTo(QPoint pos);
+    void sizeTo(QPoint pos);
+    void finishSizing(QPoint pos);
+    void cancelMode();
+    void updateCursor(QPoint pos);
+    void updateBar(Qt::Orientation orientation);
+    void paintCell(QPainter& painter, GridCell cell, QRect rect, bool active) const;
+    [[nodiscard]] std::int32_t pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const;
+
+    GridModel m_model;
+    QLineEdit* m_editor;
+    QPointer<QMenu> m_popup;
+    std::optional<SizingDrag> m_sizing;
+    std::optional<RangeDrag> m_rangeDrag;
+    QBasicTimer m_autoScroll;
+    // The current cell and the anchor as assistive technology last heard of them.
+    GridCell m_heardCurrent { 1, 1 };
+    GridCell m_heardAnchor { 1, 1 };
+    // While a mouse button is down on the grid, the editor stays hidden until the release.
+    bool m_pressed = false;
+    // Time of the press that opened the editor on the current cell: a second press on the editor soon after
+    // completes a double click there.
+    std::optional<quint64> m_openingPressTime;
+};

@@ -1,0 +1,408 @@
+#include "ui/grid/GridModel.h"
+
+#include "support/Exception.h"
+#include "ui/grid/GridHandler.h"
+#include "ui/grid/GridView.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+constexpr int WheelStep = 120;
+
+[[noreturn]] void indexOutOfRange()
+{
+    throw Exception("Grid index out of range");
+}
+} // namespace
+
+GridModel::GridModel(GridView& view)
+    : m_view(view)
+{
+}
+
+void GridModel::setCell(std::int32_t col, std::int32_t row, std::string text)
+{
+    m_cells.setText(col, row, std::move(text));
+    m_view.invalidateCell({ col, row });
+    if (GridCell { col, row } != m_current)
+        return;
+    // The editor held the old text: it must not hand that back over the new one.
+    m_bound.reset();
+    if (editorWanted())
+        updateEditor();
+    else
+        m_view.hideEditor();
+}
+
+std::int32_t GridModel::colWidth(std::int32_t col) const
+{
+    if (col < 0 || col >= GridLayout::ColCount)
+        indexOutOfRange();
+    return m_layout.colWidth(col);
+}
+
+void GridModel::setColWidth(std::int32_t col, std::int32_t width)
+{
+    if (colWidth(col) == width)
+        return;
+    m_layout.setColWidth(col, width);
+    m_view.invalidateAll();
+    scrollTo(m_layout.topRow(), m_layout.leftCol());
+    m_view.rangesChanged();
+    placeEditor();
+}
+
+std::int32_t GridModel::rowHeight(std::int32_t row) const
+{
+    if (row < 0 || row >= rowCount())
+        indexOutOfRange();
+    return m_layout.rowHeight(row);
+}
+
+void GridModel::setRowHeight(std::int32_t row, std::int32_t height)
+{
+    if (rowHeight(row) == height)
+        return;
+    m_layout.setRowHeight(row, height);
+    m_view.invalidateAll();
+    scrollTo(m_layout.topRow(), m_layout.leftCol());
+    m_view.rangesChanged();
+    placeEditor();
+}
+
+void GridModel::setRowCount(std::int32_t count)
+{
+    if (count == rowCount())
+        return;
+    const std::int32_t oldCount = rowCount();
+    const std::int32_t oldFixedRows = m_layout.fixedRows();
+    count = std::max(count, 1);
+    // A grid needs one scrollable row for its current cell; fixed rows give way to it.
+    if (count <= m_layout.fixedRows())
+        m_layout.setFixedRows(count - 1);
+    applyRowCount(count);
+    const auto restore = [&] {
+        m_layout.setFixedRows(oldFixedRows);
+        applyRowCount(oldCount);
+        m_view.invalidateAll();
+    };
+    try {
+        if (m_current.row >= count && !moveCurrent({ m_current.col, count - 1 }, false)) {
+            // A refused move would leave the current cell outside the grid; keep the count that holds it.
+            restore();
+            return;
+        }
+        if (m_anchor != m_current) {
+            if (m_editing) {
+                moveCurrent(m_current, false);
+            } else {
+                const GridCell oldAnchor = std::exchange(m_anchor, m_current);
+                redrawMove(m_current, oldAnchor);
+            }
+        }
+    } catch (...) {
+        restore();
+        throw;
+    }
+}
+
+void GridModel::applyRowCount(std::int32_t count)
+{
+    const std::int32_t oldCount = rowCount();
+    // Rows that go away are redrawn before they leave the layout, rows that come are drawn once they are in it.
+    if (count < oldCount)
+        m_view.invalidateFromRow(count);
+    m_layout.setRowCount(count);
+    if (count > oldCount)
+        m_view.invalidateFromRow(oldCount);
+    scrollTo(m_layout.topRow(), m_layout.leftCol());
+    m_view.rangesChanged();
+}
+
+void GridModel::setEditing(bool on)
+{
+    if (m_editing == on)
+        return;
+    m_editing = on;
+    m_view.invalidateAll();
+    // Switching editing off under an open editor keeps what was typed: the editor is handed back first.
+    if (!on && m_editorMode)
+        endEditorMode();
+    if (!m_editorMode) {
+        m_bound.reset();
+        m_view.hideEditor();
+    }
+}
+
+bool GridModel::isSelected(GridCell cell) const
+{
+    return cell.col >= std::min(m_anchor.col, m_current.col) && cell.col <= std::max(m_anchor.col, m_current.col)
+        && cell.row >= std::min(m_anchor.row, m_current.row) && cell.row <= std::max(m_anchor.row, m_current.row);
+}
+
+bool GridModel::moveCurrent(GridCell target, bool extend)
+{
+    if (target.col < 0 || target.col >= GridLayout::ColCount || target.row < 0 || target.row >= rowCount())
+        indexOutOfRange();
+    bool canSelect = true;
+    if (m_handler)
+        m_handler->selectCell(target.col, target.row, canSelect);
+    if (!canSelect)
+        return false;
+    const GridCell oldCurrent = std::exchange(m_current, target);
+    const GridCell oldAnchor = m_anchor;
+    try {
+        m_editorMode = false;
+        handBack();
+    } catch (...) {
+        redrawMove(oldCurrent, oldAnchor);
+        throw;
+    }
+    if (!extend)
+        m_anchor = m_current;
+    showCell(m_current);
+    redrawMove(oldCurrent, oldAnchor);
+    return true;
+}
+
+void GridModel::redrawMove(GridCell oldCurrent, GridCell oldAnchor)
+{
+    m_view.invalidateRange(oldCurrent, oldAnchor);
+    m_view.invalidateRange(m_current, m_anchor);
+}
+
+void GridModel::showCell(GridCell cell)
+{
+    std::int32_t top = m_layout.topRow();
+    if (cell.row < top)
+        top = cell.row;
+    else if (cell.row > m_layout.lastFullRow())
+        top = m_layout.topRowShowing(cell.row);
+    std::int32_t left = m_layout.leftCol();
+    if (cell.col < left)
+        left = cell.col;
+    else if (cell.col > m_layout.lastFullCol())
+        left = m_layout.leftColShowing(cell.col);
+    scrollTo(top, left);
+}
+
+void GridModel::scrollTo(std::int32_t topRow, std::int32_t leftCol)
+{
+    const std::int32_t oldTop = m_layout.topRow();
+    const std::int32_t oldLeft = m_layout.leftCol();
+    m_layout.setTopRow(topRow);
+    m_layout.setLeftCol(leftCol);
+    if (m_layout.topRow() == oldTop && m_layout.leftCol() == oldLeft)
+        return;
+    m_view.viewScrolled(oldTop, oldLeft);
+    m_view.rangesChanged();
+    placeEditor();
+}
+
+void GridModel::setAnchor(GridCell anchor)
+{
+    anchor = clamped(anchor);
+    if (anchor == m_anchor)
+        return;
+    const GridCell oldAnchor = std::exchange(m_anchor, anchor);
+    redrawMove(m_current, oldAnchor);
+    showCell(m_anchor);
+}
+
+void GridModel::stepAnchor(std::int32_t dCol, std::int32_t dRow)
+{
+    setAnchor({ m_anchor.col + dCol, m_anchor.row + dRow });
+}
+
+GridCell GridModel::clamped(GridCell cell) const
+{
+    return { std::clamp(cell.col, GridLayout::FixedCols, GridLayout::ColCount - 1),
+        std::clamp(cell.row, m_layout.firstRow(), m_layout.lastRow()) };
+}
+
+bool GridModel::navigationKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier))
+        return false;
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const std::int32_t pageRows = m_layout.pageRows();
+    const std::int32_t pageCols = m_layout.pageCols();
+    GridCell target = m_current;
+    std::int32_t top = m_layout.topRow();
+    std::int32_t left = m_layout.leftCol();
+    switch (key) {
+    case Qt::Key_Up:
+        ctrl ? --top : --target.row;
+        break;
+    case Qt::Key_Down:
+        ctrl ? ++top : ++target.row;
+        break;
+    case Qt::Key_Left:
+        target.col -= ctrl ? pageCols : 1;
+        left -= ctrl ? pageCols : 0;
+        break;
+    case Qt::Key_Right:
+        target.col += ctrl ? pageCols : 1;
+        left += ctrl ? pageCols : 0;
+        break;
+    case Qt::Key_PageUp:
+        if (ctrl) {
+            target.row = top;
+        } else {
+            target.row -= pageRows;
+            top -= pageRows;
+        }
+        break;
+    case Qt::Key_PageDown:
+        if (ctrl) {
+            target.row = m_layout.lastFullRow();
+        } else {
+            target.row += pageRows;
+            top += pageRows;
+        }
+        break;
+    case Qt::Key_Home:
+        target = ctrl ? GridCell { GridLayout::FixedCols, m_layout.firstRow() } : GridCell { 1, target.row };
+        break;
+    case Qt::Key_End:
+        target = ctrl ? GridCell { GridLayout::ColCount - 1, m_layout.lastRow() }
+                      : GridCell { GridLayout::ColCount - 1, target.row };
+        break;
+    default:
+        return false;
+    }
+    scrollTo(top, left);
+    target = clamped(target);
+    if (target != m_current)
+        moveCurrent(target, shift);
+    return true;
+}
+
+void GridModel::wheel(int delta)
+{
+    m_wheelSum += delta;
+    while (std::abs(m_wheelSum) >= WheelStep) {
+        // The step is used up before the move, so a failing move does not repeat on the next wheel event.
+        const bool up = m_wheelSum > 0;
+        m_wheelSum += up ? -WheelStep : WheelStep;
+        if (up && m_current.row > m_layout.firstRow())
+            moveCurrent({ m_current.col, m_current.row - 1 }, false);
+        else if (!up && m_current.row < m_layout.lastRow())
+            moveCurrent({ m_current.col, m_current.row + 1 }, false);
+    }
+}
+
+bool GridModel::editorWanted() const
+{
+    return m_editing && m_editorMode && m_view.isActiveControl();
+}
+
+bool GridModel::openEditor()
+{
+    if (!m_editing)
+        return false;
+    // The user is about to type into the current cell: bring it back into view first, as typing blind into a
+    // hidden editor would change a byte the user cannot see.
+    showCell(m_current);
+    m_editorMode = true;
+    updateEditor();
+    return m_bound.has_value() && m_view.editorShown();
+}
+
+void GridModel::enterOnGrid()
+{
+    if (!m_editing)
+        return;
+    if (m_editorMode)
+        endEditorMode();
+    else
+        openEditor();
+}
+
+void GridModel::endEditorMode()
+{
+    m_editorMode = false;
+    handBack();
+}
+
+void GridModel::suspendEditor()
+{
+    handBack();
+}
+
+void GridModel::updateEditor()
+{
+    if (!editorWanted())
+        return;
+    if (m_bound != m_current) {
+        m_bound = m_current;
+        m_view.loadEditor(m_cells.text(m_current.col, m_current.row));
+    }
+    m_view.showEditor(true);
+}
+
+void GridModel::placeEditor()
+{
+    if (m_bound && editorWanted())
+        m_view.showEditor(false);
+}
+
+void GridModel::editorEdited(std::string text)
+{
+    if (!m_bound)
+        return;
+    const GridCell cell = *m_bound;
+    m_cells.setText(cell.col, cell.row, text);
+    m_view.invalidateCell(cell);
+    if (m_handler)
+        m_handler->setEditText(cell.col, cell.row, text);
+}
+
+void GridModel::handBack()
+{
+    if (!m_bound) {
+        m_view.hideEditor();
+        return;
+    }
+    const GridCell cell = *m_bound;
+    try {
+        const std::string text = m_view.editorText();
+        if (text != m_cells.text(cell.col, cell.row)) {
+            m_cells.setText(cell.col, cell.row, text);
+            m_view.invalidateCell(cell);
+        }
+        if (m_handler)
+            m_handler->setEditText(cell.col, cell.row, text);
+    } catch (...) {
+        unbindEditor();
+        throw;
+    }
+    unbindEditor();
+}
+
+void GridModel::unbindEditor()
+{
+    m_bound.reset();
+    m_view.hideEditor();
+}
+
+bool GridModel::leftPress(GridCell cell, bool shift)
+{
+    if (m_editing) {
+        if (cell == m_current) {
+            m_editorMode = true;
+            updateEditor();
+        } else {
+            moveCurrent(cell, false);
+        }
+        return false;
+    }
+    if (shift) {
+        setAnchor(cell);
+        return true;
+    }
+    return moveCurrent(cell, false);
+}

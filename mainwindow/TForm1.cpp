@@ -10,13 +10,13 @@
 #include "support/__Bin.h"
 #include "support/__Files.h"
 #include "support/__Str.h"
-#include "ui/grid/ByteGrid.h"
+#include "ui/EventGuard.h"
 #include "ui/dialogs/Dialogs.h"
 #include "ui/dialogs/ErrorBox.h"
-#include "ui/EventGuard.h"
 #include "ui/dialogs/InputPrompt.h"
-#include "ui/spin/SpinButton.h"
 #include "ui/dialogs/TMessageForm.h"
+#include "ui/grid/ByteGrid.h"
+#include "ui/spin/SpinButton.h"
 
 #include <QAction>
 #include <QCheckBox>

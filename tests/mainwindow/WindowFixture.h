@@ -4,8 +4,8 @@
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "tests/ScriptedDialogs.h"
-#include "ui/grid/ByteGrid.h"
 #include "ui/EventGuard.h"
+#include "ui/grid/ByteGrid.h"
 
 #include <QApplication>
 #include <QCheckBox>

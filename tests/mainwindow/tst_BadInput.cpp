@@ -5,8 +5,8 @@
 #include "support/__Files.h"
 #include "tests/ScriptedDialogs.h"
 #include "tests/mainwindow/WindowFixture.h"
-#include "ui/grid/ByteGrid.h"
 #include "ui/EventGuard.h"
+#include "ui/grid/ByteGrid.h"
 
 #include <QApplication>
 #include <QCheckBox>

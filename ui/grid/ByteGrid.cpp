@@ -2,9 +2,9 @@
 
 #include "support/Cp1251.h"
 #include "ui/Accessibility.h"
-#include "ui/grid/ByteGridAccessible.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
+#include "ui/grid/ByteGridAccessible.h"
 #include "ui/grid/GridWheelRouter.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 
 #include "support/Cp1251.h"
 #include "ui/Accessibility.h"
-#include "ui/grid/ByteGrid.h"
 #include "ui/EventGuard.h"
+#include "ui/grid/ByteGrid.h"
 
 #include <QLineEdit>
 #include <QPointer>

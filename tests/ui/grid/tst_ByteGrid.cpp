@@ -1,7 +1,7 @@
 #include "ui/grid/ByteGrid.h"
 
-#include "tests/ui/grid/GridRecorder.h"
 #include "support/Cp1251.h"
+#include "tests/ui/grid/GridRecorder.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
 

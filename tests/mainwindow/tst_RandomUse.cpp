@@ -6,7 +6,12 @@
 // still fails, and printed.
 //
 // QUILLMOOR_RANDOM_ACTIONS (default 3000) and QUILLMOOR_RANDOM_SEED (default: a fixed list) set the run; a long
-// run also wants QTEST_FUNCTION_TIMEOUT (milliseconds) above Qt Test's five minutes.
+// run also wants QTEST_FUNCTION_TIMEOUT (milliseconds) above Qt Test's five minutes. QUILLMOOR_RANDOM_SECONDS
+// ends the playing of a seed after that many seconds, for runs within a time budget (scripts/soak). Every seed
+// ends with one line for scripts to read:
+//   figures: seed=S actions=PLAYED/PLANNED commits=C written=W found=F misplaced=M
+// C commits were seen on disk, at W distinct bytes; F of those hold the model's value at the end, and M bytes of
+// all the files differ from the model (a changed length counts as one).
 
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
@@ -34,6 +39,7 @@
 #include <optional>
 #include <set>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -440,6 +446,7 @@ private:
                 m_sparseChanges[m_candidate->offset] = disk;
             else
                 m_expected[file][qsizetype(m_candidate->offset)] = disk;
+            m_written.emplace(file, m_candidate->offset);
             m_candidate.reset();
             ++m_writes;
         }
@@ -494,27 +501,65 @@ private:
     std::map<qint64, char> m_sparseChanges;
     std::optional<Candidate> m_candidate;
     bool m_loaded = false;
+    std::set<std::pair<int, qint64>> m_written;
 
 public:
     int m_writes = 0; // commits seen on disk and found right
+
+    int writtenBytes() const { return int(m_written.size()); }
+
+    // The written bytes that hold the model's value, and every byte of every file that does not.
+    std::pair<int, int> tally() const
+    {
+        int found = 0;
+        for (const auto& [file, offset] : m_written) {
+            const QByteArray byte = readAt(file, offset, 1);
+            found += !byte.isEmpty() && byte[0] == expectedAt(file, offset);
+        }
+        int misplaced = 0;
+        for (int file = 0; file < FileCount; ++file)
+            misplaced += int(differences(file).size());
+        return { found, misplaced };
+    }
 
 private:
     int m_currentFile = 6; // the file the path box names
     int m_blockFile = 6; // the file the shown rows come from
 };
 
-// The index of the first failing action, with its message, or nothing.
-std::optional<std::pair<std::size_t, QString>> run(const std::vector<Action>& actions, int* writes = nullptr)
+struct Figures {
+    std::size_t played = 0;
+    int commits = 0;
+    int written = 0;
+    int found = 0;
+    int misplaced = 0;
+};
+
+// The index of the first failing action, with its message, or nothing. With a time limit (ms) the playing
+// stops early once it is reached.
+std::optional<std::pair<std::size_t, QString>> run(
+    const std::vector<Action>& actions, Figures* figures = nullptr, qint64 limitMs = 0)
 {
     Session session;
-    for (std::size_t i = 0; i < actions.size(); ++i) {
-        const QString failure = session.play(actions[i]);
-        if (!failure.isEmpty())
-            return std::make_pair(i, failure);
+    QElapsedTimer clock;
+    clock.start();
+    std::optional<std::pair<std::size_t, QString>> failure;
+    std::size_t i = 0;
+    for (; i < actions.size() && !(limitMs > 0 && clock.elapsed() >= limitMs); ++i) {
+        const QString message = session.play(actions[i]);
+        if (!message.isEmpty()) {
+            failure = std::make_pair(i, message);
+            ++i;
+            break;
+        }
     }
-    if (writes)
-        *writes = session.m_writes;
-    return std::nullopt;
+    if (figures) {
+        figures->played = i;
+        figures->commits = session.m_writes;
+        figures->written = session.writtenBytes();
+        std::tie(figures->found, figures->misplaced) = session.tally();
+    }
+    return failure;
 }
 
 // Removes chunks of actions as long as the sequence still fails; bounded in replays and in time.
@@ -585,12 +630,13 @@ void tst_RandomUse::noByteIsEverWrittenThatTheUserDidNotCommit()
     QFETCH(quint32, seed);
     QFETCH(int, count);
     const std::vector<Action> actions = generate(seed, count);
-    int writes = 0;
-    const auto failure = run(actions, &writes);
-    if (!failure) {
-        qInfo("seed %u: %d actions, %d bytes written and found where and as they belong", seed, count, writes);
+    const qint64 limitMs = qint64(qEnvironmentVariableIntValue("QUILLMOOR_RANDOM_SECONDS")) * 1000;
+    Figures figures;
+    const auto failure = run(actions, &figures, limitMs);
+    qInfo("figures: seed=%u actions=%zu/%d commits=%d written=%d found=%d misplaced=%d", seed, figures.played, count,
+        figures.commits, figures.written, figures.found, figures.misplaced);
+    if (!failure)
         return;
-    }
     qWarning("seed %u fails after %zu actions: %s; shrinking", seed, failure->first + 1, qPrintable(failure->second));
     std::vector<Action> failing(actions.begin(), actions.begin() + qsizetype(failure->first + 1));
     const std::vector<Action> shortest = shrink(failing);

@@ -7,9 +7,14 @@
 #include "support/__Str.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +51,38 @@ mode_t modeForNewFile()
     return 0666 & ~mask;
 }
 
+// The temporary files of a settings file are named ".<name>.<pid>.XXXXXX", after the file and the process that
+// writes them.
+std::string temporaryPrefix(const std::string& target)
+{
+    return "." + target.substr(target.rfind('/') + 1) + ".";
+}
+
+// Removes the temporary files that writers killed halfway through left beside the settings file. A temporary
+// whose process still runs is another copy's write under way and stays.
+void removeAbandonedTemporaries(const std::string& directory, const std::string& prefix)
+{
+    DIR* entries = ::opendir(directory.c_str());
+    if (!entries)
+        return;
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string_view name = entry->d_name;
+        if (name.substr(0, prefix.size()) != prefix)
+            continue;
+        const std::string_view rest = name.substr(prefix.size());
+        const auto dot = rest.find('.');
+        if (dot == std::string_view::npos || dot == 0 || rest.size() - dot - 1 != 6)
+            continue;
+        pid_t pid = 0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + dot, pid);
+        if (error != std::errc() || end != rest.data() + dot || pid <= 0 || pid == ::getpid())
+            continue;
+        if (::kill(pid, 0) != 0 && errno == ESRCH)
+            (void)::unlinkat(::dirfd(entries), entry->d_name, 0);
+    }
+    ::closedir(entries);
+}
+
 // Writes the content to a temporary file beside target, makes it durable and renames it over target, so the
 // old file stays whole until the new one is complete. Returns false when the directory takes no new file.
 bool replaceByRename(const std::string& target, const std::string& content, const struct stat* old)
@@ -53,8 +90,10 @@ bool replaceByRename(const std::string& target, const std::string& content, cons
     std::string temporary = directoryOf(target);
     if (temporary.back() != '/')
         temporary += '/';
+    const std::string prefix = temporaryPrefix(target);
+    removeAbandonedTemporaries(temporary, prefix);
     // A hidden name beside the file, so that a crash leaves nothing that looks like settings.
-    temporary += "." + target.substr(target.rfind('/') + 1) + ".XXXXXX";
+    temporary += prefix + std::to_string(::getpid()) + ".XXXXXX";
     FileHandle file;
     if (const int err = file.createTemporary(temporary)) {
         if (err == EACCES || err == EPERM || err == EROFS)
@@ -84,21 +123,40 @@ bool replaceByRename(const std::string& target, const std::string& content, cons
     return true;
 }
 
-// For a file that may be written in a directory that may not: rewrite it in place.
-void rewriteInPlace(const std::string& target, const std::string& content)
+// For a file that may be written in a directory that may not: rewrite it in place, so that a kill or a crash
+// at any instant leaves the old text or the new one. The file is never made shorter, since a shortening takes
+// a write and a truncation and a kill between them would leave the old text's tail behind the new one: a
+// shorter value is padded with trailing blanks, which reading ignores. A longer text has its room reserved
+// before the first byte changes, and then one write makes the change.
+void rewriteInPlace(const std::string& target, const std::string& current, const std::string& section,
+    const std::string& key, const std::string& value, std::string updated)
 {
     FileHandle file;
     if (const int err = file.open(target, FileHandle::Mode::ReadWrite))
         throw EInOutError::fromErrno(err);
-    // Claim the room for a longer text before the first byte changes: a disk that filled up halfway through
-    // would leave the new text cut off where the old one was.
-    const auto newSize = static_cast<off_t>(content.size());
-    if (newSize > file.size() && ::fallocate(file.fd(), 0, 0, newSize) != 0 && errno != EOPNOTSUPP)
-        throw EInOutError::fromErrno(errno);
+    const auto oldSize = static_cast<std::size_t>(file.size());
+    if (updated.size() < oldSize) {
+        const auto padded
+            = IniText::withValue(current, section, key, value + std::string(oldSize - updated.size(), ' '));
+        if (padded && padded->size() == oldSize)
+            updated = *padded;
+    }
+    // A disk that filled up halfway through, or the process's file size limit, would leave the new text cut off
+    // where the old one was: both are checked before the first byte changes. The reservation keeps the file's
+    // length, so a kill right after it leaves the old text as it was.
+    if (updated.size() > oldSize) {
+        rlimit limit {};
+        if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+            && updated.size() > limit.rlim_cur)
+            throw EInOutError::fromErrno(EFBIG);
+        if (::fallocate(file.fd(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(updated.size())) != 0
+            && errno != EOPNOTSUPP)
+            throw EInOutError::fromErrno(errno);
+    }
     if (::lseek(file.fd(), 0, SEEK_SET) != 0)
         throw EInOutError::fromErrno(errno);
-    file.write(content);
-    if (::ftruncate(file.fd(), static_cast<off_t>(content.size())) != 0)
+    file.write(updated);
+    if (updated.size() < oldSize && ::ftruncate(file.fd(), static_cast<off_t>(updated.size())) != 0)
         throw EInOutError::fromErrno(errno);
     file.sync();
     file.closeChecked();
@@ -140,7 +198,7 @@ void writeSettingsValue(
         if (!replaceByRename(target, *updated, exists ? &old : nullptr)) {
             if (!exists)
                 raiseUnableToWrite(path);
-            rewriteInPlace(target, *updated);
+            rewriteInPlace(target, current, section, key, value, *updated);
         }
     } catch (const EInOutError&) {
         raiseUnableToWrite(path);

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 class tst_StrHF : public QObject {
     Q_OBJECT
@@ -26,6 +27,9 @@ private slots:
     void aValueWithALineBreakIsRefusedAndTheFileKept();
     void aReadOnlyFileRaisesTheErrorAndKeepsItsContents();
     void aReadOnlyDirectoryStillTakesAWritableFile();
+    void anInPlaceRewriteThatFailsLeavesTheFileAsItWas_data();
+    void anInPlaceRewriteThatFailsLeavesTheFileAsItWas();
+    void abandonedTemporariesAreRemovedAtTheNextWrite();
     void aFailingWriteLeavesTheOldFileWhole();
     void aFailingSyncOrCloseLeavesTheOldFileWhole_data();
     void aFailingSyncOrCloseLeavesTheOldFileWhole();
@@ -206,7 +210,10 @@ void tst_StrHF::aReadOnlyDirectoryStillTakesAWritableFile()
         }
     });
     QCOMPARE(result, 0);
-    QCOMPARE(contents(ini()), QByteArray("[File]\r\nNameFile=/b\r\nStartByte=7\r\nExtra=1\r\n"));
+    // In place the file never shrinks: the shorter value is padded with blanks, which reading ignores.
+    QCOMPARE(
+        contents(ini()), QByteArray("[File]\r\nNameFile=/b") + QByteArray(21, ' ') + "\r\nStartByte=7\r\nExtra=1\r\n");
+    QCOMPARE(SettingsReadString(file, "File", "NameFile", ""), std::string("/b"));
 
     // A missing file in a directory that cannot be written is an error, not a silent loss.
     QFile::remove(path("Quillmoor.ini"));
@@ -219,6 +226,57 @@ void tst_StrHF::aReadOnlyDirectoryStillTakesAWritableFile()
         }
     });
     QCOMPARE(missing, 0);
+}
+
+void tst_StrHF::anInPlaceRewriteThatFailsLeavesTheFileAsItWas_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("longer value") << QByteArray("/a/much/longer/new/path/than/before");
+    QTest::newRow("shorter value") << QByteArray("/b");
+}
+
+void tst_StrHF::anInPlaceRewriteThatFailsLeavesTheFileAsItWas()
+{
+    QFETCH(QByteArray, value);
+    const QByteArray before = "[File]\r\nNameFile=/the/old/path\r\nStartByte=7\r\n";
+    put(ini(), before);
+    ::chmod(ini().c_str(), 0666);
+    const std::string file = ini();
+    // The folder is closed to nobody, so the write goes in place, and its one write of the text fails.
+    const int result = runAsNobody([&] {
+        FileFaults::failNth(FileFaults::Op::Write, 1, ENOSPC);
+        try {
+            SettingsWriteString(file, "File", "NameFile", value.toStdString());
+            return 1;
+        } catch (const Exception& error) {
+            return error.message() == "Unable to write to " + file ? 0 : 2;
+        }
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(contents(ini()), before); // not even its length changed
+}
+
+void tst_StrHF::abandonedTemporariesAreRemovedAtTheNextWrite()
+{
+    // A writer killed between creating its temporary file and the rename leaves the temporary behind; the
+    // temporary of a writer that still runs (process 1 always does) is another copy's write under way.
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    QCOMPARE(::waitpid(dead, nullptr, 0), dead);
+    const QString abandoned = QStringLiteral(".Quillmoor.ini.%1.Ab3xYz").arg(dead);
+    const QStringList kept { ".Quillmoor.ini.1.Qr5tUv", ".Quillmoor.ini.bak",
+        QStringLiteral(".other.ini.%1.Ab3xYz").arg(dead), "Quillmoor.ini" };
+    put(ini(), "[File]\r\nStartByte=7\r\n");
+    const QStringList temporaries = kept.mid(0, 3) << abandoned;
+    for (const QString& name : temporaries)
+        put(m_dir->filePath(name).toStdString(), "[File]\r\nStartByte=");
+
+    SettingsWriteInt(ini(), "File", "StartByte", 8);
+    QStringList left = entries();
+    left.sort();
+    QCOMPARE(left, kept);
+    QCOMPARE(contents(ini()), QByteArray("[File]\r\nStartByte=8\r\n"));
 }
 
 void tst_StrHF::aFailingWriteLeavesTheOldFileWhole()

@@ -10,6 +10,8 @@
 #include "support/__Files.h"
 #include "support/__Str.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -20,22 +22,7 @@ const char* const FileSection = "File";
 const char* const NameFileKey = "NameFile";
 const char* const StartByteKey = "StartByte";
 
-// Set while a load runs: commands that would start a second load inside it are dropped.
-class LoadingScope {
-public:
-    explicit LoadingScope(bool& flag)
-        : m_flag(flag)
-    {
-        m_flag = true;
-    }
-    ~LoadingScope() { m_flag = false; }
-    LoadingScope(const LoadingScope&) = delete;
-    LoadingScope& operator=(const LoadingScope&) = delete;
-
-private:
-    bool& m_flag;
-};
-
+// The hourglass while the file is open for the load, taken down on every path.
 class BusyScope {
 public:
     explicit BusyScope(BlockSink& sink)
@@ -95,7 +82,8 @@ std::int32_t ShownBlock::startForByte(std::int64_t n, const std::string& path)
 
 bool ShownBlock::load(const std::string& path, std::int32_t start)
 {
-    const LoadingScope loading(m_loading);
+    // Set while the load runs: commands that would start a second load inside it are dropped.
+    const QScopedValueRollback<bool> loading(m_loading, true);
     m_sink.clearRows();
     m_loadedRows = 0;
     m_file = path;

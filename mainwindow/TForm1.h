@@ -91,6 +91,7 @@ private:
     void presetOpenDialog(const std::string& path);
     // The end of every block command: commit what is pending, move to the new start, load, store.
     void moveBlock(const std::function<std::int32_t()>& newStart);
+    // A block command: does nothing while at most one byte is shown or a load runs.
     void moveBlock(ShownBlock::Move move);
     // The commit that the grid's select-cell notification runs.
     void commitPendingEdit();

@@ -90,14 +90,25 @@ typed=() uncertain=0
 history=()
 unchecked_pixel=""
 
-fail() {
-    desktop_shot "$work/failure.png"
+# A fault is told with the actions before it and a screenshot, and the run goes on from the files as they are;
+# a program that is gone ends the run.
+failures=0
+fault() {
+    failures=$((failures + 1))
+    desktop_shot "$work/failure-$failures.png"
     {
         echo "FAIL after $actions actions: $*"
         echo "last actions:"
         printf '  %s\n' "${history[@]: -25}"
-        echo "work folder: $work (screenshot failure.png, program output app.log)"
-    } >&2
+        echo "screenshot: $work/failure-$failures.png"
+    } | tee -a "$work/failures.txt" >&2
+    for name in "${files[@]}"; do cp "$work/$name" "$work/copies/$name"; done
+    typed=()
+    uncertain=0
+}
+fail() {
+    fault "$@"
+    echo "random desktop: stopped after $actions actions; work folder $work (program output app.log)" >&2
     trap - EXIT
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
     desktop_stop
@@ -153,9 +164,12 @@ read_switch() {
     [ "$writing" = "$was" ] || note "  writing is now $([ "$writing" -eq 1 ] && echo on || echo off)"
 }
 
+# The shown file and block before the action: an edit still pending when a command loads another block or
+# file is committed where it was made.
+shown_before="" start_before=""
 check() {
     kill -0 "$app_pid" 2>/dev/null || fail "the program is gone: $(tail -n 3 "$work/app.log")"
-    local name diff count offset value shown start before=$writing
+    local name diff count offset value shown start before=$writing in_block
     read_switch
     # A commit made by this action happened with the switch as it was before it or as it is now.
     local allowed=$((before | writing))
@@ -164,31 +178,41 @@ check() {
     for name in "${files[@]}"; do
         diff=$(cmp -l "$work/$name" "$work/copies/$name" 2>&1 || true)
         [ -z "$diff" ] && continue
-        [ "$(stat -c %s "$work/$name")" = "$(stat -c %s "$work/copies/$name")" ] || fail "$name changed its length"
+        if [ "$(stat -c %s "$work/$name")" != "$(stat -c %s "$work/copies/$name")" ]; then
+            fault "$name changed its length"
+            continue
+        fi
         count=$(wc -l <<<"$diff")
-        [ "$count" -eq 1 ] || fail "$count bytes of $name changed in one action"
         read -r offset value _ <<<"$diff"
         offset=$((offset - 1))
         value=$((8#$value))
-        [ "$allowed" -eq 1 ] || fail "$name: byte $offset became $value while writing was off"
-        [ "$shown" = "$work/$name" ] || fail "$name: byte $offset became $value, but the window shows $shown"
-        if [ -n "$start" ] && { [ "$offset" -lt "$start" ] || [ "$offset" -gt $((start + 8192)) ]; }; then
-            fail "$name: byte $offset became $value, outside the block from $start"
-        fi
-        if [ ${#typed[@]} -eq 0 ]; then
-            fail "$name: byte $offset became $value with nothing typed"
-        fi
-        if [ ${#typed[@]} -eq 1 ] && [ "$uncertain" -eq 0 ] && [[ "${gives[${typed[0]}]}" != *" $value "* ]]; then
-            fail "$name: byte $offset became $value; \"${typed[0]}\" gives none of${gives[${typed[0]}]}"
+        in_block=0
+        for from in "$start_before" "$start"; do
+            [ -n "$from" ] && [ "$offset" -ge "$from" ] && [ "$offset" -le $((from + 8192)) ] && in_block=1
+        done
+        if [ "$count" -ne 1 ]; then
+            fault "$count bytes of $name changed in one action, the first at $offset"
+        elif [ "$allowed" -ne 1 ]; then
+            fault "$name: byte $offset became $value while writing was off"
+        elif [ "$shown" != "$work/$name" ] && [ "$shown_before" != "$work/$name" ]; then
+            fault "$name: byte $offset became $value, but the window shows $shown"
+        elif [ "$in_block" -eq 0 ]; then
+            fault "$name: byte $offset became $value, outside the block from $start_before or $start"
+        elif [ ${#typed[@]} -eq 0 ]; then
+            fault "$name: byte $offset became $value with nothing typed"
+        elif [ ${#typed[@]} -eq 1 ] && [ "$uncertain" -eq 0 ] && [[ "${gives[${typed[0]}]}" != *" $value "* ]]; then
+            fault "$name: byte $offset became $value; \"${typed[0]}\" gives none of${gives[${typed[0]}]}"
+        else
+            commits=$((commits + 1))
+            note "  committed: $name byte $offset = $value"
         fi
         cp "$work/$name" "$work/copies/$name"
-        commits=$((commits + 1))
-        note "  committed: $name byte $offset = $value"
         typed=()
         uncertain=0
     done
+    shown_before=$shown
+    start_before=$start
 }
-
 keys=(Up Down Down Left Right Prior Next Home End Return Return F2 Escape BackSpace Delete Tab ctrl+Home ctrl+End
     alt+Prior alt+Next)
 offsets=(0 100 8191 8192 19999 20000 -5 abc '$10' '')
@@ -278,6 +302,8 @@ click "$switch_x" "$switch_y"
 sleep 0.3
 read_switch
 [ "$writing" -eq 1 ] || fail "the write switch did not take the click"
+shown_before=$(shown_file)
+start_before=$(start_byte)
 deadline=$(($(date +%s) + minutes * 60))
 while [ "$(date +%s)" -lt "$deadline" ]; do
     act
@@ -286,5 +312,10 @@ while [ "$(date +%s)" -lt "$deadline" ]; do
     check
 done
 echo "random desktop: $actions actions in $minutes min (seed $seed), $commits bytes committed and found where typed," \
-    "0 misplaced, program alive; $closed windows closed with Escape after an action, focus not back $focus_lost times"
+    "$failures misplaced or unexplained, program alive; $closed windows closed with Escape after an action," \
+    "focus not back $focus_lost times"
+if [ "$failures" -gt 0 ]; then
+    echo "faults: $work/failures.txt" >&2
+    exit 1
+fi
 rm -rf "$work"

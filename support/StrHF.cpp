@@ -57,7 +57,10 @@ mode_t modeForNewFile()
 // writes them.
 std::string temporaryPrefix(const std::string& target)
 {
-    return "." + target.substr(target.rfind('/') + 1) + ".";
+    std::string prefix = ".";
+    prefix += target.substr(target.rfind('/') + 1);
+    prefix += '.';
+    return prefix;
 }
 
 // Removes the temporary files that writers killed halfway through left beside the settings file. A temporary

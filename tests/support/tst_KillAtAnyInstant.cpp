@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -117,6 +118,7 @@ void tst_KillAtAnyInstant::aKilledWriteLeavesTheOldOrTheNewFileAndNoPileOfTempor
     } else {
         QVERIFY(::chmod(QFile::encodeName(inPlaceDir).constData(), 0555) == 0);
     }
+    const auto reopen = qScopeGuard([&] { ::chmod(QFile::encodeName(inPlaceDir).constData(), 0755); });
     struct stat inPlaceBefore { };
     QVERIFY(::stat(QFile::encodeName(paths[1]).constData(), &inPlaceBefore) == 0);
 

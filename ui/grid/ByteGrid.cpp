@@ -245,9 +245,11 @@ bool ByteGrid::isActiveControl() const
 
 void ByteGrid::invalidateCell(GridCell cell)
 {
-    const QRect rect = m_model.layout().cellRect(cell);
-    if (!rect.isEmpty())
-        viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    if (!m_model.layout().rowSurelyHidden(cell.row)) {
+        const QRect rect = m_model.layout().cellRect(cell);
+        if (!rect.isEmpty())
+            viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    }
     // A cell is redrawn alone when its text was written or edited, or its focus rectangle changed; the accessible
     // interface tells a new text apart.
     if (accessibilityListening()) [[unlikely]]

@@ -30,6 +30,12 @@ private:
         return static_cast<std::size_t>(row & (BlockRows - 1)) * BlockColumns + static_cast<std::size_t>(col);
     }
 
+    [[nodiscard]] Block* findBlock(std::int32_t block) const;
+
     std::unordered_map<std::int32_t, std::unique_ptr<Block>> m_blocks;
+    // The block found last: a load writes 1280 cells in a row into one block, and painting reads neighbours.
+    // Blocks are never freed, so the pointer stays good.
+    mutable std::int32_t m_lastBlock = 0;
+    mutable Block* m_lastBlockCells = nullptr;
     std::map<std::pair<std::int32_t, std::int32_t>, std::string> m_others;
 };

@@ -76,6 +76,15 @@ void GridModel::setRowCount(std::int32_t count)
 {
     if (count == rowCount())
         return;
+    if (count > rowCount() && m_anchor == m_current) {
+        // More rows move neither the current cell nor the view, and the top row stays within its range, which
+        // only widens: a load grows the grid a row at a time, so this path stays short.
+        const std::int32_t oldCount = rowCount();
+        m_layout.setRowCount(count);
+        m_view.invalidateFromRow(oldCount);
+        m_view.rangesChanged();
+        return;
+    }
     const std::int32_t oldCount = rowCount();
     const std::int32_t oldFixedRows = m_layout.fixedRows();
     count = std::max(count, 1);

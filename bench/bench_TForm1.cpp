@@ -46,21 +46,6 @@ std::size_t baselineLoad(const std::string& path, qint64 start)
     return total;
 }
 
-// The median of runs timings of step, each after an untimed prepare.
-double medianOfSteps(const std::function<void()>& prepare, const std::function<void()>& step)
-{
-    std::vector<double> times;
-    for (int i = 0; i < Runs; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        step();
-        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 struct Figures {
     double baseline = 0;
     double load = 0;
@@ -82,32 +67,38 @@ Figures measure(const std::string& dir, const std::string& path)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QCoreApplication::processEvents();
 
-    Figures figures;
     std::size_t sink = 0;
+    const std::string report = dir + "report.TXT";
     // Interleaved rounds, so that a slow moment of the machine weighs on every figure alike.
-    std::vector<double> baseline, load, write;
+    std::vector<double> baseline, load, write, step, reportMs;
+    const auto timed = [](const std::function<void()>& run) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    };
     for (int i = 0; i < Runs; ++i) {
-        baseline.push_back(medianMs([&] { sink += baselineLoad(path, 0); }, 1));
-        load.push_back(medianMs([&] { form->LoadBlock(0); }, 1));
-        write.push_back(medianMs([&] { SettingsWriteInt(settings, "File", "StartByte", i); }, 1));
+        baseline.push_back(timed([&] { sink += baselineLoad(path, 0); }));
+        load.push_back(timed([&] { form->LoadBlock(0); }));
+        write.push_back(timed([&] { SettingsWriteInt(settings, "File", "StartByte", i); }));
+        form->N3Click();
+        step.push_back(timed([&] { form->SpinButton1DownClick(); }));
+        form->N3Click();
+        // A new report file each time: overwriting one makes the file system write the old one's blocks first.
+        QFile::remove(QString::fromStdString(report));
+        dialogs.fileAnswers.push_back(report);
+        reportMs.push_back(timed([&] { form->N1Click(); }));
     }
     const auto median = [](std::vector<double>& values) {
         std::sort(values.begin(), values.end());
         return values[values.size() / 2];
     };
+    Figures figures;
     figures.baseline = median(baseline);
     figures.load = median(load);
     figures.settingsWrite = median(write);
-    figures.step = medianOfSteps([&] { form->N3Click(); }, [&] { form->SpinButton1DownClick(); });
-    form->N3Click();
-    const std::string report = dir + "report.TXT";
-    // A new report file each time: overwriting one makes the file system write the old one's blocks back first.
-    figures.report = medianOfSteps(
-        [&] {
-            QFile::remove(QString::fromStdString(report));
-            dialogs.fileAnswers.push_back(report);
-        },
-        [&] { form->N1Click(); });
+    figures.step = median(step);
+    figures.report = median(reportMs);
     if (sink == 0)
         std::printf("(the baseline read nothing)\n");
     return figures;

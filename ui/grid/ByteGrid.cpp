@@ -89,11 +89,6 @@ void ByteGrid::setHandler(GridHandler* handler)
     m_model.setHandler(handler);
 }
 
-const std::string& ByteGrid::cell(std::int32_t col, std::int32_t row) const
-{
-    return m_model.cell(col, row);
-}
-
 void ByteGrid::setCell(std::int32_t col, std::int32_t row, std::string text)
 {
     m_model.setCell(col, row, std::move(text));

@@ -25,7 +25,7 @@ GridCells::Block* GridCells::findBlock(std::int32_t block) const
     return m_lastBlockCells;
 }
 
-const std::string& GridCells::text(std::int32_t col, std::int32_t row) const
+const std::string& GridCells::lookUp(std::int32_t col, std::int32_t row) const
 {
     if (inBlockColumns(col)) {
         const Block* block = findBlock(blockOf(row));

@@ -18,7 +18,13 @@ public:
     static constexpr std::int32_t BlockColumns = 5;
     static constexpr std::int32_t BlockRows = 256;
 
-    [[nodiscard]] const std::string& text(std::int32_t col, std::int32_t row) const;
+    // Inline for the cells of the block read last: painting and the report read neighbouring cells in turn.
+    [[nodiscard]] const std::string& text(std::int32_t col, std::int32_t row) const
+    {
+        if (col >= 0 && col < BlockColumns && m_lastBlockCells && m_lastBlock == blockOf(row))
+            return (*m_lastBlockCells)[slotOf(col, row)];
+        return lookUp(col, row);
+    }
     void setText(std::int32_t col, std::int32_t row, std::string text);
 
 private:
@@ -30,6 +36,7 @@ private:
         return static_cast<std::size_t>(row & (BlockRows - 1)) * BlockColumns + static_cast<std::size_t>(col);
     }
 
+    [[nodiscard]] const std::string& lookUp(std::int32_t col, std::int32_t row) const;
     [[nodiscard]] Block* findBlock(std::int32_t block) const;
 
     std::unordered_map<std::int32_t, std::unique_ptr<Block>> m_blocks;

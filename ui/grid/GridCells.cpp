@@ -35,7 +35,7 @@ const std::string& GridCells::lookUp(std::int32_t col, std::int32_t row) const
     return other == m_others.end() ? emptyText() : other->second;
 }
 
-void GridCells::setText(std::int32_t col, std::int32_t row, std::string text)
+void GridCells::setText(std::int32_t col, std::int32_t row, std::string&& text)
 {
     if (inBlockColumns(col)) {
         Block* block = findBlock(blockOf(row));

@@ -22,7 +22,7 @@ GridModel::GridModel(GridView& view)
 {
 }
 
-void GridModel::setCell(std::int32_t col, std::int32_t row, std::string text)
+void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
 {
     m_cells.setText(col, row, std::move(text));
     m_view.invalidateCell({ col, row });
@@ -364,7 +364,7 @@ void GridModel::editorEdited(std::string text)
     if (!m_bound)
         return;
     const GridCell cell = *m_bound;
-    m_cells.setText(cell.col, cell.row, text);
+    m_cells.setText(cell.col, cell.row, std::string(text));
     m_view.invalidateCell(cell);
     if (m_handler)
         m_handler->setEditText(cell.col, cell.row, text);
@@ -380,7 +380,7 @@ void GridModel::handBack()
     try {
         const std::string text = m_view.editorText();
         if (text != m_cells.text(cell.col, cell.row)) {
-            m_cells.setText(cell.col, cell.row, text);
+            m_cells.setText(cell.col, cell.row, std::string(text));
             m_view.invalidateCell(cell);
         }
         if (m_handler)

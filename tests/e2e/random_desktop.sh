@@ -126,6 +126,16 @@ switch_pixel() {
 
 main_is_active() { desktop_is_active "$main"; }
 
+# Waits for a window other than the main one to become active (a dialog just opened); typing before it is
+# there would go to the grid.
+dialog_is_active() { desktop_active_window && [ "$desktop_window" != "$main" ]; }
+wait_dialog() {
+    DESKTOP_WAIT_SECONDS=10 desktop_wait_until dialog_is_active && sleep 0.2 && return 0
+    note "  no dialog became active"
+    return 1
+}
+popup_is_shown() { ! desktop_no_popup; }
+
 # Closes whatever window an action left over the main one, and brings the focus back if it did not return.
 settle() {
     local tries
@@ -228,7 +238,8 @@ act() {
         text=${keys[RANDOM % ${#keys[@]}]}
         note "key $text"
         desktop_keys "$text"
-        case $text in BackSpace | Delete) uncertain=1 ;; esac
+        # Deleting in a cell is an edit too, of a text this script does not follow.
+        case $text in BackSpace | Delete) typed+=("$text") uncertain=1 ;; esac
     elif [ $roll -lt 66 ]; then
         col=$((RANDOM % 5)) row=$((1 + RANDOM % 15))
         note "click cell ($col, $row)"
@@ -254,10 +265,13 @@ act() {
             note "pop-up menu by shift+F10, item $item"
             desktop_keys shift+F10
         fi
-        sleep 0.3
+        if ! DESKTOP_WAIT_SECONDS=5 desktop_wait_until popup_is_shown; then
+            note "  no pop-up menu appeared"
+            return 0
+        fi
         for ((k = 0; k < item; ++k)); do xdotool key Down; done
         xdotool key Return
-        sleep 0.5
+        [ "$item" -ge 3 ] && { wait_dialog || return 0; }
         case $item in
         3)
             text=${offsets[RANDOM % ${#offsets[@]}]}
@@ -289,7 +303,7 @@ act() {
             note "open $name by ctrl+O"
             desktop_keys ctrl+o
         fi
-        sleep 0.6
+        wait_dialog || return 0
         desktop_type "$work/$name"
         xdotool key Return
     fi

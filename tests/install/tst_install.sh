@@ -29,7 +29,7 @@ desktop-file-validate "$entry" || fail "desktop entry invalid"
 file="$work/a firmware image.bin"
 printf 'QM' > "$file"
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
-command=${exec_line//%f/"$file"}
+command=${exec_line//%f/\"$file\"}
 (export QT_QPA_PLATFORM=offscreen; eval "exec $command") >"$work/run.log" 2>&1 &
 program=$!
 opened=""

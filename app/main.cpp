@@ -1,13 +1,18 @@
+#include "mainwindow/CommandLine.h"
 #include "mainwindow/TForm1.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    // Read before the application exists, so that --help and --version answer without a display.
+    const CommandLine commandLine = parseProgramArguments(argc, argv);
+    if (commandLine.action != CommandLine::Action::Run)
+        return answerWithoutWindow(commandLine);
     QApplication app(argc, argv);
     // The application title captions every message box; it is not appended to the window's own caption.
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
-    TForm1 window;
+    TForm1 window({}, commandLine.file);
     window.show();
     return QApplication::exec();
 }

@@ -4,6 +4,9 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -38,7 +41,51 @@ std::string absolutePath(const std::string& path, const std::string& workingDir)
     return absolute + std::string(rest);
 }
 
+// The working directory as the system's bytes; "." when it cannot be told (removed meanwhile, or above a
+// folder that cannot be read), so a relative name still means the same file to the system.
+std::string workingDirectory()
+{
+    std::string buffer(256, '\0');
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return ".";
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(buffer.find('\0'));
+    return buffer;
+}
+
+void print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 } // namespace
+
+CommandLine parseProgramArguments(int argc, char* argv[])
+{
+    return parseCommandLine(std::vector<std::string>(argv, argv + argc), workingDirectory());
+}
+
+int answerWithoutWindow(const CommandLine& commandLine)
+{
+    switch (commandLine.action) {
+    case CommandLine::Action::PrintHelp:
+        print(stdout, commandLineHelp());
+        return 0;
+    case CommandLine::Action::PrintVersion:
+        print(stdout, commandLineVersion());
+        return 0;
+    case CommandLine::Action::UsageError:
+        print(stderr, QStringLiteral("quillmoor: ") + commandLine.error + QLatin1Char('\n') + commandLineHelp());
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+    return 0;
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& args, const std::string& workingDir)
 {

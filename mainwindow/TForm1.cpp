@@ -1,5 +1,6 @@
 #include "mainwindow/TForm1.h"
 
+#include "mainwindow/FileDrop.h"
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TableReport.h"
 #include "mainwindow/WindowText.h"
@@ -18,13 +19,15 @@
 #include "ui/grid/ByteGrid.h"
 #include "ui/spin/SpinButton.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -37,9 +40,10 @@ constexpr std::int32_t OffsetColumnWidth = 120;
 
 } // namespace
 
-TForm1::TForm1(std::string programDir, QWidget* parent)
+TForm1::TForm1(std::string programDir, std::string startFile, QWidget* parent)
     : QWidget(parent)
     , m_programDir(std::move(programDir))
+    , m_startFile(std::move(startFile))
 {
     buildControls();
     buildMenu();
@@ -71,6 +75,16 @@ void TForm1::FormCreate()
     m_saveDirectory = m_programDir;
     m_openDirectory = m_programDir;
 
+    // A file named at the start takes the remembered file's place, as if chosen in the open dialog. One that
+    // cannot be read would leave an empty window behind its error: the start goes on without it instead.
+    if (!m_startFile.empty()) {
+        if (isReadableFile(m_startFile)) {
+            openFile(m_startFile);
+            return;
+        }
+        m_startFileRefused = true;
+    }
+
     // Restore the last file and position. Both keys are read before the file is looked for, and the stored
     // start is used as it is.
     setCurrentFile(m_block.restore());
@@ -88,13 +102,26 @@ void TForm1::SpeedButton1Click()
         return;
     presetOpenDialog(currentFile());
     const auto chosen = dialogs().execFileDialog(openDialog());
-    if (!chosen)
-        return;
+    if (chosen)
+        openFile(*chosen);
+}
+
+void TForm1::openFile(const std::string& path)
+{
     commitBeforeBlockChange();
-    showFile(*chosen);
+    presetOpenDialog(path);
+    showFile(path);
     m_block.setStartByte(0);
     LoadBlock(0);
     m_block.storeFile(currentFile());
+}
+
+void TForm1::openGivenFile(const std::string& path)
+{
+    if (isReadableFile(path))
+        openFile(path);
+    else
+        ShowNotice(text("Ошибка при открытии файла"));
 }
 
 bool TForm1::FormCloseQuery()
@@ -345,6 +372,62 @@ void TForm1::showEvent(QShowEvent* event)
     const QSize frame = frameGeometry().size() - size();
     resize(QSize(567, 470) - frame);
     move(281, 104);
+    if (m_startFileRefused) {
+        m_startFileRefused = false;
+        // Queued, so that the window behind the message is drawn first.
+        QMetaObject::invokeMethod(
+            this, [] { guarded([] { ShowNotice(text("Ошибка при открытии файла")); }); }, Qt::QueuedConnection);
+    }
+}
+
+namespace {
+
+// A drop is taken as a copy, never as a move: a source that is told its data moved deletes the original.
+// Nor while a modal dialog is up: the drop would run a command in the middle of another one.
+std::optional<std::string> fileToTake(const QDropEvent* event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction) || QApplication::activeModalWidget())
+        return std::nullopt;
+    return droppedFile(event->mimeData());
+}
+
+void answerDrag(QDropEvent* event, bool take)
+{
+    if (take) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    m_dragFile = m_block.loading() ? std::nullopt : fileToTake(event);
+    answerDrag(event, m_dragFile.has_value());
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event)
+{
+    answerDrag(event, m_dragFile && !m_block.loading());
+}
+
+void TForm1::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    m_dragFile.reset();
+    QWidget::dragLeaveEvent(event);
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    m_dragFile.reset();
+    // Looked at again: the file may have changed since the drag came in.
+    const std::optional<std::string> file = m_block.loading() ? std::nullopt : fileToTake(event);
+    answerDrag(event, file.has_value());
+    if (file)
+        guarded([this, &file] { openGivenFile(*file); });
 }
 
 void TForm1::selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect)

@@ -75,6 +75,13 @@ void TForm1::buildControls()
 
     setTabOrder(CheckBox1, SG1);
     buildShortcuts();
+
+    // A file dropped anywhere on the window opens it: the window alone takes drops. The path box and the cell
+    // editor would take the file's URL as text of their own, so they are kept out of it and the drop reaches
+    // the window wherever it lands.
+    setAcceptDrops(true);
+    EditNameF->setAcceptDrops(false);
+    SG1->inplaceEditor()->setAcceptDrops(false);
 }
 
 // The bottom bar: the block navigator, the write switch, the attribution.

@@ -34,7 +34,8 @@ command=${exec_line//%f/\"$file\"}
 program=$!
 opened=""
 for _ in $(seq 1 200); do
-    if grep -qxF "NameFile=$file" "$prefix/opt/quillmoor/Quillmoor.ini" 2>/dev/null; then
+    # The settings file ends its lines with CR LF.
+    if tr -d '\r' <"$prefix/opt/quillmoor/Quillmoor.ini" 2>/dev/null | grep -qxF "NameFile=$file"; then
         opened=yes
         break
     fi

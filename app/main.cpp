@@ -1,5 +1,6 @@
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/TForm1.h"
+#include "ui/AccessibilityFactory.h"
 
 #include <QApplication>
 
@@ -12,6 +13,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The application title captions every message box; it is not appended to the window's own caption.
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    // Before the first control exists, so that a screen reader already running meets the program's own.
+    installAccessibility();
     TForm1 window({}, commandLine.file);
     window.show();
     return QApplication::exec();

@@ -100,7 +100,8 @@ void TForm1::buildFileBar()
     // The sizes were laid out for a narrower font than most desktops have: never cut the caption.
     CheckBox1->setGeometry(64, 6, std::max(169, CheckBox1->sizeHint().width()), 17);
     CheckBox1->setToolTip(qtext("Запись каждого измененного байта"));
-    connect(CheckBox1, &QCheckBox::clicked, this, [this] { guarded([this] { CheckBox1Click(); }); });
+    // Editing follows the box's state, whatever changed it: a click, Space, a screen reader's toggle action.
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { guarded([this] { CheckBox1Click(); }); });
     Label2 = new QLabel(qtext("Quillmoor · побайтно"), Panel1);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFixedWidth(165);

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,6 +59,7 @@ private slots:
     void aFileThatVanishedShowsTheWriteMessage();
     void anUnwritableSettingsFileShowsTheErrorAfterTheNewBlock();
     void theReportHoldsEveryGridRowPlusEightLines();
+    void cyrillicPathsReadAsCyrillicInTheTexts();
     void aReportOnAFullDiskShowsTheIoErrorAndNoDone();
     void aCommandArrivingDuringALoadIsDropped();
     void writeSwitchCaptionTurnsRedWhileTicked();
@@ -646,6 +648,32 @@ void tst_TForm1::theReportHoldsEveryGridRowPlusEightLines()
     QCOMPARE(lines[5], QByteArray("00000000 (0)     0B    11    00001011         <...>    \r"));
     QCOMPARE(lines[5 + 8192].size(), 56);
     QCOMPARE(contents(path), pattern(20000)); // the viewed file is only read
+}
+
+void tst_TForm1::cyrillicPathsReadAsCyrillicInTheTexts()
+{
+    // A settings folder and a file named in Cyrillic (the file system's UTF-8): texts show them in the
+    // program's code page, the settings file keeps the path's own bytes.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("юзер")));
+    const std::string folder = m_dir->path().toStdString() + "/юзер/";
+    const std::string shownFolder = m_dir->path().toStdString() + "/\xFE\xE7\xE5\xF0/";
+    const std::string path = folder + "Ёлка€.bin";
+    put(path, pattern(20000));
+    m_form = std::make_unique<TForm1>(folder);
+    openThroughTheDialog(path);
+    QCOMPARE(SettingsReadString(folder + "Quillmoor.ini", "File", "NameFile", ""), path);
+
+    m_dialogs->fileAnswers.push_back(folder + "report.TXT");
+    m_form->N1Click();
+    const QList<QByteArray> lines = contents(folder + "report.TXT").split('\n');
+    QCOMPARE(lines.value(1), "FileName : " + QByteArray::fromStdString(shownFolder) + "\xA8\xEB\xEA\xE0\x88.bin\r");
+
+    // The settings file cannot be replaced by a file where a folder stands.
+    QVERIFY(QFile::remove(QString::fromStdString(folder + "Quillmoor.ini")));
+    QVERIFY(QDir(QString::fromStdString(folder)).mkdir(QStringLiteral("Quillmoor.ini")));
+    guarded([this] { m_form->SpinButton1DownClick(); });
+    QCOMPARE(
+        m_dialogs->texts("error"), std::vector<std::string> { "Unable to write to " + shownFolder + "Quillmoor.ini." });
 }
 
 void tst_TForm1::aReportOnAFullDiskShowsTheIoErrorAndNoDone()

@@ -27,7 +27,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QScopedValueRollback>
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 #include "mainwindow/TForm1.h"
+#include "ui/QtTranslations.h"
 
 #include <QApplication>
 
@@ -7,6 +8,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The application title captions every message box; it is not appended to the window's own caption.
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    // Qt's own dialogs and menus speak Russian with the rest of the program; without the translation they stay
+    // English and the program works all the same.
+    installQtTranslations();
     TForm1 window;
     window.show();
     return QApplication::exec();

@@ -2,6 +2,7 @@
 
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TableReport.h"
+#include "mainwindow/WindowPlacement.h"
 #include "support/Cp1251.h"
 #include "support/Exception.h"
 #include "support/FileHandle.h"
@@ -25,12 +26,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -655,10 +659,33 @@ void TForm1::showEvent(QShowEvent* event)
     if (m_placed)
         return;
     m_placed = true;
-    // The outer size includes the frame that the window manager adds.
-    const QSize frame = frameGeometry().size() - size();
-    resize(QSize(567, 470) - frame);
-    move(281, 104);
+    m_placing = true;
+    placeOnScreen();
+}
+
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    // Most window managers add their frame only after the window is shown, which moves the window: with the
+    // frame now known, the window is placed once more, so that the frame fits the screen too.
+    if (!m_placing || !windowHandle() || windowHandle()->frameMargins() == m_placedFrame)
+        return;
+    m_placing = false;
+    placeOnScreen();
+}
+
+void TForm1::placeOnScreen()
+{
+    // The designed place and outer size, frame included.
+    const QRect designed(281, 104, 567, 470);
+    const QScreen* where = QGuiApplication::screenAt(designed.topLeft());
+    if (!where)
+        where = screen();
+    const QRect outer = placeWindow(designed, where ? where->availableGeometry() : QRect());
+    m_placedFrame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(outer.size().shrunkBy(m_placedFrame));
+    // A window's position is that of its frame.
+    move(outer.topLeft());
 }
 
 void TForm1::selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect)

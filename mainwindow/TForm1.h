@@ -3,6 +3,7 @@
 #include "ui/grid/GridHandler.h"
 #include "ui/spin/SpinHandler.h"
 
+#include <QMargins>
 #include <QWidget>
 
 #include <cstdint>
@@ -61,6 +62,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) override;
@@ -71,6 +73,8 @@ private:
     void buildControls();
     void buildMenu();
     void buildDialogs();
+    // Opens the window where it was designed to, moved and shrunk as far as the screen needs.
+    void placeOnScreen();
     void setCurrentFile(const std::string& path);
     void showFileSize(const std::string& path);
     void presetOpenDialog(const std::string& path);
@@ -109,6 +113,9 @@ private:
     bool m_loading = false;
     bool m_leavingBlock = false;
     bool m_placed = false;
+    // From the first show until the window manager's frame is known: the frame the window was last placed with.
+    bool m_placing = false;
+    QMargins m_placedFrame;
 
     QFrame* Panel1 = nullptr;
     SpinButton* SpinButton1 = nullptr;

@@ -663,15 +663,18 @@ void TForm1::showEvent(QShowEvent* event)
     placeOnScreen();
 }
 
-void TForm1::moveEvent(QMoveEvent* event)
+bool TForm1::event(QEvent* event)
 {
-    QWidget::moveEvent(event);
-    // Most window managers add their frame only after the window is shown, which moves the window: with the
-    // frame now known, the window is placed once more, so that the frame fits the screen too.
-    if (!m_placing || !windowHandle() || windowHandle()->frameMargins() == m_placedFrame)
-        return;
-    m_placing = false;
-    placeOnScreen();
+    const bool handled = QWidget::event(event);
+    // Most window managers frame the window only once it is shown, and Qt learns the frame's size later still:
+    // the window manager's move of the window or its activation brings it. With the frame known, the window is
+    // placed once more, so that the frame fits the screen too.
+    const bool frameNews = event->type() == QEvent::Move || event->type() == QEvent::WindowActivate;
+    if (frameNews && m_placing && windowHandle() && windowHandle()->frameMargins() != m_placedFrame) {
+        m_placing = false;
+        placeOnScreen();
+    }
+    return handled;
 }
 
 void TForm1::placeOnScreen()

@@ -62,7 +62,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) override;

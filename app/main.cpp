@@ -1,4 +1,5 @@
 #include "mainwindow/TForm1.h"
+#include "ui/AccessibilityFactory.h"
 #include "ui/QtTranslations.h"
 
 #include <QApplication>
@@ -11,6 +12,8 @@ int main(int argc, char* argv[])
     // Qt's own dialogs and menus speak Russian with the rest of the program; without the translation they stay
     // English and the program works all the same.
     installQtTranslations();
+    // Before the first control exists, so that a screen reader already running meets the program's own.
+    installAccessibility();
     TForm1 window;
     window.show();
     return QApplication::exec();

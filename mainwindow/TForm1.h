@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mainwindow/BlockSink.h"
+#include "mainwindow/ShownBlock.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/spin/SpinHandler.h"
 
@@ -9,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 class ByteGrid;
 class SpinButton;
@@ -23,8 +24,9 @@ class QMenu;
 class QToolButton;
 
 // The program's one main window: the byte table of one block of the current file, its navigation, the
-// write-through cell editing, the numeric prompts and the report.
-class TForm1 : public QWidget, private GridHandler, private SpinHandler {
+// write-through cell editing, the numeric prompts and the report. The window translates between its controls
+// and the shown block (ShownBlock), which holds the file logic; the block's rows come back through BlockSink.
+class TForm1 : public QWidget, private GridHandler, private SpinHandler, private BlockSink {
     Q_OBJECT
 public:
     // programDir is where the settings file lives and where the file dialogs start: the program's own
@@ -33,7 +35,7 @@ public:
     ~TForm1() override;
 
     // Offsets of a block: the step of the previous and next commands.
-    static constexpr std::int32_t BlockSpan = 8192;
+    static constexpr std::int32_t BlockSpan = ShownBlock::BlockSpan;
 
     // Commands, as the controls raise them.
     void FormCreate();
@@ -52,7 +54,7 @@ public:
 
     void LoadBlock(std::int32_t start);
 
-    [[nodiscard]] std::int32_t startByte() const { return StartByte; }
+    [[nodiscard]] std::int32_t startByte() const { return m_block.startByte(); }
     [[nodiscard]] bool editPending() const { return EditPending; }
     [[nodiscard]] const std::string& programDir() const { return m_programDir; }
     [[nodiscard]] std::string settingsPath() const { return m_programDir + "Quillmoor.ini"; }
@@ -70,52 +72,56 @@ private:
     void upClick() override;
     void downClick() override;
 
+    void clearRows() override;
+    void setBusy(bool busy) override;
+    void showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span<const std::uint8_t> bytes) override;
+    void showValue(std::int32_t row, std::uint8_t v) override;
+    void processEvents() override;
+
     void buildControls();
+    void buildFileBar();
+    void buildFileGroup();
+    void buildSizeReadOut();
+    void buildGridPanel();
+    void buildShortcuts();
     void buildMenu();
-    void buildDialogs();
     // Opens the window where it was designed to, moved and shrunk as far as the screen needs.
     void placeOnScreen();
+    QFileDialog& openDialog();
+    QFileDialog& saveDialog();
+    void showFile(const std::string& path);
     void setCurrentFile(const std::string& path);
     void showFileSize(const std::string& path);
     void presetOpenDialog(const std::string& path);
-    void storeStartByte();
-    // The end of every block command: commit what is pending, take the new start (never below 0), load, store.
-    void moveBlock(const std::function<std::int64_t()>& newStart);
-    // True when the command may run: the grid shows more than one byte and no block is being loaded.
-    [[nodiscard]] bool canNavigate() const;
+    // The end of every block command: commit what is pending, move to the new start, load, store.
+    void moveBlock(const std::function<std::int32_t()>& newStart);
+    // A block command: does nothing while at most one byte is shown or a load runs.
+    void moveBlock(ShownBlock::Move move);
     // The commit that the grid's select-cell notification runs.
     void commitPendingEdit();
     // Commits an edit made in the shown block before the block changes, at the offset it was made at; one that
     // is no number is dropped with the error shown.
     void commitBeforeBlockChange();
-    void showRowValue(std::int32_t row, std::uint8_t v);
-    [[nodiscard]] std::int32_t placed(std::int64_t start) const;
     [[nodiscard]] bool readNumber(
         const std::string& caption, const std::string& prompt, std::string preset, std::int32_t& number);
 
     std::string m_programDir;
-    std::int32_t StartByte = 0;
+    ShownBlock m_block { *this };
     bool EditPending = false;
     std::int32_t EditCol = -1;
     std::int32_t EditRow = -1;
 
-    // The byte each data row was last filled with by the program (-1: never), so that a hand-back of the
-    // editor with the text the row already shows is told apart from a change the user made.
-    std::vector<std::int16_t> m_rowBytes;
     // The bytes of the path last put into the path box, which a QString may not carry unchanged.
     std::string m_shownPath;
-    // The file the shown rows were loaded from. Edits go there even when the path box was changed by hand
-    // since: the user saw and changed that file's byte.
-    std::string m_blockFile;
-    // How many rows, from row 1, the last load filled. A row beyond them (row 1 after a failed load still shows
-    // the block before) belongs to no byte of the block at StartByte, so an edit of it is written nowhere.
-    std::int32_t m_loadedRows = 0;
-    bool m_loading = false;
     bool m_leavingBlock = false;
     bool m_placed = false;
     // From the first show until the window manager's frame is known: the frame the window was last placed with.
     bool m_placing = false;
     QMargins m_placedFrame;
+    // The file dialogs are built when first shown; until then their presets wait here.
+    std::string m_openDirectory;
+    std::string m_openName;
+    std::string m_saveDirectory;
 
     QFrame* Panel1 = nullptr;
     SpinButton* SpinButton1 = nullptr;

@@ -17,9 +17,9 @@ constexpr std::string_view LineEnd = "\r\n";
 constexpr std::size_t ChunkSize = 64 * 1024;
 } // namespace
 
-TableReport::TableReport(std::string dateLine, std::string fileName, CellReader cell, std::int32_t lastRow)
+TableReport::TableReport(std::string dateLine, std::string filePath, CellReader cell, std::int32_t lastRow)
     : m_dateLine(std::move(dateLine))
-    , m_fileName(std::move(fileName))
+    , m_fileName(Cp1251::fromPath(filePath))
     , m_cell(std::move(cell))
     , m_lastRow(lastRow)
 {

@@ -10,7 +10,8 @@ class TableReport {
 public:
     using CellReader = std::function<const std::string&(std::int32_t col, std::int32_t row)>;
 
-    TableReport(std::string dateLine, std::string fileName, CellReader cell, std::int32_t lastRow);
+    // filePath is the file system's own bytes; the report shows it in its code page.
+    TableReport(std::string dateLine, std::string filePath, CellReader cell, std::int32_t lastRow);
 
     // Calls sink with consecutive pieces of the report, in order; a sink that throws stops the report.
     void write(const std::function<void(const std::string&)>& sink) const;

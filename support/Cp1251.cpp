@@ -1,5 +1,6 @@
 #include "support/Cp1251.h"
 
+#include <QFile>
 #include <QList>
 
 #include <array>
@@ -65,6 +66,11 @@ std::string fromQString(const QString& text)
 std::string fromUtf8(std::string_view utf8)
 {
     return fromQString(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+std::string fromPath(std::string_view path)
+{
+    return fromQString(QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
 }
 
 } // namespace Cp1251

@@ -19,4 +19,9 @@ namespace Cp1251 {
 // For the program's own literals, which the sources hold in UTF-8.
 [[nodiscard]] std::string fromUtf8(std::string_view utf8);
 
+// A file path, held as the file system's own bytes, as a text: decoded from the file system's encoding, so
+// Cyrillic letters stay letters and anything the code page lacks (or bytes that are no valid name) become '?'.
+// Only for showing a path; to reach the file, keep the bytes.
+[[nodiscard]] std::string fromPath(std::string_view path);
+
 } // namespace Cp1251

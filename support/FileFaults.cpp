@@ -31,11 +31,23 @@ void reset()
 
 int check(Op op)
 {
+    std::size_t one = 1;
+    return check(op, one);
+}
+
+int check(Op op, std::size_t& count)
+{
     if (!g_armed)
         return 0;
     Plan& plan = g_plans[static_cast<std::size_t>(op)];
-    if (plan.remaining == 0 || --plan.remaining != 0)
+    if (plan.remaining == 0)
         return 0;
+    if (static_cast<std::size_t>(plan.remaining) > count) {
+        plan.remaining -= static_cast<int>(count);
+        return 0;
+    }
+    count = static_cast<std::size_t>(plan.remaining) - 1;
+    plan.remaining = 0;
     return plan.err;
 }
 

@@ -3,6 +3,7 @@
 #include "support/Exception.h"
 #include "support/FileFaults.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -117,6 +118,41 @@ std::uint8_t FileHandle::readByteAt(std::int64_t offset) const
     if (n == 0)
         throw EInOutError(EInOutError::ReadBeyondEnd);
     return byte;
+}
+
+std::size_t FileHandle::readAt(std::int64_t offset, char* buffer, std::size_t count, int& failure) const
+{
+    failure = FileFaults::check(Op::Seek);
+    if (failure)
+        return 0;
+    if (offset < 0) {
+        failure = EINVAL;
+        return 0;
+    }
+    // A planned failure of the nth byte read ends the read just before that byte, as a bad sector does.
+    const int injected = FileFaults::check(Op::Read, count);
+    std::size_t done = 0;
+    std::size_t step = count;
+    while (done < count) {
+        const ssize_t n
+            = ::pread(m_fd, buffer + done, std::min(step, count - done), offset + static_cast<std::int64_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Some file systems fail a whole range for one bad byte: byte by byte, the bytes before it still arrive.
+        if (n < 0 && step > 1) {
+            step = 1;
+            continue;
+        }
+        if (n < 0) {
+            failure = errno;
+            return done;
+        }
+        if (n == 0)
+            return done;
+        done += static_cast<std::size_t>(n);
+    }
+    failure = injected;
+    return done;
 }
 
 void FileHandle::writeByteAt(std::int64_t offset, std::uint8_t value) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ public:
 
     [[nodiscard]] std::int64_t size() const;
     [[nodiscard]] std::uint8_t readByteAt(std::int64_t offset) const;
+    // Reads up to count bytes at offset into buffer and returns how many it read: fewer at the end of the file,
+    // or when a byte cannot be read, and then failure holds its errno (else 0). Every byte before a failing one
+    // is delivered, so a caller knows exactly which byte failed.
+    [[nodiscard]] std::size_t readAt(std::int64_t offset, char* buffer, std::size_t count, int& failure) const;
     void writeByteAt(std::int64_t offset, std::uint8_t value) const;
     // Writes all of data at the current position.
     void write(std::string_view data) const;

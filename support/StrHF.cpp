@@ -1,5 +1,6 @@
 #include "support/StrHF.h"
 
+#include "support/Cp1251.h"
 #include "support/Exception.h"
 #include "support/FileHandle.h"
 #include "support/IniText.h"
@@ -30,7 +31,8 @@ std::string readSettings(const std::string& path)
 
 [[noreturn]] void raiseUnableToWrite(const std::string& path)
 {
-    throw Exception("Unable to write to " + path);
+    // Messages are Windows-1251 text; the path is the file system's bytes.
+    throw Exception("Unable to write to " + Cp1251::fromPath(path));
 }
 
 std::string directoryOf(const std::string& path)

@@ -113,8 +113,8 @@ void tst_FaultInjection::aFailingStepOfABlockCommandEndsInItsStatedOutcome_data(
     const int o = int(Op::Open), s = int(Op::Size), k = int(Op::Seek), r = int(Op::Read), w = int(Op::Write),
               y = int(Op::Sync), c = int(Op::Close);
     // Next block from 0: placement probe (open 1, size 1, close 1); load: probe (open 2, size 2, close 2), open 3,
-    // a seek and a read per row, close 3; settings: open 4, read 8194, close 4; temporary: open 5, write, sync,
-    // close 5.
+    // a seek per 256 rows and reads counted per byte, close 3; settings: open 4, read 8194, close 4; temporary:
+    // open 5, write, sync, close 5.
     QTest::newRow("next: the placement's size probe fails: start of the file")
         << 'd' << 0 << s << 1 << EIO << QString() << QString() << 0 << -1 << 0 << false;
     QTest::newRow("next: the placement's open fails: start of the file")
@@ -131,8 +131,8 @@ void tst_FaultInjection::aFailingStepOfABlockCommandEndsInItsStatedOutcome_data(
         << 'd' << 0 << r << 1 << EIO << QString() << QStringLiteral("I/O error 5.") << 8192 << 0 << 0 << false;
     QTest::newRow("next: a read after events were processed fails")
         << 'd' << 0 << r << 300 << EIO << QString() << QStringLiteral("I/O error 5.") << 8192 << 299 << 0 << false;
-    QTest::newRow("next: the last row's seek fails") << 'd' << 0 << k << 8193 << ESPIPE << QString()
-                                                     << QStringLiteral("I/O error 29.") << 8192 << 8192 << 0 << false;
+    QTest::newRow("next: the last row's seek fails")
+        << 'd' << 0 << k << 33 << ESPIPE << QString() << QStringLiteral("I/O error 29.") << 8192 << 8192 << 0 << false;
     QTest::newRow("next: closing the read-only block fails: ignored")
         << 'd' << 0 << c << 3 << EIO << QString() << QString() << 8192 << -1 << 8192 << false;
     QTest::newRow("next: reading the old settings fails")

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +32,7 @@ private slots:
     void cancellingTheOpenDialogChangesNothing();
     void anEmptyOrMissingFileShowsTheOpenError();
     void restartShowsTheSameFileAtTheSameStart();
+    void theOpenDialogStartsAtTheRestoredFile();
     void aStoredStartBeyondTheEndLoadsNoRowsAndDisablesNavigation();
     void aNegativeStoredStartShowsTheIoErrorAndAnEmptyWindow();
     void rowsShowTheirOffsetsAndBytes_data();
@@ -57,6 +59,7 @@ private slots:
     void aFileThatVanishedShowsTheWriteMessage();
     void anUnwritableSettingsFileShowsTheErrorAfterTheNewBlock();
     void theReportHoldsEveryGridRowPlusEightLines();
+    void cyrillicPathsReadAsCyrillicInTheTexts();
     void aReportOnAFullDiskShowsTheIoErrorAndNoDone();
     void aCommandArrivingDuringALoadIsDropped();
     void writeSwitchCaptionTurnsRedWhileTicked();
@@ -95,8 +98,8 @@ void tst_TForm1::controlsCarryTheirNamesCaptionsAndFocusRules()
 {
     m_form = makeForm();
     for (const char* name : { "Panel1", "Panel2", "Panel3", "Panel4", "Panel5", "SpinButton1", "CheckBox1", "Label2",
-             "GroupBox1", "GroupBox2", "SpeedButton1", "EditNameF", "Label1", "LabelSizeF", "SG1", "OD1", "SD1",
-             "PopupMenu1", "N1", "N2", "N3", "N4", "N5", "N6", "N01" })
+             "GroupBox1", "GroupBox2", "SpeedButton1", "EditNameF", "Label1", "LabelSizeF", "SG1", "PopupMenu1", "N1",
+             "N2", "N3", "N4", "N5", "N6", "N01" })
         QVERIFY2(m_form->findChild<QObject*>(QString::fromLatin1(name)), name);
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Простой редактор двоичных файлов"));
     QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("SpeedButton1"))->focusPolicy(), Qt::NoFocus);
@@ -106,7 +109,8 @@ void tst_TForm1::controlsCarryTheirNamesCaptionsAndFocusRules()
         QStringLiteral("Перейти к след. блоку (8192 байта)"));
     QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("CheckBox1"))->nextInFocusChain(), grid());
 
-    // The dialogs are set up once: titles, filters, suffix, start directory.
+    // The dialogs are built when first shown, once: titles, filters, suffix, start directory.
+    QVERIFY(!m_form->findChild<QFileDialog*>());
     m_dialogs->fileAnswers.push_back(std::nullopt);
     m_form->SpeedButton1Click();
     m_form->N1Click();
@@ -114,6 +118,8 @@ void tst_TForm1::controlsCarryTheirNamesCaptionsAndFocusRules()
     QCOMPARE(m_dialogs->shown[0].caption, cp("Открыть файл"));
     auto* od1 = m_form->findChild<QFileDialog*>(QStringLiteral("OD1"));
     auto* sd1 = m_form->findChild<QFileDialog*>(QStringLiteral("SD1"));
+    QVERIFY(od1);
+    QVERIFY(sd1);
     QCOMPARE(
         od1->nameFilters(), QStringList({ QStringLiteral("Все файлы (*)"), QStringLiteral("Excel-файлы (*.xls)") }));
     QCOMPARE(sd1->nameFilters(),
@@ -185,6 +191,22 @@ void tst_TForm1::restartShowsTheSameFileAtTheSameStart()
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Файл : ") + QString::fromStdString(path));
     QCOMPARE(grid()->rowCount(), 8194);
     verifyRowsShowTheFile(path);
+}
+
+void tst_TForm1::theOpenDialogStartsAtTheRestoredFile()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
+    const std::string path = makeFile("sub/big.bin", 20000);
+    m_form = makeForm();
+    openThroughTheDialog(path);
+    m_form = makeForm();
+    QVERIFY(!m_form->findChild<QFileDialog*>());
+    m_dialogs->fileAnswers.push_back(std::nullopt);
+    m_form->SpeedButton1Click();
+    auto* od1 = m_form->findChild<QFileDialog*>(QStringLiteral("OD1"));
+    QVERIFY(od1);
+    QCOMPARE(QDir(od1->directory()).canonicalPath(), QDir(m_dir->filePath(QStringLiteral("sub"))).canonicalPath());
+    QCOMPARE(od1->selectedFiles().value(0), QString::fromStdString(path));
 }
 
 void tst_TForm1::aStoredStartBeyondTheEndLoadsNoRowsAndDisablesNavigation()
@@ -624,6 +646,32 @@ void tst_TForm1::theReportHoldsEveryGridRowPlusEightLines()
     QCOMPARE(lines[5], QByteArray("00000000 (0)     0B    11    00001011         <...>    \r"));
     QCOMPARE(lines[5 + 8192].size(), 56);
     QCOMPARE(contents(path), pattern(20000)); // the viewed file is only read
+}
+
+void tst_TForm1::cyrillicPathsReadAsCyrillicInTheTexts()
+{
+    // A settings folder and a file named in Cyrillic (the file system's UTF-8): texts show them in the
+    // program's code page, the settings file keeps the path's own bytes.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("юзер")));
+    const std::string folder = m_dir->path().toStdString() + "/юзер/";
+    const std::string shownFolder = m_dir->path().toStdString() + "/\xFE\xE7\xE5\xF0/";
+    const std::string path = folder + "Ёлка€.bin";
+    put(path, pattern(20000));
+    m_form = std::make_unique<TForm1>(folder);
+    openThroughTheDialog(path);
+    QCOMPARE(SettingsReadString(folder + "Quillmoor.ini", "File", "NameFile", ""), path);
+
+    m_dialogs->fileAnswers.push_back(folder + "report.TXT");
+    m_form->N1Click();
+    const QList<QByteArray> lines = contents(folder + "report.TXT").split('\n');
+    QCOMPARE(lines.value(1), "FileName : " + QByteArray::fromStdString(shownFolder) + "\xA8\xEB\xEA\xE0\x88.bin\r");
+
+    // The settings file cannot be replaced by a file where a folder stands.
+    QVERIFY(QFile::remove(QString::fromStdString(folder + "Quillmoor.ini")));
+    QVERIFY(QDir(QString::fromStdString(folder)).mkdir(QStringLiteral("Quillmoor.ini")));
+    guarded([this] { m_form->SpinButton1DownClick(); });
+    QCOMPARE(
+        m_dialogs->texts("error"), std::vector<std::string> { "Unable to write to " + shownFolder + "Quillmoor.ini." });
 }
 
 void tst_TForm1::aReportOnAFullDiskShowsTheIoErrorAndNoDone()

@@ -1,12 +1,14 @@
 #include "mainwindow/TForm1.h"
 #include "tests/ScriptedDialogs.h"
 #include "ui/Accessibility.h"
+#include "ui/AccessibilityFactory.h"
 #include "ui/grid/ByteGrid.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,6 +65,9 @@ private slots:
     void theLoadedBlockReadsRowByRowAsShown();
     void downFocusesTheByteBelowWithItsHeaders();
     void aCommittedEditIsHeardAndReadsAsTheNewByte();
+    void theWriteSwitchDrivesEditingHoweverItChanges_data();
+    void theWriteSwitchDrivesEditingHoweverItChanges();
+    void aByteTypedAfterTheToggleActionIsWritten();
     void everyControlHasANameInTheProgramsLanguage_data();
     void everyControlHasANameInTheProgramsLanguage();
     void noControlIsLeftWithoutAName();
@@ -83,6 +88,7 @@ private:
 
 void tst_WindowAccessibility::init()
 {
+    installAccessibility();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
@@ -114,6 +120,10 @@ void tst_WindowAccessibility::init()
             break;
         case QAccessible::SelectionWithin:
             m_heard << QStringLiteral("selection");
+            break;
+        case QAccessible::SelectionAdd:
+        case QAccessible::SelectionRemove:
+            // Per cell, for the cells a reader holds: the grid's own tests follow them.
             break;
         default:
             m_heard << QStringLiteral("event %1").arg(event.type());
@@ -214,6 +224,58 @@ void tst_WindowAccessibility::aCommittedEditIsHeardAndReadsAsTheNewByte()
     QCOMPARE(rowTexts(table(), 2),
         QStringList({ QStringLiteral("00000001 (1)"), QStringLiteral("FE"), QStringLiteral("254"),
             QStringLiteral("11111110"), QStringLiteral("ю") }));
+}
+
+void tst_WindowAccessibility::theWriteSwitchDrivesEditingHoweverItChanges_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("click") << QStringLiteral("click");
+    QTest::newRow("space") << QStringLiteral("space");
+    QTest::newRow("a screen reader's toggle action") << QStringLiteral("toggle");
+    QTest::newRow("code") << QStringLiteral("code");
+}
+
+void tst_WindowAccessibility::theWriteSwitchDrivesEditingHoweverItChanges()
+{
+    QFETCH(QString, way);
+    auto* writeSwitch = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    const auto change = [&] {
+        if (way == QLatin1String("click")) {
+            QTest::mouseClick(writeSwitch, Qt::LeftButton, {}, QPoint(8, writeSwitch->height() / 2));
+        } else if (way == QLatin1String("space")) {
+            writeSwitch->setFocus();
+            QTest::keyClick(writeSwitch, Qt::Key_Space);
+        } else if (way == QLatin1String("toggle")) {
+            QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(writeSwitch)->actionInterface();
+            QVERIFY(actions && actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            actions->doAction(QAccessibleActionInterface::toggleAction());
+        } else {
+            writeSwitch->setChecked(!writeSwitch->isChecked());
+        }
+    };
+    for (const bool on : { true, false, true }) {
+        change();
+        QCOMPARE(writeSwitch->isChecked(), on);
+        QCOMPARE(grid()->editing(), on);
+        QCOMPARE(writeSwitch->palette().color(QPalette::WindowText), on ? QColor(Qt::red) : QColor(Qt::black));
+    }
+}
+
+void tst_WindowAccessibility::aByteTypedAfterTheToggleActionIsWritten()
+{
+    auto* writeSwitch = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    QAccessible::queryAccessibleInterface(writeSwitch)
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(writeSwitch->isChecked());
+    grid()->setFocus();
+    key(Qt::Key_Down);
+    key(Qt::Key_F2);
+    QVERIFY(grid()->inplaceEditor()->hasFocus());
+    QCOMPARE(table()->focusChild()->text(QAccessible::Name), QStringLiteral("Hex, 00000001 (1)"));
+    type(QStringLiteral("ab"));
+    key(Qt::Key_Down);
+    QCOMPARE(contents(m_path).at(1), '\xAB');
 }
 
 void tst_WindowAccessibility::everyControlHasANameInTheProgramsLanguage_data()

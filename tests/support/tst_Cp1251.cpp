@@ -10,6 +10,8 @@ private slots:
     void everyByteRoundTrips();
     void agreesWithTheSystemCodec();
     void charactersOutsideTheCodePageBecomeQuestionMarks();
+    void pathsBecomeTextsByTheirLetters_data();
+    void pathsBecomeTextsByTheirLetters();
 };
 
 void tst_Cp1251::everyByteRoundTrips()
@@ -48,6 +50,25 @@ void tst_Cp1251::charactersOutsideTheCodePageBecomeQuestionMarks()
     QCOMPARE(Cp1251::fromQString(QStringLiteral("Я")), std::string("\xDF"));
     QCOMPARE(Cp1251::fromQString(QStringLiteral("ÄЖ€😀")), std::string("?\xC6\x88?"));
     QCOMPARE(Cp1251::fromUtf8("Готово !"), std::string("\xC3\xEE\xF2\xEE\xE2\xEE !"));
+}
+
+void tst_Cp1251::pathsBecomeTextsByTheirLetters_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("ascii") << QByteArray("/tmp/a b.bin") << QByteArray("/tmp/a b.bin");
+    QTest::newRow("cyrillic letters") << QByteArray("/home/юзер/Ёлка.ini")
+                                      << QByteArray("/home/\xFE\xE7\xE5\xF0/\xA8\xEB\xEA\xE0.ini");
+    QTest::newRow("outside the code page") << QByteArray("/d/€ä😀") << QByteArray("/d/\x88??");
+    QTest::newRow("bytes of no valid name") << QByteArray("/d/\xFF\xC0x") << QByteArray("/d/??x");
+    QTest::newRow("empty") << QByteArray("") << QByteArray("");
+}
+
+void tst_Cp1251::pathsBecomeTextsByTheirLetters()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, text);
+    QCOMPARE(QByteArray::fromStdString(Cp1251::fromPath(path.toStdString())), text);
 }
 
 QTEST_GUILESS_MAIN(tst_Cp1251)

@@ -1,5 +1,7 @@
 #include "support/Exception.h"
 #include "support/FileFaults.h"
+#include "support/FileHandle.h"
+#include "support/FilePath.h"
 #include "support/__Files.h"
 #include "tests/PrivilegeDrop.h"
 
@@ -31,6 +33,11 @@ private slots:
     void ioErrorMessagesFollowTheCodeTable();
     void systemErrorsMapOntoTheCodes_data();
     void systemErrorsMapOntoTheCodes();
+    void aRangeReadStopsJustBeforeTheFailingByte_data();
+    void aRangeReadStopsJustBeforeTheFailingByte();
+    void pathsAreTakenApartAtTheLastSlash_data();
+    void pathsAreTakenApartAtTheLastSlash();
+    void onlyWhatExistsAndIsNoDirectoryIsAFile();
 
 private:
     std::string file(const QByteArray& bytes, const char* name = "data.bin");
@@ -234,6 +241,75 @@ void tst_Files::systemErrorsMapOntoTheCodes()
     QFETCH(int, err);
     QFETCH(int, code);
     QCOMPARE(EInOutError::fromErrno(err).code(), code);
+}
+
+void tst_Files::aRangeReadStopsJustBeforeTheFailingByte_data()
+{
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("failingByte"); // 1-based among the bytes asked for; 0: none planned
+    QTest::addColumn<int>("got");
+    QTest::addColumn<int>("failure");
+
+    QTest::newRow("all of it") << qint64(0) << 256 << 0 << 256 << 0;
+    QTest::newRow("cut short by the end of the file") << qint64(900) << 256 << 0 << 100 << 0;
+    QTest::newRow("at the end of the file") << qint64(1000) << 256 << 0 << 0 << 0;
+    QTest::newRow("the first byte fails") << qint64(0) << 256 << 1 << 0 << EIO;
+    QTest::newRow("a byte inside fails") << qint64(10) << 256 << 43 << 42 << EIO;
+    QTest::newRow("the last byte fails") << qint64(10) << 256 << 256 << 255 << EIO;
+    QTest::newRow("a failure beyond the range is not this read's") << qint64(0) << 256 << 257 << 256 << 0;
+    QTest::newRow("a negative offset") << qint64(-1) << 256 << 0 << 0 << EINVAL;
+}
+
+void tst_Files::aRangeReadStopsJustBeforeTheFailingByte()
+{
+    QFETCH(qint64, offset);
+    QFETCH(int, count);
+    QFETCH(int, failingByte);
+    QFETCH(int, got);
+    QFETCH(int, failure);
+    QByteArray bytes(1000, Qt::Uninitialized);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7);
+    FileHandle handle;
+    QCOMPARE(handle.open(file(bytes), FileHandle::Mode::Read), 0);
+    if (failingByte)
+        FileFaults::failNth(FileFaults::Op::Read, failingByte, EIO);
+    QByteArray buffer(count, '\0');
+    int err = -1;
+    QCOMPARE(int(handle.readAt(offset, buffer.data(), std::size_t(count), err)), got);
+    QCOMPARE(err, failure);
+    QCOMPARE(buffer.left(got), bytes.mid(std::max<qint64>(offset, 0), got));
+}
+
+void tst_Files::pathsAreTakenApartAtTheLastSlash_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("directory");
+    QTest::newRow("a full path") << QByteArray("/home/u/dump.bin") << QByteArray("/home/u/");
+    QTest::newRow("the root") << QByteArray("/dump.bin") << QByteArray("/");
+    QTest::newRow("a bare name") << QByteArray("dump.bin") << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("a directory") << QByteArray("/home/u/") << QByteArray("/home/u/");
+    QTest::newRow("Cyrillic bytes") << QByteArray("/\xD0\xB4/\xE4.bin") << QByteArray("/\xD0\xB4/");
+}
+
+void tst_Files::pathsAreTakenApartAtTheLastSlash()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, directory);
+    QCOMPARE(directoryPart(path.toStdString()), directory.toStdString());
+}
+
+void tst_Files::onlyWhatExistsAndIsNoDirectoryIsAFile()
+{
+    const std::string existing = file("x");
+    QVERIFY(fileExists(existing));
+    QVERIFY(!fileExists(existing + "-missing"));
+    QVERIFY(!fileExists(""));
+    QVERIFY(!fileExists(m_dir->path().toStdString()));
+    // The system would see only the part before the NUL, which exists.
+    QVERIFY(!fileExists(existing + std::string(1, '\0') + "tail"));
 }
 
 QTEST_GUILESS_MAIN(tst_Files)

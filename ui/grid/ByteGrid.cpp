@@ -4,7 +4,7 @@
 #include "ui/Accessibility.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
-#include "ui/grid/ByteGridAccessible.h"
+#include "ui/grid/GridAccessibility.h"
 #include "ui/grid/GridWheelRouter.h"
 
 #include <QApplication>
@@ -31,6 +31,12 @@ bool isPlainOrShiftCtrl(Qt::KeyboardModifiers modifiers)
 bool isEnter(int key)
 {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// Where the grid's changes go while a screen reader or a test listens; null while nobody does.
+GridAccessibility* listener(ByteGrid* grid)
+{
+    return accessibilityListening() ? accessibleEvents<GridAccessibility>(grid) : nullptr;
 }
 } // namespace
 
@@ -73,7 +79,6 @@ ByteGrid::ByteGrid(QWidget* parent)
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
     new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
     m_model.layout().setClientSize(viewport()->size());
-    installAccessibility();
 }
 
 ByteGrid::~ByteGrid()
@@ -114,8 +119,9 @@ void ByteGrid::setRowCount(std::int32_t count)
     const std::int32_t oldCount = rowCount();
     // A change that fails has put the old count back by the time the exception leaves the model.
     m_model.setRowCount(count);
-    if (rowCount() != oldCount)
-        ByteGridAccessible::rowCountChanged(*this, oldCount);
+    GridAccessibility* heard = listener(this);
+    if (heard && rowCount() != oldCount)
+        heard->rowCountChanged(oldCount);
 }
 
 std::int32_t ByteGrid::colWidth(std::int32_t col) const
@@ -204,6 +210,10 @@ void ByteGrid::loadEditor(const std::string& text)
 {
     m_editor->setText(Cp1251::toQString(text));
     m_editor->selectAll();
+    // A screen reader names the editor when it takes the focus: after its cell, by column header and offset.
+    const GridCell cell = m_model.current();
+    m_editor->setAccessibleName(Cp1251::toQString(m_model.cell(cell.col, 0)) + QStringLiteral(", ")
+        + Cp1251::toQString(m_model.cell(0, cell.row)));
 }
 
 void ByteGrid::showEditor(bool takeFocus)
@@ -252,8 +262,8 @@ void ByteGrid::invalidateCell(GridCell cell)
         viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
     // A cell is redrawn alone when its text was written or edited, or its focus rectangle changed; the accessible
     // interface tells a new text apart.
-    if (accessibilityListening()) [[unlikely]]
-        ByteGridAccessible::cellMayHaveChanged(*this, cell);
+    if (GridAccessibility* heard = listener(this)) [[unlikely]]
+        heard->cellMayHaveChanged(cell);
 }
 
 void ByteGrid::invalidateRange(GridCell from, GridCell to)
@@ -262,8 +272,8 @@ void ByteGrid::invalidateRange(GridCell from, GridCell to)
     if (m_model.current() != m_heardCurrent || m_model.anchor() != m_heardAnchor) {
         const GridCell oldCurrent = std::exchange(m_heardCurrent, m_model.current());
         const GridCell oldAnchor = std::exchange(m_heardAnchor, m_model.anchor());
-        if (accessibilityListening())
-            ByteGridAccessible::currentMoved(*this, oldCurrent, oldAnchor);
+        if (GridAccessibility* heard = listener(this))
+            heard->currentMoved(oldCurrent, oldAnchor);
     }
     const GridLayout& layout = m_model.layout();
     const GridCell first { std::max(std::min(from.col, to.col), layout.leftCol()),
@@ -715,8 +725,8 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
     Q_UNUSED(event);
     guarded([&] {
         invalidateCell(m_model.current());
-        if (accessibilityListening())
-            ByteGridAccessible::focusEntered(*this);
+        if (GridAccessibility* heard = listener(this))
+            heard->focusEntered();
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
         // being handled, after whose release it shows.
         if (!m_pressed && !m_editor->isVisible())

@@ -12,6 +12,7 @@
 #include <climits>
 #include <string>
 #include <utility>
+#include <vector>
 
 // One cell of the grid. It reads everything from the grid when asked, so it is never out of date; what it keeps
 // is the text assistive technology last read or was told, to announce real changes only.
@@ -112,15 +113,13 @@ public:
         return m_cell.col >= std::min(current.col, anchor.col) && m_cell.col <= std::max(current.col, anchor.col)
             && m_cell.row >= std::min(current.row, anchor.row) && m_cell.row <= std::max(current.row, anchor.row);
     }
-    // Row 0 names the columns, column 0 (the offsets) the rows; the corner cell heads the offset column.
-    [[nodiscard]] QList<QAccessibleInterface*> columnHeaderCells() const override
-    {
-        return columnHeader() ? QList<QAccessibleInterface*>() : header(0, m_cell.col);
-    }
+    // Row 0 names the columns, column 0 (the offsets) the rows; the corner cell heads the offset column. A header
+    // cell heads its own column (row): screen reader bridges find a column's header through the cell of row 0
+    // and a row's through the cell of column 0.
+    [[nodiscard]] QList<QAccessibleInterface*> columnHeaderCells() const override { return header(0, m_cell.col); }
     [[nodiscard]] QList<QAccessibleInterface*> rowHeaderCells() const override
     {
-        return columnHeader() || m_cell.col < GridLayout::FixedCols ? QList<QAccessibleInterface*>()
-                                                                    : header(m_cell.row, 0);
+        return columnHeader() ? QList<QAccessibleInterface*>() : header(m_cell.row, 0);
     }
     [[nodiscard]] int columnIndex() const override { return m_cell.col; }
     [[nodiscard]] int rowIndex() const override { return m_cell.row; }
@@ -323,54 +322,43 @@ void ByteGridAccessible::modelChange(QAccessibleTableModelChangeEvent* event)
 
 // --- What the grid reports
 
-ByteGridAccessible* ByteGridAccessible::of(ByteGrid& grid)
-{
-    return dynamic_cast<ByteGridAccessible*>(QAccessible::queryAccessibleInterface(&grid));
-}
-
-void ByteGridAccessible::cellMayHaveChanged(ByteGrid& grid, GridCell cell)
+void ByteGridAccessible::cellMayHaveChanged(GridCell cell)
 {
     // Only cells a screen reader was given can have been heard; the others it reads afresh when it gets them.
-    ByteGridAccessible* table = of(grid);
-    ByteGridCellAccessible* known = table ? table->knownCell(cell) : nullptr;
+    ByteGridCellAccessible* known = knownCell(cell);
     if (known && known->takeTextChange())
-        table->send(QAccessible::NameChanged, cell);
+        send(QAccessible::NameChanged, cell);
 }
 
-void ByteGridAccessible::currentMoved(ByteGrid& grid, GridCell oldCurrent, GridCell oldAnchor)
+void ByteGridAccessible::currentMoved(GridCell oldCurrent, GridCell oldAnchor)
 {
-    ByteGridAccessible* table = of(grid);
-    if (!table)
-        return;
     // Rows added since the last announcement come first: the cell that follows may be in one of them.
-    table->announceRowCount();
-    if (rangeOf(oldCurrent, oldAnchor) != table->selection())
-        table->send(QAccessible::SelectionWithin, std::nullopt);
-    const GridCell current { grid.currentCol(), grid.currentRow() };
-    if (current != oldCurrent && (grid.hasFocus() || grid.inplaceEditor()->hasFocus())) {
-        table->m_focusPending = false;
-        table->send(QAccessible::Focus, current);
+    announceRowCount();
+    const Range before = rangeOf(oldCurrent, oldAnchor);
+    if (before != selection()) {
+        announceSelectedStates(before, selection());
+        send(QAccessible::SelectionWithin, std::nullopt);
+    }
+    ByteGrid* shown = grid();
+    const GridCell current { shown->currentCol(), shown->currentRow() };
+    if (current != oldCurrent && (shown->hasFocus() || shown->inplaceEditor()->hasFocus())) {
+        m_focusPending = false;
+        send(QAccessible::Focus, current);
     }
 }
 
-void ByteGridAccessible::rowCountChanged(ByteGrid& grid, std::int32_t oldCount)
+void ByteGridAccessible::rowCountChanged(std::int32_t oldCount)
 {
-    ByteGridAccessible* table = of(grid);
-    if (!table)
-        return;
-    if (!table->m_rowCountHeard)
-        table->m_rowCountHeard = oldCount;
-    table->scheduleAnnouncements();
+    if (!m_rowCountHeard)
+        m_rowCountHeard = oldCount;
+    scheduleAnnouncements();
 }
 
-void ByteGridAccessible::focusEntered(ByteGrid& grid)
+void ByteGridAccessible::focusEntered()
 {
     // Qt announces the grid itself as focused right after this; the current cell follows it.
-    ByteGridAccessible* table = of(grid);
-    if (!table)
-        return;
-    table->m_focusPending = true;
-    table->scheduleAnnouncements();
+    m_focusPending = true;
+    scheduleAnnouncements();
 }
 
 void ByteGridAccessible::scheduleAnnouncements()
@@ -382,7 +370,7 @@ void ByteGridAccessible::scheduleAnnouncements()
         target,
         [target] {
             guarded([target] {
-                if (ByteGridAccessible* table = of(*target))
+                if (auto* table = dynamic_cast<ByteGridAccessible*>(QAccessible::queryAccessibleInterface(target)))
                     table->announcePending();
             });
         },
@@ -473,6 +461,27 @@ void ByteGridAccessible::send(QAccessible::Event type, std::optional<GridCell> c
         event.setChild(static_cast<int>(childIndex(*cell)));
     }
     sendAccessibilityEvent(event);
+}
+
+void ByteGridAccessible::announceSelectedStates(Range before, Range after)
+{
+    // A screen reader keeps the states of the cells it was given, and only those: each of them whose selection
+    // changed says so. A range of the whole block costs nothing more, as the others were never made.
+    const auto contains = [](Range range, GridCell cell) {
+        return cell.col >= range.first.col && cell.col <= range.last.col && cell.row >= range.first.row
+            && cell.row <= range.last.row;
+    };
+    std::vector<std::pair<GridCell, bool>> changed;
+    for (const auto& [index, id] : m_cells) {
+        const GridCell cell { static_cast<std::int32_t>(index % GridLayout::ColCount),
+            static_cast<std::int32_t>(index / GridLayout::ColCount) };
+        if (contains(before, cell) != contains(after, cell))
+            changed.emplace_back(cell, contains(after, cell));
+    }
+    std::sort(changed.begin(), changed.end(),
+        [](const auto& a, const auto& b) { return childIndex(a.first) < childIndex(b.first); });
+    for (const auto& [cell, selected] : changed)
+        send(selected ? QAccessible::SelectionAdd : QAccessible::SelectionRemove, cell);
 }
 
 void ByteGridAccessible::dropCellsFrom(std::int32_t row)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/grid/GridAccessibility.h"
 #include "ui/grid/GridCell.h"
 
 #include <QAccessibleWidget>
@@ -19,10 +20,9 @@ class ByteGridCellAccessible;
 // index, until their row leaves the grid or the grid goes: a screen reader holds on to the cells it was given,
 // and only those it was given are ever made, never one per row of a block.
 //
-// The grid reports its changes through the static functions at the end, and calls them only while
-// accessibilityListening(). Row count changes are announced once the toolkit is free again, as one change: a
-// block load adds its rows one at a time.
-class ByteGridAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
+// The grid reports its changes through GridAccessibility, only while accessibilityListening(). Row count changes
+// are announced once the toolkit is free again, as one change: a block load adds its rows one at a time.
+class ByteGridAccessible : public QAccessibleWidget, public QAccessibleTableInterface, public GridAccessibility {
 public:
     explicit ByteGridAccessible(ByteGrid* grid);
     ~ByteGridAccessible() override;
@@ -63,12 +63,11 @@ public:
     bool unselectColumn(int) override { return false; }
     void modelChange(QAccessibleTableModelChangeEvent* event) override;
 
-    // The model redrew a cell: its text may have changed.
-    static void cellMayHaveChanged(ByteGrid& grid, GridCell cell);
-    static void currentMoved(ByteGrid& grid, GridCell oldCurrent, GridCell oldAnchor);
-    static void rowCountChanged(ByteGrid& grid, std::int32_t oldCount);
-    // The grid itself took the keyboard focus.
-    static void focusEntered(ByteGrid& grid);
+    // GridAccessibility
+    void cellMayHaveChanged(GridCell cell) override;
+    void currentMoved(GridCell oldCurrent, GridCell oldAnchor) override;
+    void rowCountChanged(std::int32_t oldCount) override;
+    void focusEntered() override;
 
 private:
     struct Range {
@@ -78,7 +77,6 @@ private:
         friend bool operator==(const Range&, const Range&) = default;
     };
 
-    [[nodiscard]] static ByteGridAccessible* of(ByteGrid& grid);
     [[nodiscard]] static Range rangeOf(GridCell current, GridCell anchor);
     [[nodiscard]] Range selection() const;
     [[nodiscard]] bool inGrid(GridCell cell) const;
@@ -86,6 +84,7 @@ private:
     [[nodiscard]] ByteGridCellAccessible* knownCell(GridCell cell) const;
     [[nodiscard]] QAccessibleInterface* editorInterface() const;
     void send(QAccessible::Event type, std::optional<GridCell> cell);
+    void announceSelectedStates(Range before, Range after);
     void scheduleAnnouncements();
     void announcePending();
     void announceRowCount();

@@ -1,6 +1,5 @@
 #include "ui/spin/SpinButton.h"
 
-#include "ui/Accessibility.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
 #include "ui/spin/SpinButtonQtTimer.h"
@@ -63,7 +62,6 @@ SpinButton::SpinButton(QWidget* parent)
     m_tracker.setChangeListener([this] { trackerChanged(); });
     m_tracker.setHandler(this);
     setRepeatTimer(std::make_unique<SpinButtonQtTimer>());
-    installAccessibility();
 }
 
 void SpinButton::setHandler(SpinHandler* handler)

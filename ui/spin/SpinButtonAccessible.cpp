@@ -38,6 +38,10 @@ public:
         case QAccessible::Name:
             return m_arrow == SpinArrow::Up ? QStringLiteral("Предыдущий блок") : QStringLiteral("Следующий блок");
         case QAccessible::Description:
+            // The control's hint, shown over both arrows, speaks of the next block: the upper arrow says where it
+            // goes itself.
+            if (m_arrow == SpinArrow::Up)
+                return QStringLiteral("Перейти к пред. блоку (8192 байта)");
             return m_spin ? m_spin->toolTip() : QString();
         default:
             return {};

@@ -7,8 +7,8 @@
 class SpinButton;
 
 // The spin button as assistive technology sees it: a group, named by the window, of two push buttons, the
-// previous block (the upper arrow) and the next block (the lower one). Both describe themselves with the
-// control's hint, as their hint on screen is the control's, and press like a click on their arrow.
+// previous block (the upper arrow) and the next block (the lower one). The lower one describes itself with the
+// control's hint, the upper one with where it goes; both press like a click on their arrow.
 class SpinButtonAccessible : public QAccessibleWidget {
 public:
     explicit SpinButtonAccessible(SpinButton* spin);

@@ -2,6 +2,7 @@
 
 #include "tests/ui/grid/GridRecorder.h"
 #include "ui/Accessibility.h"
+#include "ui/AccessibilityFactory.h"
 #include "ui/grid/ByteGrid.h"
 
 #include <QAccessible>
@@ -10,7 +11,9 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <array>
 #include <memory>
+#include <utility>
 
 namespace {
 // What a screen reader hears of one event: its kind, the cell it is about and that cell's text as read then.
@@ -31,6 +34,10 @@ QString heard(QAccessibleEvent& event)
         return QStringLiteral("name ") + cellPart();
     case QAccessible::SelectionWithin:
         return QStringLiteral("selection");
+    case QAccessible::SelectionAdd:
+        return QStringLiteral("selected ") + cellPart();
+    case QAccessible::SelectionRemove:
+        return QStringLiteral("unselected ") + cellPart();
     case QAccessible::TableModelChanged: {
         const auto& change = static_cast<QAccessibleTableModelChangeEvent&>(event);
         const bool inserted = change.modelChangeType() == QAccessibleTableModelChangeEvent::RowsInserted;
@@ -78,6 +85,10 @@ private slots:
     void theEditorIsTheLastChildWhileItShows();
     void takingTheFocusAnnouncesTheCurrentCellAfterTheGrid();
     void cellsAndTheEditorAreFoundWhereTheyShow();
+    void cellsAReaderHoldsHearTheirSelectionChange_data();
+    void cellsAReaderHoldsHearTheirSelectionChange();
+    void theHeadersAreFoundFromTheTable();
+    void theEditorIsNamedAfterItsCell();
 
 private:
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -94,10 +105,12 @@ private:
     ByteGrid* m_grid = nullptr;
     std::unique_ptr<GridRecorder> m_recorder;
     QStringList m_heard;
+    QStringList m_cellSelection;
 };
 
 void tst_ByteGridAccessible::init()
 {
+    installAccessibility();
     m_window = std::make_unique<QWidget>();
     m_before = new QCheckBox(QStringLiteral("write"), m_window.get());
     m_before->setGeometry(0, 0, 100, 24);
@@ -119,7 +132,14 @@ void tst_ByteGridAccessible::init()
     QVERIFY(m_grid->hasFocus());
     QCoreApplication::processEvents();
     m_heard.clear();
-    setAccessibilityEventSink([this](QAccessibleEvent& event) { m_heard << heard(event); });
+    m_cellSelection.clear();
+    // Per-cell selection changes are kept apart: they come for cells a reader holds, which tests make at will.
+    setAccessibilityEventSink([this](QAccessibleEvent& event) {
+        if (event.type() == QAccessible::SelectionAdd || event.type() == QAccessible::SelectionRemove)
+            m_cellSelection << heard(event);
+        else
+            m_heard << heard(event);
+    });
 }
 
 void tst_ByteGridAccessible::cleanup()
@@ -180,13 +200,15 @@ void tst_ByteGridAccessible::cellsReadTheirTextAsShownWithTheirHeaders_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("columnHeader");
     QTest::addColumn<QStringList>("rowHeader");
-    QTest::newRow("the corner heads the offset column") << 0 << 0 << QByteArray() << int(QAccessible::ColumnHeader)
-                                                        << QStringLiteral("Nбайта") << QStringList() << QStringList();
+    // A header heads its own column (row): bridges ask the cell of row 0 (column 0) for a column's (row's) header.
+    QTest::newRow("the corner heads the offset column")
+        << 0 << 0 << QByteArray() << int(QAccessible::ColumnHeader) << QStringLiteral("Nбайта")
+        << QStringList { QStringLiteral("Nбайта") } << QStringList();
     QTest::newRow("a column header") << 2 << 0 << QByteArray() << int(QAccessible::ColumnHeader)
-                                     << QStringLiteral("Dec") << QStringList() << QStringList();
+                                     << QStringLiteral("Dec") << QStringList { QStringLiteral("Dec") } << QStringList();
     QTest::newRow("an offset heads its row")
         << 0 << 3 << QByteArray() << int(QAccessible::RowHeader) << QStringLiteral("r3c0")
-        << QStringList { QStringLiteral("Nбайта") } << QStringList();
+        << QStringList { QStringLiteral("Nбайта") } << QStringList { QStringLiteral("r3c0") };
     QTest::newRow("a value cell has both headers")
         << 3 << 2 << QByteArray() << int(QAccessible::Cell) << QStringLiteral("r2c3")
         << QStringList { QStringLiteral("Bin") } << QStringList { QStringLiteral("r2c0") };
@@ -528,6 +550,76 @@ void tst_ByteGridAccessible::cellsAndTheEditorAreFoundWhereTheyShow()
     m_grid->setRowCount(200);
     QVERIFY(cell(1, 190)->rect().isNull());
     QVERIFY(cell(1, 190)->state().offscreen);
+}
+
+void tst_ByteGridAccessible::cellsAReaderHoldsHearTheirSelectionChange_data()
+{
+    QTest::addColumn<QList<Key>>("keys");
+    QTest::addColumn<QStringList>("expected");
+    // The reader holds r1c1, r1c2, r2c1 and r2c2; r3c3 and the others it never got.
+    QTest::newRow("shift+down adds the cell below") << QList<Key> { { Qt::Key_Down, Qt::ShiftModifier } }
+                                                    << QStringList { QStringLiteral("selected 1,2 \"r2c1\"") };
+    QTest::newRow("shift+right, shift+down add three")
+        << QList<Key> { { Qt::Key_Right, Qt::ShiftModifier }, { Qt::Key_Down, Qt::ShiftModifier } }
+        << QStringList { QStringLiteral("selected 2,1 \"r1c2\""), QStringLiteral("selected 1,2 \"r2c1\""),
+               QStringLiteral("selected 2,2 \"r2c2\"") };
+    QTest::newRow("a plain move drops the range")
+        << QList<Key> { { Qt::Key_Right, Qt::ShiftModifier }, { Qt::Key_Down, Qt::ShiftModifier }, { Qt::Key_Up } }
+        << QStringList { QStringLiteral("selected 2,1 \"r1c2\""), QStringLiteral("selected 1,2 \"r2c1\""),
+               QStringLiteral("selected 2,2 \"r2c2\""), QStringLiteral("unselected 1,1 \"r1c1\""),
+               QStringLiteral("unselected 1,2 \"r2c1\""), QStringLiteral("unselected 2,2 \"r2c2\"") };
+    QTest::newRow("far cells cost nothing")
+        << QList<Key> { { Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier } }
+        << QStringList { QStringLiteral("selected 2,1 \"r1c2\""), QStringLiteral("selected 1,2 \"r2c1\""),
+               QStringLiteral("selected 2,2 \"r2c2\"") };
+}
+
+void tst_ByteGridAccessible::cellsAReaderHoldsHearTheirSelectionChange()
+{
+    QFETCH(QList<Key>, keys);
+    QFETCH(QStringList, expected);
+    const std::array<std::pair<int, int>, 4> held { { { 1, 1 }, { 2, 1 }, { 1, 2 }, { 2, 2 } } };
+    for (const auto& [col, row] : held)
+        QVERIFY(cell(col, row));
+    for (const Key& key : keys)
+        press(key.key, key.modifiers);
+    QCOMPARE(std::exchange(m_cellSelection, {}), expected);
+    // Each one's state agrees with what it was told.
+    for (const auto& [col, row] : held) {
+        QAccessibleInterface* subject = cell(col, row);
+        QCOMPARE(bool(subject->state().selected), subject->tableCellInterface()->isSelected());
+    }
+}
+
+void tst_ByteGridAccessible::theHeadersAreFoundFromTheTable()
+{
+    // As a bridge asks for the header of column c and of row r.
+    const auto columnHeader = [this](int col) {
+        return cell(col, 0)->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name);
+    };
+    const auto rowHeader = [this](int row) {
+        return cell(0, row)->tableCellInterface()->rowHeaderCells().value(0)->text(QAccessible::Name);
+    };
+    QCOMPARE(columnHeader(0), QStringLiteral("Nбайта"));
+    QCOMPARE(columnHeader(4), QStringLiteral("Ascii"));
+    QCOMPARE(rowHeader(1), QStringLiteral("r1c0"));
+    QCOMPARE(rowHeader(3), QStringLiteral("r3c0"));
+    QVERIFY2(cell(0, 0)->tableCellInterface()->rowHeaderCells().isEmpty(), "the header row has no row header");
+}
+
+void tst_ByteGridAccessible::theEditorIsNamedAfterItsCell()
+{
+    m_grid->setEditing(true);
+    press(Qt::Key_Right);
+    press(Qt::Key_Down);
+    press(Qt::Key_F2);
+    QAccessibleInterface* edit = table()->focusChild();
+    QVERIFY(edit && edit->object() == m_grid->inplaceEditor());
+    QCOMPARE(edit->text(QAccessible::Name), QStringLiteral("Dec, r2c0"));
+    // Moved on, it takes the next cell's name.
+    press(Qt::Key_Down);
+    press(Qt::Key_F2);
+    QCOMPARE(table()->focusChild()->text(QAccessible::Name), QStringLiteral("Dec, r3c0"));
 }
 
 QTEST_MAIN(tst_ByteGridAccessible)

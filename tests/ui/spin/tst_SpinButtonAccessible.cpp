@@ -1,6 +1,7 @@
 #include "ui/spin/SpinButtonAccessible.h"
 
 #include "support/Exception.h"
+#include "ui/AccessibilityFactory.h"
 #include "ui/EventGuard.h"
 #include "ui/spin/SpinButton.h"
 #include "ui/spin/SpinHandler.h"
@@ -61,6 +62,7 @@ private:
 
 void tst_SpinButtonAccessible::init()
 {
+    installAccessibility();
     m_window = std::make_unique<QWidget>();
     m_window->resize(120, 80);
     m_spin = new SpinButton(m_window.get());
@@ -87,9 +89,13 @@ void tst_SpinButtonAccessible::isAGroupOfTwoButtonsNamedForTheBlocks_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("face");
-    // The shared row 11 belongs to the lower arrow, which lies on top.
-    QTest::newRow("upper arrow") << 0 << QStringLiteral("Предыдущий блок") << QRect(0, 0, 20, 12);
-    QTest::newRow("lower arrow") << 1 << QStringLiteral("Следующий блок") << QRect(0, 11, 20, 14);
+    QTest::addColumn<QString>("description");
+    // The shared row 11 belongs to the lower arrow, which lies on top. The control's hint speaks of the next
+    // block; the upper arrow describes where it goes.
+    QTest::newRow("upper arrow") << 0 << QStringLiteral("Предыдущий блок") << QRect(0, 0, 20, 12)
+                                 << QStringLiteral("Перейти к пред. блоку (8192 байта)");
+    QTest::newRow("lower arrow") << 1 << QStringLiteral("Следующий блок") << QRect(0, 11, 20, 14)
+                                 << QStringLiteral("Перейти к след. блоку (8192 байта)");
 }
 
 void tst_SpinButtonAccessible::isAGroupOfTwoButtonsNamedForTheBlocks()
@@ -97,6 +103,7 @@ void tst_SpinButtonAccessible::isAGroupOfTwoButtonsNamedForTheBlocks()
     QFETCH(int, index);
     QFETCH(QString, name);
     QFETCH(QRect, face);
+    QFETCH(QString, description);
     QCOMPARE(control()->role(), QAccessible::Grouping);
     QCOMPARE(control()->text(QAccessible::Name), QStringLiteral("Переход по блокам"));
     QCOMPARE(control()->childCount(), 2);
@@ -105,7 +112,7 @@ void tst_SpinButtonAccessible::isAGroupOfTwoButtonsNamedForTheBlocks()
     QVERIFY(button && button->isValid());
     QCOMPARE(button->role(), QAccessible::PushButton);
     QCOMPARE(button->text(QAccessible::Name), name);
-    QCOMPARE(button->text(QAccessible::Description), QStringLiteral("Перейти к след. блоку (8192 байта)"));
+    QCOMPARE(button->text(QAccessible::Description), description);
     QCOMPARE(button->parent(), control());
     QCOMPARE(control()->indexOfChild(button), index);
     QCOMPARE(button->actionInterface()->actionNames(), QStringList { QAccessibleActionInterface::pressAction() });

@@ -1,0 +1,214 @@
+#include "mainwindow/ShownBlock.h"
+
+#include "mainwindow/BlockSink.h"
+#include "mainwindow/RowFormat.h"
+#include "support/Exception.h"
+#include "support/FileHandle.h"
+#include "support/IntParser.h"
+#include "support/StrHF.h"
+#include "support/__Bin.h"
+#include "support/__Files.h"
+#include "support/__Str.h"
+
+#include <QScopedValueRollback>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+
+namespace {
+
+const char* const FileSection = "File";
+const char* const NameFileKey = "NameFile";
+const char* const StartByteKey = "StartByte";
+
+// The hourglass while the file is open for the load, taken down on every path.
+class BusyScope {
+public:
+    explicit BusyScope(BlockSink& sink)
+        : m_sink(sink)
+    {
+        m_sink.setBusy(true);
+    }
+    ~BusyScope() { m_sink.setBusy(false); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    BlockSink& m_sink;
+};
+
+} // namespace
+
+ShownBlock::ShownBlock(BlockSink& sink)
+    : m_sink(sink)
+    , m_rowBytes(BlockSpan + 2, -1)
+{
+}
+
+std::int32_t ShownBlock::placed(std::int64_t start, std::int64_t size)
+{
+    if (start >= size)
+        start = size - EndPlacement;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, INT32_MAX));
+}
+
+std::int32_t ShownBlock::startFor(Move move, const std::string& path) const
+{
+    std::int64_t start = 0;
+    switch (move) {
+    case Move::Previous:
+        start = std::int64_t(StartByte) - BlockSpan;
+        break;
+    case Move::Next:
+        start = placed(std::int64_t(StartByte) + BlockSpan, FileSizeOf(path));
+        break;
+    case Move::Start:
+        break;
+    case Move::End:
+        start = std::int64_t(FileSizeOf(path)) - EndPlacement;
+        break;
+    }
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, INT32_MAX));
+}
+
+std::int32_t ShownBlock::startForByte(std::int64_t n, const std::string& path)
+{
+    // A start inside the last 8191 bytes would show a stub of a block (a single row would even leave every
+    // block command without effect), so the last block is shown instead, as for a start past the end.
+    const std::int64_t start = std::min<std::int64_t>(n, std::int64_t(FileSizeOf(path)) - EndPlacement);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, INT32_MAX));
+}
+
+bool ShownBlock::load(const std::string& path, std::int32_t start)
+{
+    // Set while the load runs: commands that would start a second load inside it are dropped.
+    const QScopedValueRollback<bool> loading(m_loading, true);
+    m_sink.clearRows();
+    m_loadedRows = 0;
+    m_file = path;
+    const std::int32_t size = FileSizeOf(path);
+    if (size < 1)
+        return false;
+    FileHandle file;
+    if (file.open(path, FileHandle::Mode::Read) != 0)
+        return false;
+    const BusyScope busy(m_sink);
+    const std::int64_t end = std::min<std::int64_t>(std::int64_t(start) + BlockSpan + 1, size);
+    std::array<char, RowsBetweenEvents> chunk;
+    for (std::int64_t offset = start; offset < end;) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(RowsBetweenEvents, end - offset));
+        int failure = 0;
+        const std::size_t got = file.readAt(offset, chunk.data(), wanted, failure);
+        fillRows(static_cast<std::int32_t>(offset - start + 1), offset, chunk.data(), got);
+        if (failure)
+            throw EInOutError::fromErrno(failure);
+        // The file has shrunk since its size was taken.
+        if (got < wanted)
+            throw EInOutError(EInOutError::ReadBeyondEnd);
+        offset += static_cast<std::int64_t>(got);
+        if (got == RowsBetweenEvents)
+            m_sink.processEvents();
+    }
+    return true;
+}
+
+void ShownBlock::fillRows(std::int32_t firstRow, std::int64_t firstOffset, const char* bytes, std::size_t count)
+{
+    if (count == 0)
+        return;
+    const auto* values = reinterpret_cast<const std::uint8_t*>(bytes);
+    for (std::size_t i = 0; i < count; ++i)
+        m_rowBytes[static_cast<std::size_t>(firstRow) + i] = values[i];
+    m_sink.showRows(firstRow, firstOffset, { values, count });
+    m_loadedRows = firstRow + static_cast<std::int32_t>(count) - 1;
+}
+
+bool ShownBlock::showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const
+{
+    const bool knownRow = row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[row] >= 0;
+    if (!knownRow || col < 1 || col > 4)
+        return text.empty();
+    return text == valueTexts(static_cast<std::uint8_t>(m_rowBytes[row]))[col - 1];
+}
+
+std::uint8_t ShownBlock::cellByte(std::int32_t col, std::string text)
+{
+    TrimSpaces(text);
+    if (text.empty())
+        return 0;
+    std::int32_t value = 0;
+    switch (col) {
+    case 1:
+        value = parseInt("$" + text);
+        break;
+    case 2:
+        value = parseInt(text);
+        break;
+    case 3:
+        value = BinStrToByte(text);
+        break;
+    default:
+        value = static_cast<unsigned char>(text.front());
+        break;
+    }
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& text, bool writing)
+{
+    const std::int64_t offset = std::int64_t(StartByte) + row - 1;
+    // Typed over a row before offset 0 (a start restored from a hand-edited settings file): no byte to take it.
+    if (offset < 0)
+        return true;
+    std::uint8_t v = cellByte(col, text);
+    // A row beyond those the last load filled (row 1 after a failed load still shows the block before) belongs
+    // to no byte of this block, so its edit is written nowhere.
+    const bool inBlock = row >= 1 && row <= m_loadedRows && offset <= INT32_MAX;
+    bool written = true;
+    if (writing) {
+        written = inBlock && WriteByteAt(m_file, static_cast<std::int32_t>(offset), v);
+    } else if (inBlock) {
+        // Nothing is written while writing is off, so the row shows the byte the file really holds.
+        FileHandle file;
+        if (file.open(m_file, FileHandle::Mode::Read) == 0) {
+            try {
+                v = file.readByteAt(offset);
+            } catch (const EInOutError&) {
+            }
+        }
+    }
+    showValue(row, v);
+    return written;
+}
+
+void ShownBlock::showOwnValue(std::int32_t row)
+{
+    if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[row] >= 0)
+        showValue(row, static_cast<std::uint8_t>(m_rowBytes[row]));
+}
+
+void ShownBlock::showValue(std::int32_t row, std::uint8_t v)
+{
+    if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()))
+        m_rowBytes[row] = v;
+    m_sink.showValue(row, v);
+}
+
+void ShownBlock::storeStartByte() const
+{
+    SettingsWriteInt(m_settingsFile, FileSection, StartByteKey, StartByte);
+}
+
+void ShownBlock::storeFile(const std::string& path) const
+{
+    SettingsWriteString(m_settingsFile, FileSection, NameFileKey, path);
+    storeStartByte();
+}
+
+std::string ShownBlock::restore()
+{
+    std::string path = SettingsReadString(m_settingsFile, FileSection, NameFileKey, "");
+    StartByte = SettingsReadInt(m_settingsFile, FileSection, StartByteKey, 0);
+    return path;
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class BlockSink;
+
+// The block of the file that the window shows, without the window: which file its rows came from, the offset
+// of row 1 (StartByte), the byte behind every row, how far the last load got, where each block command
+// moves, how a typed cell becomes a byte on disk, and the position kept in the settings file.
+//
+// Rows are numbered as the grid's: row 1 shows offset StartByte, row r offset StartByte + r - 1.
+class ShownBlock {
+public:
+    // The step of the previous and next commands; a block shows BlockSpan + 1 bytes, so neighbours share one.
+    static constexpr std::int32_t BlockSpan = 8192;
+    // The last block starts this many bytes before the end of the file.
+    static constexpr std::int32_t EndPlacement = 8191;
+    // A load lets pending events run after every this many rows.
+    static constexpr std::int32_t RowsBetweenEvents = 256;
+
+    enum class Move { Previous, Next, Start, End };
+
+    explicit ShownBlock(BlockSink& sink);
+
+    // The settings file that keeps the last file and position.
+    void setSettingsFile(std::string path) { m_settingsFile = std::move(path); }
+
+    [[nodiscard]] std::int32_t startByte() const { return StartByte; }
+    void setStartByte(std::int32_t start) { StartByte = start; }
+    // The file the rows were last loaded from (also when that load failed).
+    [[nodiscard]] const std::string& file() const { return m_file; }
+    // How many rows, from row 1, the last load filled.
+    [[nodiscard]] std::int32_t loadedRows() const { return m_loadedRows; }
+    [[nodiscard]] bool loading() const { return m_loading; }
+    // A block command may run: more than one byte is shown and no load is running.
+    [[nodiscard]] bool canNavigate() const { return !m_loading && m_loadedRows > 1; }
+
+    // The placement rule: a start at or beyond the end of a file of size bytes shows the last block.
+    [[nodiscard]] static std::int32_t placed(std::int64_t start, std::int64_t size);
+    // Where a block command moves from the shown block, the file at path being the current one.
+    [[nodiscard]] std::int32_t startFor(Move move, const std::string& path) const;
+    // Where going to byte n moves: a start inside the last block shows the whole last block.
+    [[nodiscard]] static std::int32_t startForByte(std::int64_t n, const std::string& path);
+
+    // Reads the block of path at start into the rows, one positioned read per RowsBetweenEvents rows. False,
+    // with nothing read, when the file is missing, empty or cannot be opened. A failing byte raises
+    // EInOutError with every row before it filled.
+    [[nodiscard]] bool load(const std::string& path, std::int32_t start);
+
+    // True when text is what the program last put into cell (col, row): the grid handing its editor back, not a
+    // change of the user's.
+    [[nodiscard]] bool showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const;
+    // The byte a cell text stands for in its column (1 Hex, 2 Dec, 3 Bin, 4 Ascii): trimmed, empty is 0, the
+    // low 8 bits of the value. Raises EConvertError for a Hex or Dec text that is no number.
+    [[nodiscard]] static std::uint8_t cellByte(std::int32_t col, std::string text);
+    // Commits the text typed into (col, row): converts it, writes the byte into the loaded file when writing
+    // is on, and shows the row's values again. False when the byte should have been written but could not
+    // be (a row of no loaded byte, the file gone or read-only); the row then shows the converted value.
+    // Conversion and I/O errors raise, leaving the row as it is.
+    [[nodiscard]] bool commit(std::int32_t col, std::int32_t row, const std::string& text, bool writing);
+    // Shows again the byte row was last filled with, dropping what was typed there.
+    void showOwnValue(std::int32_t row);
+
+    // The position in the settings file: the start alone after a block command, the file and then the start
+    // after opening one.
+    void storeStartByte() const;
+    void storeFile(const std::string& path) const;
+    // Reads the stored file and start; the start is taken as stored. Returns the file's path.
+    [[nodiscard]] std::string restore();
+
+private:
+    void showValue(std::int32_t row, std::uint8_t v);
+    void fillRows(std::int32_t firstRow, std::int64_t firstOffset, const char* bytes, std::size_t count);
+
+    BlockSink& m_sink;
+    std::string m_settingsFile;
+    std::int32_t StartByte = 0;
+    std::string m_file;
+    std::int32_t m_loadedRows = 0;
+    bool m_loading = false;
+    // The byte each row was last filled with by the program (-1: never), so a hand-back of the grid's editor
+    // is told apart from a change the user made.
+    std::vector<std::int16_t> m_rowBytes;
+};

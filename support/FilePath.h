@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+// Questions about a path, as file-system bytes.
+
+// True when path names something that exists and is no directory.
+[[nodiscard]] bool fileExists(const std::string& path);
+// Everything up to and including the last "/", or empty when the path has none.
+[[nodiscard]] std::string directoryPart(const std::string& path);

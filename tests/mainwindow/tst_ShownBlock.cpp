@@ -1,0 +1,428 @@
+#include "mainwindow/BlockSink.h"
+#include "mainwindow/ShownBlock.h"
+#include "support/Exception.h"
+#include "support/FileFaults.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The shown block without a window: loads of real files into recorded rows, where each block command moves,
+// the commit of a typed cell into the file, and the position kept in the settings file.
+namespace {
+
+char patternByte(qint64 offset)
+{
+    return static_cast<char>((offset * 37 + 11) & 0xFF);
+}
+
+QByteArray pattern(qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = patternByte(i);
+    return bytes;
+}
+
+// Records what a load does to the rows, in the grid's numbering: row r holds the offset and byte last shown.
+class RecordingSink : public BlockSink {
+public:
+    std::vector<std::int64_t> offsets = std::vector<std::int64_t>(ShownBlock::BlockSpan + 3, -1);
+    std::vector<int> values = std::vector<int>(ShownBlock::BlockSpan + 3, -1);
+    int rowCount = 2;
+    int events = 0;
+    std::vector<bool> busy;
+    std::function<void()> onEvents;
+
+    void clearRows() override { rowCount = 2; }
+    void setBusy(bool on) override { busy.push_back(on); }
+    void showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span<const std::uint8_t> bytes) override
+    {
+        rowCount = std::max<int>(rowCount, firstRow + static_cast<int>(bytes.size()));
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            offsets[firstRow + i] = firstOffset + static_cast<std::int64_t>(i);
+            values[firstRow + i] = bytes[i];
+        }
+    }
+    void showValue(std::int32_t row, std::uint8_t v) override { values[row] = v; }
+    void processEvents() override
+    {
+        ++events;
+        if (onEvents)
+            onEvents();
+    }
+};
+
+} // namespace
+
+class tst_ShownBlock : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void loadShowsEachByteOfTheBlockOnceInOrder_data();
+    void loadShowsEachByteOfTheBlockOnceInOrder();
+    void aFailingByteLeavesExactlyTheRowsBeforeIt_data();
+    void aFailingByteLeavesExactlyTheRowsBeforeIt();
+    void aFileThatShrinksDuringALoadStopsAtItsNewEnd();
+    void blockCommandsMoveByThePlacementRule_data();
+    void blockCommandsMoveByThePlacementRule();
+    void goingToAByteShowsAWholeBlock_data();
+    void goingToAByteShowsAWholeBlock();
+    void commitWritesTheConvertedByteAtTheRowsOffset_data();
+    void commitWritesTheConvertedByteAtTheRowsOffset();
+    void aTextThatIsNoNumberIsNeitherWrittenNorShown();
+    void anEditOfARowNoLoadFilledIsWrittenNowhere();
+    void aHandBackOfTheShownTextIsNoChange();
+    void thePositionSurvivesARestart_data();
+    void thePositionSurvivesARestart();
+
+private:
+    std::string makeFile(const char* name, qint64 size);
+    std::unique_ptr<QTemporaryDir> m_dir;
+    RecordingSink m_sink;
+};
+
+void tst_ShownBlock::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_sink = RecordingSink();
+}
+
+void tst_ShownBlock::cleanup()
+{
+    FileFaults::reset();
+    m_dir.reset();
+}
+
+std::string tst_ShownBlock::makeFile(const char* name, qint64 size)
+{
+    const QString path = m_dir->filePath(QString::fromLatin1(name));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(pattern(size)) != size)
+        qFatal("cannot write %s", qPrintable(path));
+    return path.toStdString();
+}
+
+static QByteArray contents(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder_data()
+{
+    QTest::addColumn<int>("size"); // -1: no such file
+    QTest::addColumn<int>("start");
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("one byte") << 1 << 0 << true << 1;
+    QTest::newRow("two bytes") << 2 << 0 << true << 2;
+    QTest::newRow("a whole block") << 8193 << 0 << true << 8193;
+    QTest::newRow("a longer file: block and one") << 20000 << 0 << true << 8193;
+    QTest::newRow("the tail of a file") << 20000 << 16384 << true << 3616;
+    QTest::newRow("the last block") << 10000 << 1809 << true << 8191;
+    QTest::newRow("exactly one interval") << 256 << 0 << true << 256;
+    QTest::newRow("one interval and a byte") << 257 << 0 << true << 257;
+    QTest::newRow("a start at the end reads nothing") << 100 << 100 << true << 0;
+    QTest::newRow("an empty file cannot be shown") << 0 << 0 << false << 0;
+    QTest::newRow("a missing file cannot be shown") << -1 << 0 << false << 0;
+}
+
+void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder()
+{
+    QFETCH(int, size);
+    QFETCH(int, start);
+    QFETCH(bool, opened);
+    QFETCH(int, rows);
+    const std::string path = size < 0 ? m_dir->filePath(QStringLiteral("none")).toStdString() : makeFile("f", size);
+    ShownBlock block(m_sink);
+    m_sink.rowCount = 40;
+
+    QCOMPARE(block.load(path, start), opened);
+
+    QCOMPARE(block.loadedRows(), rows);
+    QCOMPARE(block.file(), path);
+    QCOMPARE(m_sink.rowCount, std::max(2, rows + 1));
+    const QByteArray bytes = contents(path);
+    for (int r = 1; r <= rows; ++r) {
+        QVERIFY2(m_sink.offsets[r] == start + r - 1, qPrintable(QStringLiteral("offset of row %1").arg(r)));
+        QVERIFY2(m_sink.values[r] == static_cast<std::uint8_t>(bytes[start + r - 1]),
+            qPrintable(QStringLiteral("byte of row %1").arg(r)));
+    }
+    QCOMPARE(m_sink.offsets[rows + 1], -1);
+    QCOMPARE(m_sink.events, rows / ShownBlock::RowsBetweenEvents);
+    // The hourglass only while the file is open for the load.
+    QCOMPARE(m_sink.busy, (opened ? std::vector<bool> { true, false } : std::vector<bool> {}));
+    QCOMPARE(block.canNavigate(), rows > 1);
+    QVERIFY(!block.loading());
+}
+
+void tst_ShownBlock::aFailingByteLeavesExactlyTheRowsBeforeIt_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::addColumn<int>("nth"); // reads count bytes, positionings count intervals of 256 rows
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("rows");
+
+    const int read = int(FileFaults::Op::Read), seek = int(FileFaults::Op::Seek);
+    QTest::newRow("the first byte") << read << 1 << 0 << 0;
+    QTest::newRow("the second byte") << read << 2 << 0 << 1;
+    QTest::newRow("the last byte of an interval") << read << 256 << 0 << 255;
+    QTest::newRow("the first byte of the second interval") << read << 257 << 0 << 256;
+    QTest::newRow("inside the second interval") << read << 300 << 4096 << 299;
+    QTest::newRow("the block's last byte") << read << 8193 << 0 << 8192;
+    QTest::newRow("positioning for the first interval") << seek << 1 << 0 << 0;
+    QTest::newRow("positioning for the third interval") << seek << 3 << 0 << 512;
+    QTest::newRow("positioning for the last row") << seek << 33 << 0 << 8192;
+}
+
+void tst_ShownBlock::aFailingByteLeavesExactlyTheRowsBeforeIt()
+{
+    QFETCH(int, op);
+    QFETCH(int, nth);
+    QFETCH(int, start);
+    QFETCH(int, rows);
+    const std::string path = makeFile("f", 20000);
+    ShownBlock block(m_sink);
+
+    FileFaults::failNth(static_cast<FileFaults::Op>(op), nth, EIO);
+    try {
+        (void)block.load(path, start);
+        QFAIL("the failure was not reported");
+    } catch (const EInOutError& error) {
+        QCOMPARE(error.message(), std::string("I/O error 5"));
+    }
+
+    QCOMPARE(block.loadedRows(), rows);
+    QCOMPARE(m_sink.rowCount, std::max(2, rows + 1));
+    for (int r = 1; r <= rows; ++r)
+        QVERIFY2(m_sink.values[r] == static_cast<std::uint8_t>(patternByte(start + r - 1)),
+            qPrintable(QStringLiteral("byte of row %1").arg(r)));
+    QCOMPARE(m_sink.offsets[rows + 1], -1);
+    QCOMPARE(m_sink.events, rows / ShownBlock::RowsBetweenEvents);
+    QCOMPARE(m_sink.busy, (std::vector<bool> { true, false }));
+    QVERIFY(!block.loading());
+}
+
+void tst_ShownBlock::aFileThatShrinksDuringALoadStopsAtItsNewEnd()
+{
+    const std::string path = makeFile("f", 20000);
+    ShownBlock block(m_sink);
+    m_sink.onEvents = [&] { QFile::resize(QString::fromStdString(path), 300); };
+    try {
+        (void)block.load(path, 0);
+        QFAIL("the short read was not reported");
+    } catch (const EInOutError& error) {
+        QCOMPARE(error.message(), EInOutError(EInOutError::ReadBeyondEnd).message());
+    }
+    QCOMPARE(block.loadedRows(), 300);
+    QCOMPARE(m_sink.values[300], static_cast<std::uint8_t>(patternByte(299)));
+}
+
+void tst_ShownBlock::blockCommandsMoveByThePlacementRule_data()
+{
+    QTest::addColumn<int>("size"); // -1: the file has gone
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("move");
+    QTest::addColumn<int>("start");
+
+    const int previous = int(ShownBlock::Move::Previous), next = int(ShownBlock::Move::Next),
+              first = int(ShownBlock::Move::Start), end = int(ShownBlock::Move::End);
+    QTest::newRow("next inside the file") << 10000 << 0 << next << 8192;
+    QTest::newRow("next past the end shows the last block") << 10000 << 8192 << next << 1809;
+    QTest::newRow("next from the last block stays") << 10000 << 1809 << next << 1809;
+    QTest::newRow("next to exactly the end") << 16384 << 8192 << next << 8193;
+    QTest::newRow("next in a file shorter than a block") << 5000 << 0 << next << 0;
+    QTest::newRow("next when the file has gone") << -1 << 8192 << next << 0;
+    QTest::newRow("previous") << 20000 << 16384 << previous << 8192;
+    QTest::newRow("previous from inside the first block") << 20000 << 4096 << previous << 0;
+    QTest::newRow("previous from the start") << 20000 << 0 << previous << 0;
+    QTest::newRow("start") << 20000 << 11809 << first << 0;
+    QTest::newRow("end") << 20000 << 0 << end << 11809;
+    QTest::newRow("end of a file shorter than a block") << 5000 << 0 << end << 0;
+    QTest::newRow("end of a file of one block") << 8191 << 0 << end << 0;
+    QTest::newRow("end of a file of one block and a byte") << 8192 << 0 << end << 1;
+    QTest::newRow("end when the file has gone") << -1 << 4096 << end << 0;
+}
+
+void tst_ShownBlock::blockCommandsMoveByThePlacementRule()
+{
+    QFETCH(int, size);
+    QFETCH(int, from);
+    QFETCH(int, move);
+    QFETCH(int, start);
+    const std::string path = size < 0 ? m_dir->filePath(QStringLiteral("none")).toStdString() : makeFile("f", size);
+    ShownBlock block(m_sink);
+    block.setStartByte(from);
+    QCOMPARE(block.startFor(static_cast<ShownBlock::Move>(move), path), start);
+}
+
+void tst_ShownBlock::goingToAByteShowsAWholeBlock_data()
+{
+    QTest::addColumn<int>("n");
+    QTest::addColumn<int>("start");
+    QTest::newRow("inside the file") << 100 << 100;
+    QTest::newRow("the first byte of the last block") << 1809 << 1809;
+    QTest::newRow("inside the last block") << 1810 << 1809;
+    QTest::newRow("the last byte") << 9999 << 1809;
+    QTest::newRow("past the end") << 50000 << 1809;
+    QTest::newRow("negative") << -5 << 0;
+}
+
+void tst_ShownBlock::goingToAByteShowsAWholeBlock()
+{
+    QFETCH(int, n);
+    QFETCH(int, start);
+    QCOMPARE(ShownBlock::startForByte(n, makeFile("f", 10000)), start);
+}
+
+void tst_ShownBlock::commitWritesTheConvertedByteAtTheRowsOffset_data()
+{
+    QTest::addColumn<int>("col");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("byte");
+
+    QTest::newRow("hex, lower case") << 1 << QByteArray("ff") << 255;
+    QTest::newRow("hex, low 8 bits") << 1 << QByteArray("1FF") << 255;
+    QTest::newRow("hex, blanks around") << 1 << QByteArray("  7 ") << 7;
+    QTest::newRow("hex, emptied") << 1 << QByteArray("") << 0;
+    QTest::newRow("dec, beyond a byte") << 2 << QByteArray("300") << 44;
+    QTest::newRow("dec, negative") << 2 << QByteArray("-1") << 255;
+    QTest::newRow("dec, hex prefix") << 2 << QByteArray("$41") << 65;
+    QTest::newRow("bin") << 3 << QByteArray("101") << 5;
+    QTest::newRow("bin, no binary digit") << 3 << QByteArray("2") << 0;
+    QTest::newRow("ascii") << 4 << QByteArray("A") << 65;
+    QTest::newRow("ascii, first letter") << 4 << QByteArray("AB") << 65;
+    QTest::newRow("ascii, blanks only") << 4 << QByteArray("   ") << 0;
+    QTest::newRow("ascii, the control-code text") << 4 << QByteArray("<...>") << 60;
+    QTest::newRow("ascii, a Cyrillic letter") << 4 << QByteArray("\xC6") << 0xC6;
+}
+
+void tst_ShownBlock::commitWritesTheConvertedByteAtTheRowsOffset()
+{
+    QFETCH(int, col);
+    QFETCH(QByteArray, text);
+    QFETCH(int, byte);
+    const std::string path = makeFile("f", 20000);
+    const std::string other = makeFile("other", 20000);
+    ShownBlock block(m_sink);
+    block.setStartByte(8192);
+    QVERIFY(block.load(path, 8192));
+
+    // Writing off: nothing reaches the file, and the row shows what the file holds.
+    QVERIFY(block.commit(col, 5, text.toStdString(), false));
+    QCOMPARE(contents(path), pattern(20000));
+    QCOMPARE(m_sink.values[5], static_cast<std::uint8_t>(patternByte(8196)));
+
+    // Writing on: the byte goes to the file the rows came from, at the row's offset, and the row shows it.
+    QVERIFY(block.commit(col, 5, text.toStdString(), true));
+    QByteArray expected = pattern(20000);
+    expected[8196] = static_cast<char>(byte);
+    QCOMPARE(contents(path), expected);
+    QCOMPARE(contents(other), pattern(20000));
+    QCOMPARE(m_sink.values[5], byte);
+    QVERIFY(block.showsOwnText(1, 5, QByteArray::number(byte, 16).toUpper().rightJustified(2, '0').toStdString()));
+}
+
+void tst_ShownBlock::aTextThatIsNoNumberIsNeitherWrittenNorShown()
+{
+    const std::string path = makeFile("f", 100);
+    ShownBlock block(m_sink);
+    QVERIFY(block.load(path, 0));
+    m_sink.values[3] = -1;
+    for (const auto& [col, text, message] : { std::tuple { 1, "xyz", "'$xyz' is not a valid integer value" },
+             std::tuple { 1, "$FF", "'$$FF' is not a valid integer value" },
+             std::tuple { 2, "12a", "'12a' is not a valid integer value" } }) {
+        try {
+            (void)block.commit(col, 3, text, true);
+            QFAIL(text);
+        } catch (const EConvertError& error) {
+            QCOMPARE(error.message(), std::string(message));
+        }
+    }
+    QCOMPARE(contents(path), pattern(100));
+    QCOMPARE(m_sink.values[3], -1);
+}
+
+void tst_ShownBlock::anEditOfARowNoLoadFilledIsWrittenNowhere()
+{
+    const std::string path = makeFile("f", 20000);
+    ShownBlock block(m_sink);
+    QVERIFY(block.load(path, 0));
+    // The next block cannot be read: row 1 still shows offset 0, but belongs to no byte of the block at 8192.
+    FileFaults::failNth(FileFaults::Op::Read, 1, EIO);
+    block.setStartByte(8192);
+    QVERIFY_THROWS_EXCEPTION(EInOutError, (void)block.load(path, 8192));
+    FileFaults::reset();
+
+    QVERIFY(!block.commit(1, 1, "AB", true));
+    QVERIFY(block.commit(1, 1, "AB", false));
+    QCOMPARE(contents(path), pattern(20000));
+    QCOMPARE(m_sink.values[1], 0xAB);
+    // A file that cannot be opened for writing is no success either.
+    block.setStartByte(0);
+    QVERIFY(block.load(path, 0));
+    FileFaults::failNth(FileFaults::Op::Open, 1, EACCES);
+    QVERIFY(!block.commit(1, 1, "AB", true));
+    QCOMPARE(contents(path), pattern(20000));
+}
+
+void tst_ShownBlock::aHandBackOfTheShownTextIsNoChange()
+{
+    const std::string path = makeFile("f", 100);
+    ShownBlock block(m_sink);
+    QVERIFY(block.load(path, 0));
+    const std::uint8_t byte = patternByte(9); // row 10
+    const std::string hex = QByteArray::number(byte, 16).toUpper().rightJustified(2, '0').toStdString();
+    QVERIFY(block.showsOwnText(1, 10, hex));
+    QVERIFY(block.showsOwnText(2, 10, std::to_string(byte)));
+    QVERIFY(!block.showsOwnText(2, 10, std::to_string(byte + 1)));
+    QVERIFY(!block.showsOwnText(1, 10, ""));
+    // A row the program never filled holds no text of its own but the empty one.
+    QVERIFY(block.showsOwnText(1, 500, ""));
+    QVERIFY(!block.showsOwnText(1, 500, "00"));
+}
+
+void tst_ShownBlock::thePositionSurvivesARestart_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("start");
+    QTest::newRow("a start inside the file") << QByteArray("/data/dump.bin") << 8192;
+    QTest::newRow("a negative start is kept as it is") << QByteArray("/data/dump.bin") << -5;
+    QTest::newRow("a Cyrillic path") << QByteArray("/data/\xD0\xB4\xD0\xB0.bin") << 0;
+}
+
+void tst_ShownBlock::thePositionSurvivesARestart()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, start);
+    const std::string settings = m_dir->filePath(QStringLiteral("Quillmoor.ini")).toStdString();
+    {
+        ShownBlock block(m_sink);
+        block.setSettingsFile(settings);
+        QCOMPARE(block.restore(), std::string()); // nothing stored yet
+        QCOMPARE(block.startByte(), 0);
+        block.setStartByte(4096);
+        block.storeFile("/elsewhere");
+        block.setStartByte(start);
+        block.storeFile(file.toStdString());
+        block.setStartByte(start + 1);
+        block.storeStartByte();
+    }
+    ShownBlock restarted(m_sink);
+    restarted.setSettingsFile(settings);
+    QCOMPARE(restarted.restore(), file.toStdString());
+    QCOMPARE(restarted.startByte(), start + 1);
+}
+
+QTEST_GUILESS_MAIN(tst_ShownBlock)
+#include "tst_ShownBlock.moc"

@@ -7,7 +7,7 @@
 #include <vector>
 
 // How many times each figure is measured; the median is quoted.
-constexpr int Runs = 21;
+constexpr int Runs = 31;
 
 // The median wall time of runs calls of run, in milliseconds.
 inline double medianMs(const std::function<void()>& run, int runs = Runs)

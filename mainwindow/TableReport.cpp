@@ -8,11 +8,19 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace {
 constexpr std::array<std::int32_t, 5> ColumnWidths = { 16, 5, 5, 16, 8 };
 constexpr std::string_view LineEnd = "\r\n";
+// A line whose texts all fit their columns: the widths and a separator after each.
+constexpr std::size_t FittingLineLength = [] {
+    std::size_t length = 0;
+    for (const std::int32_t width : ColumnWidths)
+        length += static_cast<std::size_t>(width) + 1;
+    return length;
+}();
 // Written pieces are gathered to this size, so a block of 8193 rows costs a handful of writes.
 constexpr std::size_t ChunkSize = 64 * 1024;
 } // namespace
@@ -39,11 +47,47 @@ std::string TableReport::rowLine(std::int32_t row, char separator) const
 {
     std::string line;
     line.reserve(64);
-    for (std::int32_t col = 0; col < static_cast<std::int32_t>(ColumnWidths.size()); ++col) {
-        line += PaddedCopy(m_cell(col, row), ' ', ColumnWidths[col], true);
-        line += separator;
-    }
+    appendRowLine(line, row, separator);
     return line;
+}
+
+void TableReport::appendRowLine(std::string& out, std::int32_t row, char separator) const
+{
+    // Each text padded with blanks to its column's width, a longer text kept whole. A report of a full block has
+    // 41k cells, nearly all of them within their widths: such a line is a blank line with the texts copied in.
+    constexpr std::size_t Columns = ColumnWidths.size();
+    std::array<const std::string*, Columns> texts {};
+    bool allFit = true;
+    std::size_t length = 0;
+    for (std::size_t col = 0; col < Columns; ++col) {
+        texts[col] = &m_cell(static_cast<std::int32_t>(col), row);
+        const auto width = static_cast<std::size_t>(ColumnWidths[col]);
+        allFit = allFit && texts[col]->size() <= width;
+        length += std::max(texts[col]->size(), width) + 1;
+    }
+    if (allFit) {
+        std::array<char, FittingLineLength> line;
+        line.fill(' ');
+        std::size_t at = 0;
+        for (std::size_t col = 0; col < Columns; ++col) {
+            std::memcpy(line.data() + at, texts[col]->data(), texts[col]->size());
+            at += static_cast<std::size_t>(ColumnWidths[col]);
+            line[at++] = separator;
+        }
+        out.append(line.data(), line.size());
+        return;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + length);
+    char* p = out.data() + start;
+    for (std::size_t col = 0; col < Columns; ++col) {
+        const std::string& text = *texts[col];
+        const auto width = static_cast<std::size_t>(ColumnWidths[col]);
+        p = std::copy(text.begin(), text.end(), p);
+        if (text.size() < width)
+            p = std::fill_n(p, width - text.size(), ' ');
+        *p++ = separator;
+    }
 }
 
 void TableReport::write(const std::function<void(const std::string&)>& sink) const
@@ -65,8 +109,11 @@ void TableReport::write(const std::function<void(const std::string&)>& sink) con
     line(rule);
     line(header);
     line(rule);
-    for (std::int32_t row = 1; row <= m_lastRow; ++row)
-        line(rowLine(row, ' '));
+    // Data rows go straight into the buffer: a report of a full block is 8193 of them.
+    for (std::int32_t row = 1; row <= m_lastRow; ++row) {
+        appendRowLine(buffer, row, ' ');
+        line({});
+    }
     line(rule);
     line(Cp1251::fromUtf8("Отчёт составлен программой Quillmoor"));
     line("");

@@ -22,6 +22,8 @@ public:
     [[nodiscard]] std::string rowLine(std::int32_t row, char separator) const;
 
 private:
+    void appendRowLine(std::string& out, std::int32_t row, char separator) const;
+
     std::string m_dateLine;
     std::string m_fileName;
     CellReader m_cell;

@@ -5,11 +5,14 @@
 
 #include <QTest>
 
+#include <vector>
+
 class tst_RowFormat : public QObject {
     Q_OBJECT
 private slots:
     void offsetTextShowsHexAndDecimal_data();
     void offsetTextShowsHexAndDecimal();
+    void offsetTextAgreesWithPrintfAcrossDigitCounts();
     void everyByteFormatsAndReadsBack();
 };
 
@@ -22,6 +25,8 @@ void tst_RowFormat::offsetTextShowsHexAndDecimal_data()
     QTest::newRow("8192") << qint64(8192) << QByteArray("00002000 (8192)");
     QTest::newRow("1000000 is longer than 16") << qint64(1000000) << QByteArray("000F4240 (1000000)");
     QTest::newRow("int max") << qint64(2147483647) << QByteArray("7FFFFFFF (2147483647)");
+    QTest::newRow("beyond 32 bits grows the hex") << qint64(4294967296) << QByteArray("100000000 (4294967296)");
+    QTest::newRow("negative shows all 64 bits") << qint64(-1) << QByteArray("FFFFFFFFFFFFFFFF (-1)");
 }
 
 void tst_RowFormat::offsetTextShowsHexAndDecimal()
@@ -29,6 +34,21 @@ void tst_RowFormat::offsetTextShowsHexAndDecimal()
     QFETCH(qint64, offset);
     QFETCH(QByteArray, text);
     QCOMPARE(QByteArray::fromStdString(offsetText(offset)), text);
+}
+
+void tst_RowFormat::offsetTextAgreesWithPrintfAcrossDigitCounts()
+{
+    // Either side of every change in the number of decimal or hex digits.
+    std::vector<qint64> offsets;
+    for (qint64 power = 1; power <= qint64(1) << 40; power *= 10)
+        offsets.insert(offsets.end(), { power - 1, power, power + 1 });
+    for (int shift = 0; shift <= 40; shift += 4)
+        offsets.insert(offsets.end(), { (qint64(1) << shift) - 1, qint64(1) << shift });
+    for (const qint64 offset : offsets) {
+        const QByteArray expected
+            = QByteArray::number(offset, 16).toUpper().rightJustified(8, '0') + " (" + QByteArray::number(offset) + ")";
+        QVERIFY2(QByteArray::fromStdString(offsetText(offset)) == expected, expected.constData());
+    }
 }
 
 void tst_RowFormat::everyByteFormatsAndReadsBack()

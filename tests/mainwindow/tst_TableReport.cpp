@@ -10,6 +10,8 @@ class tst_TableReport : public QObject {
 private slots:
     void linesComeInOrderWithRulesAsLongAsTheHeader();
     void dataLinesAre55CharactersUntilTheOffsetTextGrows();
+    void eachTextIsPaddedToItsColumnOrKeptWholeWhenLonger_data();
+    void eachTextIsPaddedToItsColumnOrKeptWholeWhenLonger();
     void anEmptyStartUpGridGivesOneBlankFilledLine();
     void aFailingSinkStopsTheReport();
     void dateLineFollowsTheLocaleFormats();
@@ -90,6 +92,32 @@ void tst_TableReport::dataLinesAre55CharactersUntilTheOffsetTextGrows()
     QCOMPARE(lines[5].size(), 55);
     QVERIFY(lines[5].endsWith(' '));
     QCOMPARE(lines[6], QByteArray("000F4240 (1000000) 42    66    01000010         B        "));
+}
+
+void tst_TableReport::eachTextIsPaddedToItsColumnOrKeptWholeWhenLonger_data()
+{
+    QTest::addColumn<QByteArrayList>("texts");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("all empty") << QByteArrayList { "", "", "", "", "" } << QByteArray(55, ' ');
+    QTest::newRow("exactly the widths") << QByteArrayList { "0123456789ABCDEF", "12345", "67890", "0000111100001111",
+        "abcdefgh" } << QByteArray("0123456789ABCDEF 12345 67890 0000111100001111 abcdefgh ");
+    QTest::newRow("one column too long shifts the rest") << QByteArrayList { "1", "typed by hand", "3", "4",
+        "5" } << QByteArray("1                typed by hand 3     4                5        ");
+    QTest::newRow("every column too long")
+        << QByteArrayList { QByteArray(17, 'a'), "bbbbbb", "cccccc", QByteArray(17, 'd'), "eeeeeeeee" }
+        << QByteArray(17, 'a') + " bbbbbb cccccc " + QByteArray(17, 'd') + " eeeeeeeee ";
+}
+
+// Widths 16, 5, 5, 16 and 8, a blank after each; the report never cuts a text the user typed.
+void tst_TableReport::eachTextIsPaddedToItsColumnOrKeptWholeWhenLonger()
+{
+    QFETCH(QByteArrayList, texts);
+    QFETCH(QByteArray, line);
+    Cells cells;
+    for (int col = 0; col < 5; ++col)
+        cells.texts[{ col, 1 }] = texts[col].toStdString();
+    const QList<QByteArray> lines = reportLines(TableReport("Date : x", "f", cells.reader(), 1));
+    QCOMPARE(lines[5], line);
 }
 
 void tst_TableReport::anEmptyStartUpGridGivesOneBlankFilledLine()

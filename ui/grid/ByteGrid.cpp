@@ -94,11 +94,6 @@ void ByteGrid::setHandler(GridHandler* handler)
     m_model.setHandler(handler);
 }
 
-const std::string& ByteGrid::cell(std::int32_t col, std::int32_t row) const
-{
-    return m_model.cell(col, row);
-}
-
 void ByteGrid::setCell(std::int32_t col, std::int32_t row, std::string text)
 {
     m_model.setCell(col, row, std::move(text));
@@ -257,9 +252,11 @@ bool ByteGrid::isActiveControl() const
 
 void ByteGrid::invalidateCell(GridCell cell)
 {
-    const QRect rect = m_model.layout().cellRect(cell);
-    if (!rect.isEmpty())
-        viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    if (!m_model.layout().rowSurelyHidden(cell.row)) {
+        const QRect rect = m_model.layout().cellRect(cell);
+        if (!rect.isEmpty())
+            viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    }
     // A cell is redrawn alone when its text was written or edited, or its focus rectangle changed; the accessible
     // interface tells a new text apart.
     if (GridAccessibility* heard = listener(this)) [[unlikely]]

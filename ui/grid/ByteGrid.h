@@ -32,7 +32,7 @@ public:
     ~ByteGrid() override;
 
     void setHandler(GridHandler* handler);
-    [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const;
+    [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
     void setCell(std::int32_t col, std::int32_t row, std::string text);
     [[nodiscard]] std::int32_t rowCount() const;
     void setRowCount(std::int32_t count);

@@ -13,22 +13,39 @@ bool inBlockColumns(std::int32_t col)
 }
 } // namespace
 
-const std::string& GridCells::text(std::int32_t col, std::int32_t row) const
+GridCells::Block* GridCells::findBlock(std::int32_t block) const
+{
+    if (m_lastBlockCells && m_lastBlock == block)
+        return m_lastBlockCells;
+    const auto found = m_blocks.find(block);
+    if (found == m_blocks.end())
+        return nullptr;
+    m_lastBlock = block;
+    m_lastBlockCells = found->second.get();
+    return m_lastBlockCells;
+}
+
+const std::string& GridCells::lookUp(std::int32_t col, std::int32_t row) const
 {
     if (inBlockColumns(col)) {
-        const auto block = m_blocks.find(blockOf(row));
-        return block == m_blocks.end() ? emptyText() : (*block->second)[slotOf(col, row)];
+        const Block* block = findBlock(blockOf(row));
+        return block ? (*block)[slotOf(col, row)] : emptyText();
     }
     const auto other = m_others.find({ col, row });
     return other == m_others.end() ? emptyText() : other->second;
 }
 
-void GridCells::setText(std::int32_t col, std::int32_t row, std::string text)
+void GridCells::setText(std::int32_t col, std::int32_t row, std::string&& text)
 {
     if (inBlockColumns(col)) {
-        auto& block = m_blocks[blockOf(row)];
-        if (!block)
-            block = std::make_unique<Block>();
+        Block* block = findBlock(blockOf(row));
+        if (!block) {
+            auto& made = m_blocks[blockOf(row)];
+            made = std::make_unique<Block>();
+            block = made.get();
+            m_lastBlock = blockOf(row);
+            m_lastBlockCells = block;
+        }
         (*block)[slotOf(col, row)] = std::move(text);
         return;
     }

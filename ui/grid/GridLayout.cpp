@@ -185,7 +185,7 @@ std::optional<std::int32_t> GridLayout::rowY(std::int32_t row) const
             y += rowHeight(r) + LineWidth;
         return y;
     }
-    if (row < m_topRow)
+    if (rowSurelyHidden(row))
         return std::nullopt;
     y = fixedHeight();
     if (m_rowHeights.empty()) {
@@ -201,9 +201,12 @@ std::optional<std::int32_t> GridLayout::rowY(std::int32_t row) const
 
 QRect GridLayout::cellRect(GridCell cell) const
 {
-    const auto x = colX(cell.col);
+    // The row first: cells written during a load are mostly below the view, and that is told cheaply.
     const auto y = rowY(cell.row);
-    if (!x || !y)
+    if (!y)
+        return {};
+    const auto x = colX(cell.col);
+    if (!x)
         return {};
     return { *x, *y, colWidth(cell.col), rowHeight(cell.row) };
 }

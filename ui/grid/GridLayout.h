@@ -77,6 +77,12 @@ public:
     [[nodiscard]] std::int32_t topRowShowing(std::int32_t row) const;
     [[nodiscard]] std::int32_t leftColShowing(std::int32_t col) const;
 
+    // A scrollable row above the top row, or so far below it that it cannot show: every row takes at least its
+    // 1-pixel line. Cheap enough for every cell write of a load, most of which land below the view.
+    [[nodiscard]] bool rowSurelyHidden(std::int32_t row) const
+    {
+        return row >= m_fixedRows && (row < m_topRow || row - m_topRow >= m_client.height());
+    }
     // Position of a shown column's (row's) first pixel, or nullopt when it is scrolled out of view.
     [[nodiscard]] std::optional<std::int32_t> colX(std::int32_t col) const;
     [[nodiscard]] std::optional<std::int32_t> rowY(std::int32_t row) const;

@@ -22,7 +22,7 @@ GridModel::GridModel(GridView& view)
 {
 }
 
-void GridModel::setCell(std::int32_t col, std::int32_t row, std::string text)
+void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
 {
     m_cells.setText(col, row, std::move(text));
     m_view.invalidateCell({ col, row });
@@ -76,6 +76,15 @@ void GridModel::setRowCount(std::int32_t count)
 {
     if (count == rowCount())
         return;
+    if (count > rowCount() && m_anchor == m_current) {
+        // More rows move neither the current cell nor the view, and the top row stays within its range, which
+        // only widens: a load grows the grid a row at a time, so this path stays short.
+        const std::int32_t oldCount = rowCount();
+        m_layout.setRowCount(count);
+        m_view.invalidateFromRow(oldCount);
+        m_view.rangesChanged();
+        return;
+    }
     const std::int32_t oldCount = rowCount();
     const std::int32_t oldFixedRows = m_layout.fixedRows();
     count = std::max(count, 1);
@@ -355,7 +364,7 @@ void GridModel::editorEdited(std::string text)
     if (!m_bound)
         return;
     const GridCell cell = *m_bound;
-    m_cells.setText(cell.col, cell.row, text);
+    m_cells.setText(cell.col, cell.row, std::string(text));
     m_view.invalidateCell(cell);
     if (m_handler)
         m_handler->setEditText(cell.col, cell.row, text);
@@ -371,7 +380,7 @@ void GridModel::handBack()
     try {
         const std::string text = m_view.editorText();
         if (text != m_cells.text(cell.col, cell.row)) {
-            m_cells.setText(cell.col, cell.row, text);
+            m_cells.setText(cell.col, cell.row, std::string(text));
             m_view.invalidateCell(cell);
         }
         if (m_handler)

@@ -30,7 +30,7 @@ public:
 
     [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const { return m_cells.text(col, row); }
     // Stores a text without a notification; on the current cell it unbinds the editor, reloading it if shown.
-    void setCell(std::int32_t col, std::int32_t row, std::string text);
+    void setCell(std::int32_t col, std::int32_t row, std::string&& text);
 
     [[nodiscard]] std::int32_t rowCount() const { return m_layout.rowCount(); }
     void setRowCount(std::int32_t count);

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSet>
 #include <QTest>
@@ -80,6 +81,9 @@ private slots:
     void aThrowingEditHandlerStillClosesTheEditor();
     void theEditorTakesTextsOfAnyLength();
     void aRowCountBelowOneLeavesOneScrollableRow();
+    void growingInChunksEndsAsGrowingRowByRow_data();
+    void growingInChunksEndsAsGrowingRowByRow();
+    void cellsWrittenOutOfViewShowOnceScrolledIn();
 
 private:
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -87,6 +91,7 @@ private:
     void setViewportSize(QSize size);
     [[nodiscard]] QPoint centreOf(int col, int row) const;
     [[nodiscard]] bool editorOpen() const;
+    void verifyScreenShowsAFreshPaint();
 
     std::unique_ptr<QWidget> m_window;
     QCheckBox* m_before = nullptr;
@@ -135,6 +140,22 @@ void tst_ByteGrid::typeOnGrid(const QString& text)
         QTest::sendKeyEvent(QTest::Press, QApplication::focusWidget(), key, QString(ch), Qt::NoModifier);
         QTest::sendKeyEvent(QTest::Release, QApplication::focusWidget(), key, QString(ch), Qt::NoModifier);
     }
+}
+
+// What the viewport holds on screen, after every redraw the grid asked for, equals what painting all of it anew
+// draws: a write or a scroll that forgot to redraw something leaves stale pixels behind.
+void tst_ByteGrid::verifyScreenShowsAFreshPaint()
+{
+    QCoreApplication::processEvents();
+    QWidget* viewport = m_grid->viewport();
+    const QPoint at = viewport->mapTo(m_window.get(), QPoint(0, 0));
+    const QImage onScreen = m_window->screen()
+                                ->grabWindow(m_window->winId(), at.x(), at.y(), viewport->width(), viewport->height())
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen.size(), fresh.size());
+    QVERIFY(onScreen == fresh);
 }
 
 void tst_ByteGrid::setViewportSize(QSize size)
@@ -1195,6 +1216,64 @@ void tst_ByteGrid::aRowCountBelowOneLeavesOneScrollableRow()
     press(Qt::Key_Down);
     press(Qt::Key_Up);
     QVERIFY(m_recorder->take().isEmpty());
+}
+
+void tst_ByteGrid::growingInChunksEndsAsGrowingRowByRow_data()
+{
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<int>("top");
+    QTest::newRow("row by row, at the top") << 1 << 1;
+    QTest::newRow("a chunk of 256, at the top") << 256 << 1;
+    QTest::newRow("all at once, at the top") << 8192 << 1;
+    QTest::newRow("row by row, scrolled") << 1 << 30;
+    QTest::newRow("a chunk of 256, scrolled") << 256 << 30;
+}
+
+// However a load grows the grid, the view, the thumb and the notifications end the same.
+void tst_ByteGrid::growingInChunksEndsAsGrowingRowByRow()
+{
+    QFETCH(int, chunk);
+    QFETCH(int, top);
+    setViewportSize(QSize(470, 320));
+    m_grid->setRowCount(60);
+    for (int i = 1; i < top; ++i)
+        press(Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(m_grid->topRow(), top);
+    m_recorder->take();
+    for (int count = 60; count < 8194;) {
+        count = std::min(count + chunk, 8194);
+        m_grid->setRowCount(count);
+        for (int row = count - chunk; row < count; ++row)
+            m_grid->setCell(2, row, std::to_string(row));
+    }
+    QVERIFY(m_recorder->take().isEmpty());
+    QCOMPARE(m_grid->rowCount(), 8194);
+    QCOMPARE(m_grid->topRow(), top);
+    QCOMPARE(m_grid->maxTopRow(), 8180);
+    const QScrollBar* bar = m_grid->verticalScrollBar();
+    QCOMPARE(bar->maximum(), 127);
+    QCOMPARE(bar->value(), GridLayout::thumbFor(top, 1, 8180));
+    QCOMPARE(m_grid->currentRow(), 1);
+    verifyScreenShowsAFreshPaint();
+}
+
+void tst_ByteGrid::cellsWrittenOutOfViewShowOnceScrolledIn()
+{
+    m_grid->setRowCount(1000);
+    verifyScreenShowsAFreshPaint();
+    for (int row = 1; row < 1000; ++row)
+        m_grid->setCell(3, row, "new " + std::to_string(row));
+    verifyScreenShowsAFreshPaint();
+    for (const int action : { QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderPageStepAdd,
+             QAbstractSlider::SliderToMaximum, QAbstractSlider::SliderPageStepSub }) {
+        m_grid->verticalScrollBar()->triggerAction(static_cast<QAbstractSlider::SliderAction>(action));
+        verifyScreenShowsAFreshPaint();
+    }
+    // Written while scrolled away from the top, then shown by going back.
+    m_grid->setCell(1, 1, "first");
+    m_grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    verifyScreenShowsAFreshPaint();
+    QCOMPARE(m_grid->cell(1, 1), std::string("first"));
 }
 
 QTEST_MAIN(tst_ByteGrid)

@@ -19,6 +19,8 @@ private slots:
     void pointsMapToCellsWithEachLineBelongingToTheCellBeforeIt_data();
     void pointsMapToCellsWithEachLineBelongingToTheCellBeforeIt();
     void heightsOfRemovedRowsAreForgotten();
+    void rowsToldHiddenWithoutGeometryNeverShow_data();
+    void rowsToldHiddenWithoutGeometryNeverShow();
 };
 
 void tst_GridLayout::theThumbStandsAtTheRoundedShareOfTheTopRow_data()
@@ -187,6 +189,50 @@ void tst_GridLayout::heightsOfRemovedRowsAreForgotten()
     layout.setRowCount(10);
     QCOMPARE(layout.rowHeight(3), 40);
     QCOMPARE(layout.rowHeight(8), GridLayout::DefaultRowHeight);
+}
+
+void tst_GridLayout::rowsToldHiddenWithoutGeometryNeverShow_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("rowHeight");
+    QTest::newRow("default rows at the top") << 200 << 1 << 0;
+    QTest::newRow("default rows scrolled") << 200 << 40 << 0;
+    QTest::newRow("two-pixel rows fill the view") << 60 << 1 << 2;
+    QTest::newRow("two-pixel rows scrolled") << 60 << 30 << 2;
+    QTest::newRow("tall rows") << 200 << 5 << 70;
+    QTest::newRow("no client area yet") << 0 << 1 << 0;
+}
+
+// A cell write skips the redraw of a row told hidden: such a row must never be one that shows.
+void tst_GridLayout::rowsToldHiddenWithoutGeometryNeverShow()
+{
+    QFETCH(int, height);
+    QFETCH(int, top);
+    QFETCH(int, rowHeight);
+    GridLayout layout;
+    layout.setClientSize(QSize(500, height));
+    layout.setRowCount(400);
+    if (rowHeight > 0)
+        for (int row = 1; row < 400; ++row)
+            layout.setRowHeight(row, rowHeight);
+    layout.setTopRow(top);
+    QCOMPARE(layout.topRow(), top);
+    int shown = 0;
+    for (int row = 0; row < 400; ++row) {
+        const bool showsAPixel = layout.rowY(row).has_value();
+        shown += showsAPixel;
+        QVERIFY2(!(showsAPixel && layout.rowSurelyHidden(row)), qPrintable(QStringLiteral("row %1").arg(row)));
+        // The skip must not hide a row that the slow walk down from the top row would place inside the view.
+        if (row >= top) {
+            int y = layout.fixedHeight();
+            for (int r = top; r < row; ++r)
+                y += layout.rowHeight(r) + GridLayout::LineWidth;
+            QVERIFY2(layout.rowSurelyHidden(row) == false || y >= height,
+                qPrintable(QStringLiteral("row %1 at %2").arg(row).arg(y)));
+        }
+    }
+    QVERIFY(height == 0 || shown > 1);
 }
 
 QTEST_GUILESS_MAIN(tst_GridLayout)

@@ -35,7 +35,7 @@ program=$!
 opened=""
 for _ in $(seq 1 200); do
     # The settings file ends its lines with CR LF.
-    if tr -d '\r' <"$prefix/opt/quillmoor/Quillmoor.ini" 2>/dev/null | grep -qxF "NameFile=$file"; then
+    if tr -d '\r' 2>/dev/null <"$prefix/opt/quillmoor/Quillmoor.ini" | grep -qxF "NameFile=$file"; then
         opened=yes
         break
     fi

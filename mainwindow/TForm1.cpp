@@ -165,10 +165,8 @@ void TForm1::N1Click()
     FileHandle file;
     if (const int err = file.open(*chosen, FileHandle::Mode::CreateText))
         throw EInOutError::fromErrno(err);
-    const TableReport report(
-        TableReport::dateLineForNow(), currentFile(),
-        [this](std::int32_t col, std::int32_t row) -> const std::string& { return SG1->cell(col, row); },
-        SG1->rowCount() - 1);
+    const TableReport report(TableReport::dateLineForNow(), currentFile(),
+        TableReport::RowReader([this](std::int32_t row) { return SG1->rowTexts(row); }), SG1->rowCount() - 1);
     report.write([&file](const std::string& piece) { file.write(piece); });
     file.closeChecked();
     ShowNotice(text("Готово !"));
@@ -250,11 +248,12 @@ void TForm1::showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span
     const auto rows = firstRow + static_cast<std::int32_t>(bytes.size());
     if (SG1->rowCount() < rows)
         SG1->setRowCount(rows);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto row = firstRow + static_cast<std::int32_t>(i);
-        SG1->setCell(0, row, offsetText(firstOffset + static_cast<std::int64_t>(i)));
-        showValue(row, bytes[i]);
-    }
+    SG1->setRows(firstRow, static_cast<std::int32_t>(bytes.size()),
+        [&](std::int32_t row, std::span<std::string, GridCells::BlockColumns> texts) {
+            const auto i = static_cast<std::size_t>(row - firstRow);
+            writeOffsetText(texts[0], firstOffset + static_cast<std::int64_t>(i));
+            writeValueTexts(texts.subspan<1, 4>(), bytes[i]);
+        });
 }
 
 void TForm1::showValue(std::int32_t row, std::uint8_t v)

@@ -34,6 +34,10 @@ public:
     void setHandler(GridHandler* handler);
     [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
     void setCell(std::int32_t col, std::int32_t row, std::string text);
+    // Writes whole rows of the five columns in place (see GridModel::setRows): a block load fills 8193 of them.
+    void setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill);
+    // The five texts of a row side by side; null for a row never written.
+    [[nodiscard]] const std::string* rowTexts(std::int32_t row) const { return m_model.rowTexts(row); }
     [[nodiscard]] std::int32_t rowCount() const;
     void setRowCount(std::int32_t count);
     [[nodiscard]] std::int32_t colWidth(std::int32_t col) const;

@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -224,6 +225,8 @@ void TForm1::commitPendingEdit()
 
 void TForm1::LoadBlock(std::int32_t start)
 {
+    // The bars clearRows holds are released by the first rows shown, or here when none are.
+    const auto releaseBars = qScopeGuard([this] { SG1->holdBars(false); });
     if (!m_block.load(currentFile(), start))
         ShowNotice(text("Ошибка при открытии файла"));
 }
@@ -232,6 +235,7 @@ void TForm1::clearRows()
 {
     // The editor this hands back belongs to the block being left: its text is no edit of the new one.
     const QScopedValueRollback<bool> leaving(m_leavingBlock, true);
+    SG1->holdBars(true);
     SG1->setRowCount(2);
 }
 
@@ -254,6 +258,7 @@ void TForm1::showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span
             writeOffsetText(texts[0], firstOffset + static_cast<std::int64_t>(i));
             writeValueTexts(texts.subspan<1, 4>(), bytes[i]);
         });
+    SG1->holdBars(false);
 }
 
 void TForm1::showValue(std::int32_t row, std::uint8_t v)

@@ -82,15 +82,14 @@ void TableReport::appendRowLine(std::string& out, std::int32_t row, char separat
         length += std::max(texts[col]->size(), width) + 1;
     }
     if (allFit) {
-        std::array<char, FittingLineLength> line;
-        line.fill(' ');
-        std::size_t at = 0;
+        std::size_t at = out.size();
+        out.append(FittingLineLength, ' ');
+        char* line = out.data();
         for (std::size_t col = 0; col < Columns; ++col) {
-            std::memcpy(line.data() + at, texts[col]->data(), texts[col]->size());
+            std::memcpy(line + at, texts[col]->data(), texts[col]->size());
             at += static_cast<std::size_t>(ColumnWidths[col]);
             line[at++] = separator;
         }
-        out.append(line.data(), line.size());
         return;
     }
     const std::size_t start = out.size();

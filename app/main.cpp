@@ -1,5 +1,6 @@
 #include "mainwindow/TForm1.h"
 #include "ui/AccessibilityFactory.h"
+#include "ui/QtTranslations.h"
 
 #include <QApplication>
 
@@ -8,6 +9,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The application title captions every message box; it is not appended to the window's own caption.
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    // Qt's own dialogs and menus speak Russian with the rest of the program; without the translation they stay
+    // English and the program works all the same.
+    installQtTranslations();
     // Before the first control exists, so that a screen reader already running meets the program's own.
     installAccessibility();
     TForm1 window;

@@ -2,6 +2,7 @@
 
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TableReport.h"
+#include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
 #include "support/Exception.h"
 #include "support/FileHandle.h"
@@ -24,9 +25,12 @@
 #include <QScopeGuard>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopedValueRollback>
+#include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -345,10 +349,36 @@ void TForm1::showEvent(QShowEvent* event)
     if (m_placed)
         return;
     m_placed = true;
-    // The outer size includes the frame that the window manager adds.
-    const QSize frame = frameGeometry().size() - size();
-    resize(QSize(567, 470) - frame);
-    move(281, 104);
+    m_placing = true;
+    placeOnScreen();
+}
+
+bool TForm1::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // Most window managers frame the window only once it is shown, and Qt learns the frame's size later still:
+    // the window manager's move of the window or its activation brings it. With the frame known, the window is
+    // placed once more, so that the frame fits the screen too.
+    const bool frameNews = event->type() == QEvent::Move || event->type() == QEvent::WindowActivate;
+    if (frameNews && m_placing && windowHandle() && windowHandle()->frameMargins() != m_placedFrame) {
+        m_placing = false;
+        placeOnScreen();
+    }
+    return handled;
+}
+
+void TForm1::placeOnScreen()
+{
+    // The designed place and outer size, frame included.
+    const QRect designed(281, 104, 567, 470);
+    const QScreen* where = QGuiApplication::screenAt(designed.topLeft());
+    if (!where)
+        where = screen();
+    const QRect outer = placeWindow(designed, where ? where->availableGeometry() : QRect());
+    m_placedFrame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(outer.size().shrunkBy(m_placedFrame));
+    // A window's position is that of its frame.
+    move(outer.topLeft());
 }
 
 void TForm1::selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect)

@@ -5,6 +5,7 @@
 #include "ui/grid/GridHandler.h"
 #include "ui/spin/SpinHandler.h"
 
+#include <QMargins>
 #include <QWidget>
 
 #include <cstdint>
@@ -63,6 +64,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) override;
@@ -83,6 +85,8 @@ private:
     void buildGridPanel();
     void buildShortcuts();
     void buildMenu();
+    // Opens the window where it was designed to, moved and shrunk as far as the screen needs.
+    void placeOnScreen();
     QFileDialog& openDialog();
     QFileDialog& saveDialog();
     void showFile(const std::string& path);
@@ -111,6 +115,9 @@ private:
     std::string m_shownPath;
     bool m_leavingBlock = false;
     bool m_placed = false;
+    // From the first show until the window manager's frame is known: the frame the window was last placed with.
+    bool m_placing = false;
+    QMargins m_placedFrame;
     // The file dialogs are built when first shown; until then their presets wait here.
     std::string m_openDirectory;
     std::string m_openName;

@@ -247,8 +247,10 @@ void ByteGrid::hideEditor()
 {
     if (m_editor->isHidden())
         return;
-    // Hiding a focused widget would hand the focus to the next control of the window.
-    if (m_editor->hasFocus())
+    // Hiding the window's focus widget would hand the focus to the next control of the window. hasFocus() is
+    // not the question: while a dialog is active, or just closed and the window not yet active again, the
+    // editor has no focus but is still the control that gets it back.
+    if (window()->focusWidget() == m_editor)
         setFocus(Qt::OtherFocusReason);
     m_editor->hide();
     viewport()->update(m_editor->geometry());
@@ -897,9 +899,10 @@ void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool acti
     QColor lineColor = LineBetweenFixed;
     if (!fixed)
         lineColor = colors.color(QPalette::Base) == LineBetweenScrollable ? LineOnSilver : LineBetweenScrollable;
-    painter.setPen(lineColor);
-    painter.drawLine(inner.right() + 1, rect.top(), inner.right() + 1, rect.bottom());
-    painter.drawLine(rect.left(), inner.bottom() + 1, rect.right(), inner.bottom() + 1);
+    // The lines are filled as rectangles, not drawn with a pen: a pen of one pixel stays one device pixel thin at
+    // a scale of 2 or 1.5, and what the cell's fill leaves of the line's place would show unpainted.
+    painter.fillRect(QRect(inner.right() + 1, rect.top(), GridLayout::LineWidth, rect.height()), lineColor);
+    painter.fillRect(QRect(rect.left(), inner.bottom() + 1, rect.width(), GridLayout::LineWidth), lineColor);
 
     const bool underEditor = !fixed && m_editor->isVisible() && m_model.boundCell() == cell;
     if (underEditor)

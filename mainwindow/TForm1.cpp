@@ -29,6 +29,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QWindow>
@@ -195,10 +196,8 @@ void TForm1::N1Click()
     FileHandle file;
     if (const int err = file.open(*chosen, FileHandle::Mode::CreateText))
         throw EInOutError::fromErrno(err);
-    const TableReport report(
-        TableReport::dateLineForNow(), currentFile(),
-        [this](std::int32_t col, std::int32_t row) -> const std::string& { return SG1->cell(col, row); },
-        SG1->rowCount() - 1);
+    const TableReport report(TableReport::dateLineForNow(), currentFile(),
+        TableReport::RowReader([this](std::int32_t row) { return SG1->rowTexts(row); }), SG1->rowCount() - 1);
     report.write([&file](const std::string& piece) { file.write(piece); });
     file.closeChecked();
     ShowNotice(text("Готово !"));
@@ -256,6 +255,8 @@ void TForm1::commitPendingEdit()
 
 void TForm1::LoadBlock(std::int32_t start)
 {
+    // The bars clearRows holds are released by the first rows shown, or here when none are.
+    const auto releaseBars = qScopeGuard([this] { SG1->holdBars(false); });
     if (!m_block.load(currentFile(), start))
         ShowNotice(text("Ошибка при открытии файла"));
 }
@@ -264,6 +265,7 @@ void TForm1::clearRows()
 {
     // The editor this hands back belongs to the block being left: its text is no edit of the new one.
     const QScopedValueRollback<bool> leaving(m_leavingBlock, true);
+    SG1->holdBars(true);
     SG1->setRowCount(2);
 }
 
@@ -280,11 +282,13 @@ void TForm1::showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span
     const auto rows = firstRow + static_cast<std::int32_t>(bytes.size());
     if (SG1->rowCount() < rows)
         SG1->setRowCount(rows);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto row = firstRow + static_cast<std::int32_t>(i);
-        SG1->setCell(0, row, offsetText(firstOffset + static_cast<std::int64_t>(i)));
-        showValue(row, bytes[i]);
-    }
+    SG1->setRows(firstRow, static_cast<std::int32_t>(bytes.size()),
+        [&](std::int32_t row, std::span<std::string, GridCells::BlockColumns> texts) {
+            const auto i = static_cast<std::size_t>(row - firstRow);
+            writeOffsetText(texts[0], firstOffset + static_cast<std::int64_t>(i));
+            writeValueTexts(texts.subspan<1, 4>(), bytes[i]);
+        });
+    SG1->holdBars(false);
 }
 
 void TForm1::showValue(std::int32_t row, std::uint8_t v)

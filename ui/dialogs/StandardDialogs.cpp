@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <utility>
+
 namespace {
 
 // Runs a modal dialog and closes every pop-up still shown when it returns: showing the dialog closed any that
@@ -65,4 +67,26 @@ std::optional<std::string> StandardDialogs::execFileDialog(QFileDialog& dialog)
     if (files.isEmpty())
         return std::nullopt;
     return QFile::encodeName(files.first()).toStdString();
+}
+
+namespace {
+Dialogs*& replacement()
+{
+    static Dialogs* installed = nullptr;
+    return installed;
+}
+} // namespace
+
+// The one instance lives with the real dialogs, so that the interface knows nothing of what implements it.
+Dialogs& dialogs()
+{
+    if (Dialogs* installed = replacement())
+        return *installed;
+    static StandardDialogs standard;
+    return standard;
+}
+
+Dialogs* setDialogs(Dialogs* dialogs)
+{
+    return std::exchange(replacement(), dialogs);
 }

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 namespace {
@@ -97,6 +98,21 @@ void ByteGrid::setHandler(GridHandler* handler)
 void ByteGrid::setCell(std::int32_t col, std::int32_t row, std::string text)
 {
     m_model.setCell(col, row, std::move(text));
+}
+
+void ByteGrid::setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill)
+{
+    if (!accessibilityListening()) [[likely]] {
+        m_model.setRows(first, count, fill);
+        return;
+    }
+    // A listener hears of every cell written, in view or not.
+    std::array<std::string, GridCells::BlockColumns> texts;
+    for (std::int32_t row = first; row < first + count; ++row) {
+        fill(row, texts);
+        for (std::int32_t col = 0; col < GridCells::BlockColumns; ++col)
+            m_model.setCell(col, row, std::move(texts[static_cast<std::size_t>(col)]));
+    }
 }
 
 std::int32_t ByteGrid::rowCount() const
@@ -328,8 +344,19 @@ void ByteGrid::viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol)
         viewport()->scroll(dx, 0, QRect(fixedWidth, 0, client.width() - fixedWidth, client.height()));
 }
 
+void ByteGrid::holdBars(bool hold)
+{
+    m_barsHeld = hold;
+    if (!hold && std::exchange(m_barsStale, false))
+        rangesChanged();
+}
+
 void ByteGrid::rangesChanged()
 {
+    if (m_barsHeld) {
+        m_barsStale = true;
+        return;
+    }
     updateBar(Qt::Vertical);
     updateBar(Qt::Horizontal);
 }

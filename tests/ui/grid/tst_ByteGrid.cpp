@@ -84,6 +84,8 @@ private slots:
     void growingInChunksEndsAsGrowingRowByRow_data();
     void growingInChunksEndsAsGrowingRowByRow();
     void cellsWrittenOutOfViewShowOnceScrolledIn();
+    void rowsWrittenWholeShowOnceScrolledIn();
+    void heldBarsCatchUpOnRelease();
 
 private:
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -1274,6 +1276,48 @@ void tst_ByteGrid::cellsWrittenOutOfViewShowOnceScrolledIn()
     m_grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
     verifyScreenShowsAFreshPaint();
     QCOMPARE(m_grid->cell(1, 1), std::string("first"));
+}
+
+void tst_ByteGrid::rowsWrittenWholeShowOnceScrolledIn()
+{
+    m_grid->setRowCount(600);
+    verifyScreenShowsAFreshPaint();
+    m_grid->setRows(1, 599, [](std::int32_t row, std::span<std::string, 5> texts) {
+        for (int col = 0; col < 5; ++col)
+            texts[static_cast<std::size_t>(col)] = std::to_string(col) + ":" + std::to_string(row);
+    });
+    verifyScreenShowsAFreshPaint();
+    QCOMPARE(m_grid->cell(4, 599), std::string("4:599"));
+    QCOMPARE(m_grid->rowTexts(300)[2], std::string("2:300"));
+    QVERIFY(!m_grid->rowTexts(5000));
+    for (const int action : { QAbstractSlider::SliderPageStepAdd, QAbstractSlider::SliderToMaximum }) {
+        m_grid->verticalScrollBar()->triggerAction(static_cast<QAbstractSlider::SliderAction>(action));
+        verifyScreenShowsAFreshPaint();
+    }
+}
+
+void tst_ByteGrid::heldBarsCatchUpOnRelease()
+{
+    QScrollBar* bar = m_grid->verticalScrollBar();
+    m_grid->setRowCount(1000);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    const int maximum = bar->maximum();
+    QVERIFY(maximum > 0);
+    m_grid->holdBars(true);
+    m_grid->setRowCount(2);
+    QCOMPARE(bar->maximum(), maximum);
+    m_grid->setRowCount(300);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->value(), GridLayout::thumbFor(m_grid->topRow(), 1, m_grid->maxTopRow()));
+    // Nothing changed while held: the release leaves the bar alone.
+    m_grid->holdBars(true);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->value(), GridLayout::thumbFor(m_grid->topRow(), 1, m_grid->maxTopRow()));
+    m_grid->holdBars(true);
+    m_grid->setRowCount(2);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->maximum(), 0);
+    verifyScreenShowsAFreshPaint();
 }
 
 QTEST_MAIN(tst_ByteGrid)

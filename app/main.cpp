@@ -1,16 +1,25 @@
+#include "mainwindow/CommandLine.h"
 #include "mainwindow/TForm1.h"
 #include "ui/AccessibilityFactory.h"
+#include "ui/QtTranslations.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    // Read before the application exists, so that --help and --version answer without a display.
+    const CommandLine commandLine = parseProgramArguments(argc, argv);
+    if (commandLine.action != CommandLine::Action::Run)
+        return answerWithoutWindow(commandLine);
     QApplication app(argc, argv);
     // The application title captions every message box; it is not appended to the window's own caption.
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    // Qt's own dialogs and menus speak Russian with the rest of the program; without the translation they stay
+    // English and the program works all the same.
+    installQtTranslations();
     // Before the first control exists, so that a screen reader already running meets the program's own.
     installAccessibility();
-    TForm1 window;
+    TForm1 window({}, commandLine.file);
     window.show();
     return QApplication::exec();
 }

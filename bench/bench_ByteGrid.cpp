@@ -88,21 +88,21 @@ void fillTable(QTableWidget& table, const std::vector<std::array<std::string, 5>
         QCoreApplication::processEvents();
 }
 
-// The grid's side of a block load whose reads come a chunk at a time: the texts are made as the load makes them.
+// The grid's side of a block load whose reads come a chunk at a time, as the window makes it: the scroll bars
+// held from the reset to the first chunk, each chunk's rows written whole, their texts formatted in place.
 void loadInChunks(ByteGrid& grid, const QByteArray& bytes)
 {
+    grid.holdBars(true);
     grid.setRowCount(2);
     const int rows = static_cast<int>(bytes.size());
     for (int first = 1; first <= rows; first += 256) {
         const int last = std::min(rows, first + 255);
         grid.setRowCount(last + 1);
-        for (int row = first; row <= last; ++row) {
-            const auto v = static_cast<std::uint8_t>(bytes[row - 1]);
-            grid.setCell(0, row, offsetText(row - 1));
-            auto texts = valueTexts(v);
-            for (int col = 1; col < 5; ++col)
-                grid.setCell(col, row, std::move(texts[static_cast<std::size_t>(col - 1)]));
-        }
+        grid.setRows(first, last - first + 1, [&](std::int32_t row, std::span<std::string, 5> texts) {
+            writeOffsetText(texts[0], row - 1);
+            writeValueTexts(texts.subspan<1, 4>(), static_cast<std::uint8_t>(bytes[row - 1]));
+        });
+        grid.holdBars(false);
         QCoreApplication::processEvents();
     }
 }

@@ -6,7 +6,7 @@ constexpr char HexDigits[] = "0123456789ABCDEF";
 
 // Formatted by hand: a block load writes 8193 of these, and printf's format parsing cost more than the rest of
 // the row's texts together.
-std::string offsetText(std::int64_t offset)
+void writeOffsetText(std::string& out, std::int64_t offset)
 {
     char text[48];
     char* end = text + sizeof text;
@@ -30,19 +30,41 @@ std::string offsetText(std::int64_t offset)
         bits >>= 4;
         ++digits;
     }
-    return std::string(p, static_cast<std::size_t>(end - p));
+    out.assign(p, static_cast<std::size_t>(end - p));
+}
+
+std::string offsetText(std::int64_t offset)
+{
+    std::string text;
+    writeOffsetText(text, offset);
+    return text;
+}
+
+void writeValueTexts(std::span<std::string, 4> out, std::uint8_t v)
+{
+    const char hex[] = { HexDigits[v >> 4], HexDigits[v & 15] };
+    out[0].assign(hex, 2);
+    char dec[3];
+    char* p = dec + sizeof dec;
+    unsigned rest = v;
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    out[1].assign(p, static_cast<std::size_t>(dec + sizeof dec - p));
+    char bits[8];
+    for (int bit = 0; bit < 8; ++bit)
+        bits[7 - bit] = (v & (1u << bit)) ? '1' : '0';
+    out[2].assign(bits, sizeof bits);
+    if (v < 32)
+        out[3].assign("<...>");
+    else
+        out[3].assign(1, static_cast<char>(v));
 }
 
 std::array<std::string, 4> valueTexts(std::uint8_t v)
 {
-    std::string bits(8, '0');
-    for (int bit = 0; bit < 8; ++bit)
-        if (v & (1u << bit))
-            bits[static_cast<std::size_t>(7 - bit)] = '1';
-    return {
-        std::string { HexDigits[v >> 4], HexDigits[v & 15] },
-        std::to_string(v),
-        std::move(bits),
-        v < 32 ? std::string("<...>") : std::string(1, static_cast<char>(v)),
-    };
+    std::array<std::string, 4> texts;
+    writeValueTexts(texts, v);
+    return texts;
 }

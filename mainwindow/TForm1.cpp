@@ -1,7 +1,9 @@
 #include "mainwindow/TForm1.h"
 
+#include "mainwindow/FileDrop.h"
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TableReport.h"
+#include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
 #include "support/Exception.h"
 #include "support/FileHandle.h"
@@ -18,14 +20,19 @@
 #include "ui/grid/ByteGrid.h"
 #include "ui/spin/SpinButton.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -37,9 +44,10 @@ constexpr std::int32_t OffsetColumnWidth = 120;
 
 } // namespace
 
-TForm1::TForm1(std::string programDir, QWidget* parent)
+TForm1::TForm1(std::string programDir, std::string startFile, QWidget* parent)
     : QWidget(parent)
     , m_programDir(std::move(programDir))
+    , m_startFile(std::move(startFile))
 {
     buildControls();
     buildMenu();
@@ -71,6 +79,16 @@ void TForm1::FormCreate()
     m_saveDirectory = m_programDir;
     m_openDirectory = m_programDir;
 
+    // A file named at the start takes the remembered file's place, as if chosen in the open dialog. One that
+    // cannot be read would leave an empty window behind its error: the start goes on without it instead.
+    if (!m_startFile.empty()) {
+        if (isReadableFile(m_startFile)) {
+            openFile(m_startFile);
+            return;
+        }
+        m_startFileRefused = true;
+    }
+
     // Restore the last file and position. Both keys are read before the file is looked for, and the stored
     // start is used as it is.
     setCurrentFile(m_block.restore());
@@ -88,13 +106,26 @@ void TForm1::SpeedButton1Click()
         return;
     presetOpenDialog(currentFile());
     const auto chosen = dialogs().execFileDialog(openDialog());
-    if (!chosen)
-        return;
+    if (chosen)
+        openFile(*chosen);
+}
+
+void TForm1::openFile(const std::string& path)
+{
     commitBeforeBlockChange();
-    showFile(*chosen);
+    presetOpenDialog(path);
+    showFile(path);
     m_block.setStartByte(0);
     LoadBlock(0);
     m_block.storeFile(currentFile());
+}
+
+void TForm1::openGivenFile(const std::string& path)
+{
+    if (isReadableFile(path))
+        openFile(path);
+    else
+        ShowNotice(text("Ошибка при открытии файла"));
 }
 
 bool TForm1::FormCloseQuery()
@@ -165,10 +196,8 @@ void TForm1::N1Click()
     FileHandle file;
     if (const int err = file.open(*chosen, FileHandle::Mode::CreateText))
         throw EInOutError::fromErrno(err);
-    const TableReport report(
-        TableReport::dateLineForNow(), currentFile(),
-        [this](std::int32_t col, std::int32_t row) -> const std::string& { return SG1->cell(col, row); },
-        SG1->rowCount() - 1);
+    const TableReport report(TableReport::dateLineForNow(), currentFile(),
+        TableReport::RowReader([this](std::int32_t row) { return SG1->rowTexts(row); }), SG1->rowCount() - 1);
     report.write([&file](const std::string& piece) { file.write(piece); });
     file.closeChecked();
     ShowNotice(text("Готово !"));
@@ -226,6 +255,8 @@ void TForm1::commitPendingEdit()
 
 void TForm1::LoadBlock(std::int32_t start)
 {
+    // The bars clearRows holds are released by the first rows shown, or here when none are.
+    const auto releaseBars = qScopeGuard([this] { SG1->holdBars(false); });
     if (!m_block.load(currentFile(), start))
         ShowNotice(text("Ошибка при открытии файла"));
 }
@@ -234,6 +265,7 @@ void TForm1::clearRows()
 {
     // The editor this hands back belongs to the block being left: its text is no edit of the new one.
     const QScopedValueRollback<bool> leaving(m_leavingBlock, true);
+    SG1->holdBars(true);
     SG1->setRowCount(2);
 }
 
@@ -250,11 +282,13 @@ void TForm1::showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span
     const auto rows = firstRow + static_cast<std::int32_t>(bytes.size());
     if (SG1->rowCount() < rows)
         SG1->setRowCount(rows);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto row = firstRow + static_cast<std::int32_t>(i);
-        SG1->setCell(0, row, offsetText(firstOffset + static_cast<std::int64_t>(i)));
-        showValue(row, bytes[i]);
-    }
+    SG1->setRows(firstRow, static_cast<std::int32_t>(bytes.size()),
+        [&](std::int32_t row, std::span<std::string, GridCells::BlockColumns> texts) {
+            const auto i = static_cast<std::size_t>(row - firstRow);
+            writeOffsetText(texts[0], firstOffset + static_cast<std::int64_t>(i));
+            writeValueTexts(texts.subspan<1, 4>(), bytes[i]);
+        });
+    SG1->holdBars(false);
 }
 
 void TForm1::showValue(std::int32_t row, std::uint8_t v)
@@ -341,10 +375,92 @@ void TForm1::showEvent(QShowEvent* event)
     if (m_placed)
         return;
     m_placed = true;
-    // The outer size includes the frame that the window manager adds.
-    const QSize frame = frameGeometry().size() - size();
-    resize(QSize(567, 470) - frame);
-    move(281, 104);
+    m_placing = true;
+    placeOnScreen();
+    if (m_startFileRefused) {
+        m_startFileRefused = false;
+        // Queued, so that the window behind the message is drawn first.
+        QMetaObject::invokeMethod(
+            this, [] { guarded([] { ShowNotice(text("Ошибка при открытии файла")); }); }, Qt::QueuedConnection);
+    }
+}
+
+bool TForm1::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // Most window managers frame the window only once it is shown, and Qt learns the frame's size later still:
+    // the window manager's move of the window or its activation brings it. With the frame known, the window is
+    // placed once more, so that the frame fits the screen too.
+    const bool frameNews = event->type() == QEvent::Move || event->type() == QEvent::WindowActivate;
+    if (frameNews && m_placing && windowHandle() && windowHandle()->frameMargins() != m_placedFrame) {
+        m_placing = false;
+        placeOnScreen();
+    }
+    return handled;
+}
+
+void TForm1::placeOnScreen()
+{
+    // The designed place and outer size, frame included.
+    const QRect designed(281, 104, 567, 470);
+    const QScreen* where = QGuiApplication::screenAt(designed.topLeft());
+    if (!where)
+        where = screen();
+    const QRect outer = placeWindow(designed, where ? where->availableGeometry() : QRect());
+    m_placedFrame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(outer.size().shrunkBy(m_placedFrame));
+    // A window's position is that of its frame.
+    move(outer.topLeft());
+}
+
+namespace {
+
+// A drop is taken as a copy, never as a move: a source that is told its data moved deletes the original.
+// Nor while a modal dialog is up: the drop would run a command in the middle of another one.
+std::optional<std::string> fileToTake(const QDropEvent* event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction) || QApplication::activeModalWidget())
+        return std::nullopt;
+    return droppedFile(event->mimeData());
+}
+
+void answerDrag(QDropEvent* event, bool take)
+{
+    if (take) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    m_dragFile = m_block.loading() ? std::nullopt : fileToTake(event);
+    answerDrag(event, m_dragFile.has_value());
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event)
+{
+    answerDrag(event, m_dragFile && !m_block.loading());
+}
+
+void TForm1::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    m_dragFile.reset();
+    QWidget::dragLeaveEvent(event);
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    m_dragFile.reset();
+    // Looked at again: the file may have changed since the drag came in.
+    const std::optional<std::string> file = m_block.loading() ? std::nullopt : fileToTake(event);
+    answerDrag(event, file.has_value());
+    if (file)
+        guarded([this, &file] { openGivenFile(*file); });
 }
 
 void TForm1::selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect)

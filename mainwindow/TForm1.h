@@ -5,10 +5,12 @@
 #include "ui/grid/GridHandler.h"
 #include "ui/spin/SpinHandler.h"
 
+#include <QMargins>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class ByteGrid;
@@ -29,8 +31,10 @@ class TForm1 : public QWidget, private GridHandler, private SpinHandler, private
     Q_OBJECT
 public:
     // programDir is where the settings file lives and where the file dialogs start: the program's own
-    // directory when empty; tests pass a temporary one.
-    explicit TForm1(std::string programDir = {}, QWidget* parent = nullptr);
+    // directory when empty; tests pass a temporary one. startFile, when given, is opened instead of the
+    // remembered file; one that cannot be read is reported once the window is shown, and the remembered file
+    // comes back as on any start.
+    explicit TForm1(std::string programDir = {}, std::string startFile = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Offsets of a block: the step of the previous and next commands.
@@ -63,6 +67,11 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) override;
@@ -83,12 +92,21 @@ private:
     void buildGridPanel();
     void buildShortcuts();
     void buildMenu();
+    // Opens the window where it was designed to, moved and shrunk as far as the screen needs.
+    void placeOnScreen();
     QFileDialog& openDialog();
     QFileDialog& saveDialog();
     void showFile(const std::string& path);
     void setCurrentFile(const std::string& path);
     void showFileSize(const std::string& path);
     void presetOpenDialog(const std::string& path);
+    // Every way of opening a file ends here (the open dialog, the command line, a drop): the pending edit is
+    // committed where it was made, the file shown from offset 0, the dialog preset to it, name and start
+    // stored.
+    void openFile(const std::string& path);
+    // A file given from outside the open dialog: opened when it is a regular file that can be read; otherwise
+    // the open error is shown and nothing changes.
+    void openGivenFile(const std::string& path);
     // The end of every block command: commit what is pending, move to the new start, load, store.
     void moveBlock(const std::function<std::int32_t()>& newStart);
     // A block command: does nothing while at most one byte is shown or a load runs.
@@ -102,6 +120,11 @@ private:
         const std::string& caption, const std::string& prompt, std::string preset, std::int32_t& number);
 
     std::string m_programDir;
+    std::string m_startFile;
+    // The start file could not be opened: said once the window is up.
+    bool m_startFileRefused = false;
+    // The file the drag over the window carries, when it is one that may be dropped.
+    std::optional<std::string> m_dragFile;
     ShownBlock m_block { *this };
     bool EditPending = false;
     std::int32_t EditCol = -1;
@@ -111,6 +134,9 @@ private:
     std::string m_shownPath;
     bool m_leavingBlock = false;
     bool m_placed = false;
+    // From the first show until the window manager's frame is known: the frame the window was last placed with.
+    bool m_placing = false;
+    QMargins m_placedFrame;
     // The file dialogs are built when first shown; until then their presets wait here.
     std::string m_openDirectory;
     std::string m_openName;

@@ -75,6 +75,13 @@ void TForm1::buildControls()
 
     setTabOrder(CheckBox1, SG1);
     buildShortcuts();
+
+    // A file dropped anywhere on the window opens it: the window alone takes drops. The path box and the cell
+    // editor would take the file's URL as text of their own, so they are kept out of it and the drop reaches
+    // the window wherever it lands.
+    setAcceptDrops(true);
+    EditNameF->setAcceptDrops(false);
+    SG1->inplaceEditor()->setAcceptDrops(false);
 }
 
 // The bottom bar: the block navigator, the write switch, the attribution.
@@ -98,7 +105,11 @@ void TForm1::buildFileBar()
     Label2 = new QLabel(qtext("Quillmoor · побайтно"), Panel1);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFixedWidth(165);
-    Label2->setStyleSheet(QStringLiteral("color: grey"));
+    // Grey through the palette: a style sheet, even on one label, puts the whole window under the style-sheet
+    // style, which costs start-up time and memory for nothing the window shows.
+    QPalette grey = Label2->palette();
+    grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    Label2->setPalette(grey);
     auto* panel1Layout = new QHBoxLayout(Panel1);
     panel1Layout->setContentsMargins(1, 1, 1, 1);
     panel1Layout->addStretch();

@@ -33,6 +33,14 @@ TableReport::TableReport(std::string dateLine, std::string filePath, CellReader 
 {
 }
 
+TableReport::TableReport(std::string dateLine, std::string filePath, RowReader rows, std::int32_t lastRow)
+    : m_dateLine(std::move(dateLine))
+    , m_fileName(Cp1251::fromPath(filePath))
+    , m_rows(std::move(rows))
+    , m_lastRow(lastRow)
+{
+}
+
 std::string TableReport::dateLineForNow()
 {
     const QDateTime now = QDateTime::currentDateTime();
@@ -57,24 +65,31 @@ void TableReport::appendRowLine(std::string& out, std::int32_t row, char separat
     // 41k cells, nearly all of them within their widths: such a line is a blank line with the texts copied in.
     constexpr std::size_t Columns = ColumnWidths.size();
     std::array<const std::string*, Columns> texts {};
+    if (m_rows) {
+        static const std::string empty;
+        const std::string* side = m_rows(row);
+        for (std::size_t col = 0; col < Columns; ++col)
+            texts[col] = side ? side + col : &empty;
+    } else {
+        for (std::size_t col = 0; col < Columns; ++col)
+            texts[col] = &m_cell(static_cast<std::int32_t>(col), row);
+    }
     bool allFit = true;
     std::size_t length = 0;
     for (std::size_t col = 0; col < Columns; ++col) {
-        texts[col] = &m_cell(static_cast<std::int32_t>(col), row);
         const auto width = static_cast<std::size_t>(ColumnWidths[col]);
         allFit = allFit && texts[col]->size() <= width;
         length += std::max(texts[col]->size(), width) + 1;
     }
     if (allFit) {
-        std::array<char, FittingLineLength> line;
-        line.fill(' ');
-        std::size_t at = 0;
+        std::size_t at = out.size();
+        out.append(FittingLineLength, ' ');
+        char* line = out.data();
         for (std::size_t col = 0; col < Columns; ++col) {
-            std::memcpy(line.data() + at, texts[col]->data(), texts[col]->size());
+            std::memcpy(line + at, texts[col]->data(), texts[col]->size());
             at += static_cast<std::size_t>(ColumnWidths[col]);
             line[at++] = separator;
         }
-        out.append(line.data(), line.size());
         return;
     }
     const std::size_t start = out.size();

@@ -9,9 +9,12 @@
 class TableReport {
 public:
     using CellReader = std::function<const std::string&(std::int32_t col, std::int32_t row)>;
+    // The five texts of a row side by side, or null for a row of empty texts: one call per row.
+    using RowReader = std::function<const std::string*(std::int32_t row)>;
 
     // filePath is the file system's own bytes; the report shows it in its code page.
     TableReport(std::string dateLine, std::string filePath, CellReader cell, std::int32_t lastRow);
+    TableReport(std::string dateLine, std::string filePath, RowReader rows, std::int32_t lastRow);
 
     // Calls sink with consecutive pieces of the report, in order; a sink that throws stops the report.
     void write(const std::function<void(const std::string&)>& sink) const;
@@ -27,5 +30,6 @@ private:
     std::string m_dateLine;
     std::string m_fileName;
     CellReader m_cell;
+    RowReader m_rows;
     std::int32_t m_lastRow;
 };

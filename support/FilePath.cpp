@@ -1,5 +1,7 @@
 #include "support/FilePath.h"
 
+#include "support/FileHandle.h"
+
 #include <sys/stat.h>
 
 bool fileExists(const std::string& path)
@@ -9,6 +11,12 @@ bool fileExists(const std::string& path)
     // the part before the NUL.
     return !path.empty() && path.find('\0') == std::string::npos && ::stat(path.c_str(), &st) == 0
         && !S_ISDIR(st.st_mode);
+}
+
+bool isReadableFile(const std::string& path)
+{
+    FileHandle file;
+    return file.open(path, FileHandle::Mode::Read) == 0;
 }
 
 std::string directoryPart(const std::string& path)

@@ -6,5 +6,8 @@
 
 // True when path names something that exists and is no directory.
 [[nodiscard]] bool fileExists(const std::string& path);
+// True when path names a regular file that this process may open for reading. Never blocks: a FIFO or device
+// is refused without waiting for a writer.
+[[nodiscard]] bool isReadableFile(const std::string& path);
 // Everything up to and including the last "/", or empty when the path has none.
 [[nodiscard]] std::string directoryPart(const std::string& path);

@@ -109,18 +109,35 @@ desktop_active_is() {
 
 # desktop_window_gone WINDOW: the window is no longer shown (closed or unmapped).
 desktop_window_gone() {
+    [ -n "$1" ] || return 0
     ! xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
 
 # desktop_geometry WINDOW: sets desktop_left, desktop_top, desktop_width, desktop_height (client area).
 desktop_geometry() {
     local info
+    # xwininfo without an id waits for the user to pick a window.
+    [ -n "$1" ] || return 1
     info=$(xwininfo -id "$1" 2>/dev/null) || return 1
     desktop_left=$(awk '/Absolute upper-left X:/{print $4}' <<<"$info")
     desktop_top=$(awk '/Absolute upper-left Y:/{print $4}' <<<"$info")
     desktop_width=$(awk '/Width:/{print $2}' <<<"$info")
     desktop_height=$(awk '/Height:/{print $2}' <<<"$info")
     [ -n "$desktop_left" ] && [ -n "$desktop_height" ]
+}
+
+# desktop_frame_geometry WINDOW: like desktop_geometry, but of the window with the frame the window manager
+# drew around it (its _NET_FRAME_EXTENTS); sets desktop_left, desktop_top, desktop_width, desktop_height.
+desktop_frame_geometry() {
+    local extents left right top bottom
+    desktop_geometry "$1" || return 1
+    extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= *//p')
+    [ -n "$extents" ] || return 1
+    IFS=', ' read -r left right top bottom <<<"$extents"
+    desktop_left=$((desktop_left - left))
+    desktop_top=$((desktop_top - top))
+    desktop_width=$((desktop_width + left + right))
+    desktop_height=$((desktop_height + top + bottom))
 }
 
 # desktop_activate WINDOW: asks the window manager to activate the window and waits until it is.
@@ -136,12 +153,17 @@ desktop_is_active() {
 # desktop_click WINDOW X Y [BUTTON]: one click at X, Y of the window's client area.
 desktop_click() {
     desktop_geometry "$1" || return 1
-    xdotool mousemove --sync $((desktop_left + $2)) $((desktop_top + $3)) click "${4:-1}"
+    desktop_click_at $((desktop_left + $2)) $((desktop_top + $3)) "${4:-1}"
 }
 
 # desktop_click_at X Y [BUTTON]: one click at X, Y of the screen.
 desktop_click_at() {
-    xdotool mousemove --sync "$1" "$2" click "${3:-1}"
+    # --sync waits for the pointer to move, which it never does when it is there already.
+    if [ "$(xdotool getmouselocation 2>/dev/null | sed 's/^x:\([0-9]*\) y:\([0-9]*\).*/\1 \2/')" = "$1 $2" ]; then
+        xdotool click "${3:-1}"
+    else
+        xdotool mousemove --sync "$1" "$2" click "${3:-1}"
+    fi
 }
 
 # desktop_keys KEY...: key strokes to whatever has the focus (xdotool names: Return, ctrl+Home, F2).
@@ -155,7 +177,8 @@ desktop_type() {
 }
 
 # desktop_override_redirect_shown: prints the ids of shown top-level windows that bypass the window manager
-# (menus, completer lists, tool tips); none printed means none is shown.
+# (menus, completer lists); none printed means none is shown. Tool tips do not count: they come and go with the
+# pointer's rest and take no input.
 desktop_override_redirect_shown() {
     local id info wm
     # The window manager's own check window is one too, kept off the screen.
@@ -163,7 +186,8 @@ desktop_override_redirect_shown() {
     for id in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/{print $1}'); do
         [ "$((id))" = "$((wm))" ] && continue
         info=$(xwininfo -id "$id" 2>/dev/null) || continue
-        if grep -q 'Override Redirect State: yes' <<<"$info" && grep -q 'Map State: IsViewable' <<<"$info"; then
+        if grep -q 'Override Redirect State: yes' <<<"$info" && grep -q 'Map State: IsViewable' <<<"$info" &&
+            ! xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP; then
             echo "$id"
         fi
     done

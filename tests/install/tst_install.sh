@@ -19,9 +19,32 @@ done
 [ -L "$prefix/bin/quillmoor" ] || fail "the launcher is not a symbolic link"
 [ "$(readlink -f "$prefix/bin/quillmoor")" = "$(readlink -f "$prefix/opt/quillmoor/quillmoor")" ] \
     || fail "the launcher does not lead to the program"
-grep -qx "Exec=\"$prefix/bin/quillmoor\"" "$prefix/share/applications/quillmoor.desktop" \
-    || fail "the desktop entry does not start the launcher"
-desktop-file-validate "$prefix/share/applications/quillmoor.desktop" || fail "desktop entry invalid"
+entry="$prefix/share/applications/quillmoor.desktop"
+grep -qx "Exec=\"$prefix/bin/quillmoor\" %f" "$entry" || fail "the desktop entry does not start the launcher with a file"
+grep -q '^MimeType=application/octet-stream;' "$entry" || fail "the desktop entry does not offer to open any file"
+desktop-file-validate "$entry" || fail "desktop entry invalid"
+
+# "Open With" from a file manager: the entry's Exec with %f replaced by a file the way a launcher does it (one
+# argument, spaces and all). The program opens it and stores it as the last file.
+file="$work/a firmware image.bin"
+printf 'QM' > "$file"
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+command=${exec_line//%f/\"$file\"}
+(export QT_QPA_PLATFORM=offscreen; eval "exec $command") >"$work/run.log" 2>&1 &
+program=$!
+opened=""
+for _ in $(seq 1 200); do
+    # The settings file ends its lines with CR LF.
+    if tr -d '\r' 2>/dev/null <"$prefix/opt/quillmoor/Quillmoor.ini" | grep -qxF "NameFile=$file"; then
+        opened=yes
+        break
+    fi
+    sleep 0.1
+done
+kill "$program" 2>/dev/null || true
+wait "$program" 2>/dev/null || true
+[ -n "$opened" ] || { cat "$work/run.log" >&2; fail "the entry's Exec with a file did not open it"; }
+rm "$prefix/opt/quillmoor/Quillmoor.ini"
 
 # The program's settings file is the user's: uninstall leaves it (and so the folder that holds it).
 echo "[File]" > "$prefix/opt/quillmoor/Quillmoor.ini"

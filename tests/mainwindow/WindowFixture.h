@@ -13,6 +13,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QDropEvent>
+#include <QMimeData>
+#include <QWindow>
+
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -39,16 +45,21 @@ inline QByteArray pattern(qint64 size)
     return bytes;
 }
 
+// Through the standard streams, which take the path's bytes as they are: QFile would need it as a QString,
+// which a name that is not valid UTF-8 does not survive.
 inline QByteArray contents(const std::string& path)
 {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        return QByteArray("<missing>");
+    const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    return QByteArray::fromStdString(bytes);
 }
 
 inline void put(const std::string& path, const QByteArray& bytes)
 {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f.write(bytes.constData(), bytes.size()) || !f.flush())
         qFatal("cannot write %s", path.c_str());
 }
 
@@ -77,9 +88,10 @@ protected:
         return path;
     }
 
-    [[nodiscard]] std::unique_ptr<TForm1> makeForm(bool show = false)
+    // startFile as given on the command line.
+    [[nodiscard]] std::unique_ptr<TForm1> makeForm(bool show = false, const std::string& startFile = {})
     {
-        auto form = std::make_unique<TForm1>(m_dir->path().toStdString() + "/");
+        auto form = std::make_unique<TForm1>(m_dir->path().toStdString() + "/", startFile);
         if (show) {
             form->show();
             if (!QTest::qWaitForWindowExposed(form.get()))
@@ -100,6 +112,50 @@ protected:
     {
         m_dialogs->fileAnswers.push_back(path);
         guarded([this] { m_form->SpeedButton1Click(); });
+    }
+
+    // What the window answered to a drag of data that comes in at pos (in the window's coordinates), moves
+    // there and is dropped. Sent to the window's QWindow, as the platform sends them, so that Qt routes them to
+    // the widget under pos as it does a real drag.
+    struct DragAnswer {
+        bool entered = false;
+        bool moved = false;
+        bool dropped = false; // taken, and as a copy: the source keeps its data
+    };
+    DragAnswer dragAndDrop(QMimeData& data, QPoint pos, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
+    {
+        QWindow* window = m_form->windowHandle();
+        DragAnswer answer;
+        if (!window)
+            return answer;
+        QDragEnterEvent enter(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &enter);
+        answer.entered = enter.isAccepted();
+        QDragMoveEvent move(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &move);
+        answer.moved = move.isAccepted();
+        QDropEvent drop(QPointF(pos), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &drop);
+        answer.dropped = drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+        return answer;
+    }
+
+    // A file URL for the path's bytes, as a file manager puts it on a drag.
+    static QUrl fileUrl(const std::string& path)
+    {
+        return QUrl(
+            QStringLiteral("file://") + QString::fromLatin1(QByteArray::fromStdString(path).toPercentEncoding("/")),
+            QUrl::StrictMode);
+    }
+
+    // Drops path onto the grid, where a user most likely lets go of it.
+    void dropFile(const std::string& path)
+    {
+        QMimeData data;
+        data.setUrls({ fileUrl(path) });
+        QWidget* viewport = grid()->viewport();
+        const DragAnswer answer = dragAndDrop(data, viewport->mapTo(m_form.get(), viewport->rect().center()));
+        QVERIFY(answer.entered && answer.moved && answer.dropped);
     }
 
     // A command that moves the block, by letter (d next, u previous, s start, e end, g go to the answer), run

@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <array>
 #include <vector>
 
 class tst_RowFormat : public QObject {
@@ -14,6 +15,7 @@ private slots:
     void offsetTextShowsHexAndDecimal();
     void offsetTextAgreesWithPrintfAcrossDigitCounts();
     void everyByteFormatsAndReadsBack();
+    void formattingOverOldTextsLeavesNothingOfThem();
 };
 
 void tst_RowFormat::offsetTextShowsHexAndDecimal_data()
@@ -71,6 +73,20 @@ void tst_RowFormat::everyByteFormatsAndReadsBack()
     QCOMPARE(ten[2], std::string("00001010"));
     QCOMPARE(valueTexts(32)[3], std::string(" "));
     QCOMPARE(Cp1251::toQString(valueTexts(0xC0)[3]), QStringLiteral("А"));
+}
+
+void tst_RowFormat::formattingOverOldTextsLeavesNothingOfThem()
+{
+    // A load writes over the texts of the block before: longer, shorter, or allocated ones.
+    std::array<std::string, 4> texts { std::string(40, 'x'), "", "1", "<...>" };
+    std::string offset(40, 'y');
+    for (int v = 255; v >= 0; --v) {
+        writeValueTexts(texts, static_cast<std::uint8_t>(v));
+        QVERIFY2(texts == valueTexts(static_cast<std::uint8_t>(v)), QByteArray::number(v));
+        const std::int64_t at = (std::int64_t(1) << (v % 40)) - v;
+        writeOffsetText(offset, at);
+        QVERIFY2(offset == offsetText(at), QByteArray::number(at));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_RowFormat)

@@ -527,7 +527,7 @@ void tst_TForm1::aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges_data
     QTest::addColumn<char>("command");
     QTest::addColumn<int>("row");
     for (const int row : { 1, 5 }) {
-        for (const char command : { 'd', 'u', 's', 'e', 'g', 'o' }) {
+        for (const char command : { 'd', 'u', 's', 'e', 'g', 'o', 'p' }) {
             const QByteArray name = QByteArray("command ") + command + " row " + QByteArray::number(row);
             QTest::newRow(name.constData()) << command << row;
         }
@@ -549,6 +549,8 @@ void tst_TForm1::aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges()
     QVERIFY(m_form->editPending());
     if (command == 'o')
         openThroughTheDialog(other);
+    else if (command == 'p')
+        dropFile(other);
     else
         blockCommand(command, "100");
     QByteArray expected = pattern(30000);
@@ -560,7 +562,7 @@ void tst_TForm1::aPendingEditIsCommittedWhereItWasMadeBeforeTheBlockChanges()
     key(Qt::Key_Down);
     QCOMPARE(contents(path), expected);
     QCOMPARE(contents(other), pattern(30000));
-    verifyRowsShowTheFile(command == 'o' ? other : path);
+    verifyRowsShowTheFile(command == 'o' || command == 'p' ? other : path);
 }
 
 void tst_TForm1::anEditThatIsNoNumberIsDroppedWhenTheBlockChanges()

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include <array>
 #include <map>
 
 class tst_TableReport : public QObject {
@@ -14,6 +15,7 @@ private slots:
     void eachTextIsPaddedToItsColumnOrKeptWholeWhenLonger();
     void anEmptyStartUpGridGivesOneBlankFilledLine();
     void aFailingSinkStopsTheReport();
+    void readingByRowsGivesTheSameReportAsByCells();
     void dateLineFollowsTheLocaleFormats();
 };
 
@@ -145,6 +147,24 @@ void tst_TableReport::aFailingSinkStopsTheReport()
     } catch (const Full&) {
     }
     QCOMPARE(calls, 1);
+}
+
+void tst_TableReport::readingByRowsGivesTheSameReportAsByCells()
+{
+    Cells cells;
+    for (int r = 1; r <= 300; ++r)
+        cells.row(r, std::int64_t(1) << (r % 40), static_cast<std::uint8_t>(r));
+    cells.texts[{ 3, 7 }] = std::string(30, 'w'); // longer than its column
+    std::map<int, std::array<std::string, 5>> rows;
+    for (const auto& [at, text] : cells.texts)
+        rows[at.second][static_cast<std::size_t>(at.first)] = text;
+    // Rows 301 and 302 were never written: a null row reads as empty texts.
+    const auto byRows = [&](std::int32_t row) -> const std::string* {
+        const auto it = rows.find(row);
+        return it == rows.end() ? nullptr : it->second.data();
+    };
+    QCOMPARE(reportLines(TableReport("Date : x", "f", TableReport::RowReader(byRows), 302)),
+        reportLines(TableReport("Date : x", "f", cells.reader(), 302)));
 }
 
 void tst_TableReport::dateLineFollowsTheLocaleFormats()

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 namespace {
@@ -97,6 +98,21 @@ void ByteGrid::setHandler(GridHandler* handler)
 void ByteGrid::setCell(std::int32_t col, std::int32_t row, std::string text)
 {
     m_model.setCell(col, row, std::move(text));
+}
+
+void ByteGrid::setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill)
+{
+    if (!accessibilityListening()) [[likely]] {
+        m_model.setRows(first, count, fill);
+        return;
+    }
+    // A listener hears of every cell written, in view or not.
+    std::array<std::string, GridCells::BlockColumns> texts;
+    for (std::int32_t row = first; row < first + count; ++row) {
+        fill(row, texts);
+        for (std::int32_t col = 0; col < GridCells::BlockColumns; ++col)
+            m_model.setCell(col, row, std::move(texts[static_cast<std::size_t>(col)]));
+    }
 }
 
 std::int32_t ByteGrid::rowCount() const
@@ -231,8 +247,10 @@ void ByteGrid::hideEditor()
 {
     if (m_editor->isHidden())
         return;
-    // Hiding a focused widget would hand the focus to the next control of the window.
-    if (m_editor->hasFocus())
+    // Hiding the window's focus widget would hand the focus to the next control of the window. hasFocus() is
+    // not the question: while a dialog is active, or just closed and the window not yet active again, the
+    // editor has no focus but is still the control that gets it back.
+    if (window()->focusWidget() == m_editor)
         setFocus(Qt::OtherFocusReason);
     m_editor->hide();
     viewport()->update(m_editor->geometry());
@@ -326,8 +344,19 @@ void ByteGrid::viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol)
         viewport()->scroll(dx, 0, QRect(fixedWidth, 0, client.width() - fixedWidth, client.height()));
 }
 
+void ByteGrid::holdBars(bool hold)
+{
+    m_barsHeld = hold;
+    if (!hold && std::exchange(m_barsStale, false))
+        rangesChanged();
+}
+
 void ByteGrid::rangesChanged()
 {
+    if (m_barsHeld) {
+        m_barsStale = true;
+        return;
+    }
     updateBar(Qt::Vertical);
     updateBar(Qt::Horizontal);
 }
@@ -870,9 +899,10 @@ void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool acti
     QColor lineColor = LineBetweenFixed;
     if (!fixed)
         lineColor = colors.color(QPalette::Base) == LineBetweenScrollable ? LineOnSilver : LineBetweenScrollable;
-    painter.setPen(lineColor);
-    painter.drawLine(inner.right() + 1, rect.top(), inner.right() + 1, rect.bottom());
-    painter.drawLine(rect.left(), inner.bottom() + 1, rect.right(), inner.bottom() + 1);
+    // The lines are filled as rectangles, not drawn with a pen: a pen of one pixel stays one device pixel thin at
+    // a scale of 2 or 1.5, and what the cell's fill leaves of the line's place would show unpainted.
+    painter.fillRect(QRect(inner.right() + 1, rect.top(), GridLayout::LineWidth, rect.height()), lineColor);
+    painter.fillRect(QRect(rect.left(), inner.bottom() + 1, rect.width(), GridLayout::LineWidth), lineColor);
 
     const bool underEditor = !fixed && m_editor->isVisible() && m_model.boundCell() == cell;
     if (underEditor)

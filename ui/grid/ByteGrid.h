@@ -34,8 +34,16 @@ public:
     void setHandler(GridHandler* handler);
     [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
     void setCell(std::int32_t col, std::int32_t row, std::string text);
+    // Writes whole rows of the five columns in place (see GridModel::setRows): a block load fills 8193 of them.
+    void setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill);
+    // The five texts of a row side by side; null for a row never written.
+    [[nodiscard]] const std::string* rowTexts(std::int32_t row) const { return m_model.rowTexts(row); }
     [[nodiscard]] std::int32_t rowCount() const;
     void setRowCount(std::int32_t count);
+    // Holds the scroll bars as they are until released, bringing them up to date then. A reload shrinks the grid
+    // to two rows and grows it again straight after: a bar hidden and shown meanwhile lays the grid out twice and
+    // repaints it all.
+    void holdBars(bool hold);
     [[nodiscard]] std::int32_t colWidth(std::int32_t col) const;
     void setColWidth(std::int32_t col, std::int32_t width);
     [[nodiscard]] std::int32_t rowHeight(std::int32_t row) const;
@@ -124,6 +132,8 @@ private:
     // The current cell and the anchor as assistive technology last heard of them.
     GridCell m_heardCurrent { 1, 1 };
     GridCell m_heardAnchor { 1, 1 };
+    bool m_barsHeld = false;
+    bool m_barsStale = false;
     // While a mouse button is down on the grid, the editor stays hidden until the release.
     bool m_pressed = false;
     // Time of the press that opened the editor on the current cell: a second press on the editor soon after

@@ -35,18 +35,23 @@ const std::string& GridCells::lookUp(std::int32_t col, std::int32_t row) const
     return other == m_others.end() ? emptyText() : other->second;
 }
 
+std::string* GridCells::rowSlots(std::int32_t row)
+{
+    Block* block = findBlock(blockOf(row));
+    if (!block) {
+        auto& made = m_blocks[blockOf(row)];
+        made = std::make_unique<Block>();
+        block = made.get();
+        m_lastBlock = blockOf(row);
+        m_lastBlockCells = block;
+    }
+    return &(*block)[slotOf(0, row)];
+}
+
 void GridCells::setText(std::int32_t col, std::int32_t row, std::string&& text)
 {
     if (inBlockColumns(col)) {
-        Block* block = findBlock(blockOf(row));
-        if (!block) {
-            auto& made = m_blocks[blockOf(row)];
-            made = std::make_unique<Block>();
-            block = made.get();
-            m_lastBlock = blockOf(row);
-            m_lastBlockCells = block;
-        }
-        (*block)[slotOf(col, row)] = std::move(text);
+        rowSlots(row)[col] = std::move(text);
         return;
     }
     m_others[{ col, row }] = std::move(text);

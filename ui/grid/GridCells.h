@@ -27,6 +27,16 @@ public:
     }
     // Takes the text over: a load hands on 41k short texts, each move of which is a copy of its bytes.
     void setText(std::int32_t col, std::int32_t row, std::string&& text);
+    // The five texts of a row side by side, for reading a row at once; null for a row never written.
+    [[nodiscard]] const std::string* rowTexts(std::int32_t row) const
+    {
+        if (m_lastBlockCells && m_lastBlock == blockOf(row))
+            return &(*m_lastBlockCells)[slotOf(0, row)];
+        const Block* block = findBlock(blockOf(row));
+        return block ? &(*block)[slotOf(0, row)] : nullptr;
+    }
+    // The same for writing them in place; the row's storage is made when missing.
+    [[nodiscard]] std::string* rowSlots(std::int32_t row);
 
 private:
     using Block = std::array<std::string, BlockColumns * BlockRows>;

@@ -26,8 +26,24 @@ void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
 {
     m_cells.setText(col, row, std::move(text));
     m_view.invalidateCell({ col, row });
-    if (GridCell { col, row } != m_current)
-        return;
+    if (GridCell { col, row } == m_current)
+        currentCellWritten();
+}
+
+void GridModel::setRows(std::int32_t first, std::int32_t count, const RowFiller& fill)
+{
+    for (std::int32_t row = first; row < first + count; ++row) {
+        fill(row, std::span<std::string, GridCells::BlockColumns>(m_cells.rowSlots(row), GridCells::BlockColumns));
+        if (!m_layout.rowSurelyHidden(row))
+            for (std::int32_t col = 0; col < GridCells::BlockColumns; ++col)
+                m_view.invalidateCell({ col, row });
+        if (row == m_current.row && m_current.col >= 0 && m_current.col < GridCells::BlockColumns)
+            currentCellWritten();
+    }
+}
+
+void GridModel::currentCellWritten()
+{
     // The editor held the old text: it must not hand that back over the new one.
     m_bound.reset();
     if (editorWanted())

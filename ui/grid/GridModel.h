@@ -7,7 +7,9 @@
 #include <Qt>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 class GridHandler;
@@ -31,6 +33,12 @@ public:
     [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const { return m_cells.text(col, row); }
     // Stores a text without a notification; on the current cell it unbinds the editor, reloading it if shown.
     void setCell(std::int32_t col, std::int32_t row, std::string&& text);
+    // Writes the five texts of rows first .. first + count - 1 in place, fill(row, texts) setting a row's; as
+    // setCell on each cell, but rows out of view cost no redraw calls.
+    using RowFiller = std::function<void(std::int32_t row, std::span<std::string, GridCells::BlockColumns> texts)>;
+    void setRows(std::int32_t first, std::int32_t count, const RowFiller& fill);
+    // The five texts of a row side by side; null for a row never written.
+    [[nodiscard]] const std::string* rowTexts(std::int32_t row) const { return m_cells.rowTexts(row); }
 
     [[nodiscard]] std::int32_t rowCount() const { return m_layout.rowCount(); }
     void setRowCount(std::int32_t count);
@@ -81,6 +89,7 @@ private:
     [[nodiscard]] bool editorWanted() const;
     [[nodiscard]] GridCell clamped(GridCell cell) const;
     void handBack();
+    void currentCellWritten();
     void unbindEditor();
     void showCell(GridCell cell);
     void redrawMove(GridCell oldCurrent, GridCell oldAnchor);

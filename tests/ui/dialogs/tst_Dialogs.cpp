@@ -42,6 +42,8 @@ private slots:
     void showsErrorsInTheCriticalMessageBoxAfterEndingAHold();
     void returnsTheChosenFileOrNothing_data();
     void returnsTheChosenFileOrNothing();
+    void aPopupOpenedInAFileDialogClosesWithIt_data();
+    void aPopupOpenedInAFileDialogClosesWithIt();
     void scriptedDialogsAnswerInOrderAndCancelWhenOutOfAnswers();
 };
 
@@ -135,6 +137,32 @@ void tst_Dialogs::returnsTheChosenFileOrNothing()
         QCOMPARE(chosen, std::optional<std::string>(QFile::encodeName(path).toStdString()));
     else
         QCOMPARE(chosen, std::nullopt);
+}
+
+void tst_Dialogs::aPopupOpenedInAFileDialogClosesWithIt_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("accepted") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void tst_Dialogs::aPopupOpenedInAFileDialogClosesWithIt()
+{
+    QFETCH(bool, accept);
+    QWidget completerList(nullptr, Qt::Popup);
+    completerList.resize(40, 40);
+    QFileDialog dialog(nullptr, QStringLiteral("Open"), QDir::tempPath());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QTimer::singleShot(0, [&] {
+        // The name box's completer list shows while the user types a path; Enter accepts the dialog.
+        completerList.show();
+        static_cast<QDialog&>(dialog).done(accept ? QDialog::Accepted : QDialog::Rejected);
+    });
+
+    (void)dialogs().execFileDialog(dialog);
+
+    QVERIFY(!completerList.isVisible());
+    QCOMPARE(QApplication::activePopupWidget(), nullptr);
 }
 
 void tst_Dialogs::scriptedDialogsAnswerInOrderAndCancelWhenOutOfAnswers()

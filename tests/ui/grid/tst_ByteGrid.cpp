@@ -8,10 +8,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 
 #include <memory>
@@ -65,12 +67,16 @@ private slots:
     void switchingEditingOffUnderAnOpenEditorHandsItBack();
     void aReloadToTwoRowsClosesAnEditorBelowRowOne();
     void afterAnErrorBoxTheEditorShowsAgainWhenTheGridHasTheFocus();
+    void anEditorClosedWhileAnotherWindowIsActiveLeavesTheFocusToTheGrid_data();
+    void anEditorClosedWhileAnotherWindowIsActiveLeavesTheFocusToTheGrid();
     void caretKeysInTheEditorNeverMoveTheCurrentCell_data();
     void caretKeysInTheEditorNeverMoveTheCurrentCell();
     void aQuickSecondPressOnTheNewEditorSelectsAWord();
     void cancelModeEndsARangeDragAndASizingDrag();
     void sizingPlacesShowSplitCursors();
     void aCellWriteRedrawsOnlyThatCell();
+    void gridLinesKeepTheirColourAtEveryScale_data();
+    void gridLinesKeepTheirColourAtEveryScale();
     void aThrowingEditHandlerStillClosesTheEditor_data();
     void aThrowingEditHandlerStillClosesTheEditor();
     void theEditorTakesTextsOfAnyLength();
@@ -78,6 +84,8 @@ private slots:
     void growingInChunksEndsAsGrowingRowByRow_data();
     void growingInChunksEndsAsGrowingRowByRow();
     void cellsWrittenOutOfViewShowOnceScrolledIn();
+    void rowsWrittenWholeShowOnceScrolledIn();
+    void heldBarsCatchUpOnRelease();
 
 private:
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -922,6 +930,41 @@ void tst_ByteGrid::aReloadToTwoRowsClosesAnEditorBelowRowOne()
     QVERIFY(m_recorder->take().isEmpty());
 }
 
+void tst_ByteGrid::anEditorClosedWhileAnotherWindowIsActiveLeavesTheFocusToTheGrid_data()
+{
+    // A dialog is active while the grid closes its editor: a reload after the go-to prompt or the open dialog,
+    // or a move that goes on after the select-cell handler showed a notice.
+    QTest::addColumn<bool>("duringSelect");
+    QTest::newRow("reload to two rows after a dialog") << false;
+    QTest::newRow("down after a notice from the handler") << true;
+}
+
+void tst_ByteGrid::anEditorClosedWhileAnotherWindowIsActiveLeavesTheFocusToTheGrid()
+{
+    QFETCH(bool, duringSelect);
+    m_grid->setRowCount(5);
+    m_grid->setEditing(true);
+    QApplication::setActiveWindow(m_window.get());
+    press(Qt::Key_Down);
+    press(Qt::Key_F2);
+    QVERIFY(m_grid->inplaceEditor()->hasFocus());
+    // A modal dialog makes the window inactive; the window keeps its focus widget meanwhile.
+    if (duringSelect) {
+        m_recorder->onSelect = [](int, int) { QApplication::setActiveWindow(nullptr); };
+        press(Qt::Key_Down);
+    } else {
+        QApplication::setActiveWindow(nullptr);
+        m_grid->setRowCount(2);
+    }
+    QVERIFY(!editorOpen());
+    // The dialog closes and the window is active again: the focus is where the user left it, on the grid.
+    QApplication::setActiveWindow(m_window.get());
+    QCOMPARE(QApplication::focusWidget(), m_grid);
+    press(Qt::Key_Space);
+    QVERIFY(!m_before->isChecked());
+    QVERIFY(editorOpen());
+}
+
 void tst_ByteGrid::afterAnErrorBoxTheEditorShowsAgainWhenTheGridHasTheFocus()
 {
     m_grid->setRowCount(3);
@@ -1080,6 +1123,50 @@ void tst_ByteGrid::aCellWriteRedrawsOnlyThatCell()
     QCOMPARE(recorder.painted, twoCells);
 }
 
+void tst_ByteGrid::gridLinesKeepTheirColourAtEveryScale_data()
+{
+    QTest::addColumn<qreal>("scale");
+    QTest::newRow("1") << qreal(1);
+    QTest::newRow("1.5") << qreal(1.5);
+    QTest::newRow("2") << qreal(2);
+}
+
+void tst_ByteGrid::gridLinesKeepTheirColourAtEveryScale()
+{
+    QFETCH(qreal, scale);
+    m_grid->setRowCount(5);
+    QWidget* viewport = m_grid->viewport();
+    // Black where nothing is painted, as a window's fresh backing store shows on a real screen.
+    QImage image(viewport->size() * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::black);
+    viewport->render(&image, {}, {}, {});
+
+    // Every device pixel whose centre lies on the 1-pixel line after cell (col, row), across or below it.
+    const auto lineColours = [&](int col, int row, bool vertical) {
+        const QRect cell = m_grid->gridLayout().cellRect({ col, row });
+        const int line = vertical ? cell.right() + 1 : cell.bottom() + 1;
+        const int along = vertical ? cell.center().y() : cell.center().x();
+        QSet<QRgb> colours;
+        for (int device = int(line * scale); device < int((line + 1) * scale) + 1; ++device) {
+            if (device + 0.5 <= line * scale || device + 0.5 >= (line + 1) * scale)
+                continue;
+            const int a = int(along * scale);
+            colours.insert(vertical ? image.pixel(device, a) : image.pixel(a, device));
+        }
+        return colours;
+    };
+    const QSet<QRgb> silver { qRgb(192, 192, 192) };
+    const QSet<QRgb> black { qRgb(0, 0, 0) };
+    QCOMPARE(lineColours(2, 2, true), silver);
+    QCOMPARE(lineColours(2, 2, false), silver);
+    QCOMPARE(lineColours(0, 2, true), black);
+    QCOMPARE(lineColours(2, 0, false), black);
+    // The cells themselves are painted all over: no black shows between a cell and its lines.
+    const QRect inside = m_grid->gridLayout().cellRect({ 2, 2 });
+    QCOMPARE(image.pixel(int(inside.left() * scale), int(inside.top() * scale)), qRgb(255, 255, 255));
+}
+
 void tst_ByteGrid::aThrowingEditHandlerStillClosesTheEditor_data()
 {
     QTest::addColumn<int>("key");
@@ -1189,6 +1276,48 @@ void tst_ByteGrid::cellsWrittenOutOfViewShowOnceScrolledIn()
     m_grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
     verifyScreenShowsAFreshPaint();
     QCOMPARE(m_grid->cell(1, 1), std::string("first"));
+}
+
+void tst_ByteGrid::rowsWrittenWholeShowOnceScrolledIn()
+{
+    m_grid->setRowCount(600);
+    verifyScreenShowsAFreshPaint();
+    m_grid->setRows(1, 599, [](std::int32_t row, std::span<std::string, 5> texts) {
+        for (int col = 0; col < 5; ++col)
+            texts[static_cast<std::size_t>(col)] = std::to_string(col) + ":" + std::to_string(row);
+    });
+    verifyScreenShowsAFreshPaint();
+    QCOMPARE(m_grid->cell(4, 599), std::string("4:599"));
+    QCOMPARE(m_grid->rowTexts(300)[2], std::string("2:300"));
+    QVERIFY(!m_grid->rowTexts(5000));
+    for (const int action : { QAbstractSlider::SliderPageStepAdd, QAbstractSlider::SliderToMaximum }) {
+        m_grid->verticalScrollBar()->triggerAction(static_cast<QAbstractSlider::SliderAction>(action));
+        verifyScreenShowsAFreshPaint();
+    }
+}
+
+void tst_ByteGrid::heldBarsCatchUpOnRelease()
+{
+    QScrollBar* bar = m_grid->verticalScrollBar();
+    m_grid->setRowCount(1000);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    const int maximum = bar->maximum();
+    QVERIFY(maximum > 0);
+    m_grid->holdBars(true);
+    m_grid->setRowCount(2);
+    QCOMPARE(bar->maximum(), maximum);
+    m_grid->setRowCount(300);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->value(), GridLayout::thumbFor(m_grid->topRow(), 1, m_grid->maxTopRow()));
+    // Nothing changed while held: the release leaves the bar alone.
+    m_grid->holdBars(true);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->value(), GridLayout::thumbFor(m_grid->topRow(), 1, m_grid->maxTopRow()));
+    m_grid->holdBars(true);
+    m_grid->setRowCount(2);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->maximum(), 0);
+    verifyScreenShowsAFreshPaint();
 }
 
 QTEST_MAIN(tst_ByteGrid)

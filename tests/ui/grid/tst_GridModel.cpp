@@ -61,6 +61,7 @@ private slots:
     void theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNotification();
     void aRefusedMoveChangesNothing_data();
     void aRefusedMoveChangesNothing();
+    void rowsWrittenOverTheOpenEditorReloadIt();
 };
 
 void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNotification()
@@ -131,6 +132,27 @@ void tst_GridModel::aRefusedMoveChangesNothing()
     QVERIFY(model.editorMode());
     QCOMPARE(model.boundCell(), std::optional<GridCell>({ 1, 3 }));
     QVERIFY(view.shown);
+}
+
+void tst_GridModel::rowsWrittenOverTheOpenEditorReloadIt()
+{
+    QStringList log;
+    FakeView view;
+    view.log = &log;
+    GridModel model(view);
+    model.layout().setClientSize(QSize(500, 300));
+    model.setRowCount(5);
+    model.setEditing(true);
+    QVERIFY(model.openEditor());
+    log.clear();
+    model.setRows(1, 3, [](std::int32_t row, std::span<std::string, 5> texts) {
+        for (std::string& text : texts)
+            text = "r" + std::to_string(row);
+    });
+    // The editor held the old text of (1, 1): it takes the new one and is bound to it again.
+    QCOMPARE(log, QStringList { "load \"r1\"" });
+    QCOMPARE(model.boundCell(), std::optional<GridCell>(GridCell { 1, 1 }));
+    QCOMPARE(model.cell(4, 3), std::string("r3"));
 }
 
 QTEST_GUILESS_MAIN(tst_GridModel)

@@ -1,0 +1,153 @@
+#include "mainwindow/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// The file argument's own bytes. The parser sees the arguments decoded, and a name that is not valid UTF-8
+// would not come back from it unchanged; the options take no values, so the n-th argument the parser calls
+// positional is the n-th one that is no option here.
+std::vector<std::string> positionalBytes(const std::vector<std::string>& args)
+{
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!optionsEnded && arg == "--")
+            optionsEnded = true;
+        else if (optionsEnded || arg.size() < 2 || arg.front() != '-')
+            positional.push_back(arg);
+    }
+    return positional;
+}
+
+std::string absolutePath(const std::string& path, const std::string& workingDir)
+{
+    if (path.front() == '/')
+        return path;
+    std::string absolute = workingDir;
+    if (absolute.empty() || absolute.back() != '/')
+        absolute += '/';
+    std::string_view rest = path;
+    // Only "./" is dropped: resolving ".." by hand would be wrong across a symbolic link.
+    while (rest.starts_with("./"))
+        rest.remove_prefix(2);
+    return absolute + std::string(rest);
+}
+
+// The working directory as the system's bytes; "." when it cannot be told (removed meanwhile, or above a
+// folder that cannot be read), so a relative name still means the same file to the system.
+std::string workingDirectory()
+{
+    std::string buffer(256, '\0');
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return ".";
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(buffer.find('\0'));
+    return buffer;
+}
+
+void print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+CommandLine parseProgramArguments(int argc, char* argv[])
+{
+    return parseCommandLine(std::vector<std::string>(argv, argv + argc), workingDirectory());
+}
+
+int answerWithoutWindow(const CommandLine& commandLine)
+{
+    switch (commandLine.action) {
+    case CommandLine::Action::PrintHelp:
+        print(stdout, commandLineHelp());
+        return 0;
+    case CommandLine::Action::PrintVersion:
+        print(stdout, commandLineVersion());
+        return 0;
+    case CommandLine::Action::UsageError:
+        print(stderr, QStringLiteral("quillmoor: ") + commandLine.error + QLatin1Char('\n') + commandLineHelp());
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+    return 0;
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& args, const std::string& workingDir)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") });
+    const QCommandLineOption version(QStringList { QStringLiteral("v"), QStringLiteral("version") });
+    parser.addOption(help);
+    parser.addOption(version);
+
+    QStringList decoded;
+    for (const std::string& arg : args)
+        decoded << QFile::decodeName(QByteArray::fromStdString(arg));
+    if (decoded.isEmpty())
+        decoded << QStringLiteral("quillmoor");
+
+    CommandLine result;
+    if (!parser.parse(decoded)) {
+        result.action = CommandLine::Action::UsageError;
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString dashes = unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
+            result.error = QString::fromUtf8("неизвестный параметр «%1»").arg(dashes + unknown.first());
+        } else {
+            // The only other complaint the parser can have here: a value given to an option that takes none.
+            const auto withValue = std::find_if(decoded.cbegin() + 1, decoded.cend(),
+                [](const QString& arg) { return arg.startsWith(QLatin1Char('-')) && arg.contains(QLatin1Char('=')); });
+            result.error = QString::fromUtf8("параметр не принимает значения: «%1»")
+                               .arg(withValue != decoded.cend() ? *withValue : parser.errorText());
+        }
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.action = CommandLine::Action::PrintHelp;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = CommandLine::Action::PrintVersion;
+        return result;
+    }
+    const std::vector<std::string> files = positionalBytes(args);
+    if (files.size() > 1) {
+        result.action = CommandLine::Action::UsageError;
+        result.error = QString::fromUtf8("можно открыть только один файл");
+        return result;
+    }
+    if (files.size() == 1 && !files.front().empty())
+        result.file = absolutePath(files.front(), workingDir);
+    return result;
+}
+
+QString commandLineHelp()
+{
+    return QString::fromUtf8("Использование: quillmoor [ФАЙЛ]\n"
+                             "Просмотр и побайтная правка любого файла.\n"
+                             "\n"
+                             "  ФАЙЛ           открыть этот файл вместо запомненного\n"
+                             "  -h, --help     показать эту справку и выйти\n"
+                             "  -v, --version  показать версию и выйти\n");
+}
+
+QString commandLineVersion()
+{
+    return QStringLiteral("Quillmoor " QUILLMOOR_VERSION "\n");
+}

@@ -1,0 +1,29 @@
+#include "mainwindow/WindowPlacement.h"
+
+#include <algorithm>
+
+namespace {
+
+struct Span {
+    int start;
+    int length;
+};
+
+Span fit(Span designed, Span available)
+{
+    const int length = std::min(designed.length, available.length);
+    // Moved back just far enough for the far edge to come inside; never before the available start.
+    const int start = std::max(available.start, std::min(designed.start, available.start + available.length - length));
+    return { start, length };
+}
+
+} // namespace
+
+QRect placeWindow(const QRect& designed, const QRect& available)
+{
+    if (available.isEmpty())
+        return designed;
+    const Span x = fit({ designed.x(), designed.width() }, { available.x(), available.width() });
+    const Span y = fit({ designed.y(), designed.height() }, { available.y(), available.height() });
+    return { x.start, y.start, x.length, y.length };
+}

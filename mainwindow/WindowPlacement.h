@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QRect>
+
+// Where the main window opens, frame included: its designed place and size when they fit the part of the screen
+// that windows may use; otherwise moved just far enough to fit, and shrunk only where moving cannot make it fit
+// (a screen smaller than the window, or a large scale factor), so that all of it is always visible.
+[[nodiscard]] QRect placeWindow(const QRect& designed, const QRect& available);

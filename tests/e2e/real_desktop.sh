@@ -1,0 +1,262 @@
+#!/usr/bin/env bash
+# Drives the Release program on a real desktop (Xvfb with the openbox window manager) through the real Qt
+# dialogs, as a new user would, where the offscreen platform sees nothing: window activation, modal dialogs and
+# their pop-ups, Qt's own texts, placement and painting at other scale factors.
+#
+#   real_desktop.sh PROGRAM [SHOTS_DIR]
+#
+# Checks, in order: the window opens at its designed place; after the go-to prompt, after a write error's notice
+# and after the open dialog the keys go on to edit the grid and write the byte (the focus is back on the grid,
+# not on the write switch); the open dialog's completer list is gone once a typed path is accepted, so one click
+# on the lower spin arrow moves the block; the save dialog is captioned in Russian, answering "no" to its
+# overwrite question keeps the file and the dialog; at scale 2 and 1.5 on a 1280x1024 screen the whole window is
+# visible and the lines between cells are silver. On failure a screenshot is kept in SHOTS_DIR.
+set -euo pipefail
+program=$1
+shots=${2:-$(dirname "$program")}
+if [ ! -x "$program" ]; then
+    echo "No Release program at $program: cmake --preset release && cmake --build build/release --target quillmoor" >&2
+    exit 77
+fi
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/desktop.sh"
+
+work=$(mktemp -d)
+app_pid=""
+stop_program() {
+    if [ -n "$app_pid" ]; then
+        kill "$app_pid" 2>/dev/null || true
+        wait "$app_pid" 2>/dev/null || true
+        app_pid=""
+    fi
+}
+cleanup() {
+    stop_program
+    desktop_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+shot="$shots/real_desktop-failure.png"
+fail() {
+    echo "FAIL: $*" >&2
+    desktop_shot "$shot" && echo "screenshot: $shot" >&2
+    [ -s "$work/app.log" ] && sed 's/^/program: /' "$work/app.log" >&2
+    exit 1
+}
+started=$EPOCHREALTIME
+step() { awk -v now="$EPOCHREALTIME" -v started="$started" -v what="$*" 'BEGIN { printf "-- %5.1f s: %s\n", now - started, what }'; }
+
+# The program keeps its settings beside itself: give it a folder of its own.
+mkdir -p "$work/app"
+cp "$program" "$work/app/quillmoor"
+make_file() {
+    python3 - "$1" "$2" <<'PY'
+import sys
+open(sys.argv[1], "wb").write(bytes((i * int(sys.argv[2]) + 11) & 0xFF for i in range(20000)))
+PY
+}
+make_file "$work/data.bin" 37
+make_file "$work/other.bin" 53
+printf '[File]\r\nNameFile=%s\r\nStartByte=0\r\n' "$work/data.bin" >"$work/app/Quillmoor.ini"
+printf 'kept\n' >"$work/old.TXT"
+
+# byte_is FILE OFFSET HEX: the file holds that byte there.
+byte_is() {
+    [ -f "$1" ] && [ "$(od -An -tx1 -j "$2" -N1 "$1" | tr -d ' ')" = "$3" ]
+}
+stored_start() { grep -q "^StartByte=$1"$'\r'"\?\$" "$work/app/Quillmoor.ini"; }
+
+start_program() {
+    : >"$work/app.log"
+    env "$@" QT_QPA_PLATFORM=xcb "$work/app/quillmoor" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    desktop_wait_until desktop_find_window "^Файл : " || fail "the main window did not show"
+    window=$desktop_window
+    desktop_wait_until desktop_frame_geometry "$window" || fail "the window manager did not frame the window"
+    desktop_activate "$window" || fail "the main window did not become active"
+}
+main_window_active() { desktop_is_active "$window"; }
+# back_to_main: waits until the main window is active again after a dialog.
+back_to_main() { desktop_wait_until main_window_active || fail "the main window did not become active after $1"; }
+dialog_active() { desktop_active_is "$1" && ! main_window_active; }
+
+desktop_start 1280x1024x24 || fail "no desktop"
+
+# Places inside the window's client area, at scale 1, as the window lays itself out.
+panel_top() { echo $((desktop_height - 29)); }
+write_switch() { desktop_click "$window" $((64 + 7)) $(($(panel_top) + 6 + 8)); }
+lower_spin_arrow() { desktop_click "$window" $((16 + 10)) $(($(panel_top) + 2 + 18)); }
+open_button() { desktop_click "$window" 20 35; }
+# The grid starts 133 pixels in for the Hex column and 87 down for row 1; rows are 21 pixels apart.
+hex_cell() { echo 150 $((87 + ($1 - 1) * 21 + 10)); }
+
+step "the window opens at its designed place"
+start_program
+desktop_frame_geometry "$window"
+[ "$desktop_left,$desktop_top" = "281,104" ] ||
+    fail "the window's frame is at $desktop_left,$desktop_top, not at 281,104"
+[ "${desktop_width}x$desktop_height" = "567x470" ] ||
+    fail "the window's outer size is ${desktop_width}x$desktop_height, not 567x470"
+desktop_geometry "$window"
+
+step "after the go-to prompt the keys edit the grid"
+write_switch
+desktop_keys Tab ctrl+Home Down F2
+read -r x y < <(hex_cell 5)
+desktop_click "$window" "$x" "$y" 3
+desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu"
+desktop_keys Down Down Down Return
+desktop_wait_until dialog_active "^Перейти к байту N\$" || fail "no go-to prompt"
+desktop_type 300
+desktop_keys Return
+back_to_main "the go-to prompt"
+desktop_keys ctrl+Home
+desktop_type AB
+desktop_keys Down
+desktop_wait_until byte_is "$work/data.bin" 300 ab || fail "AB typed after the go-to prompt was not written at 300"
+cp "$work/data.bin" "$work/data.saved"
+
+step "after the write error's notice the keys edit the grid"
+rm "$work/data.bin"
+desktop_type 11
+desktop_keys Down
+desktop_wait_until dialog_active "^Quillmoor\$" || fail "no notice of the failed write"
+desktop_keys Return
+back_to_main "the notice"
+cp "$work/data.saved" "$work/data.bin"
+desktop_type 22
+desktop_keys Down
+desktop_wait_until byte_is "$work/data.bin" 302 22 || fail "22 typed after the notice was not written at 302"
+byte_is "$work/data.bin" 301 11 && fail "the edit made while the file was gone was written later"
+
+step "after the open dialog the keys edit the grid, and one click on the spin arrow moves the block"
+desktop_keys F2
+open_button
+desktop_wait_until dialog_active "^Открыть файл\$" || fail "no open dialog"
+desktop_keys ctrl+a
+desktop_type "$work/other.bin"
+# The name box's completer list shows once the dialog has read the folder; the path is accepted either way.
+desktop_wait_until desktop_override_redirect_shown >/dev/null || echo "   (no completer list showed)"
+desktop_keys Return
+back_to_main "the open dialog"
+desktop_wait_until desktop_find_window "^Файл : $work/other.bin\$" || fail "the typed path was not opened"
+desktop_wait_until desktop_no_popup || fail "a pop-up of the open dialog stayed: $(desktop_override_redirect_shown)"
+lower_spin_arrow
+desktop_wait_until stored_start 8192 || fail "the first click on the lower spin arrow did not move the block"
+desktop_keys ctrl+Home
+desktop_type CD
+desktop_keys Down
+desktop_wait_until byte_is "$work/other.bin" 8192 cd || fail "CD typed after the open dialog was not written at 8192"
+
+step "the save dialog speaks Russian and keeps a file the user does not replace"
+desktop_keys shift+F10
+desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu from the keyboard"
+desktop_keys Down Down Down Down Return
+desktop_wait_until dialog_active "^Сохранить как\$" || fail "no save dialog captioned \"Сохранить как\""
+save_dialog=$(xdotool getactivewindow)
+desktop_keys ctrl+a
+desktop_type "$work/old.TXT"
+desktop_keys Return
+question_active() { dialog_active . && ! desktop_is_active "$save_dialog"; }
+desktop_wait_until question_active || fail "no overwrite question"
+# "No" is the question's default button.
+desktop_keys Return
+desktop_wait_until desktop_is_active "$save_dialog" || fail "the save dialog did not come back after \"no\""
+[ "$(cat "$work/old.TXT")" = "kept" ] || fail "the file was replaced although the answer was \"no\""
+desktop_keys ctrl+a
+desktop_type "$work/new.TXT"
+desktop_keys Return
+desktop_wait_until dialog_active "^Quillmoor\$" || fail "no notice after the report"
+desktop_keys Return
+back_to_main "the report's notice"
+[ -s "$work/new.TXT" ] || fail "no report at $work/new.TXT"
+desktop_wait_until desktop_no_popup || fail "a pop-up of the save dialog stayed: $(desktop_override_redirect_shown)"
+lower_spin_arrow
+desktop_wait_until stored_start 16384 || fail "the first click after the save dialog did not move the block"
+stop_program
+
+# lines_are_silver SCALE: samples the lines around the Hex column in a screenshot of the window's client area.
+lines_are_silver() {
+    import -window root -crop "${desktop_width}x$desktop_height+$desktop_left+$desktop_top" +repage -depth 8 \
+        "ppm:$work/client.ppm" 2>/dev/null || return 1
+    python3 - "$work/client.ppm" "$1" <<'PY'
+import sys
+
+data = open(sys.argv[1], "rb").read()
+scale = float(sys.argv[2])
+parts = data.split(maxsplit=4)
+width, height = int(parts[1]), int(parts[2])
+pixels = parts[4]
+def at(x, y):
+    i = (y * width + x) * 3
+    return tuple(pixels[i:i + 3])
+WHITE, SILVER, BLACK = (255, 255, 255), (192, 192, 192), (0, 0, 0)
+
+# A vertical line of pixels through the Hex column, right of its text: the first long white run across the
+# window's middle is a Hex cell.
+def white_runs(y):
+    runs, start = [], None
+    for x in range(width + 1):
+        white = x < width and at(x, y) == WHITE
+        if white and start is None:
+            start = x
+        elif not white and start is not None:
+            runs.append((start, x))
+            start = None
+    return runs
+column = None
+for y in range(height // 2, height // 2 + int(30 * scale)):
+    long_runs = [r for r in white_runs(y) if r[1] - r[0] >= 40 * scale]
+    if long_runs:
+        column = long_runs[0][1] - int(6 * scale)
+        break
+if column is None:
+    sys.exit("no white cell found across the middle of the window")
+
+# Down that column from the current cell, the only coloured one (everything above it is grey: panels, the path
+# box, the header): every line between the rows must be silver all through.
+colours = [at(column, y) for y in range(height)]
+top = next((y for y, c in enumerate(colours) if len(set(c)) > 1), None)
+if top is None:
+    sys.exit(f"no current cell down x={column}")
+silver = [y for y in range(top, height) if colours[y] == SILVER]
+if len(silver) < 10:
+    sys.exit(f"only {len(silver)} silver pixels down x={column}")
+black = [y for y in range(top, silver[-1]) if colours[y] == BLACK]
+if black:
+    sys.exit(f"black pixels between scrollable rows at x={column}, y={black[:6]}")
+
+# Across one row, just below a line (above the text): the lines between the columns are silver all through.
+row = next(y for y in range(silver[0] + 1, height) if colours[y] != SILVER) + 1
+x = column
+while x > 0 and at(x - 1, row) in (WHITE, SILVER):
+    x -= 1
+across = []
+while x < width and at(x, row) in (WHITE, SILVER, BLACK):
+    across.append(at(x, row))
+    x += 1
+if BLACK in across:
+    sys.exit(f"black pixels between scrollable columns at y={row}")
+if sum(1 for a, b in zip(across, across[1:]) if a == WHITE and b == SILVER) < 3:
+    sys.exit(f"fewer than three silver lines across y={row}")
+PY
+}
+
+for scale in 2 1.5; do
+    step "at scale $scale on a 1280x1024 screen the whole window shows, with silver lines between the cells"
+    start_program QT_SCALE_FACTOR=$scale
+    on_screen() {
+        desktop_frame_geometry "$window" && [ "$desktop_left" -ge 0 ] && [ "$desktop_top" -ge 0 ] &&
+            [ $((desktop_left + desktop_width)) -le 1280 ] && [ $((desktop_top + desktop_height)) -le 1024 ]
+    }
+    desktop_wait_until on_screen ||
+        fail "at scale $scale the window's frame is at $desktop_left,$desktop_top, ${desktop_width}x$desktop_height"
+    desktop_geometry "$window"
+    desktop_wait_until lines_are_silver "$scale" >/dev/null 2>&1 || {
+        lines_are_silver "$scale" || true
+        fail "at scale $scale the grid's lines are not silver"
+    }
+    stop_program
+done
+
+echo "real desktop: 6 passed, 0 failed"

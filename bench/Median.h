@@ -4,10 +4,18 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 // How many times each figure is measured; the median is quoted.
 constexpr int Runs = 31;
+
+// The middle one of a set of figures.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 // The median wall time of runs calls of run, in milliseconds.
 inline double medianMs(const std::function<void()>& run, int runs = Runs)
@@ -19,6 +27,5 @@ inline double medianMs(const std::function<void()>& run, int runs = Runs)
         run();
         times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(std::move(times));
 }

@@ -6,6 +6,8 @@
 //   memory    at most the bare window's plus 6 MB;
 //   the figures of the three files within 15% of each other.
 
+#include "bench/BenchFile.h"
+#include "bench/Median.h"
 #include "support/StrHF.h"
 
 #include <QCoreApplication>
@@ -53,28 +55,6 @@ Run startOnce(const QString& program, const QStringList& arguments)
     const qsizetype at = output.indexOf("rss ");
     run.rssMiB = output.mid(at + 4).trimmed().toDouble() / 1024.0;
     return run;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-void makeFile(const std::string& path, qint64 size, bool sparse)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", path.c_str());
-    if (sparse) {
-        file.resize(size);
-        return;
-    }
-    QByteArray chunk(1 << 20, Qt::Uninitialized);
-    for (qsizetype i = 0; i < chunk.size(); ++i)
-        chunk[i] = static_cast<char>(i * 37 + 11);
-    for (qint64 written = 0; written < size; written += chunk.size())
-        file.write(chunk.constData(), std::min<qint64>(chunk.size(), size - written));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 //              settings write;
 //   report     8193 rows into a new file at most 2x the baseline.
 
+#include "bench/BenchFile.h"
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/StrHF.h"
@@ -105,10 +106,6 @@ Figures measure(const std::string& dir, const std::string& path)
         dialogs.fileAnswers.push_back(report);
         reportMs.push_back(timed([&] { form->N1Click(); }, &reportCpu));
     }
-    const auto median = [](std::vector<double>& values) {
-        std::sort(values.begin(), values.end());
-        return values[values.size() / 2];
-    };
     Figures figures;
     figures.baseline = median(baseline);
     figures.load = median(load);
@@ -121,22 +118,6 @@ Figures measure(const std::string& dir, const std::string& path)
     if (sink == 0)
         std::printf("(the baseline read nothing)\n");
     return figures;
-}
-
-void makeFile(const std::string& path, qint64 size, bool sparse)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", path.c_str());
-    if (sparse) {
-        file.resize(size);
-        return;
-    }
-    QByteArray chunk(1 << 20, Qt::Uninitialized);
-    for (qsizetype i = 0; i < chunk.size(); ++i)
-        chunk[i] = static_cast<char>(i * 37 + 11);
-    for (qint64 written = 0; written < size; written += chunk.size())
-        file.write(chunk.constData(), std::min<qint64>(chunk.size(), size - written));
 }
 
 } // namespace

@@ -394,7 +394,10 @@ bool TForm1::event(QEvent* event)
     const bool frameNews = event->type() == QEvent::Move || event->type() == QEvent::WindowActivate;
     if (frameNews && m_placing && windowHandle() && windowHandle()->frameMargins() != m_placedFrame) {
         m_placing = false;
-        placeOnScreen();
+        // Queued: resizing from inside the handling of the window manager's own move races with the geometry it
+        // is still sending, which under a scale factor could leave the window at twice its size.
+        QMetaObject::invokeMethod(
+            this, [this] { guarded([this] { placeOnScreen(); }); }, Qt::QueuedConnection);
     }
     return handled;
 }

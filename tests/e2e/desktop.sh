@@ -88,6 +88,16 @@ desktop_stop() {
     desktop_dir=""
 }
 
+# Ends the program under test, whose process id the sourcing script keeps in app_pid; nothing when none runs.
+app_pid=""
+desktop_stop_program() {
+    if [ -n "$app_pid" ]; then
+        kill "$app_pid" 2>/dev/null || true
+        wait "$app_pid" 2>/dev/null || true
+    fi
+    app_pid=""
+}
+
 # desktop_find_window REGEX: the first visible window whose name matches; sets desktop_window.
 desktop_find_window() {
     desktop_window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)

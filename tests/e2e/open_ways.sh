@@ -8,9 +8,8 @@ program=$1
 shots=${2:-$(dirname "$program")}
 source "$(dirname "${BASH_SOURCE[0]}")/desktop.sh"
 work=$(mktemp -d)
-app_pid=""
 cleanup() {
-    stop_program
+    desktop_stop_program
     desktop_stop
     rm -rf "$work"
 }
@@ -22,13 +21,6 @@ fail() {
     fi
     [ -s "$work/app.log" ] && cat "$work/app.log" >&2
     exit 1
-}
-stop_program() {
-    if [ -n "$app_pid" ]; then
-        kill "$app_pid" 2>/dev/null || true
-        wait "$app_pid" 2>/dev/null || true
-    fi
-    app_pid=""
 }
 
 # The program keeps its settings beside itself: give it a folder of its own.
@@ -63,7 +55,7 @@ main_window=$desktop_window
 desktop_wait_until desktop_is_active "$main_window" || fail "the window opened with a file is not active"
 stored() { [ "$(tr -d '\r' <"$ini")" = "$(printf '[File]\nNameFile=%s\nStartByte=0' "$work/given file.bin")" ]; }
 desktop_wait_until stored || fail "the file argument was not stored: $(cat "$ini")"
-stop_program
+desktop_stop_program
 
 # A file that cannot be opened: the remembered file comes back, the error is shown over it, and once it is
 # closed the window has the focus again; nothing is stored.
@@ -78,5 +70,5 @@ desktop_keys Return
 desktop_wait_until desktop_is_active "$main_window" || fail "the window did not get the focus back"
 [ "$(cat "$ini")" = "$before" ] || fail "a file that cannot be opened changed the settings"
 kill -0 "$app_pid" 2>/dev/null || fail "the program ended"
-stop_program
+desktop_stop_program
 echo "open ways: 1 passed, 0 failed"

@@ -22,16 +22,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/desktop.sh"
 
 work=$(mktemp -d)
-app_pid=""
-stop_program() {
-    if [ -n "$app_pid" ]; then
-        kill "$app_pid" 2>/dev/null || true
-        wait "$app_pid" 2>/dev/null || true
-        app_pid=""
-    fi
-}
 cleanup() {
-    stop_program
+    desktop_stop_program
     desktop_stop
     rm -rf "$work"
 }
@@ -173,7 +165,7 @@ back_to_main "the report's notice"
 desktop_wait_until desktop_no_popup || fail "a pop-up of the save dialog stayed: $(desktop_override_redirect_shown)"
 lower_spin_arrow
 desktop_wait_until stored_start 16384 || fail "the first click after the save dialog did not move the block"
-stop_program
+desktop_stop_program
 
 # lines_are_silver SCALE: samples the lines around the Hex column in a screenshot of the window's client area.
 lines_are_silver() {
@@ -256,7 +248,7 @@ for scale in 2 1.5; do
         lines_are_silver "$scale" || true
         fail "at scale $scale the grid's lines are not silver"
     }
-    stop_program
+    desktop_stop_program
 done
 
 echo "real desktop: 6 passed, 0 failed"

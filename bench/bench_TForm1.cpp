@@ -67,6 +67,16 @@ double cpuMs()
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
+// Lets the work a command leaves behind run before the next is timed, as a user's pause between two commands
+// does: the file dialogs' folder views, for one, catch up on the files a report or a settings write changed.
+void settle()
+{
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < 3)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+}
+
 Figures measure(const std::string& dir, const std::string& path)
 {
     const std::string settings = dir + "Quillmoor.ini";
@@ -85,6 +95,7 @@ Figures measure(const std::string& dir, const std::string& path)
     // Interleaved rounds, so that a slow moment of the machine weighs on every figure alike.
     std::vector<double> baseline, load, write, step, reportMs, baselineCpu, loadCpu, reportCpu;
     const auto timed = [](const std::function<void()>& run, std::vector<double>* cpu = nullptr) {
+        settle();
         const double cpuBefore = cpuMs();
         QElapsedTimer timer;
         timer.start();

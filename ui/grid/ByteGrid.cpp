@@ -841,6 +841,7 @@ void ByteGrid::paintEvent(QPaintEvent* event)
 {
     guarded([&] {
         QPainter painter(viewport());
+        m_texts.setFont(painter.font());
         const GridLayout& layout = m_model.layout();
         const QRect dirty = event->rect();
         const bool active = isActiveControl();
@@ -890,7 +891,7 @@ void ByteGrid::paintEvent(QPaintEvent* event)
     });
 }
 
-void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool active) const
+void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool active)
 {
     const QPalette& colors = palette();
     const bool fixed = cell.col < GridLayout::FixedCols || cell.row < m_model.layout().fixedRows();
@@ -930,8 +931,7 @@ void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool acti
     const std::string& text = m_model.cell(cell.col, cell.row);
     if (!text.empty()) {
         painter.setPen(colors.color(ink));
-        painter.drawText(
-            inner.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, Cp1251::toQString(text));
+        m_texts.draw(painter, text, inner.adjusted(2, 2, 0, 0));
     }
     if (active && !fixed && cell == m_model.current()) {
         painter.save();

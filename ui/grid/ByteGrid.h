@@ -2,6 +2,7 @@
 
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridModel.h"
+#include "ui/grid/GridTextCache.h"
 #include "ui/grid/GridView.h"
 
 #include <QAbstractScrollArea>
@@ -120,10 +121,11 @@ private:
     void cancelMode();
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
-    void paintCell(QPainter& painter, GridCell cell, QRect rect, bool active) const;
+    void paintCell(QPainter& painter, GridCell cell, QRect rect, bool active);
     [[nodiscard]] std::int32_t pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const;
 
     GridModel m_model;
+    GridTextCache m_texts;
     QLineEdit* m_editor;
     QPointer<QMenu> m_popup;
     std::optional<SizingDrag> m_sizing;

@@ -921,12 +921,24 @@ void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool acti
     painter.fillRect(inner, colors.color(fill));
     if (fixed) {
         // A raised bevel: light above and left, shadow below and right.
-        painter.setPen(colors.color(QPalette::Light));
-        painter.drawLine(inner.topLeft(), inner.topRight());
-        painter.drawLine(inner.topLeft(), inner.bottomLeft());
-        painter.setPen(colors.color(QPalette::Dark));
-        painter.drawLine(inner.bottomLeft(), inner.bottomRight());
-        painter.drawLine(inner.topRight(), inner.bottomRight());
+        const QColor light = colors.color(QPalette::Light);
+        const QColor dark = colors.color(QPalette::Dark);
+        if (painter.device()->devicePixelRatio() == 1) {
+            // The same pixels as the pen's lines below, filled several times faster: the header cells are a
+            // good share of every repaint.
+            painter.fillRect(QRect(inner.left(), inner.top(), inner.width(), 1), light);
+            painter.fillRect(QRect(inner.left(), inner.top(), 1, inner.height()), light);
+            painter.fillRect(QRect(inner.left(), inner.bottom(), inner.width(), 1), dark);
+            painter.fillRect(QRect(inner.right(), inner.top(), 1, inner.height()), dark);
+        } else {
+            // Scaled, the pen's lines stay one device pixel thin, as the bevel has always been drawn.
+            painter.setPen(light);
+            painter.drawLine(inner.topLeft(), inner.topRight());
+            painter.drawLine(inner.topLeft(), inner.bottomLeft());
+            painter.setPen(dark);
+            painter.drawLine(inner.bottomLeft(), inner.bottomRight());
+            painter.drawLine(inner.topRight(), inner.bottomRight());
+        }
     }
     const std::string& text = m_model.cell(cell.col, cell.row);
     if (!text.empty()) {

@@ -17,6 +17,7 @@
 #include "bench/Median.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -77,58 +78,85 @@ void settle()
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
 }
 
-Figures measure(const std::string& dir, const std::string& path)
-{
-    const std::string settings = dir + "Quillmoor.ini";
-    SettingsWriteString(settings, "File", "NameFile", path);
-    SettingsWriteInt(settings, "File", "StartByte", 0);
-    ScriptedDialogs dialogs;
+// One file under measure: its own settings folder and window, and the samples of each figure.
+struct Case {
+    const char* label;
+    std::string dir;
+    std::string path;
+    qint64 size = 0;
+    bool sparse = false;
+    std::unique_ptr<TForm1> form;
+    std::vector<double> baseline, load, write, step, report, baselineCpu, loadCpu, reportCpu;
+};
 
-    auto form = std::make_unique<TForm1>(dir);
-    form->show();
-    while (!form->windowHandle() || !form->windowHandle()->isExposed())
+void open(Case& each)
+{
+    makeFile(each.path, each.size, each.sparse);
+    const std::string settings = each.dir + "Quillmoor.ini";
+    SettingsWriteString(settings, "File", "NameFile", each.path);
+    SettingsWriteInt(settings, "File", "StartByte", 0);
+    each.form = std::make_unique<TForm1>(each.dir);
+    each.form->show();
+    while (!each.form->windowHandle() || !each.form->windowHandle()->isExposed())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QCoreApplication::processEvents();
+}
 
-    std::size_t sink = 0;
-    const std::string report = dir + "report.TXT";
-    // Interleaved rounds, so that a slow moment of the machine weighs on every figure alike.
-    std::vector<double> baseline, load, write, step, reportMs, baselineCpu, loadCpu, reportCpu;
-    const auto timed = [](const std::function<void()>& run, std::vector<double>* cpu = nullptr) {
-        settle();
-        const double cpuBefore = cpuMs();
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        const double wall = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        if (cpu)
-            cpu->push_back(cpuMs() - cpuBefore);
-        return wall;
-    };
-    for (int i = 0; i < Runs; ++i) {
-        baseline.push_back(timed([&] { sink += baselineLoad(path, 0); }, &baselineCpu));
-        load.push_back(timed([&] { form->LoadBlock(0); }, &loadCpu));
-        write.push_back(timed([&] { SettingsWriteInt(settings, "File", "StartByte", i); }));
-        form->N3Click();
-        step.push_back(timed([&] { form->SpinButton1DownClick(); }));
-        form->N3Click();
-        // A new report file each time: overwriting one makes the file system write the old one's blocks first.
-        QFile::remove(QString::fromStdString(report));
-        dialogs.fileAnswers.push_back(report);
-        reportMs.push_back(timed([&] { form->N1Click(); }, &reportCpu));
-    }
+double timed(const std::function<void()>& run, std::vector<double>* cpu = nullptr)
+{
+    settle();
+    const double cpuBefore = cpuMs();
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    const double wall = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    if (cpu)
+        cpu->push_back(cpuMs() - cpuBefore);
+    return wall;
+}
+
+// One round of every figure for one file.
+void measureRound(Case& each, ScriptedDialogs& dialogs, int round, std::size_t& sink)
+{
+    TForm1& form = *each.form;
+    const std::string settings = each.dir + "Quillmoor.ini";
+    const std::string report = each.dir + "report.TXT";
+    each.baseline.push_back(timed([&] { sink += baselineLoad(each.path, 0); }, &each.baselineCpu));
+    each.load.push_back(timed([&] { form.LoadBlock(0); }, &each.loadCpu));
+    each.write.push_back(timed([&] { SettingsWriteInt(settings, "File", "StartByte", round); }));
+    form.N3Click();
+    each.step.push_back(timed([&] { form.SpinButton1DownClick(); }));
+    form.N3Click();
+    // A new report file each time: overwriting one makes the file system write the old one's blocks first.
+    QFile::remove(QString::fromStdString(report));
+    dialogs.fileAnswers.push_back(report);
+    each.report.push_back(timed([&] { form.N1Click(); }, &each.reportCpu));
+}
+
+Figures figuresOf(const Case& each)
+{
     Figures figures;
-    figures.baseline = median(baseline);
-    figures.load = median(load);
-    figures.settingsWrite = median(write);
-    figures.step = median(step);
-    figures.report = median(reportMs);
-    figures.baselineCpu = median(baselineCpu);
-    figures.loadCpu = median(loadCpu);
-    figures.reportCpu = median(reportCpu);
-    if (sink == 0)
-        std::printf("(the baseline read nothing)\n");
+    figures.baseline = median(each.baseline);
+    figures.load = median(each.load);
+    figures.settingsWrite = median(each.write);
+    figures.step = median(each.step);
+    figures.report = median(each.report);
+    figures.baselineCpu = median(each.baselineCpu);
+    figures.loadCpu = median(each.loadCpu);
+    figures.reportCpu = median(each.reportCpu);
     return figures;
+}
+
+// How far apart the files' figures lie: the largest over the smallest, less one, in percent.
+double spread(const std::vector<Figures>& all, double Figures::*figure)
+{
+    double least = all.front().*figure;
+    double most = least;
+    for (const Figures& each : all) {
+        least = std::min(least, each.*figure);
+        most = std::max(most, each.*figure);
+    }
+    return (most / least - 1) * 100;
 }
 
 } // namespace
@@ -145,24 +173,33 @@ int main(int argc, char* argv[])
     QTemporaryDir temporary;
     const std::string dir = temporary.path().toStdString() + "/";
 
-    struct Case {
-        const char* label;
-        std::string path;
-        qint64 size;
-        bool sparse;
-    };
-    const std::vector<Case> cases = {
-        { "10 KB", dir + "ten.bin", 10240, false },
-        { "100 MB", dir + "hundred.bin", qint64(100) << 20, false },
-        { "3 GiB sparse", dir + "sparse.bin", qint64(3) << 30, true },
-    };
+    std::vector<Case> cases(3);
+    cases[0] = { "10 KB", dir + "ten/", "", 10240, false };
+    cases[1] = { "100 MB", dir + "hundred/", "", qint64(100) << 20, false };
+    cases[2] = { "3 GiB sparse", dir + "sparse/", "", qint64(3) << 30, true };
+    ScriptedDialogs dialogs;
+    for (Case& each : cases) {
+        QDir().mkpath(QString::fromStdString(each.dir));
+        each.path = each.dir + "file.bin";
+        open(each);
+    }
+    // Rounds interleaved over the three files too, so that a slow moment of the machine weighs on every figure
+    // of every file alike.
+    std::size_t sink = 0;
+    for (int round = 0; round < Runs; ++round)
+        for (Case& each : cases)
+            measureRound(each, dialogs, round, sink);
+    if (sink == 0)
+        std::printf("(the baseline read nothing)\n");
+
     std::printf("Medians of %d runs, offscreen platform; ratios against the same run's baselines.\n\n", Runs);
     std::printf("%-13s %9s %9s %7s %9s %9s %7s %9s %7s\n", "file", "baseline", "load", "ratio", "write", "step",
         "ratio", "report", "ratio");
     std::printf("%-13s %9s %9s %7s %9s %9s %7s %9s %7s\n", "", "ms", "ms", "<=4", "ms", "ms", "<=1.6", "ms", "<=2");
+    std::vector<Figures> all;
     for (const Case& each : cases) {
-        makeFile(each.path, each.size, each.sparse);
-        const Figures f = measure(dir, each.path);
+        const Figures f = figuresOf(each);
+        all.push_back(f);
         std::printf("%-13s %9.3f %9.3f %7.2f %9.3f %9.3f %7.2f %9.3f %7.2f\n", each.label, f.baseline, f.load,
             f.load / f.baseline, f.settingsWrite, f.step, f.step / (f.load + f.settingsWrite), f.report,
             f.report / f.baseline);
@@ -170,7 +207,11 @@ int main(int argc, char* argv[])
             f.loadCpu / f.baselineCpu, "", "", "", f.reportCpu, f.reportCpu / f.baselineCpu);
         QFile::remove(QString::fromStdString(each.path));
     }
+    std::printf("%-13s %9s %8.0f%% %7s %9s %8.0f%% %7s %8.0f%% %7s\n", "spread <=15%", "", spread(all, &Figures::load),
+        "", "", spread(all, &Figures::step), "", spread(all, &Figures::report), "");
     std::printf("\nbaseline: one read of 8193 bytes + their 41k texts formatted; step: one next-block command "
-                "against one load + one settings write; report: 8193 rows against the baseline.\n");
+                "against one load + one settings write; report: 8193 rows against the baseline; spread: the largest "
+                "figure of the three files over the smallest. The 10 KB file's next block holds 2048 bytes, so its "
+                "step loads a quarter of the rows.\n");
     return 0;
 }

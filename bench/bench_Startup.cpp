@@ -1,7 +1,7 @@
 // Start-up and memory against a bare Qt window: the program with a remembered file (10 KB, 100 MB and a sparse
-// 3 GiB one, each loading a full block before the window shows) and bench/bare_window, started alternately as
-// processes, 15 runs each. Start-up is the time from starting the process to its report of the first painted
-// window; memory is the resident size once the window is idle.
+// 3 GiB one, each loading a full block before the window shows), bench/bare_window and bench/label_window (the
+// floor of any window that draws text), started alternately as processes, 15 runs each. Start-up is the time from
+// starting the process to its report of the first painted window; memory is the resident size once the window is idle.
 //   start-up  at most 1.4x the bare window's;
 //   memory    at most the bare window's plus 6 MB;
 //   the figures of the three files within 15% of each other.
@@ -66,6 +66,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const QString here = QCoreApplication::applicationDirPath();
     const QString bare = here + QStringLiteral("/bare_window");
+    const QString label = here + QStringLiteral("/label_window");
     const QString window = here + QStringLiteral("/window_startup");
 
     QTemporaryDir temporary;
@@ -90,14 +91,18 @@ int main(int argc, char* argv[])
 
     // One untimed start each, so that no figure pays for a cold disk cache.
     startOnce(bare, {});
+    startOnce(label, {});
     for (const Case& each : cases)
         startOnce(window, { each.dir });
-    std::vector<double> bareStart, bareRss;
+    std::vector<double> bareStart, bareRss, labelStart, labelRss;
     std::vector<std::vector<double>> start(cases.size()), rss(cases.size());
     for (int i = 0; i < StartRuns; ++i) {
         const Run b = startOnce(bare, {});
         bareStart.push_back(b.startMs);
         bareRss.push_back(b.rssMiB);
+        const Run l = startOnce(label, {});
+        labelStart.push_back(l.startMs);
+        labelRss.push_back(l.rssMiB);
         for (std::size_t c = 0; c < cases.size(); ++c) {
             const Run w = startOnce(window, { cases[c].dir });
             start[c].push_back(w.startMs);
@@ -111,6 +116,8 @@ int main(int argc, char* argv[])
     std::printf("%-13s %10s %7s %9s %9s\n", "", "start-up", "ratio", "RSS", "over bare");
     std::printf("%-13s %10s %7s %9s %9s\n", "", "ms", "<=1.4", "MB", "<=6 MB");
     std::printf("%-13s %10.1f %7s %9.1f %9s\n", "bare window", bareMs, "1.00", bareMiB, "");
+    std::printf("%-13s %10.1f %7.2f %9.1f %9.1f\n", "one label", median(labelStart), median(labelStart) / bareMs,
+        median(labelRss), median(labelRss) - bareMiB);
     for (std::size_t c = 0; c < cases.size(); ++c) {
         const double ms = median(start[c]);
         const double mib = median(rss[c]);

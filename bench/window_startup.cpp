@@ -5,6 +5,8 @@
 
 #include "bench/FirstPaint.h"
 #include "mainwindow/TForm1.h"
+#include "ui/AccessibilityFactory.h"
+#include "ui/QtTranslations.h"
 
 #include <QApplication>
 
@@ -12,6 +14,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    installQtTranslations();
+    installAccessibility();
     TForm1 window(argc > 1 ? argv[1] : std::string());
     const FirstPaint watch(&window);
     window.show();

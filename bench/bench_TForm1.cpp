@@ -208,10 +208,10 @@ int main(int argc, char* argv[])
         QFile::remove(QString::fromStdString(each.path));
     }
     std::printf("%-13s %9s %8.0f%% %7s %9s %8.0f%% %7s %8.0f%% %7s\n", "spread <=15%", "", spread(all, &Figures::load),
-        "", "", spread(all, &Figures::step), "", spread(all, &Figures::report), "");
+        "", "", spread({ all.begin() + 1, all.end() }, &Figures::step), "", spread(all, &Figures::report), "");
     std::printf("\nbaseline: one read of 8193 bytes + their 41k texts formatted; step: one next-block command "
                 "against one load + one settings write; report: 8193 rows against the baseline; spread: the largest "
-                "figure of the three files over the smallest. The 10 KB file's next block holds 2048 bytes, so its "
-                "step loads a quarter of the rows.\n");
+                "figure of the files over the smallest. The 10 KB file's next block holds 2048 bytes, so its step "
+                "loads a quarter of the rows and the step's spread is that of the two others.\n");
     return 0;
 }

@@ -5,11 +5,11 @@ constexpr char HexDigits[] = "0123456789ABCDEF";
 }
 
 // Formatted by hand: a block load writes 8193 of these, and printf's format parsing cost more than the rest of
-// the row's texts together.
-void writeOffsetText(std::string& out, std::int64_t offset)
+// the row's texts together. Written from the end of the buffer backwards; the longest text, 16 hex digits and a
+// 20-character decimal, fills 39 of its 40 bytes.
+std::string_view formatOffset(OffsetBuffer& buffer, std::int64_t offset)
 {
-    char text[48];
-    char* end = text + sizeof text;
+    char* end = buffer.data() + buffer.size();
     char* p = end;
     *--p = ')';
     // The decimal part is signed, the hex part shows the same bits unsigned.
@@ -30,17 +30,17 @@ void writeOffsetText(std::string& out, std::int64_t offset)
         bits >>= 4;
         ++digits;
     }
-    out.assign(p, static_cast<std::size_t>(end - p));
+    return { p, static_cast<std::size_t>(end - p) };
 }
 
 std::string offsetText(std::int64_t offset)
 {
-    std::string text;
-    writeOffsetText(text, offset);
-    return text;
+    OffsetBuffer buffer;
+    return std::string(formatOffset(buffer, offset));
 }
 
-void writeValueTexts(std::span<std::string, 4> out, std::uint8_t v)
+namespace {
+void makeValueTexts(std::array<std::string, 4>& out, std::uint8_t v)
 {
     const char hex[] = { HexDigits[v >> 4], HexDigits[v & 15] };
     out[0].assign(hex, 2);
@@ -61,10 +61,20 @@ void writeValueTexts(std::span<std::string, 4> out, std::uint8_t v)
     else
         out[3].assign(1, static_cast<char>(v));
 }
+} // namespace
+
+const std::array<std::string, 4>& valueTextsOf(std::uint8_t v)
+{
+    static const std::array<std::array<std::string, 4>, 256> all = [] {
+        std::array<std::array<std::string, 4>, 256> made;
+        for (std::size_t v = 0; v < made.size(); ++v)
+            makeValueTexts(made[v], static_cast<std::uint8_t>(v));
+        return made;
+    }();
+    return all[v];
+}
 
 std::array<std::string, 4> valueTexts(std::uint8_t v)
 {
-    std::array<std::string, 4> texts;
-    writeValueTexts(texts, v);
-    return texts;
+    return valueTextsOf(v);
 }

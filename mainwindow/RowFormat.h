@@ -2,8 +2,8 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <string>
+#include <string_view>
 
 // The texts of one grid row for the byte v found at offset o.
 
@@ -13,7 +13,8 @@
 // for the control codes below 32.
 [[nodiscard]] std::array<std::string, 4> valueTexts(std::uint8_t v);
 
-// The same texts written over existing ones: a load reuses the grid's strings, which keeps short texts free of
-// allocations.
-void writeOffsetText(std::string& out, std::int64_t offset);
-void writeValueTexts(std::span<std::string, 4> out, std::uint8_t v);
+// The same texts as a load packs them, 8193 rows at a time, without a string of their own: the offset's text
+// formatted into buffer, and the value texts of v, made once for all 256 values.
+using OffsetBuffer = std::array<char, 40>;
+[[nodiscard]] std::string_view formatOffset(OffsetBuffer& buffer, std::int64_t offset);
+[[nodiscard]] const std::array<std::string, 4>& valueTextsOf(std::uint8_t v);

@@ -248,7 +248,8 @@ void TForm1::commitBeforeBlockChange()
 
 void TForm1::commitPendingEdit()
 {
-    if (EditPending && !m_block.commit(EditCol, EditRow, SG1->cell(EditCol, EditRow), CheckBox1->isChecked()))
+    if (EditPending
+        && !m_block.commit(EditCol, EditRow, std::string(SG1->cell(EditCol, EditRow)), CheckBox1->isChecked()))
         ShowNotice(text("Ошибка при записи в файл"));
     EditPending = false;
 }
@@ -282,12 +283,13 @@ void TForm1::showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span
     const auto rows = firstRow + static_cast<std::int32_t>(bytes.size());
     if (SG1->rowCount() < rows)
         SG1->setRowCount(rows);
-    SG1->setRows(firstRow, static_cast<std::int32_t>(bytes.size()),
-        [&](std::int32_t row, std::span<std::string, GridCells::BlockColumns> texts) {
-            const auto i = static_cast<std::size_t>(row - firstRow);
-            writeOffsetText(texts[0], firstOffset + static_cast<std::int64_t>(i));
-            writeValueTexts(texts.subspan<1, 4>(), bytes[i]);
-        });
+    OffsetBuffer offset;
+    SG1->setRows(firstRow, static_cast<std::int32_t>(bytes.size()), [&](std::int32_t row, GridCells::RowView& texts) {
+        const auto i = static_cast<std::size_t>(row - firstRow);
+        texts[0] = formatOffset(offset, firstOffset + static_cast<std::int64_t>(i));
+        const std::array<std::string, 4>& values = valueTextsOf(bytes[i]);
+        std::copy(values.begin(), values.end(), texts.begin() + 1);
+    });
     SG1->holdBars(false);
 }
 

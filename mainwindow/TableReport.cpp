@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <utility>
 
 namespace {
@@ -64,29 +63,27 @@ void TableReport::appendRowLine(std::string& out, std::int32_t row, char separat
     // Each text padded with blanks to its column's width, a longer text kept whole. A report of a full block has
     // 41k cells, nearly all of them within their widths: such a line is a blank line with the texts copied in.
     constexpr std::size_t Columns = ColumnWidths.size();
-    std::array<const std::string*, Columns> texts {};
+    RowTexts texts {};
     if (m_rows) {
-        static const std::string empty;
-        const std::string* side = m_rows(row);
-        for (std::size_t col = 0; col < Columns; ++col)
-            texts[col] = side ? side + col : &empty;
+        if (const std::optional<RowTexts> written = m_rows(row))
+            texts = *written;
     } else {
         for (std::size_t col = 0; col < Columns; ++col)
-            texts[col] = &m_cell(static_cast<std::int32_t>(col), row);
+            texts[col] = m_cell(static_cast<std::int32_t>(col), row);
     }
     bool allFit = true;
     std::size_t length = 0;
     for (std::size_t col = 0; col < Columns; ++col) {
         const auto width = static_cast<std::size_t>(ColumnWidths[col]);
-        allFit = allFit && texts[col]->size() <= width;
-        length += std::max(texts[col]->size(), width) + 1;
+        allFit = allFit && texts[col].size() <= width;
+        length += std::max(texts[col].size(), width) + 1;
     }
     if (allFit) {
         std::size_t at = out.size();
         out.append(FittingLineLength, ' ');
         char* line = out.data();
         for (std::size_t col = 0; col < Columns; ++col) {
-            std::memcpy(line + at, texts[col]->data(), texts[col]->size());
+            std::copy(texts[col].begin(), texts[col].end(), line + at);
             at += static_cast<std::size_t>(ColumnWidths[col]);
             line[at++] = separator;
         }
@@ -96,7 +93,7 @@ void TableReport::appendRowLine(std::string& out, std::int32_t row, char separat
     out.resize(start + length);
     char* p = out.data() + start;
     for (std::size_t col = 0; col < Columns; ++col) {
-        const std::string& text = *texts[col];
+        const std::string_view text = texts[col];
         const auto width = static_cast<std::size_t>(ColumnWidths[col]);
         p = std::copy(text.begin(), text.end(), p);
         if (text.size() < width)

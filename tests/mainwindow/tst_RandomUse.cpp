@@ -234,7 +234,7 @@ public:
         const std::int64_t startBefore = m_form->startByte();
         const std::int32_t rowsBefore = m_grid->rowCount();
         const GridCell cellBefore { m_grid->currentCol(), m_grid->currentRow() };
-        const std::string textBefore = m_grid->cell(cellBefore.col, cellBefore.row);
+        const std::string textBefore(m_grid->cell(cellBefore.col, cellBefore.row));
 
         perform(action, rowsBefore);
 
@@ -245,7 +245,7 @@ public:
         if (typing && m_grid->currentCol() == cellBefore.col && m_grid->currentRow() == cellBefore.row
             && (m_grid->cell(cellBefore.col, cellBefore.row) != textBefore || m_grid->editorMode())) {
             m_candidate = Candidate { blockBefore, startBefore + cellBefore.row - 1, cellBefore.col,
-                m_grid->cell(cellBefore.col, cellBefore.row) };
+                std::string(m_grid->cell(cellBefore.col, cellBefore.row)) };
         }
         const QString failure = check(switchOn);
         // An edit of the old block was committed or dropped before the load; it can never be written later.
@@ -472,7 +472,7 @@ private:
             if (m_grid->cell(0, r) != offsetText(start + r - 1))
                 return QStringLiteral("row %1 shows the offset text %2 in a block from %3")
                     .arg(r)
-                    .arg(QString::fromStdString(m_grid->cell(0, r)))
+                    .arg(QString::fromStdString(std::string(m_grid->cell(0, r))))
                     .arg(start);
             // The row being edited shows what the user typed.
             const bool edited = r == m_grid->currentRow()

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <array>
+#include <limits>
 #include <vector>
 
 class tst_RowFormat : public QObject {
@@ -29,6 +30,8 @@ void tst_RowFormat::offsetTextShowsHexAndDecimal_data()
     QTest::newRow("int max") << qint64(2147483647) << QByteArray("7FFFFFFF (2147483647)");
     QTest::newRow("beyond 32 bits grows the hex") << qint64(4294967296) << QByteArray("100000000 (4294967296)");
     QTest::newRow("negative shows all 64 bits") << qint64(-1) << QByteArray("FFFFFFFFFFFFFFFF (-1)");
+    QTest::newRow("the longest text") << std::numeric_limits<qint64>::min()
+                                      << QByteArray("8000000000000000 (-9223372036854775808)");
 }
 
 void tst_RowFormat::offsetTextShowsHexAndDecimal()
@@ -77,15 +80,15 @@ void tst_RowFormat::everyByteFormatsAndReadsBack()
 
 void tst_RowFormat::formattingOverOldTextsLeavesNothingOfThem()
 {
-    // A load writes over the texts of the block before: longer, shorter, or allocated ones.
-    std::array<std::string, 4> texts { std::string(40, 'x'), "", "1", "<...>" };
-    std::string offset(40, 'y');
+    // A load formats each offset into the buffer the row before left, longer or shorter, and takes the value texts
+    // from the table made once.
+    OffsetBuffer offset;
+    offset.fill('y');
     for (int v = 255; v >= 0; --v) {
-        writeValueTexts(texts, static_cast<std::uint8_t>(v));
-        QVERIFY2(texts == valueTexts(static_cast<std::uint8_t>(v)), QByteArray::number(v));
+        QVERIFY2(valueTextsOf(static_cast<std::uint8_t>(v)) == valueTexts(static_cast<std::uint8_t>(v)),
+            QByteArray::number(v));
         const std::int64_t at = (std::int64_t(1) << (v % 40)) - v;
-        writeOffsetText(offset, at);
-        QVERIFY2(offset == offsetText(at), QByteArray::number(at));
+        QVERIFY2(formatOffset(offset, at) == offsetText(at), QByteArray::number(at));
     }
 }
 

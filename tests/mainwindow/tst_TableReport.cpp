@@ -158,10 +158,14 @@ void tst_TableReport::readingByRowsGivesTheSameReportAsByCells()
     std::map<int, std::array<std::string, 5>> rows;
     for (const auto& [at, text] : cells.texts)
         rows[at.second][static_cast<std::size_t>(at.first)] = text;
-    // Rows 301 and 302 were never written: a null row reads as empty texts.
-    const auto byRows = [&](std::int32_t row) -> const std::string* {
+    // Rows 301 and 302 were never written: a missing row reads as empty texts.
+    const auto byRows = [&](std::int32_t row) -> std::optional<TableReport::RowTexts> {
         const auto it = rows.find(row);
-        return it == rows.end() ? nullptr : it->second.data();
+        if (it == rows.end())
+            return std::nullopt;
+        TableReport::RowTexts texts;
+        std::copy(it->second.begin(), it->second.end(), texts.begin());
+        return texts;
     };
     QCOMPARE(reportLines(TableReport("Date : x", "f", TableReport::RowReader(byRows), 302)),
         reportLines(TableReport("Date : x", "f", cells.reader(), 302)));

@@ -107,11 +107,11 @@ void ByteGrid::setRows(std::int32_t first, std::int32_t count, const GridModel::
         return;
     }
     // A listener hears of every cell written, in view or not.
-    std::array<std::string, GridCells::BlockColumns> texts;
+    GridCells::RowView texts;
     for (std::int32_t row = first; row < first + count; ++row) {
         fill(row, texts);
         for (std::int32_t col = 0; col < GridCells::BlockColumns; ++col)
-            m_model.setCell(col, row, std::move(texts[static_cast<std::size_t>(col)]));
+            m_model.setCell(col, row, std::string(texts[static_cast<std::size_t>(col)]));
     }
 }
 
@@ -940,7 +940,7 @@ void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool acti
             painter.drawLine(inner.topRight(), inner.bottomRight());
         }
     }
-    const std::string& text = m_model.cell(cell.col, cell.row);
+    const std::string_view text = m_model.cell(cell.col, cell.row);
     if (!text.empty()) {
         painter.setPen(colors.color(ink));
         m_texts.draw(painter, text, inner.adjusted(2, 2, 0, 0));

@@ -33,12 +33,13 @@ public:
     ~ByteGrid() override;
 
     void setHandler(GridHandler* handler);
-    [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
+    // A view of the stored text, good until the cell is next written.
+    [[nodiscard]] std::string_view cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
     void setCell(std::int32_t col, std::int32_t row, std::string text);
-    // Writes whole rows of the five columns in place (see GridModel::setRows): a block load fills 8193 of them.
+    // Writes whole rows of the five columns (see GridModel::setRows): a block load fills 8193 of them.
     void setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill);
-    // The five texts of a row side by side; null for a row never written.
-    [[nodiscard]] const std::string* rowTexts(std::int32_t row) const { return m_model.rowTexts(row); }
+    // The five texts of a row; nothing for a row never written.
+    [[nodiscard]] std::optional<GridCells::RowView> rowTexts(std::int32_t row) const { return m_model.rowTexts(row); }
     [[nodiscard]] std::int32_t rowCount() const;
     void setRowCount(std::int32_t count);
     // Holds the scroll bars as they are until released, bringing them up to date then. A reload shrinks the grid

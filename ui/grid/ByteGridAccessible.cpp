@@ -31,7 +31,7 @@ public:
     // True when the text differs from the one last heard, which it then becomes.
     [[nodiscard]] bool takeTextChange()
     {
-        const std::string& text = m_grid->cell(m_cell.col, m_cell.row);
+        const std::string_view text = m_grid->cell(m_cell.col, m_cell.row);
         if (text == m_textHeard)
             return false;
         m_textHeard = text;

@@ -33,7 +33,9 @@ void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
 void GridModel::setRows(std::int32_t first, std::int32_t count, const RowFiller& fill)
 {
     for (std::int32_t row = first; row < first + count; ++row) {
-        fill(row, std::span<std::string, GridCells::BlockColumns>(m_cells.rowSlots(row), GridCells::BlockColumns));
+        GridCells::RowView texts;
+        fill(row, texts);
+        m_cells.setRow(row, texts);
         if (!m_layout.rowSurelyHidden(row))
             for (std::int32_t col = 0; col < GridCells::BlockColumns; ++col)
                 m_view.invalidateCell({ col, row });
@@ -364,7 +366,7 @@ void GridModel::updateEditor()
         return;
     if (m_bound != m_current) {
         m_bound = m_current;
-        m_view.loadEditor(m_cells.text(m_current.col, m_current.row));
+        m_view.loadEditor(std::string(m_cells.text(m_current.col, m_current.row)));
     }
     m_view.showEditor(true);
 }
@@ -380,7 +382,7 @@ void GridModel::editorEdited(std::string text)
     if (!m_bound)
         return;
     const GridCell cell = *m_bound;
-    m_cells.setText(cell.col, cell.row, std::string(text));
+    m_cells.setText(cell.col, cell.row, text);
     m_view.invalidateCell(cell);
     if (m_handler)
         m_handler->setEditText(cell.col, cell.row, text);
@@ -396,7 +398,7 @@ void GridModel::handBack()
     try {
         const std::string text = m_view.editorText();
         if (text != m_cells.text(cell.col, cell.row)) {
-            m_cells.setText(cell.col, cell.row, std::string(text));
+            m_cells.setText(cell.col, cell.row, text);
             m_view.invalidateCell(cell);
         }
         if (m_handler)

@@ -30,15 +30,16 @@ public:
     [[nodiscard]] GridLayout& layout() { return m_layout; }
     [[nodiscard]] const GridLayout& layout() const { return m_layout; }
 
-    [[nodiscard]] const std::string& cell(std::int32_t col, std::int32_t row) const { return m_cells.text(col, row); }
+    // A view of the stored text, good until the cell is next written.
+    [[nodiscard]] std::string_view cell(std::int32_t col, std::int32_t row) const { return m_cells.text(col, row); }
     // Stores a text without a notification; on the current cell it unbinds the editor, reloading it if shown.
     void setCell(std::int32_t col, std::int32_t row, std::string&& text);
-    // Writes the five texts of rows first .. first + count - 1 in place, fill(row, texts) setting a row's; as
-    // setCell on each cell, but rows out of view cost no redraw calls.
-    using RowFiller = std::function<void(std::int32_t row, std::span<std::string, GridCells::BlockColumns> texts)>;
+    // Writes the five texts of rows first .. first + count - 1, fill(row, texts) pointing all five of a row at
+    // texts that stay good until its next call; as setCell on each cell, but rows out of view cost no redraw calls.
+    using RowFiller = std::function<void(std::int32_t row, GridCells::RowView& texts)>;
     void setRows(std::int32_t first, std::int32_t count, const RowFiller& fill);
-    // The five texts of a row side by side; null for a row never written.
-    [[nodiscard]] const std::string* rowTexts(std::int32_t row) const { return m_cells.rowTexts(row); }
+    // The five texts of a row; nothing for a row never written.
+    [[nodiscard]] std::optional<GridCells::RowView> rowTexts(std::int32_t row) const { return m_cells.rowTexts(row); }
 
     [[nodiscard]] std::int32_t rowCount() const { return m_layout.rowCount(); }
     void setRowCount(std::int32_t count);

@@ -14,7 +14,7 @@ void GridTextCache::setFont(const QFont& font)
     m_texts.clear();
 }
 
-bool GridTextCache::takes(const std::string& text)
+bool GridTextCache::takes(std::string_view text)
 {
     return std::none_of(text.begin(), text.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
@@ -22,7 +22,7 @@ bool GridTextCache::takes(const std::string& text)
     });
 }
 
-const GridTextCache::Text& GridTextCache::laidOut(const std::string& text)
+const GridTextCache::Text& GridTextCache::laidOut(std::string_view text)
 {
     if (const auto found = m_texts.find(text); found != m_texts.end())
         return found->second;
@@ -38,7 +38,7 @@ const GridTextCache::Text& GridTextCache::laidOut(const std::string& text)
     return m_texts.emplace(text, std::move(made)).first->second;
 }
 
-void GridTextCache::draw(QPainter& painter, const std::string& text, QRect room)
+void GridTextCache::draw(QPainter& painter, std::string_view text, QRect room)
 {
     if (takes(text)) {
         const Text& made = laidOut(text);

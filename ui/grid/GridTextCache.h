@@ -5,7 +5,9 @@
 #include <QRect>
 #include <QStaticText>
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 // Cell texts laid out once and kept ready to draw. Laying a text out costs several times what drawing it does,
@@ -21,7 +23,7 @@ public:
     void setFont(const QFont& font);
     // Draws text in the painter's pen from the top left of room and cut at room's edges, to the pixel as
     // QPainter::drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text) draws it.
-    void draw(QPainter& painter, const std::string& text, QRect room);
+    void draw(QPainter& painter, std::string_view text, QRect room);
     [[nodiscard]] std::size_t size() const { return m_texts.size(); }
 
 private:
@@ -33,9 +35,18 @@ private:
 
     // Only texts without control characters are laid out ahead: the drawing of a rectangle's text treats some of
     // those in ways of its own.
-    [[nodiscard]] static bool takes(const std::string& text);
-    [[nodiscard]] const Text& laidOut(const std::string& text);
+    [[nodiscard]] static bool takes(std::string_view text);
+    [[nodiscard]] const Text& laidOut(std::string_view text);
+
+    // Looks texts up by view, without making a string of each.
+    struct Hash {
+        using is_transparent = void;
+        [[nodiscard]] std::size_t operator()(std::string_view text) const
+        {
+            return std::hash<std::string_view>()(text);
+        }
+    };
 
     QFont m_font;
-    std::unordered_map<std::string, Text> m_texts;
+    std::unordered_map<std::string, Text, Hash, std::equal_to<>> m_texts;
 };

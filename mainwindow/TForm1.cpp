@@ -197,7 +197,9 @@ void TForm1::N1Click()
     if (const int err = file.open(*chosen, FileHandle::Mode::CreateText))
         throw EInOutError::fromErrno(err);
     const TableReport report(TableReport::dateLineForNow(), currentFile(),
-        TableReport::RowReader([this](std::int32_t row) { return SG1->rowTexts(row); }), SG1->rowCount() - 1);
+        TableReport::RowReader(
+            [this](std::int32_t row, TableReport::RowTexts& texts) { return SG1->rowTexts(row, texts); }),
+        SG1->rowCount() - 1);
     report.write([&file](const std::string& piece) { file.write(piece); });
     file.closeChecked();
     ShowNotice(text("Готово !"));

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -20,8 +21,36 @@ constexpr std::size_t FittingLineLength = [] {
         length += static_cast<std::size_t>(width) + 1;
     return length;
 }();
+constexpr auto BlankLine = [] {
+    std::array<char, FittingLineLength> blanks {};
+    blanks.fill(' ');
+    return blanks;
+}();
 // Written pieces are gathered to this size, so a block of 8193 rows costs a handful of writes.
 constexpr std::size_t ChunkSize = 64 * 1024;
+
+static_assert(std::all_of(ColumnWidths.begin(), ColumnWidths.end(), [](std::int32_t width) { return width <= 16; }),
+    "a text that fits its column is one for copyShort");
+
+// Copies a text of at most 16 bytes with two moves of a fixed size, which the compiler makes plain loads and
+// stores: a report copies 41k such texts, and a call per text cost more than the copying.
+void copyShort(char* to, std::string_view text)
+{
+    const std::size_t n = text.size();
+    const char* from = text.data();
+    if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n >= 2) {
+        std::memcpy(to, from, 2);
+        std::memcpy(to + n - 2, from + n - 2, 2);
+    } else if (n == 1) {
+        *to = *from;
+    }
+}
 } // namespace
 
 TableReport::TableReport(std::string dateLine, std::string filePath, CellReader cell, std::int32_t lastRow)
@@ -50,68 +79,89 @@ std::string TableReport::dateLineForNow()
     return "Date : " + Cp1251::fromQString(text);
 }
 
-std::string TableReport::rowLine(std::int32_t row, char separator) const
+TableReport::RowTexts TableReport::rowTexts(std::int32_t row) const
 {
-    std::string line;
-    line.reserve(64);
-    appendRowLine(line, row, separator);
-    return line;
+    RowTexts texts {};
+    if (m_rows) {
+        if (!m_rows(row, texts))
+            texts = {};
+        return texts;
+    }
+    for (std::size_t col = 0; col < texts.size(); ++col)
+        texts[col] = m_cell(static_cast<std::int32_t>(col), row);
+    return texts;
 }
 
-void TableReport::appendRowLine(std::string& out, std::int32_t row, char separator) const
+std::size_t TableReport::lineLength(const RowTexts& texts)
+{
+    std::size_t length = 0;
+    for (std::size_t col = 0; col < texts.size(); ++col)
+        length += std::max(texts[col].size(), static_cast<std::size_t>(ColumnWidths[col])) + 1;
+    return length;
+}
+
+char* TableReport::writeLine(char* to, const RowTexts& texts, char separator)
 {
     // Each text padded with blanks to its column's width, a longer text kept whole. A report of a full block has
     // 41k cells, nearly all of them within their widths: such a line is a blank line with the texts copied in.
-    constexpr std::size_t Columns = ColumnWidths.size();
-    RowTexts texts {};
-    if (m_rows) {
-        if (const std::optional<RowTexts> written = m_rows(row))
-            texts = *written;
-    } else {
-        for (std::size_t col = 0; col < Columns; ++col)
-            texts[col] = m_cell(static_cast<std::int32_t>(col), row);
-    }
-    bool allFit = true;
-    std::size_t length = 0;
-    for (std::size_t col = 0; col < Columns; ++col) {
-        const auto width = static_cast<std::size_t>(ColumnWidths[col]);
-        allFit = allFit && texts[col].size() <= width;
-        length += std::max(texts[col].size(), width) + 1;
-    }
-    if (allFit) {
-        std::size_t at = out.size();
-        out.append(FittingLineLength, ' ');
-        char* line = out.data();
-        for (std::size_t col = 0; col < Columns; ++col) {
-            std::copy(texts[col].begin(), texts[col].end(), line + at);
-            at += static_cast<std::size_t>(ColumnWidths[col]);
-            line[at++] = separator;
+    if (lineLength(texts) == FittingLineLength) {
+        std::memcpy(to, BlankLine.data(), FittingLineLength);
+        char* at = to;
+        for (std::size_t col = 0; col < texts.size(); ++col) {
+            copyShort(at, texts[col]);
+            at += ColumnWidths[col];
+            *at++ = separator;
         }
-        return;
+        return at;
     }
-    const std::size_t start = out.size();
-    out.resize(start + length);
-    char* p = out.data() + start;
-    for (std::size_t col = 0; col < Columns; ++col) {
+    for (std::size_t col = 0; col < texts.size(); ++col) {
         const std::string_view text = texts[col];
         const auto width = static_cast<std::size_t>(ColumnWidths[col]);
-        p = std::copy(text.begin(), text.end(), p);
+        to = std::copy(text.begin(), text.end(), to);
         if (text.size() < width)
-            p = std::fill_n(p, width - text.size(), ' ');
-        *p++ = separator;
+            to = std::fill_n(to, width - text.size(), ' ');
+        *to++ = separator;
     }
+    return to;
+}
+
+std::string TableReport::rowLine(std::int32_t row, char separator) const
+{
+    const RowTexts texts = rowTexts(row);
+    std::string line(lineLength(texts), ' ');
+    writeLine(line.data(), texts, separator);
+    return line;
 }
 
 void TableReport::write(const std::function<void(const std::string&)>& sink) const
 {
-    std::string buffer;
-    buffer.reserve(ChunkSize + 512);
-    auto line = [&](std::string_view text) {
-        buffer.append(text).append(LineEnd);
-        if (buffer.size() >= ChunkSize) {
-            sink(buffer);
-            buffer.clear();
+    // Lines are written into a buffer of a chunk and a line's room, handed on whenever a chunk is full; a longer
+    // line, which only a long text can make, grows it.
+    std::size_t size = ChunkSize + 512;
+    std::string buffer(size, ' ');
+    std::size_t used = 0;
+    const auto flush = [&] {
+        buffer.resize(used);
+        sink(buffer);
+        buffer.resize(size);
+        used = 0;
+    };
+    const auto room = [&](std::size_t length) {
+        if (used + length > size)
+            flush();
+        if (length > size) {
+            size = length;
+            buffer.resize(size);
         }
+        return buffer.data() + used;
+    };
+    const auto line = [&](std::string_view text) {
+        char* to = room(text.size() + LineEnd.size());
+        to = std::copy(text.begin(), text.end(), to);
+        std::copy(LineEnd.begin(), LineEnd.end(), to);
+        used += text.size() + LineEnd.size();
+        if (used >= ChunkSize)
+            flush();
     };
 
     const std::string header = rowLine(0, '|');
@@ -123,12 +173,17 @@ void TableReport::write(const std::function<void(const std::string&)>& sink) con
     line(rule);
     // Data rows go straight into the buffer: a report of a full block is 8193 of them.
     for (std::int32_t row = 1; row <= m_lastRow; ++row) {
-        appendRowLine(buffer, row, ' ');
-        line({});
+        const RowTexts texts = rowTexts(row);
+        const std::size_t length = lineLength(texts);
+        char* end = writeLine(room(length + LineEnd.size()), texts, ' ');
+        std::copy(LineEnd.begin(), LineEnd.end(), end);
+        used += length + LineEnd.size();
+        if (used >= ChunkSize)
+            flush();
     }
     line(rule);
     line(Cp1251::fromUtf8("Отчёт составлен программой Quillmoor"));
     line("");
-    if (!buffer.empty())
-        sink(buffer);
+    if (used != 0)
+        flush();
 }

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,9 +11,9 @@
 class TableReport {
 public:
     using CellReader = std::function<const std::string&(std::int32_t col, std::int32_t row)>;
-    // The five texts of a row, or nothing for a row of empty texts: one call per row.
+    // Reads the five texts of a row into texts, or gives false for a row of empty texts: one call per row.
     using RowTexts = std::array<std::string_view, 5>;
-    using RowReader = std::function<std::optional<RowTexts>(std::int32_t row)>;
+    using RowReader = std::function<bool(std::int32_t row, RowTexts& texts)>;
 
     // filePath is the file system's own bytes; the report shows it in its code page.
     TableReport(std::string dateLine, std::string filePath, CellReader cell, std::int32_t lastRow);
@@ -29,7 +28,10 @@ public:
     [[nodiscard]] std::string rowLine(std::int32_t row, char separator) const;
 
 private:
-    void appendRowLine(std::string& out, std::int32_t row, char separator) const;
+    [[nodiscard]] RowTexts rowTexts(std::int32_t row) const;
+    // The length of a row's line, and the line written at to, which has room for it; returns the line's end.
+    [[nodiscard]] static std::size_t lineLength(const RowTexts& texts);
+    static char* writeLine(char* to, const RowTexts& texts, char separator);
 
     std::string m_dateLine;
     std::string m_fileName;

@@ -108,6 +108,12 @@ void tst_TableReport::eachTextIsPaddedToItsColumnOrKeptWholeWhenLonger_data()
     QTest::newRow("every column too long")
         << QByteArrayList { QByteArray(17, 'a'), "bbbbbb", "cccccc", QByteArray(17, 'd'), "eeeeeeeee" }
         << QByteArray(17, 'a') + " bbbbbb cccccc " + QByteArray(17, 'd') + " eeeeeeeee ";
+    QTest::newRow("short texts of many lengths") << QByteArrayList { "1234567", "123", "1", "123456789",
+        "1234" } << QByteArray("1234567          123   1     123456789        1234     ");
+    QTest::newRow("short texts of other lengths") << QByteArrayList { "12345678", "12", "1234", "123456789ABCDEF",
+        "123456" } << QByteArray("12345678         12    1234  123456789ABCDEF  123456   ");
+    QTest::newRow("a text longer than a written piece") << QByteArrayList { QByteArray(70000, 'x'), "b", "c", "d",
+        "e" } << QByteArray(70000, 'x') + " b     c     d                e        ";
 }
 
 // Widths 16, 5, 5, 16 and 8, a blank after each; the report never cuts a text the user typed.
@@ -159,13 +165,12 @@ void tst_TableReport::readingByRowsGivesTheSameReportAsByCells()
     for (const auto& [at, text] : cells.texts)
         rows[at.second][static_cast<std::size_t>(at.first)] = text;
     // Rows 301 and 302 were never written: a missing row reads as empty texts.
-    const auto byRows = [&](std::int32_t row) -> std::optional<TableReport::RowTexts> {
+    const auto byRows = [&](std::int32_t row, TableReport::RowTexts& texts) {
         const auto it = rows.find(row);
         if (it == rows.end())
-            return std::nullopt;
-        TableReport::RowTexts texts;
+            return false;
         std::copy(it->second.begin(), it->second.end(), texts.begin());
-        return texts;
+        return true;
     };
     QCOMPARE(reportLines(TableReport("Date : x", "f", TableReport::RowReader(byRows), 302)),
         reportLines(TableReport("Date : x", "f", cells.reader(), 302)));

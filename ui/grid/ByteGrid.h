@@ -38,8 +38,11 @@ public:
     void setCell(std::int32_t col, std::int32_t row, std::string text);
     // Writes whole rows of the five columns (see GridModel::setRows): a block load fills 8193 of them.
     void setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill);
-    // The five texts of a row; nothing for a row never written.
-    [[nodiscard]] std::optional<GridCells::RowView> rowTexts(std::int32_t row) const { return m_model.rowTexts(row); }
+    // Reads the five texts of a row into texts; false for a row never written.
+    [[nodiscard]] bool rowTexts(std::int32_t row, GridCells::RowView& texts) const
+    {
+        return m_model.rowTexts(row, texts);
+    }
     [[nodiscard]] std::int32_t rowCount() const;
     void setRowCount(std::int32_t count);
     // Holds the scroll bars as they are until released, bringing them up to date then. A reload shrinks the grid

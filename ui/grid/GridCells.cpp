@@ -37,25 +37,22 @@ std::string_view GridCells::spilledText(std::int32_t col, std::int32_t row) cons
     return m_spilled.at(row)[static_cast<std::size_t>(col)];
 }
 
-std::optional<GridCells::RowView> GridCells::rowTexts(std::int32_t row) const
+bool GridCells::rowTexts(std::int32_t row, RowView& texts) const
 {
-    std::optional<RowView> texts;
     const PackedRow* packed = findRow(row);
     if (!packed)
-        return texts;
-    // Built in place: a report asks for 8193 rows in a row.
-    RowView& made = texts.emplace();
+        return false;
     if (packed->lengths[0] == Spilled) {
         const auto& aside = m_spilled.at(row);
-        std::copy(aside.begin(), aside.end(), made.begin());
-        return texts;
+        std::copy(aside.begin(), aside.end(), texts.begin());
+        return true;
     }
     const char* at = packed->bytes.data();
-    for (std::size_t col = 0; col < made.size(); ++col) {
-        made[col] = { at, packed->lengths[col] };
+    for (std::size_t col = 0; col < texts.size(); ++col) {
+        texts[col] = { at, packed->lengths[col] };
         at += packed->lengths[col];
     }
-    return texts;
+    return true;
 }
 
 void GridCells::setRow(std::int32_t row, const RowView& texts)

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,8 +40,8 @@ public:
         return { packed->bytes.data() + at, packed->lengths[static_cast<std::size_t>(col)] };
     }
     void setText(std::int32_t col, std::int32_t row, std::string_view text);
-    // The five texts of a row; nothing for a row never written.
-    [[nodiscard]] std::optional<RowView> rowTexts(std::int32_t row) const;
+    // Reads the five texts of a row into texts; false, leaving them alone, for a row never written.
+    [[nodiscard]] bool rowTexts(std::int32_t row, RowView& texts) const;
     // Writes the five texts of a row at once; they may not be views of this storage.
     void setRow(std::int32_t row, const RowView& texts);
 

@@ -38,8 +38,11 @@ public:
     // texts that stay good until its next call; as setCell on each cell, but rows out of view cost no redraw calls.
     using RowFiller = std::function<void(std::int32_t row, GridCells::RowView& texts)>;
     void setRows(std::int32_t first, std::int32_t count, const RowFiller& fill);
-    // The five texts of a row; nothing for a row never written.
-    [[nodiscard]] std::optional<GridCells::RowView> rowTexts(std::int32_t row) const { return m_cells.rowTexts(row); }
+    // Reads the five texts of a row into texts; false for a row never written.
+    [[nodiscard]] bool rowTexts(std::int32_t row, GridCells::RowView& texts) const
+    {
+        return m_cells.rowTexts(row, texts);
+    }
 
     [[nodiscard]] std::int32_t rowCount() const { return m_layout.rowCount(); }
     void setRowCount(std::int32_t count);

@@ -15,7 +15,7 @@ GridCells::Block* GridCells::lookUpBlock(std::int32_t block) const
 
 GridCells::PackedRow& GridCells::rowForWriting(std::int32_t row)
 {
-    Block* block = m_lastBlockCells && m_lastBlock == blockOf(row) ? m_lastBlockCells : lookUpBlock(blockOf(row));
+    Block* block = findBlock(blockOf(row));
     if (!block) {
         auto& made = m_blocks[blockOf(row)];
         made = std::make_unique<Block>();

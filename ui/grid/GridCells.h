@@ -61,7 +61,7 @@ private:
         const Block* block = findBlock(blockOf(row));
         return block ? &(*block)[static_cast<std::size_t>(row & (BlockRows - 1))] : nullptr;
     }
-    [[nodiscard]] const Block* findBlock(std::int32_t block) const
+    [[nodiscard]] Block* findBlock(std::int32_t block) const
     {
         if (m_lastBlockCells && m_lastBlock == block)
             return m_lastBlockCells;

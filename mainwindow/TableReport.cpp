@@ -100,11 +100,11 @@ std::size_t TableReport::lineLength(const RowTexts& texts)
     return length;
 }
 
-char* TableReport::writeLine(char* to, const RowTexts& texts, char separator)
+char* TableReport::writeLine(char* to, const RowTexts& texts, std::size_t length, char separator)
 {
     // Each text padded with blanks to its column's width, a longer text kept whole. A report of a full block has
     // 41k cells, nearly all of them within their widths: such a line is a blank line with the texts copied in.
-    if (lineLength(texts) == FittingLineLength) {
+    if (length == FittingLineLength) {
         std::memcpy(to, BlankLine.data(), FittingLineLength);
         char* at = to;
         for (std::size_t col = 0; col < texts.size(); ++col) {
@@ -129,7 +129,7 @@ std::string TableReport::rowLine(std::int32_t row, char separator) const
 {
     const RowTexts texts = rowTexts(row);
     std::string line(lineLength(texts), ' ');
-    writeLine(line.data(), texts, separator);
+    writeLine(line.data(), texts, line.size(), separator);
     return line;
 }
 
@@ -175,7 +175,7 @@ void TableReport::write(const std::function<void(const std::string&)>& sink) con
     for (std::int32_t row = 1; row <= m_lastRow; ++row) {
         const RowTexts texts = rowTexts(row);
         const std::size_t length = lineLength(texts);
-        char* end = writeLine(room(length + LineEnd.size()), texts, ' ');
+        char* end = writeLine(room(length + LineEnd.size()), texts, length, ' ');
         std::copy(LineEnd.begin(), LineEnd.end(), end);
         used += length + LineEnd.size();
         if (used >= ChunkSize)

@@ -29,9 +29,9 @@ public:
 
 private:
     [[nodiscard]] RowTexts rowTexts(std::int32_t row) const;
-    // The length of a row's line, and the line written at to, which has room for it; returns the line's end.
+    // The length of a row's line, and the line of that length written at to; returns the line's end.
     [[nodiscard]] static std::size_t lineLength(const RowTexts& texts);
-    static char* writeLine(char* to, const RowTexts& texts, char separator);
+    static char* writeLine(char* to, const RowTexts& texts, std::size_t length, char separator);
 
     std::string m_dateLine;
     std::string m_fileName;

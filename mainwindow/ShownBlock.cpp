@@ -87,12 +87,15 @@ bool ShownBlock::load(const std::string& path, std::int32_t start)
     m_sink.clearRows();
     m_loadedRows = 0;
     m_file = path;
+    m_identity.reset();
+    m_kept.reset();
     const std::int32_t size = FileSizeOf(path);
     if (size < 1)
         return false;
     FileHandle file;
     if (file.open(path, FileHandle::Mode::Read) != 0)
         return false;
+    m_identity = file.identity();
     const BusyScope busy(m_sink);
     const std::int64_t end = std::min<std::int64_t>(std::int64_t(start) + BlockSpan + 1, size);
     std::array<char, RowsBetweenEvents> chunk;
@@ -126,6 +129,8 @@ void ShownBlock::fillRows(std::int32_t firstRow, std::int64_t firstOffset, const
 
 bool ShownBlock::showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const
 {
+    if (m_kept && m_kept->col == col && m_kept->row == row && m_kept->text == text)
+        return true;
     const bool knownRow = row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[row] >= 0;
     if (!knownRow || col < 1 || col > 4)
         return text.empty();
@@ -165,21 +170,75 @@ bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& t
     // A row beyond those the last load filled (row 1 after a failed load still shows the block before) belongs
     // to no byte of this block, so its edit is written nowhere.
     const bool inBlock = row >= 1 && row <= m_loadedRows && offset <= INT32_MAX;
-    bool written = true;
-    if (writing) {
-        written = inBlock && WriteByteAt(m_file, static_cast<std::int32_t>(offset), v);
-    } else if (inBlock) {
+    if (!writing) {
         // Nothing is written while writing is off, so the row shows the byte the file really holds.
         FileHandle file;
-        if (file.open(m_file, FileHandle::Mode::Read) == 0) {
+        if (inBlock && file.open(m_file, FileHandle::Mode::Read) == 0) {
             try {
                 v = file.readByteAt(offset);
             } catch (const EInOutError&) {
             }
         }
+        showValue(row, v);
+        return true;
     }
-    showValue(row, v);
-    return written;
+    if (!inBlock) {
+        showValue(row, v);
+        return false;
+    }
+    const auto shown = static_cast<std::uint8_t>(m_rowBytes[row]);
+    const CheckedWrite done = writeByteIfUnchanged(m_file, *m_identity, offset, shown, v);
+    switch (done.outcome) {
+    case CheckedWrite::Outcome::Written:
+        m_history.record(
+            { m_file, *m_identity, static_cast<std::int32_t>(offset), done.found.value_or(shown), v, StartByte, col });
+        showValue(row, v);
+        return true;
+    case CheckedWrite::Outcome::NotWritable:
+        showValue(row, v);
+        return false;
+    case CheckedWrite::Outcome::Refused:
+        break;
+    }
+    showRefused(row, done.found, col, text);
+    return false;
+}
+
+std::optional<std::int32_t> ShownBlock::rowOf(const WrittenByte& write) const
+{
+    const std::int64_t row = std::int64_t(write.offset) - StartByte + 1;
+    if (write.path != m_file || row < 1 || row > m_loadedRows)
+        return std::nullopt;
+    return static_cast<std::int32_t>(row);
+}
+
+bool ShownBlock::rewrite(WriteHistory::Direction direction)
+{
+    const std::optional<WrittenByte> write = m_history.next(direction);
+    if (!write)
+        return true;
+    const bool back = direction == WriteHistory::Direction::Back;
+    const std::uint8_t from = back ? write->after : write->before;
+    const std::uint8_t to = back ? write->before : write->after;
+    const std::optional<std::int32_t> row = rowOf(*write);
+    CheckedWrite done;
+    if (row)
+        done = writeByteIfUnchanged(m_file, write->identity, write->offset, from, to);
+    switch (done.outcome) {
+    case CheckedWrite::Outcome::Written:
+        m_history.step(direction);
+        showValue(*row, to);
+        return true;
+    case CheckedWrite::Outcome::NotWritable:
+        // The file is still the one written: a later try may succeed.
+        return false;
+    case CheckedWrite::Outcome::Refused:
+        break;
+    }
+    m_history.dropRefused(direction);
+    if (row && done.found)
+        showValue(*row, *done.found);
+    return false;
 }
 
 void ShownBlock::showOwnValue(std::int32_t row)
@@ -188,8 +247,19 @@ void ShownBlock::showOwnValue(std::int32_t row)
         showValue(row, static_cast<std::uint8_t>(m_rowBytes[row]));
 }
 
+void ShownBlock::showRefused(
+    std::int32_t row, std::optional<std::uint8_t> found, std::int32_t col, const std::string& text)
+{
+    if (found)
+        showValue(row, *found);
+    else
+        m_kept = KeptText { col, row, text };
+}
+
 void ShownBlock::showValue(std::int32_t row, std::uint8_t v)
 {
+    if (m_kept && m_kept->row == row)
+        m_kept.reset();
     if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()))
         m_rowBytes[row] = v;
     m_sink.showValue(row, v);
@@ -208,7 +278,9 @@ void ShownBlock::storeFile(const std::string& path) const
 
 std::string ShownBlock::restore()
 {
-    std::string path = SettingsReadString(m_settingsFile, FileSection, NameFileKey, "");
+    // A name too long to be read back whole would name another file, or none: the last file is not restored
+    // then, rather than some other one opened in its place.
+    std::string path = readWholeSettingsString(m_settingsFile, FileSection, NameFileKey, "").value_or("");
     StartByte = SettingsReadInt(m_settingsFile, FileSection, StartByteKey, 0);
     return path;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "mainwindow/WriteHistory.h"
+#include "support/FileHandle.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,10 +60,24 @@ public:
     // low 8 bits of the value. Raises EConvertError for a Hex or Dec text that is no number.
     [[nodiscard]] static std::uint8_t cellByte(std::int32_t col, std::string text);
     // Commits the text typed into (col, row): converts it, writes the byte into the loaded file when writing
-    // is on, and shows the row's values again. False when the byte should have been written but could not
-    // be (a row of no loaded byte, the file gone or read-only); the row then shows the converted value.
-    // Conversion and I/O errors raise, leaving the row as it is.
+    // is on, and shows the row's values again. The byte is written only while the path still leads to the
+    // file the rows were loaded from and that file still holds the byte the row shows; each write goes into
+    // the history. False when the byte should have been written but was not: for a row of no loaded byte or
+    // a file that cannot be written the row shows the converted value; when the file changed, the byte the
+    // file at the path now holds, or the row keeps its texts when there is none to read. Conversion and I/O
+    // errors raise, leaving the row as it is.
     [[nodiscard]] bool commit(std::int32_t col, std::int32_t row, const std::string& text, bool writing);
+    // The bytes written in this run.
+    [[nodiscard]] const WriteHistory& history() const { return m_history; }
+    // The row of the shown block that holds the byte of write, in the file it was written to.
+    [[nodiscard]] std::optional<std::int32_t> rowOf(const WrittenByte& write) const;
+    // The shown block holds that byte as it was when written: the same file, and its row loaded.
+    [[nodiscard]] bool shows(const WrittenByte& write) const { return rowOf(write) && m_identity == write.identity; }
+    // Takes the history's next write back or writes it again, checked as a commit is (the file must hold the
+    // byte the write left, or the one it replaced), when its row is shown. False when it could not be done;
+    // when the file changed, or its row is not shown, the write is dropped from the history with those it
+    // depends on, and the row shows what the file now holds.
+    [[nodiscard]] bool rewrite(WriteHistory::Direction direction);
     // Shows again the byte row was last filled with, dropping what was typed there.
     void showOwnValue(std::int32_t row);
 
@@ -72,15 +90,28 @@ public:
 
 private:
     void showValue(std::int32_t row, std::uint8_t v);
+    // After a refused write: the row shows the byte found, or keeps its texts when there was none.
+    void showRefused(std::int32_t row, std::optional<std::uint8_t> found, std::int32_t col, const std::string& text);
     void fillRows(std::int32_t firstRow, std::int64_t firstOffset, const char* bytes, std::size_t count);
 
     BlockSink& m_sink;
     std::string m_settingsFile;
     std::int32_t StartByte = 0;
     std::string m_file;
+    // The file the last load read, whatever its path leads to now.
+    std::optional<FileIdentity> m_identity;
     std::int32_t m_loadedRows = 0;
     bool m_loading = false;
     // The byte each row was last filled with by the program (-1: never), so a hand-back of the grid's editor
     // is told apart from a change the user made.
     std::vector<std::int16_t> m_rowBytes;
+    // A typed text left in its cell by a refused write, with no byte of the file to show instead: handed back,
+    // it is no new change either.
+    struct KeptText {
+        std::int32_t col;
+        std::int32_t row;
+        std::string text;
+    };
+    std::optional<KeptText> m_kept;
+    WriteHistory m_history;
 };

@@ -31,6 +31,7 @@ void raiseIfInjected(Op op)
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
+    , m_identity(other.m_identity)
 {
 }
 
@@ -39,6 +40,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
+        m_identity = other.m_identity;
     }
     return *this;
 }
@@ -69,15 +71,15 @@ int FileHandle::open(const std::string& path, Mode mode)
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return errno;
-    if (mode != Mode::CreateText) {
-        struct stat st { };
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-            ::close(fd);
-            return err;
-        }
+    struct stat st { };
+    const bool known = ::fstat(fd, &st) == 0;
+    if (mode != Mode::CreateText && (!known || !S_ISREG(st.st_mode))) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return err;
     }
     m_fd = fd;
+    m_identity = known ? FileIdentity { std::uint64_t(st.st_dev), std::uint64_t(st.st_ino) } : FileIdentity {};
     return 0;
 }
 
@@ -90,6 +92,7 @@ int FileHandle::createTemporary(std::string& pathTemplate)
     if (fd < 0)
         return errno;
     m_fd = fd;
+    m_identity = {};
     return 0;
 }
 

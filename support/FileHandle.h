@@ -5,6 +5,14 @@
 #include <string>
 #include <string_view>
 
+// Which file an open handle holds, whatever names it has or had: the device and inode it lives on. A file
+// renamed over, or a link pointed elsewhere, leaves the old name with another identity.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // An open file that is closed when the handle goes out of scope, on every path.
 //
 // Opens never block: a FIFO or device named as a viewed file is refused instead of hanging the window.
@@ -33,6 +41,8 @@ public:
 
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
     [[nodiscard]] int fd() const { return m_fd; }
+    // The file opened, links followed; taken when it was opened.
+    [[nodiscard]] FileIdentity identity() const { return m_identity; }
 
     [[nodiscard]] std::int64_t size() const;
     [[nodiscard]] std::uint8_t readByteAt(std::int64_t offset) const;
@@ -55,4 +65,5 @@ public:
 
 private:
     int m_fd = -1;
+    FileIdentity m_identity;
 };

@@ -118,13 +118,20 @@ namespace IniText {
 
 std::optional<std::string> lookup(std::string_view content, std::string_view section, std::string_view key)
 {
+    const auto value = lookupWhole(content, section, key);
+    if (!value)
+        return std::nullopt;
+    return std::string(value->substr(0, MaxValueLength));
+}
+
+std::optional<std::string_view> lookupWhole(std::string_view content, std::string_view section, std::string_view key)
+{
     const std::vector<Line> lines = splitLines(content);
     const auto span = findSection(content, lines, section, key);
     if (!span || span->matchingKey == SIZE_MAX)
         return std::nullopt;
     const Line& line = lines[span->matchingKey];
-    const ParsedLine parsed = parse(content.substr(line.begin, line.end - line.begin));
-    return std::string(parsed.value.substr(0, MaxValueLength));
+    return parse(content.substr(line.begin, line.end - line.begin)).value;
 }
 
 std::optional<std::string> withValue(

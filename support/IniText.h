@@ -16,6 +16,9 @@ constexpr std::size_t MaxValueLength = 2047;
 
 [[nodiscard]] std::optional<std::string> lookup(
     std::string_view content, std::string_view section, std::string_view key);
+// The value as stored, however long.
+[[nodiscard]] std::optional<std::string_view> lookupWhole(
+    std::string_view content, std::string_view section, std::string_view key);
 
 // The content with the key set to value: an existing key line keeps everything up to its "=" and gets the new
 // value; a new key goes after the last key line of its section; a new section goes at the end. Every other

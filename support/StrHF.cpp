@@ -220,6 +220,18 @@ std::string SettingsReadString(
     return result;
 }
 
+std::optional<std::string> readWholeSettingsString(
+    const std::string& path, const std::string& section, const std::string& key, std::string defaultValue)
+{
+    const std::string content = readSettings(path);
+    const auto stored = IniText::lookupWhole(content, section, key);
+    if (stored && stored->size() > IniText::MaxValueLength)
+        return std::nullopt;
+    std::string result = stored ? std::string(*stored) : std::move(defaultValue);
+    TrimSpaces(result);
+    return result;
+}
+
 void SettingsWriteString(const std::string& path, const std::string& section, const std::string& key, std::string value)
 {
     TrimSpaces(value);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The settings file and the file-size probe.
@@ -14,6 +15,10 @@
     const std::string& path, const std::string& section, const std::string& key, std::string defaultValue);
 void SettingsWriteString(
     const std::string& path, const std::string& section, const std::string& key, std::string value);
+// As SettingsReadString, but nothing when the stored value is longer than SettingsReadString returns: cut, it
+// would name something else than what was stored.
+[[nodiscard]] std::optional<std::string> readWholeSettingsString(
+    const std::string& path, const std::string& section, const std::string& key, std::string defaultValue);
 [[nodiscard]] std::int32_t SettingsReadInt(
     const std::string& path, const std::string& section, const std::string& key, std::int32_t defaultValue);
 void SettingsWriteInt(const std::string& path, const std::string& section, const std::string& key, std::int32_t value);

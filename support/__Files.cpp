@@ -19,6 +19,38 @@ bool WriteByteAt(const std::string& path, std::int32_t offset, std::uint8_t valu
     return true;
 }
 
+namespace {
+
+// The byte at offset of a file, or nothing when it is not open or ends before the offset.
+std::optional<std::uint8_t> byteAt(const FileHandle& file, std::int64_t offset)
+{
+    if (!file.isOpen() || offset < 0 || offset >= file.size())
+        return std::nullopt;
+    return file.readByteAt(offset);
+}
+
+} // namespace
+
+CheckedWrite writeByteIfUnchanged(
+    const std::string& path, FileIdentity identity, std::int64_t offset, std::uint8_t expected, std::uint8_t value)
+{
+    using Outcome = CheckedWrite::Outcome;
+    FileHandle file;
+    if (file.open(path, FileHandle::Mode::ReadWrite) != 0) {
+        // Either the file cannot be written, or the path no longer leads to it: a look for reading tells which.
+        FileHandle reader;
+        if (reader.open(path, FileHandle::Mode::Read) == 0 && reader.identity() == identity)
+            return { Outcome::NotWritable, std::nullopt };
+        return { Outcome::Refused, byteAt(reader, offset) };
+    }
+    const std::optional<std::uint8_t> found = byteAt(file, offset);
+    if (file.identity() != identity || (found != expected && found != value))
+        return { Outcome::Refused, found };
+    file.writeByteAt(offset, value);
+    file.sync();
+    return { Outcome::Written, found };
+}
+
 std::string ProgramDir()
 {
     std::vector<char> buffer(PATH_MAX);

@@ -1,0 +1,50 @@
+#include "mainwindow/WriteHistory.h"
+
+#include <algorithm>
+
+void WriteHistory::record(const WrittenByte& write)
+{
+    m_entries.resize(m_done);
+    const auto known = std::find_if(m_files.begin(), m_files.end(),
+        [&](const File& file) { return file.identity == write.identity && file.path == write.path; });
+    const auto file = static_cast<std::uint32_t>(known - m_files.begin());
+    if (known == m_files.end())
+        m_files.push_back({ write.path, write.identity });
+    m_entries.push_back(
+        { file, write.offset, write.startByte, write.before, write.after, static_cast<std::uint8_t>(write.col) });
+    m_done = m_entries.size();
+}
+
+std::optional<WrittenByte> WriteHistory::next(Direction direction) const
+{
+    const bool back = direction == Direction::Back;
+    if (back ? m_done == 0 : m_done == m_entries.size())
+        return std::nullopt;
+    const Entry& entry = m_entries[back ? m_done - 1 : m_done];
+    const File& file = m_files[entry.file];
+    return WrittenByte { file.path, file.identity, entry.offset, entry.before, entry.after, entry.startByte,
+        entry.col };
+}
+
+void WriteHistory::step(Direction direction)
+{
+    if (direction == Direction::Back)
+        --m_done;
+    else
+        ++m_done;
+}
+
+void WriteHistory::dropRefused(Direction direction)
+{
+    const bool back = direction == Direction::Back;
+    const FileIdentity identity = m_files[m_entries[back ? m_done - 1 : m_done].file].identity;
+    const auto ofThatFile = [&](const Entry& entry) { return m_files[entry.file].identity == identity; };
+    const auto done = m_entries.begin() + static_cast<std::ptrdiff_t>(m_done);
+    if (back) {
+        const auto kept = std::remove_if(m_entries.begin(), done, ofThatFile);
+        m_done = static_cast<std::size_t>(kept - m_entries.begin());
+        m_entries.erase(kept, done);
+    } else {
+        m_entries.erase(std::remove_if(done, m_entries.end(), ofThatFile), m_entries.end());
+    }
+}

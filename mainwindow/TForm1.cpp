@@ -110,13 +110,13 @@ void TForm1::SpeedButton1Click()
         openFile(*chosen);
 }
 
-void TForm1::openFile(const std::string& path)
+void TForm1::openFile(const std::string& path, std::int32_t start)
 {
     commitBeforeBlockChange();
     presetOpenDialog(path);
     showFile(path);
-    m_block.setStartByte(0);
-    LoadBlock(0);
+    m_block.setStartByte(start);
+    LoadBlock(start);
     m_block.storeFile(currentFile());
 }
 
@@ -232,6 +232,28 @@ void TForm1::SG1SetEditText(std::int32_t ACol, std::int32_t ARow, const std::str
 void TForm1::SG1SelectCell(std::int32_t, std::int32_t, bool&)
 {
     commitPendingEdit();
+}
+
+void TForm1::rewriteFromHistory(WriteHistory::Direction direction)
+{
+    if (!CheckBox1->isChecked() || m_block.loading())
+        return;
+    // What is typed and not yet committed is committed first, so that it is the last write.
+    commitPendingEdit();
+    const std::optional<WrittenByte> write = m_block.history().next(direction);
+    if (!write)
+        return;
+    if (!m_block.shows(*write)) {
+        if (currentFile() == write->path)
+            moveBlock([&write] { return write->startByte; });
+        else
+            openFile(write->path, write->startByte);
+    }
+    const std::optional<std::int32_t> row = m_block.rowOf(*write);
+    if (!m_block.rewrite(direction))
+        ShowNotice(text("Ошибка при записи в файл"));
+    if (row)
+        SG1->setCurrentCell({ write->col, *row });
 }
 
 void TForm1::commitBeforeBlockChange()
@@ -478,6 +500,18 @@ void TForm1::selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect)
 void TForm1::setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value)
 {
     SG1SetEditText(ACol, ARow, Value);
+}
+
+void TForm1::command(GridCommand command)
+{
+    switch (command) {
+    case GridCommand::Undo:
+        rewriteFromHistory(WriteHistory::Direction::Back);
+        break;
+    case GridCommand::Redo:
+        rewriteFromHistory(WriteHistory::Direction::Again);
+        break;
+    }
 }
 
 void TForm1::upClick()

@@ -76,6 +76,7 @@ protected:
 private:
     void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) override;
     void setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value) override;
+    void command(GridCommand command) override;
     void upClick() override;
     void downClick() override;
 
@@ -101,9 +102,9 @@ private:
     void showFileSize(const std::string& path);
     void presetOpenDialog(const std::string& path);
     // Every way of opening a file ends here (the open dialog, the command line, a drop): the pending edit is
-    // committed where it was made, the file shown from offset 0, the dialog preset to it, name and start
-    // stored.
-    void openFile(const std::string& path);
+    // committed where it was made, the file shown from offset 0 (or start), the dialog preset to it, name and
+    // start stored.
+    void openFile(const std::string& path, std::int32_t start = 0);
     // A file given from outside the open dialog: opened when it is a regular file that can be read; otherwise
     // the open error is shown and nothing changes.
     void openGivenFile(const std::string& path);
@@ -111,6 +112,9 @@ private:
     void moveBlock(const std::function<std::int32_t()>& newStart);
     // A block command: does nothing while at most one byte is shown or a load runs.
     void moveBlock(ShownBlock::Move move);
+    // Ctrl+Z and Ctrl+Y: takes the last write back or writes the last one taken back again, first showing its
+    // byte as it was shown when written (that file, that block) and then making its cell the current one.
+    void rewriteFromHistory(WriteHistory::Direction direction);
     // The commit that the grid's select-cell notification runs.
     void commitPendingEdit();
     // Commits an edit made in the shown block before the block changes, at the offset it was made at; one that

@@ -7,6 +7,7 @@
 #include "ui/grid/GridAccessibility.h"
 #include "ui/grid/GridWheelRouter.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -80,6 +81,21 @@ ByteGrid::ByteGrid(QWidget* parent)
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
     new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
     m_model.layout().setClientSize(viewport()->size());
+
+    addCommand(GridCommand::Undo, { QKeySequence(Qt::CTRL | Qt::Key_Z) });
+    addCommand(
+        GridCommand::Redo, { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y) });
+}
+
+void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)
+{
+    // As shortcuts, so that they work under any keyboard layout; only while the grid itself has the focus, so
+    // that the open editor keeps its own Ctrl+Z.
+    auto* action = new QAction(this);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WidgetShortcut);
+    connect(action, &QAction::triggered, this, [this, command] { guarded([&] { m_model.command(command); }); });
+    addAction(action);
 }
 
 ByteGrid::~ByteGrid()
@@ -98,6 +114,12 @@ void ByteGrid::setHandler(GridHandler* handler)
 void ByteGrid::setCell(std::int32_t col, std::int32_t row, std::string text)
 {
     m_model.setCell(col, row, std::move(text));
+}
+
+void ByteGrid::setCurrentCell(GridCell cell)
+{
+    if (cell != m_model.current())
+        m_model.moveCurrent(cell, false);
 }
 
 void ByteGrid::setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill)

@@ -7,6 +7,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
 
@@ -57,6 +58,8 @@ public:
     void setPopupMenu(QMenu* menu);
     [[nodiscard]] QMenu* popupMenu() const { return m_popup; }
 
+    // Makes cell the current cell, as a move by a key does (the select-cell notification first).
+    void setCurrentCell(GridCell cell);
     [[nodiscard]] std::int32_t currentCol() const;
     [[nodiscard]] std::int32_t currentRow() const;
     [[nodiscard]] GridCell anchor() const;
@@ -110,6 +113,7 @@ private:
     void viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol) override;
     void rangesChanged() override;
 
+    void addCommand(GridCommand command, const QList<QKeySequence>& keys);
     bool routeWheel(QObject* target, QWheelEvent* event);
     [[nodiscard]] static bool editorTakes(const QKeyEvent* event);
     void editorKey(const QKeyEvent* event);

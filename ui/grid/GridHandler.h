@@ -3,9 +3,16 @@
 #include <cstdint>
 #include <string>
 
-// The byte grid's two notifications. Both are raised synchronously from inside the grid's own operations, as
-// plain C++ calls, so that an exception a handler throws travels through the grid's frames (which abandon the
-// operation as documented) and on to the guard at the event's entry, never through Qt's.
+// What the grid's command keys ask of the window: they act on the grid itself with no editor open (in the
+// editor the same keys are the editor's own).
+enum class GridCommand {
+    Undo, // Ctrl+Z
+    Redo, // Ctrl+Shift+Z, Ctrl+Y
+};
+
+// The byte grid's two notifications, and its command keys. Both are raised synchronously from inside the grid's own
+// operations, as plain C++ calls, so that an exception a handler throws travels through the grid's frames (which
+// abandon the operation as documented) and on to the guard at the event's entry, never through Qt's.
 class GridHandler {
 public:
     virtual ~GridHandler() = default;
@@ -14,4 +21,6 @@ public:
     virtual void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) = 0;
     // The editor bound to (ACol, ARow) holds Value, which is already stored as the cell's text.
     virtual void setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value) = 0;
+    // A command key was pressed on the grid.
+    virtual void command(GridCommand) { }
 };

@@ -308,6 +308,12 @@ bool GridModel::navigationKey(int key, Qt::KeyboardModifiers modifiers)
     return true;
 }
 
+void GridModel::command(GridCommand command)
+{
+    if (!m_bound && m_handler)
+        m_handler->command(command);
+}
+
 void GridModel::wheel(int delta)
 {
     m_wheelSum += delta;

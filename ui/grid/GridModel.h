@@ -2,6 +2,7 @@
 
 #include "ui/grid/GridCell.h"
 #include "ui/grid/GridCells.h"
+#include "ui/grid/GridHandler.h"
 #include "ui/grid/GridLayout.h"
 
 #include <Qt>
@@ -12,7 +13,6 @@
 #include <span>
 #include <string>
 
-class GridHandler;
 class GridView;
 
 // The byte grid's state and the order of its notifications, without a widget: cell texts, geometry, the current
@@ -71,6 +71,8 @@ public:
 
     // The key table of the grid: navigation keys with Shift and Ctrl. False when the key is not one of them.
     bool navigationKey(int key, Qt::KeyboardModifiers modifiers);
+    // A command key: passed on to the handler unless an editor is open.
+    void command(GridCommand command);
     // The wheel, in eighths of a degree; every full 120 moves the current row by one.
     void wheel(int delta);
 

@@ -63,6 +63,13 @@ inline void put(const std::string& path, const QByteArray& bytes)
         qFatal("cannot write %s", path.c_str());
 }
 
+// The settings file as an open command leaves it.
+inline QByteArray settingsFor(const std::string& file, int start)
+{
+    return "[File]\r\nNameFile=" + QByteArray::fromStdString(file) + "\r\nStartByte=" + QByteArray::number(start)
+        + "\r\n";
+}
+
 class WindowFixture {
 protected:
     // From the test class's init() and cleanup().

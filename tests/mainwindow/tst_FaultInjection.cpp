@@ -28,12 +28,6 @@ namespace {
 
 using Op = FileFaults::Op;
 
-QByteArray settingsFor(const std::string& file, int start)
-{
-    return "[File]\r\nNameFile=" + QByteArray::fromStdString(file) + "\r\nStartByte=" + QByteArray::number(start)
-        + "\r\n";
-}
-
 // The descriptors of this process that name something inside dir: none may outlive a command.
 QStringList descriptorsUnder(const QString& dir)
 {

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -80,11 +81,14 @@ private slots:
     void aTextThatIsNoNumberIsNeitherWrittenNorShown();
     void anEditOfARowNoLoadFilledIsWrittenNowhere();
     void aHandBackOfTheShownTextIsNoChange();
+    void writesAreTakenBackAndMadeAgainInOrder_data();
+    void writesAreTakenBackAndMadeAgainInOrder();
     void thePositionSurvivesARestart_data();
     void thePositionSurvivesARestart();
 
 private:
     std::string makeFile(const char* name, qint64 size);
+    QString play(ShownBlock& block, const QString& step);
     std::unique_ptr<QTemporaryDir> m_dir;
     RecordingSink m_sink;
 };
@@ -390,6 +394,94 @@ void tst_ShownBlock::aHandBackOfTheShownTextIsNoChange()
     // A row the program never filled holds no text of its own but the empty one.
     QVERIFY(block.showsOwnText(1, 500, ""));
     QVERIFY(!block.showsOwnText(1, 500, "00"));
+}
+
+// One step of a history table: "A 9000 CD" commits the Hex text CD at offset 9000 of file A (its block shown
+// first), "undo" and "redo" show the byte's block as the window does and answer y (done), n (refused) or -
+// (nothing to do), "poke A 10 77" writes a byte as another program, "swap A" renames a copy over A.
+QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
+{
+    const QStringList words = step.split(QLatin1Char(' '));
+    const auto file = [this](const QString& name) { return m_dir->filePath(name).toStdString(); };
+    if (words[0] == QLatin1String("undo") || words[0] == QLatin1String("redo")) {
+        const auto direction
+            = words[0] == QLatin1String("undo") ? WriteHistory::Direction::Back : WriteHistory::Direction::Again;
+        const auto write = block.history().next(direction);
+        if (!write)
+            return QStringLiteral("-");
+        if (!block.shows(*write)) {
+            block.setStartByte(write->startByte);
+            (void)block.load(write->path, write->startByte);
+        }
+        return block.rewrite(direction) ? QStringLiteral("y") : QStringLiteral("n");
+    }
+    if (words[0] == QLatin1String("poke")) {
+        QFile f(QString::fromStdString(file(words[1])));
+        if (!f.open(QIODevice::ReadWrite) || !f.seek(words[2].toInt()) || !f.putChar(char(words[3].toInt(nullptr, 16))))
+            qFatal("cannot poke");
+        return {};
+    }
+    if (words[0] == QLatin1String("swap")) {
+        const QString name = QString::fromStdString(file(words[1]));
+        if (!QFile::copy(name, name + ".new") || ::rename(qPrintable(name + ".new"), qPrintable(name)) != 0)
+            qFatal("cannot swap");
+        return {};
+    }
+    const std::int32_t offset = words[1].toInt();
+    const std::int32_t start = offset / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
+    if (block.file() != file(words[0]) || block.startByte() != start) {
+        block.setStartByte(start);
+        (void)block.load(file(words[0]), start);
+    }
+    if (!block.commit(1, offset - start + 1, words[2].toStdString(), true))
+        return QStringLiteral("refused");
+    return {};
+}
+
+void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("answers"); // of the undo and redo steps
+    QTest::addColumn<QStringList>("bytes"); // "A 10 AB": the byte there at the end; "A 10 --": the original one
+
+    QTest::newRow("in one block") << QStringList { "A 10 AB", "A 11 CD", "undo", "undo", "redo" } << "yyy"
+                                  << QStringList { "A 10 AB", "A 11 --" };
+    QTest::newRow("the same byte twice") << QStringList { "A 10 AB", "A 10 CD", "undo", "undo", "redo", "redo" }
+                                         << "yyyy" << QStringList { "A 10 CD" };
+    QTest::newRow("across blocks and files") << QStringList { "A 10 AB", "A 9000 CD", "B 5 EF", "undo", "undo", "undo",
+        "undo", "redo", "redo" } << "yyy-yy" << QStringList { "A 10 AB", "A 9000 CD", "B 5 --" };
+    QTest::newRow("a new write drops what could be made again") << QStringList { "A 10 AB", "A 11 CD", "undo", "undo",
+        "A 12 EF", "redo", "undo" } << "yy-y" << QStringList { "A 10 --", "A 11 --", "A 12 --" };
+    QTest::newRow("refused after another program changed the byte, with the file's earlier writes")
+        << QStringList { "A 11 CD", "B 5 EF", "A 10 AB", "poke A 10 77", "undo", "undo", "undo" } << "ny-"
+        << QStringList { "A 10 77", "A 11 CD", "B 5 --" };
+    QTest::newRow("refused after the file was renamed over")
+        << QStringList { "A 10 AB", "swap A", "undo", "undo" } << "n-" << QStringList { "A 10 AB" };
+    QTest::newRow("made again refused after a change, with the file's later writes") << QStringList {
+        "A 10 AB", "B 5 EF", "A 11 CD", "undo", "undo", "undo", "poke A 10 77", "redo", "redo", "redo"
+    } << "yyyny-" << QStringList { "A 10 77", "A 11 --", "B 5 EF" };
+    QTest::newRow("a byte another program already took back")
+        << QStringList { "A 10 AB", "poke A 10 7D", "undo" } << "y" << QStringList { "A 10 --" };
+}
+
+void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, answers);
+    QFETCH(QStringList, bytes);
+    makeFile("A", 20000);
+    makeFile("B", 20000);
+    ShownBlock block(m_sink);
+    QString answered;
+    for (const QString& step : steps)
+        answered += play(block, step);
+    QCOMPARE(answered, answers);
+    for (const QString& expected : bytes) {
+        const QStringList words = expected.split(QLatin1Char(' '));
+        const qint64 offset = words[1].toInt();
+        const char byte = words[2] == QLatin1String("--") ? patternByte(offset) : char(words[2].toInt(nullptr, 16));
+        QVERIFY2(contents(m_dir->filePath(words[0]).toStdString())[offset] == byte, qPrintable(expected));
+    }
 }
 
 void tst_ShownBlock::thePositionSurvivesARestart_data()

@@ -157,6 +157,9 @@ void tst_StrHF::valuesAreCutAt2047OnReading()
     const std::string longPath = "/" + std::string(3000, 'p');
     SettingsWriteString(ini(), "File", "NameFile", longPath);
     QCOMPARE(SettingsReadString(ini(), "File", "NameFile", ""), longPath.substr(0, 2047));
+    QCOMPARE(readWholeSettingsString(ini(), "File", "NameFile", ""), std::nullopt);
+    SettingsWriteString(ini(), "File", "NameFile", longPath.substr(0, 2047) + "  ");
+    QCOMPARE(readWholeSettingsString(ini(), "File", "NameFile", ""), longPath.substr(0, 2047));
     // The number is read from the cut text too: 2046 zeros and "12" give 1.
     put(ini(), "[File]\r\nStartByte=" + QByteArray(2046, '0') + "12\r\n");
     QCOMPARE(SettingsReadInt(ini(), "File", "StartByte", 9), 1);

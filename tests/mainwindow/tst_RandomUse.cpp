@@ -1,8 +1,10 @@
 // A model-based random test of the whole window. A seeded generator plays long sequences of user actions on a
 // real TForm1 over real files; beside it a small model says what every file must hold: bytes change only through
-// a commit of what the user typed, at the offset of the row in the block where it was typed, as the low 8 bits of
-// the column's conversion, and never while the write switch is clear. After every action the files on disk are
-// compared with the model and the grid's rows with the files. A failing sequence is shrunk to a short one that
+// a commit of what the user typed, at the offset of the row in the block where it was typed, as the byte the text
+// was made from, and never while the write switch is clear or over a byte another program changed that the row
+// does not show; or through taking a write back or making it again, to a value the program wrote or found there,
+// over the byte the program itself left there. After every action the files on disk are compared with the model
+// and the grid's rows with the files. A failing sequence is shrunk to a short one that
 // still fails, and printed.
 //
 // QUILLMOOR_RANDOM_ACTIONS (default 3000) and QUILLMOOR_RANDOM_SEED (default: a fixed list) set the run; a long
@@ -17,8 +19,6 @@
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "support/IntParser.h"
-#include "support/__Bin.h"
-#include "support/__Str.h"
 #include "tests/ScriptedDialogs.h"
 #include "ui/grid/ByteGrid.h"
 
@@ -61,14 +61,17 @@ struct Action {
         EditPath,
         ColumnWidth,
         Report,
+        Undo,
+        Redo,
+        Poke,
     } kind;
-    int a = 0; // key, column, wheel sign, file index
-    int b = 0; // modifiers, row
+    int a = 0; // key, column, wheel sign, file index, form of the typed text, redo key
+    int b = 0; // modifiers, row, typed byte (-1: a text that is no number), editor closed first
     QString text; // typed text or prompt answer
 };
 
 const char* const KindNames[] = { "type", "key", "click", "wheel", "switch", "focus grid", "spin up", "spin down",
-    "go to start", "go to end", "go to byte", "open", "edit path", "column width", "report" };
+    "go to start", "go to end", "go to byte", "open", "edit path", "column width", "report", "undo", "redo", "poke" };
 
 struct FileSpec {
     const char* name;
@@ -94,7 +97,7 @@ QString describe(const Action& action)
     QString text = QString::fromLatin1(KindNames[action.kind]);
     switch (action.kind) {
     case Action::Type:
-        return text + (action.a ? QStringLiteral(" over all \"%1\"") : QStringLiteral(" \"%1\"")).arg(action.text);
+        return text + QStringLiteral(" byte %1 in form %2").arg(action.b).arg(action.a);
     case Action::Key:
         return text
             + QStringLiteral(" %1%2")
@@ -119,8 +122,6 @@ QString describe(const Action& action)
 std::vector<Action> generate(quint32 seed, int count)
 {
     QRandomGenerator random(seed);
-    const QString texts[] = { "ff", "FF", "1FF", " 7 ", "0", "41", "zz", "xyz", "$41", "300", "-1", "255", "101", "2",
-        "11111111", "A", "AB", "Я", "<...>", " ", "9", "-", "0x1F", "$$FF", "1", "80", "7F", "12", "00", "10", "E" };
     const int keys[] = { Qt::Key_Return, Qt::Key_F2, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_Up, Qt::Key_Down,
         Qt::Key_Down, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_PageDown,
         Qt::Key_Home, Qt::Key_End, Qt::Key_Delete };
@@ -130,65 +131,75 @@ std::vector<Action> generate(quint32 seed, int count)
         const int roll = random.bounded(100);
         Action action { Action::Key };
         if (roll < 24) {
-            // Half the time the text replaces what the open editor holds, as a user corrects a value.
-            action = { Action::Type, random.bounded(2), 0, texts[random.bounded(int(std::size(texts)))] };
-        } else if (roll < 62) {
+            action = { Action::Type, random.bounded(4), random.bounded(10) == 0 ? -1 : random.bounded(256) };
+        } else if (roll < 55) {
             action = { Action::Key, keys[random.bounded(int(std::size(keys)))], random.bounded(6) == 0 ? 1 : 0 };
-        } else if (roll < 70) {
+        } else if (roll < 65) {
             action = { Action::Click, 1 + random.bounded(4), 1 + random.bounded(12) };
-        } else if (roll < 73) {
+        } else if (roll < 68) {
             action = { Action::Wheel, random.bounded(2) ? 1 : -1 };
-        } else if (roll < 75) {
+        } else if (roll < 70) {
             action = { Action::Switch };
-        } else if (roll < 78) {
+        } else if (roll < 73) {
             action = { Action::FocusGrid };
-        } else if (roll < 82) {
+        } else if (roll < 77) {
             action = { Action::SpinUp };
-        } else if (roll < 86) {
+        } else if (roll < 81) {
             action = { Action::SpinDown };
-        } else if (roll < 88) {
+        } else if (roll < 83) {
             action = { Action::GoStart };
-        } else if (roll < 90) {
+        } else if (roll < 85) {
             action = { Action::GoEnd };
-        } else if (roll < 92) {
+        } else if (roll < 87) {
             action = { Action::GoTo, 0, 0, offsets[random.bounded(int(std::size(offsets)))] };
-        } else if (roll < 96) {
+        } else if (roll < 90) {
             action = { Action::Open, random.bounded(FileCount) };
-        } else if (roll < 97) {
+        } else if (roll < 91) {
             action = { Action::EditPath, random.bounded(FileCount + 1) };
-        } else if (roll < 98) {
+        } else if (roll < 92) {
             action = { Action::ColumnWidth, 0, 0, QString::number(random.bounded(-20, 300)) };
-        } else {
+        } else if (roll < 93) {
             action = { Action::Report };
+        } else if (random.bounded(4) == 0) {
+            action = { Action::Poke, 1 + random.bounded(255) };
+        } else {
+            action = { random.bounded(2) ? Action::Undo : Action::Redo, random.bounded(2), random.bounded(2) };
         }
         actions.push_back(action);
     }
     return actions;
 }
 
-// The value a committed text gives, as the user may expect from the column, or nothing when it is no number.
-std::optional<std::uint8_t> converted(int col, std::string text)
+// What a user types for byte v in a column, in one of four forms: made from the byte, never read back through a
+// conversion. A v of -1 asks for a text that is no number (in the Hex and Dec columns; any text is a value in the
+// others). The byte the text stands for is returned beside it, or nothing for no number.
+std::pair<QString, std::optional<std::uint8_t>> textFor(int col, int v, int form)
 {
-    TrimSpaces(text);
-    if (text.empty())
-        return 0;
-    std::optional<std::int32_t> value;
+    if (v < 0 && col <= 2)
+        return { QStringList { "zz", "$$FF", "-", "12a" }[form], std::nullopt };
+    v = std::max(v, 0);
+    const QString hex = QString::number(v, 16);
+    const QString cp = Cp1251::toQString(std::string(1, char(v)));
     switch (col) {
     case 1:
-        value = tryParseInt("$" + text);
-        break;
+        return { QStringList { hex.rightJustified(2, '0').toUpper(), hex, " " + hex + " ",
+                     "1" + hex.rightJustified(2, '0') }[form],
+            v };
     case 2:
-        value = tryParseInt(text);
-        break;
-    case 3:
-        value = BinStrToByte(text);
-        break;
-    default:
-        value = static_cast<unsigned char>(text[0]);
+        return {
+            QStringList { QString::number(v), QString::number(v - 256), QString::number(v + 512), "$" + hex }[form], v
+        };
+    case 3: {
+        const QString bits = QString::number(v, 2);
+        return { QStringList { bits.rightJustified(8, '0'), bits, "1" + bits.rightJustified(8, '0'), " " + bits }[form],
+            v };
     }
-    if (!value)
-        return std::nullopt;
-    return static_cast<std::uint8_t>(*value & 0xFF);
+    default:
+        // Blanks alone stand for 0, so a control byte, a blank or a code with no letter is typed as blanks.
+        if (v <= 32 || !cp.at(0).isPrint())
+            return { QStringLiteral("  "), 0 };
+        return { form % 2 ? cp + "B" : cp, v };
+    }
 }
 
 // One run: its own files, window and model.
@@ -236,18 +247,32 @@ public:
         const GridCell cellBefore { m_grid->currentCol(), m_grid->currentRow() };
         const std::string textBefore(m_grid->cell(cellBefore.col, cellBefore.row));
 
-        perform(action, rowsBefore);
+        const std::optional<Candidate> pending = m_candidate;
+        const std::optional<std::uint8_t> typed = perform(action, rowsBefore);
 
-        // Typing into the current cell makes its text the edit that a commit may write.
-        const bool typing = action.kind == Action::Type
-            || (action.kind == Action::Key && (action.a == Qt::Key_Backspace || action.a == Qt::Key_Delete));
-        // Typing that ends in the text the cell showed ("<...>" over a control byte) still is an edit.
-        if (typing && m_grid->currentCol() == cellBefore.col && m_grid->currentRow() == cellBefore.row
-            && (m_grid->cell(cellBefore.col, cellBefore.row) != textBefore || m_grid->editorMode())) {
-            m_candidate = Candidate { blockBefore, startBefore + cellBefore.row - 1, cellBefore.col,
-                std::string(m_grid->cell(cellBefore.col, cellBefore.row)) };
+        // Typing into the current cell makes its text the edit that a commit may write: the typed byte, or for
+        // an editing key any byte (0 when the cell was emptied).
+        const bool editing
+            = (action.kind == Action::Key && (action.a == Qt::Key_Backspace || action.a == Qt::Key_Delete))
+            || (action.kind == Action::Undo && QApplication::focusWidget() == m_grid->inplaceEditor());
+        const std::string textAfter(m_grid->cell(cellBefore.col, cellBefore.row));
+        if ((action.kind == Action::Type || editing) && m_grid->currentCol() == cellBefore.col
+            && m_grid->currentRow() == cellBefore.row && (textAfter != textBefore || m_grid->editorMode())) {
+            const bool any = editing && !textAfter.empty();
+            m_candidate = Candidate { blockBefore, startBefore + cellBefore.row - 1, any, editing ? 0 : typed };
         }
-        const QString failure = check(switchOn);
+        // Taking back or making again commits the pending edit first: whatever it wrote may come back later.
+        if ((action.kind == Action::Undo || action.kind == Action::Redo) && pending && switchOn
+            && pending->offset < sizeOf(pending->file) && !m_unseen.count({ pending->file, pending->offset }))
+            noteProgramValue({ pending->file, pending->offset }, pending->any ? -1 : pending->value.value_or(-2));
+        const QString failure = check(switchOn, action.kind == Action::Undo || action.kind == Action::Redo);
+        // A row that shows what another program wrote (a refused write shows the byte on disk) has been seen.
+        for (auto it = m_unseen.begin(); it != m_unseen.end();) {
+            const qint64 row = it->second - m_form->startByte() + 1;
+            const bool shown = it->first == m_blockFile && row >= 1 && row < m_grid->rowCount()
+                && rowShows(std::int32_t(row), static_cast<std::uint8_t>(expectedAt(it->first, it->second)));
+            it = shown ? m_unseen.erase(it) : std::next(it);
+        }
         // An edit of the old block was committed or dropped before the load; it can never be written later.
         if (m_loaded)
             m_candidate.reset();
@@ -258,9 +283,44 @@ private:
     struct Candidate {
         int file;
         qint64 offset;
-        int col;
-        std::string text;
+        bool any; // typed with editing keys: any byte may come of it
+        std::optional<std::uint8_t> value; // nothing: no number, never written
     };
+    using Place = std::pair<int, qint64>;
+
+    int indexOf(const std::string& file) const
+    {
+        for (int i = 0; i <= FileCount; ++i)
+            if (path(i).toStdString() == file)
+                return i;
+        return FileCount;
+    }
+
+    // The program wrote value at place (-1: some value), over what the model holds there.
+    void noteProgramValue(const Place& place, int value)
+    {
+        if (!m_programLast.count(place))
+            m_values[place] = { static_cast<std::uint8_t>(expectedAt(place.first, place.second)) };
+        m_values[place].insert(value);
+        m_programLast.insert(place);
+    }
+
+    bool rowShows(std::int32_t row, std::uint8_t byte) const
+    {
+        const auto texts = valueTexts(byte);
+        for (int col = 1; col <= 4; ++col)
+            if (m_grid->cell(col, row) != texts[col - 1])
+                return false;
+        return true;
+    }
+
+    void setExpected(int file, qint64 offset, char byte)
+    {
+        if (file == SparseIndex)
+            m_sparseChanges[offset] = byte;
+        else
+            m_expected[file][qsizetype(offset)] = byte;
+    }
 
     QString path(int index) const
     {
@@ -275,19 +335,63 @@ private:
 
     void trigger(const char* name) { m_form->findChild<QAction*>(QString::fromLatin1(name))->trigger(); }
 
-    void perform(const Action& action, std::int32_t rowsBefore)
+    // Returns the byte a typed text stands for.
+    std::optional<std::uint8_t> perform(const Action& action, std::int32_t rowsBefore)
     {
         // The file a load by this action reads, when the action loads at all.
         std::optional<int> loads;
+        std::optional<std::uint8_t> typed;
+        QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : m_grid;
+        const bool onGrid = focus == m_grid || focus == m_grid->inplaceEditor();
         switch (action.kind) {
-        case Action::Type:
-            if (action.a && qobject_cast<QLineEdit*>(QApplication::focusWidget()))
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-            for (const QChar ch : action.text) {
+        case Action::Type: {
+            // The text replaces what the open editor holds, as a user corrects a value.
+            if (onGrid && m_grid->inplaceEditor()->isVisible()) {
+                m_grid->inplaceEditor()->setFocus();
+                QTest::keyClick(m_grid->inplaceEditor(), Qt::Key_A, Qt::ControlModifier);
+            }
+            QString text;
+            std::tie(text, typed) = textFor(m_grid->currentCol(), action.b, action.a);
+            for (const QChar ch : text) {
                 QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : m_grid;
                 QTest::sendKeyEvent(QTest::Click, target, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
             }
             break;
+        }
+        case Action::Undo:
+        case Action::Redo:
+            // Only on the table (in the path box the keys would edit the path), and while the rows come from the
+            // file the path box names, so that a block shown again for the byte is seen as a load.
+            if (!onGrid || m_currentFile != m_blockFile)
+                break;
+            // Half the time the editor is closed first, as a user leaves it for the table's keys.
+            if (action.b && focus == m_grid->inplaceEditor()) {
+                QTest::keyClick(focus, Qt::Key_Return);
+                focus = m_grid;
+            }
+            QTest::keyClick(focus, action.kind == Action::Undo ? Qt::Key_Z : (action.a ? Qt::Key_Z : Qt::Key_Y),
+                action.kind == Action::Redo && action.a ? Qt::ControlModifier | Qt::ShiftModifier
+                                                        : Qt::ControlModifier);
+            // The byte may be shown in another block or file first.
+            if (indexOf(m_form->currentFile()) != m_currentFile || m_form->startByte() != m_shownStart)
+                loads = m_currentFile = indexOf(m_form->currentFile());
+            break;
+        case Action::Poke: {
+            // Another program changes the byte of the current row in the shown file.
+            const qint64 offset = m_form->startByte() + m_grid->currentRow() - 1;
+            QFile f(path(m_blockFile));
+            if (rowsBefore > 2 && offset < sizeOf(m_blockFile) && f.open(QIODevice::ReadWrite) && f.seek(offset)) {
+                char old = 0;
+                f.getChar(&old);
+                const char poked = char(old + action.a);
+                f.seek(offset);
+                f.putChar(poked);
+                setExpected(m_blockFile, offset, poked);
+                m_unseen.insert({ m_blockFile, offset });
+                m_programLast.erase({ m_blockFile, offset });
+            }
+            break;
+        }
         case Action::Key:
             key(action.a, action.b ? Qt::ControlModifier : Qt::NoModifier);
             break;
@@ -358,9 +462,20 @@ private:
             m_dialogs.fileAnswers.clear();
             break;
         }
-        if (loads)
+        // Typing may have gone into the path box.
+        m_currentFile = indexOf(m_form->currentFile());
+        if (loads) {
             m_blockFile = *loads;
+            m_shownStart = m_form->startByte();
+            // What another program changed shows from now on, where the new block has rows.
+            for (auto it = m_unseen.begin(); it != m_unseen.end();)
+                it = it->first == m_blockFile && it->second >= m_shownStart
+                        && it->second < qint64(m_shownStart) + m_grid->rowCount() - 1
+                    ? m_unseen.erase(it)
+                    : std::next(it);
+        }
         m_loaded = loads.has_value();
+        return typed;
     }
 
     QByteArray readAt(int file, qint64 offset, qint64 length) const
@@ -424,7 +539,22 @@ private:
         return offsets;
     }
 
-    QString check(bool switchOn)
+    // A byte the program changed: by a commit of the pending edit, or by taking a write back or making it again.
+    bool explained(int file, qint64 offset, char disk, bool switchOn, bool rewrite) const
+    {
+        if (!switchOn)
+            return false;
+        const Place place { file, offset };
+        if (rewrite) {
+            const auto values = m_values.find(place);
+            return m_programLast.count(place) && values != m_values.end()
+                && (values->second.count(-1) || values->second.count(static_cast<std::uint8_t>(disk)));
+        }
+        return m_candidate && m_candidate->file == file && m_candidate->offset == offset && !m_unseen.count(place)
+            && (m_candidate->any || (m_candidate->value && *m_candidate->value == static_cast<std::uint8_t>(disk)));
+    }
+
+    QString check(bool switchOn, bool rewrite)
     {
         for (int file = 0; file < FileCount; ++file) {
             const std::set<qint64> changed = differences(file);
@@ -432,23 +562,21 @@ private:
                 continue;
             if (changed.count(-1))
                 return QStringLiteral("%1 changed its length").arg(QString::fromLatin1(Files[file].name));
-            const bool explained = m_candidate && m_candidate->file == file && changed.size() == 1
-                && *changed.begin() == m_candidate->offset && switchOn;
-            const auto value = m_candidate ? converted(m_candidate->col, m_candidate->text) : std::nullopt;
-            const QByteArray byte = readAt(file, *changed.begin(), 1);
+            const qint64 offset = *changed.begin();
+            const QByteArray byte = readAt(file, offset, 1);
             const char disk = byte.isEmpty() ? '\0' : byte[0];
-            if (!explained || !value || static_cast<std::uint8_t>(disk) != *value)
+            if (changed.size() != 1 || !explained(file, offset, disk, switchOn, rewrite))
                 return QStringLiteral("%1: unexplained write at offset %2 (byte %3)")
                     .arg(QString::fromLatin1(Files[file].name))
-                    .arg(*changed.begin())
+                    .arg(offset)
                     .arg(static_cast<std::uint8_t>(disk));
-            if (file == SparseIndex)
-                m_sparseChanges[m_candidate->offset] = disk;
-            else
-                m_expected[file][qsizetype(m_candidate->offset)] = disk;
-            m_written.emplace(file, m_candidate->offset);
-            m_candidate.reset();
-            ++m_writes;
+            const Place place { file, offset };
+            noteProgramValue(place, static_cast<std::uint8_t>(disk));
+            setExpected(file, offset, disk);
+            m_written.insert(place);
+            if (!rewrite)
+                m_candidate.reset();
+            ++(rewrite ? m_rewrites : m_writes);
         }
         return checkRows();
     }
@@ -474,9 +602,10 @@ private:
                     .arg(r)
                     .arg(QString::fromStdString(std::string(m_grid->cell(0, r))))
                     .arg(start);
-            // The row being edited shows what the user typed.
+            // The row being edited shows what the user typed; one whose byte another program changed, the old byte.
             const bool edited = r == m_grid->currentRow()
-                || (m_candidate && m_candidate->file == m_blockFile && m_candidate->offset == start + r - 1);
+                || (m_candidate && m_candidate->file == m_blockFile && m_candidate->offset == start + r - 1)
+                || m_unseen.count({ m_blockFile, start + r - 1 });
             if (edited)
                 continue;
             const auto texts = valueTexts(static_cast<std::uint8_t>(block[r - 1]));
@@ -501,10 +630,17 @@ private:
     std::map<qint64, char> m_sparseChanges;
     std::optional<Candidate> m_candidate;
     bool m_loaded = false;
+    std::int32_t m_shownStart = 0;
+    // Bytes another program changed that the rows do not show yet.
+    std::set<Place> m_unseen;
+    // Bytes whose last writer is the program, and the values each held since the program first wrote it (-1: any).
+    std::set<Place> m_programLast;
+    std::map<Place, std::set<int>> m_values;
     std::set<std::pair<int, qint64>> m_written;
 
 public:
     int m_writes = 0; // commits seen on disk and found right
+    int m_rewrites = 0; // writes taken back or made again
 
     int writtenBytes() const { return int(m_written.size()); }
 
@@ -530,6 +666,7 @@ private:
 struct Figures {
     std::size_t played = 0;
     int commits = 0;
+    int rewrites = 0;
     int written = 0;
     int found = 0;
     int misplaced = 0;
@@ -556,6 +693,7 @@ std::optional<std::pair<std::size_t, QString>> run(
     if (figures) {
         figures->played = i;
         figures->commits = session.m_writes;
+        figures->rewrites = session.m_rewrites;
         figures->written = session.writtenBytes();
         std::tie(figures->found, figures->misplaced) = session.tally();
     }
@@ -633,8 +771,8 @@ void tst_RandomUse::noByteIsEverWrittenThatTheUserDidNotCommit()
     const qint64 limitMs = qint64(qEnvironmentVariableIntValue("QUILLMOOR_RANDOM_SECONDS")) * 1000;
     Figures figures;
     const auto failure = run(actions, &figures, limitMs);
-    qInfo("figures: seed=%u actions=%zu/%d commits=%d written=%d found=%d misplaced=%d", seed, figures.played, count,
-        figures.commits, figures.written, figures.found, figures.misplaced);
+    qInfo("figures: seed=%u actions=%zu/%d commits=%d written=%d found=%d misplaced=%d rewrites=%d", seed,
+        figures.played, count, figures.commits, figures.written, figures.found, figures.misplaced, figures.rewrites);
     if (!failure)
         return;
     qWarning("seed %u fails after %zu actions: %s; shrinking", seed, failure->first + 1, qPrintable(failure->second));

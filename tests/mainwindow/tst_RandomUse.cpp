@@ -2,10 +2,9 @@
 // real TForm1 over real files; beside it a small model says what every file must hold: bytes change only through
 // a commit of what the user typed, at the offset of the row in the block where it was typed, as the byte the text
 // was made from, and never while the write switch is clear or over a byte another program changed that the row
-// does not show; or through taking a write back or making it again, to a value the program wrote or found there,
-// over the byte the program itself left there. After every action the files on disk are compared with the model
-// and the grid's rows with the files. A failing sequence is shrunk to a short one that
-// still fails, and printed.
+// does not show; or through taking a write back or making it again, over a byte the program itself left there. After
+// every action the files on disk are compared with the model and the grid's rows with the files. A failing sequence is
+// shrunk to a short one that still fails, and printed.
 //
 // QUILLMOOR_RANDOM_ACTIONS (default 3000) and QUILLMOOR_RANDOM_SEED (default: a fixed list) set the run; a long
 // run also wants QTEST_FUNCTION_TIMEOUT (milliseconds) above Qt Test's five minutes. QUILLMOOR_RANDOM_SECONDS
@@ -178,28 +177,15 @@ std::pair<QString, std::optional<std::uint8_t>> textFor(int col, int v, int form
     if (v < 0 && col <= 2)
         return { QStringList { "zz", "$$FF", "-", "12a" }[form], std::nullopt };
     v = std::max(v, 0);
-    const QString hex = QString::number(v, 16);
+    const QString hex = QString::number(v, 16).rightJustified(2, '0'), bits = QString::number(v, 2);
     const QString cp = Cp1251::toQString(std::string(1, char(v)));
-    switch (col) {
-    case 1:
-        return { QStringList { hex.rightJustified(2, '0').toUpper(), hex, " " + hex + " ",
-                     "1" + hex.rightJustified(2, '0') }[form],
-            v };
-    case 2:
-        return {
-            QStringList { QString::number(v), QString::number(v - 256), QString::number(v + 512), "$" + hex }[form], v
-        };
-    case 3: {
-        const QString bits = QString::number(v, 2);
-        return { QStringList { bits.rightJustified(8, '0'), bits, "1" + bits.rightJustified(8, '0'), " " + bits }[form],
-            v };
-    }
-    default:
-        // Blanks alone stand for 0, so a control byte, a blank or a code with no letter is typed as blanks.
-        if (v <= 32 || !cp.at(0).isPrint())
-            return { QStringLiteral("  "), 0 };
-        return { form % 2 ? cp + "B" : cp, v };
-    }
+    // Blanks alone stand for 0, so a control byte, a blank or a code with no letter is typed as blanks.
+    if (col == 4 && (v <= 32 || !cp.at(0).isPrint()))
+        return { QStringLiteral("  "), 0 };
+    const QStringList forms[] = { { hex.toUpper(), QString::number(v, 16), " " + hex + " ", "1" + hex },
+        { QString::number(v), QString::number(v - 256), QString::number(v + 512), "$" + hex },
+        { bits.rightJustified(8, '0'), bits, "1" + bits.rightJustified(8, '0'), " " + bits }, { cp, cp + "B" } };
+    return { forms[col - 1][form % forms[col - 1].size()], v };
 }
 
 // One run: its own files, window and model.
@@ -264,7 +250,7 @@ public:
         // Taking back or making again commits the pending edit first: whatever it wrote may come back later.
         if ((action.kind == Action::Undo || action.kind == Action::Redo) && pending && switchOn
             && pending->offset < sizeOf(pending->file) && !m_unseen.count({ pending->file, pending->offset }))
-            noteProgramValue({ pending->file, pending->offset }, pending->any ? -1 : pending->value.value_or(-2));
+            m_programLast.insert({ pending->file, pending->offset });
         const QString failure = check(switchOn, action.kind == Action::Undo || action.kind == Action::Redo);
         // A row that shows what another program wrote (a refused write shows the byte on disk) has been seen.
         for (auto it = m_unseen.begin(); it != m_unseen.end();) {
@@ -294,15 +280,6 @@ private:
             if (path(i).toStdString() == file)
                 return i;
         return FileCount;
-    }
-
-    // The program wrote value at place (-1: some value), over what the model holds there.
-    void noteProgramValue(const Place& place, int value)
-    {
-        if (!m_programLast.count(place))
-            m_values[place] = { static_cast<std::uint8_t>(expectedAt(place.first, place.second)) };
-        m_values[place].insert(value);
-        m_programLast.insert(place);
     }
 
     bool rowShows(std::int32_t row, std::uint8_t byte) const
@@ -467,12 +444,6 @@ private:
         if (loads) {
             m_blockFile = *loads;
             m_shownStart = m_form->startByte();
-            // What another program changed shows from now on, where the new block has rows.
-            for (auto it = m_unseen.begin(); it != m_unseen.end();)
-                it = it->first == m_blockFile && it->second >= m_shownStart
-                        && it->second < qint64(m_shownStart) + m_grid->rowCount() - 1
-                    ? m_unseen.erase(it)
-                    : std::next(it);
         }
         m_loaded = loads.has_value();
         return typed;
@@ -545,11 +516,8 @@ private:
         if (!switchOn)
             return false;
         const Place place { file, offset };
-        if (rewrite) {
-            const auto values = m_values.find(place);
-            return m_programLast.count(place) && values != m_values.end()
-                && (values->second.count(-1) || values->second.count(static_cast<std::uint8_t>(disk)));
-        }
+        if (rewrite)
+            return m_programLast.count(place);
         return m_candidate && m_candidate->file == file && m_candidate->offset == offset && !m_unseen.count(place)
             && (m_candidate->any || (m_candidate->value && *m_candidate->value == static_cast<std::uint8_t>(disk)));
     }
@@ -570,10 +538,9 @@ private:
                     .arg(QString::fromLatin1(Files[file].name))
                     .arg(offset)
                     .arg(static_cast<std::uint8_t>(disk));
-            const Place place { file, offset };
-            noteProgramValue(place, static_cast<std::uint8_t>(disk));
+            m_programLast.insert({ file, offset });
             setExpected(file, offset, disk);
-            m_written.insert(place);
+            m_written.insert({ file, offset });
             if (!rewrite)
                 m_candidate.reset();
             ++(rewrite ? m_rewrites : m_writes);
@@ -608,15 +575,12 @@ private:
                 || m_unseen.count({ m_blockFile, start + r - 1 });
             if (edited)
                 continue;
-            const auto texts = valueTexts(static_cast<std::uint8_t>(block[r - 1]));
-            for (int col = 1; col <= 4; ++col)
-                if (m_grid->cell(col, r) != texts[col - 1])
-                    return QStringLiteral("cell (%1, %2) shows \"%3\" for byte %4 of %5")
-                        .arg(col)
-                        .arg(r)
-                        .arg(Cp1251::toQString(m_grid->cell(col, r)))
-                        .arg(static_cast<std::uint8_t>(block[r - 1]))
-                        .arg(path(m_blockFile));
+            if (!rowShows(r, static_cast<std::uint8_t>(block[r - 1])))
+                return QStringLiteral("row %1 shows \"%2\" for byte %3 of %4")
+                    .arg(r)
+                    .arg(Cp1251::toQString(m_grid->cell(1, r)))
+                    .arg(static_cast<std::uint8_t>(block[r - 1]))
+                    .arg(path(m_blockFile));
         }
         return {};
     }
@@ -633,9 +597,8 @@ private:
     std::int32_t m_shownStart = 0;
     // Bytes another program changed that the rows do not show yet.
     std::set<Place> m_unseen;
-    // Bytes whose last writer is the program, and the values each held since the program first wrote it (-1: any).
+    // Bytes whose last writer is the program.
     std::set<Place> m_programLast;
-    std::map<Place, std::set<int>> m_values;
     std::set<std::pair<int, qint64>> m_written;
 
 public:

@@ -83,7 +83,7 @@ std::int32_t ShownBlock::startForByte(std::int64_t n, const std::string& path)
 bool ShownBlock::load(const std::string& path, std::int32_t start)
 {
     // Set while the load runs: commands that would start a second load inside it are dropped.
-    const QScopedValueRollback<bool> loading(m_loading, true);
+    const QScopedValueRollback<bool> running(m_busy, true);
     m_sink.clearRows();
     m_loadedRows = 0;
     m_file = path;
@@ -114,6 +114,21 @@ bool ShownBlock::load(const std::string& path, std::int32_t start)
             m_sink.processEvents();
     }
     return true;
+}
+
+std::optional<ByteSearch::Result> ShownBlock::find(const std::string& path, std::string_view needle, std::int64_t from,
+    bool forward, const std::function<bool()>& stop)
+{
+    const QScopedValueRollback<bool> running(m_busy, true);
+    FileHandle file;
+    if (file.open(path, FileHandle::Mode::Read) != 0)
+        return std::nullopt;
+    const BusyScope hourglass(m_sink);
+    const std::int64_t limit = std::min<std::int64_t>(file.size(), INT32_MAX);
+    return ByteSearch::find(file, limit, needle, from, forward, [&] {
+        m_sink.processEvents();
+        return !stop();
+    });
 }
 
 void ShownBlock::fillRows(std::int32_t firstRow, std::int64_t firstOffset, const char* bytes, std::size_t count)

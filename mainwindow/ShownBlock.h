@@ -1,9 +1,11 @@
 #pragma once
 
 #include "mainwindow/WriteHistory.h"
+#include "support/ByteSearch.h"
 #include "support/FileHandle.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,9 +39,10 @@ public:
     [[nodiscard]] const std::string& file() const { return m_file; }
     // How many rows, from row 1, the last load filled.
     [[nodiscard]] std::int32_t loadedRows() const { return m_loadedRows; }
-    [[nodiscard]] bool loading() const { return m_loading; }
-    // A block command may run: more than one byte is shown and no load is running.
-    [[nodiscard]] bool canNavigate() const { return !m_loading && m_loadedRows > 1; }
+    // A load or a search is running; commands that would start another meanwhile are dropped.
+    [[nodiscard]] bool busy() const { return m_busy; }
+    // A block command may run: more than one byte is shown and nothing is running.
+    [[nodiscard]] bool canNavigate() const { return !m_busy && m_loadedRows > 1; }
 
     // The placement rule: a start at or beyond the end of a file of size bytes shows the last block.
     [[nodiscard]] static std::int32_t placed(std::int64_t start, std::int64_t size);
@@ -52,6 +55,12 @@ public:
     // with nothing read, when the file is missing, empty or cannot be opened. A failing byte raises
     // EInOutError with every row before it filled.
     [[nodiscard]] bool load(const std::string& path, std::int32_t start);
+
+    // Looks for needle in the file at path (see ByteSearch::find), within the offsets the program reaches, with the
+    // hourglass up, letting pending events run after every chunk read; stop is asked then whether to give up.
+    // Nothing when the file cannot be opened.
+    [[nodiscard]] std::optional<ByteSearch::Result> find(const std::string& path, std::string_view needle,
+        std::int64_t from, bool forward, const std::function<bool()>& stop);
 
     // True when text is what the program last put into cell (col, row): the grid handing its editor back, not a
     // change of the user's.
@@ -101,7 +110,7 @@ private:
     // The file the last load read, whatever its path leads to now.
     std::optional<FileIdentity> m_identity;
     std::int32_t m_loadedRows = 0;
-    bool m_loading = false;
+    bool m_busy = false;
     // The byte each row was last filled with by the program (-1: never), so a hand-back of the grid's editor
     // is told apart from a change the user made.
     std::vector<std::int16_t> m_rowBytes;

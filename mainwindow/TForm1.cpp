@@ -27,6 +27,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopeGuard>
@@ -102,7 +103,7 @@ void TForm1::FormCreate()
 
 void TForm1::SpeedButton1Click()
 {
-    if (m_block.loading())
+    if (m_block.busy())
         return;
     presetOpenDialog(currentFile());
     const auto chosen = dialogs().execFileDialog(openDialog());
@@ -188,7 +189,7 @@ void TForm1::N01Click()
 
 void TForm1::N1Click()
 {
-    if (m_block.loading())
+    if (m_block.busy())
         return;
     const auto chosen = dialogs().execFileDialog(saveDialog());
     if (!chosen)
@@ -236,7 +237,7 @@ void TForm1::SG1SelectCell(std::int32_t, std::int32_t, bool&)
 
 void TForm1::rewriteFromHistory(WriteHistory::Direction direction)
 {
-    if (!CheckBox1->isChecked() || m_block.loading())
+    if (!CheckBox1->isChecked() || m_block.busy())
         return;
     // What is typed and not yet committed is committed first, so that it is the last write.
     commitPendingEdit();
@@ -254,6 +255,76 @@ void TForm1::rewriteFromHistory(WriteHistory::Direction direction)
         ShowNotice(text("Ошибка при записи в файл"));
     if (row)
         SG1->setCurrentCell({ write->col, *row });
+}
+
+namespace {
+
+// Escape pressed anywhere while a search runs: noted, and kept from doing anything else.
+class EscapeWatch : public QObject {
+public:
+    EscapeWatch() { QCoreApplication::instance()->installEventFilter(this); }
+    [[nodiscard]] bool pressed() const { return m_pressed; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+            return false;
+        m_pressed = true;
+        return true;
+    }
+
+private:
+    bool m_pressed = false;
+};
+
+} // namespace
+
+void TForm1::findBytes(FindFrom from)
+{
+    if (m_block.busy() || m_block.loadedRows() < 1)
+        return;
+    if (from == FindFrom::Prompt || m_findBytes.empty()) {
+        std::string answer = m_findAnswer;
+        bool exact = true;
+        if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
+            return;
+        const std::optional<std::string> bytes = exact ? ByteSearch::parseAnswer(answer) : std::nullopt;
+        if (!bytes) {
+            TrimSpaces(answer);
+            ShowNotice(text("Не понимаю, что искать: ") + answer);
+            return;
+        }
+        m_findAnswer = answer;
+        m_findBytes = *bytes;
+        from = FindFrom::Prompt;
+    }
+    const std::int64_t current = std::int64_t(startByte()) + SG1->currentRow() - 1;
+    commitBeforeBlockChange();
+    const EscapeWatch escape;
+    const auto result = m_block.find(currentFile(), m_findBytes,
+        current
+            + (from == FindFrom::Next            ? 1
+                    : from == FindFrom::Previous ? -1
+                                                 : 0),
+        from != FindFrom::Previous, [&escape] { return escape.pressed(); });
+    if (!result) {
+        ShowNotice(text("Ошибка при открытии файла"));
+        return;
+    }
+    if (result->stopped)
+        return;
+    if (!result->found) {
+        ShowNotice(text("Не найдено"));
+        return;
+    }
+    const std::int64_t match = *result->found;
+    moveBlock([this, match] { return ShownBlock::startForByte(match, currentFile()); });
+    const std::int64_t first = match - startByte() + 1;
+    if (first < 1 || first > m_block.loadedRows())
+        return;
+    const auto last = std::min<std::int64_t>(first + std::int64_t(m_findBytes.size()) - 1, m_block.loadedRows());
+    SG1->selectCells({ 1, static_cast<std::int32_t>(first) }, { 1, static_cast<std::int32_t>(last) });
 }
 
 void TForm1::commitBeforeBlockChange()
@@ -467,13 +538,13 @@ void answerDrag(QDropEvent* event, bool take)
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event)
 {
-    m_dragFile = m_block.loading() ? std::nullopt : fileToTake(event);
+    m_dragFile = m_block.busy() ? std::nullopt : fileToTake(event);
     answerDrag(event, m_dragFile.has_value());
 }
 
 void TForm1::dragMoveEvent(QDragMoveEvent* event)
 {
-    answerDrag(event, m_dragFile && !m_block.loading());
+    answerDrag(event, m_dragFile && !m_block.busy());
 }
 
 void TForm1::dragLeaveEvent(QDragLeaveEvent* event)
@@ -486,7 +557,7 @@ void TForm1::dropEvent(QDropEvent* event)
 {
     m_dragFile.reset();
     // Looked at again: the file may have changed since the drag came in.
-    const std::optional<std::string> file = m_block.loading() ? std::nullopt : fileToTake(event);
+    const std::optional<std::string> file = m_block.busy() ? std::nullopt : fileToTake(event);
     answerDrag(event, file.has_value());
     if (file)
         guarded([this, &file] { openGivenFile(*file); });
@@ -510,6 +581,15 @@ void TForm1::command(GridCommand command)
         break;
     case GridCommand::Redo:
         rewriteFromHistory(WriteHistory::Direction::Again);
+        break;
+    case GridCommand::Find:
+        findBytes(FindFrom::Prompt);
+        break;
+    case GridCommand::FindNext:
+        findBytes(FindFrom::Next);
+        break;
+    case GridCommand::FindPrevious:
+        findBytes(FindFrom::Previous);
         break;
     }
 }

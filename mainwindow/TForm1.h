@@ -115,6 +115,10 @@ private:
     // Ctrl+Z and Ctrl+Y: takes the last write back or writes the last one taken back again, first showing its
     // byte as it was shown when written (that file, that block) and then making its cell the current one.
     void rewriteFromHistory(WriteHistory::Direction direction);
+    enum class FindFrom { Prompt, Next, Previous };
+    // Ctrl+F asks what to find and looks from the current byte on; F3 and Shift+F3 look for it again after and
+    // before it. A match is shown as going to its byte shows it, its bytes selected.
+    void findBytes(FindFrom from);
     // The commit that the grid's select-cell notification runs.
     void commitPendingEdit();
     // Commits an edit made in the shown block before the block changes, at the offset it was made at; one that
@@ -137,6 +141,9 @@ private:
     // The bytes of the path last put into the path box, which a QString may not carry unchanged.
     std::string m_shownPath;
     bool m_leavingBlock = false;
+    // The last answer of the find prompt, and the bytes it stands for.
+    std::string m_findAnswer;
+    std::string m_findBytes;
     bool m_placed = false;
     // From the first show until the window manager's frame is known: the frame the window was last placed with.
     bool m_placing = false;

@@ -63,6 +63,19 @@ std::string fromQString(const QString& text)
     return result;
 }
 
+std::optional<std::string> fromQStringExactly(const QString& text)
+{
+    std::string result;
+    result.reserve(static_cast<std::size_t>(text.size()));
+    for (const char32_t codePoint : text.toUcs4()) {
+        const char byte = fromUnicode(codePoint);
+        if (byte == '?' && codePoint != U'?')
+            return std::nullopt;
+        result += byte;
+    }
+    return result;
+}
+
 std::string fromUtf8(std::string_view utf8)
 {
     return fromQString(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,8 @@ namespace Cp1251 {
 
 [[nodiscard]] QString toQString(std::string_view text);
 [[nodiscard]] std::string fromQString(const QString& text);
+// The same, but nothing when the text holds a character outside the code page.
+[[nodiscard]] std::optional<std::string> fromQStringExactly(const QString& text);
 
 // For the program's own literals, which the sources hold in UTF-8.
 [[nodiscard]] std::string fromUtf8(std::string_view utf8);

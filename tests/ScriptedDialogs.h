@@ -42,7 +42,8 @@ public:
     // Runs while a notice is "open", e.g. to look at the window behind it.
     std::function<void()> onNotice;
 
-    bool inputPrompt(const std::string& caption, const std::string& prompt, std::string& value) override
+    bool inputPrompt(
+        const std::string& caption, const std::string& prompt, std::string& value, bool* = nullptr) override
     {
         // Like the real modal dialogs, a prompt takes the mouse from a held control.
         cancelMouseCapture();

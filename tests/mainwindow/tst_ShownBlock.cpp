@@ -80,6 +80,8 @@ private slots:
     void aTextThatIsNoNumberIsNeitherWrittenNorShown();
     void anEditOfARowNoLoadFilledIsWrittenNowhere();
     void aHandBackOfTheShownTextIsNoChange();
+    void findLooksFromTheCurrentByteAndWrapsOnce_data();
+    void findLooksFromTheCurrentByteAndWrapsOnce();
     void writesAreTakenBackAndMadeAgainInOrder_data();
     void writesAreTakenBackAndMadeAgainInOrder();
     void thePositionSurvivesARestart_data();
@@ -166,7 +168,7 @@ void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder()
     // The hourglass only while the file is open for the load.
     QCOMPARE(m_sink.busy, (opened ? std::vector<bool> { true, false } : std::vector<bool> {}));
     QCOMPARE(block.canNavigate(), rows > 1);
-    QVERIFY(!block.loading());
+    QVERIFY(!block.busy());
 }
 
 void tst_ShownBlock::aFailingByteLeavesExactlyTheRowsBeforeIt_data()
@@ -213,7 +215,7 @@ void tst_ShownBlock::aFailingByteLeavesExactlyTheRowsBeforeIt()
     QCOMPARE(m_sink.offsets[rows + 1], -1);
     QCOMPARE(m_sink.events, rows / ShownBlock::RowsBetweenEvents);
     QCOMPARE(m_sink.busy, (std::vector<bool> { true, false }));
-    QVERIFY(!block.loading());
+    QVERIFY(!block.busy());
 }
 
 void tst_ShownBlock::aFileThatShrinksDuringALoadStopsAtItsNewEnd()
@@ -393,6 +395,57 @@ void tst_ShownBlock::aHandBackOfTheShownTextIsNoChange()
     // A row the program never filled holds no text of its own but the empty one.
     QVERIFY(block.showsOwnText(1, 500, ""));
     QVERIFY(!block.showsOwnText(1, 500, "00"));
+}
+
+void tst_ShownBlock::findLooksFromTheCurrentByteAndWrapsOnce_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QList<qlonglong>>("at"); // where the needle is written, cut at the end of the file
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<qint64>("found"); // -1: none
+
+    const qint64 chunk = ByteSearch::ChunkSize, limit = INT32_MAX; // the program reaches offsets below limit
+    QTest::newRow("at offset 0") << qint64(100) << QList<qlonglong> { 0 } << qint64(0) << true << qint64(0);
+    QTest::newRow("at the byte searched from")
+        << qint64(100) << QList<qlonglong> { 10 } << qint64(10) << true << qint64(10);
+    QTest::newRow("the next one after it")
+        << qint64(100) << QList<qlonglong> { 5, 20, 50 } << qint64(6) << true << qint64(20);
+    QTest::newRow("across a chunk boundary")
+        << 2 * chunk << QList<qlonglong> { chunk - 3 } << qint64(0) << true << chunk - 3;
+    QTest::newRow("at the last bytes") << qint64(100) << QList<qlonglong> { 94 } << qint64(0) << true << qint64(94);
+    QTest::newRow("cut off by the end") << qint64(100) << QList<qlonglong> { 95 } << qint64(0) << true << qint64(-1);
+    QTest::newRow("wrapping") << qint64(100) << QList<qlonglong> { 5 } << qint64(50) << true << qint64(5);
+    QTest::newRow("wrapping onto the byte searched from")
+        << qint64(100) << QList<qlonglong> { 48 } << qint64(50) << true << qint64(48);
+    QTest::newRow("backward") << qint64(100) << QList<qlonglong> { 5, 20, 50 } << qint64(49) << false << qint64(20);
+    QTest::newRow("backward, wrapping") << qint64(100) << QList<qlonglong> { 50 } << qint64(10) << false << qint64(50);
+    QTest::newRow("backward across a chunk boundary")
+        << 2 * chunk + 100 << QList<qlonglong> { chunk - 2 } << 2 * chunk << false << chunk - 2;
+    QTest::newRow("no match") << qint64(3 * chunk) << QList<qlonglong> {} << qint64(7) << true << qint64(-1);
+    QTest::newRow("only wholly below the 2 GiB limit")
+        << limit + 100 << QList<qlonglong> { limit - 103, limit - 3, limit + 10 } << limit + 50 << false << limit - 103;
+}
+
+void tst_ShownBlock::findLooksFromTheCurrentByteAndWrapsOnce()
+{
+    QFETCH(qint64, size);
+    QFETCH(QList<qlonglong>, at);
+    QFETCH(qint64, from);
+    QFETCH(bool, forward);
+    QFETCH(qint64, found);
+    const QByteArray needle("QUILL!");
+    QFile file(m_dir->filePath(QStringLiteral("f")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+    for (const qint64 offset : at)
+        QVERIFY(file.seek(offset) && file.write(needle.left(int(std::min<qint64>(needle.size(), size - offset)))));
+    file.close();
+    ShownBlock block(m_sink);
+    const auto result
+        = block.find(file.fileName().toStdString(), needle.toStdString(), from, forward, [] { return false; });
+    QVERIFY(result && !result->stopped);
+    QCOMPARE(result->found.value_or(-1), found);
+    QVERIFY(!block.busy());
 }
 
 // One step of a history table: "A 9000 CD" commits the Hex text CD at offset 9000 of file A (its block shown

@@ -66,6 +66,7 @@ private slots:
     void aPathTypedByHandIsReadByTheNextCommand();
     void openAndPagingHaveKeysOfTheirOwn();
     void writesAreTakenBackWhereTheyWereMade();
+    void aMatchIsShownAsGoingToItsByteShowsIt();
     void anEditGoesToTheFileItsRowWasLoadedFrom();
 };
 
@@ -819,6 +820,47 @@ void tst_TForm1::writesAreTakenBackWhereTheyWereMade()
     key(Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(grid()->inplaceEditor()->text(), QStringLiteral("AB"));
     QCOMPARE(contents(b)[2], '\xAB');
+}
+
+void tst_TForm1::aMatchIsShownAsGoingToItsByteShowsIt()
+{
+    const std::string path = makeFile("f.bin", 30000);
+    QByteArray bytes = pattern(30000);
+    put(path, bytes.replace(100, 3, "MZ!").replace(20000, 3, "MZ!"));
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(1, 2);
+    typeInEditor(QStringLiteral("ab"));
+    key(Qt::Key_Return);
+    const auto selection = [this] {
+        return std::tuple(m_form->startByte(), grid()->currentRow(), grid()->anchor().row, grid()->currentCol());
+    };
+
+    // The pending edit is committed first; the match's bytes are selected, its first one current.
+    m_dialogs->promptAnswers.push_back("\"MZ!\"");
+    key(Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(contents(path)[1], '\xAB');
+    QCOMPARE(selection(), std::tuple(100, 1, 3, 1));
+    QCOMPARE(contents(settings()), settingsFor(path, 100));
+    key(Qt::Key_F3);
+    QCOMPARE(selection(), std::tuple(20000, 1, 3, 1));
+    key(Qt::Key_F3); // wraps to the start
+    QCOMPARE(selection(), std::tuple(100, 1, 3, 1));
+    key(Qt::Key_F3, Qt::ShiftModifier); // and backward to the end
+    QCOMPARE(selection(), std::tuple(20000, 1, 3, 1));
+    QVERIFY(m_dialogs->texts("notice").empty());
+
+    // Escape stops a search, and nothing moves; so does an answer that is not understood, or no match.
+    m_dialogs->promptAnswers = { std::string("\"QQ\""), std::string("4D5"), std::string("\"QQ\"") };
+    QCoreApplication::postEvent(grid(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    key(Qt::Key_F, Qt::ControlModifier);
+    key(Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->shown.end()[-2].value, std::string("\"QQ\"")); // preset to the last search
+    key(Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(
+        m_dialogs->texts("notice"), (std::vector<std::string> { cp("Не понимаю, что искать: 4D5"), cp("Не найдено") }));
+    QCOMPARE(selection(), std::tuple(20000, 1, 3, 1));
 }
 
 QTEST_MAIN(tst_TForm1)

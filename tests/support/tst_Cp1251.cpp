@@ -50,6 +50,8 @@ void tst_Cp1251::charactersOutsideTheCodePageBecomeQuestionMarks()
     QCOMPARE(Cp1251::fromQString(QStringLiteral("Я")), std::string("\xDF"));
     QCOMPARE(Cp1251::fromQString(QStringLiteral("ÄЖ€😀")), std::string("?\xC6\x88?"));
     QCOMPARE(Cp1251::fromUtf8("Готово !"), std::string("\xC3\xEE\xF2\xEE\xE2\xEE !"));
+    QCOMPARE(Cp1251::fromQStringExactly(QStringLiteral("ÄЖ")), std::nullopt);
+    QCOMPARE(Cp1251::fromQStringExactly(QStringLiteral("a?Я")), std::string("a?\xDF"));
 }
 
 void tst_Cp1251::pathsBecomeTextsByTheirLetters_data()

@@ -13,7 +13,10 @@ public:
     virtual ~Dialogs() = default;
 
     // The input prompt: true when accepted, and then value holds the edited text; otherwise value is untouched.
-    virtual bool inputPrompt(const std::string& caption, const std::string& prompt, std::string& value) = 0;
+    // With exact, a text holding characters outside the code page is told by *exact turning false.
+    virtual bool inputPrompt(
+        const std::string& caption, const std::string& prompt, std::string& value, bool* exact = nullptr)
+        = 0;
     // The message box with a single OK button, captioned with the application title.
     virtual void notice(const std::string& message) = 0;
     // The error box; text is final (the period rule is already applied).

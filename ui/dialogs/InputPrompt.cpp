@@ -2,7 +2,7 @@
 
 #include "ui/dialogs/Dialogs.h"
 
-bool InputPrompt(const std::string& caption, const std::string& prompt, std::string& value)
+bool InputPrompt(const std::string& caption, const std::string& prompt, std::string& value, bool* exact)
 {
-    return dialogs().inputPrompt(caption, prompt, value);
+    return dialogs().inputPrompt(caption, prompt, value, exact);
 }

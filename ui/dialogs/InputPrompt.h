@@ -4,4 +4,5 @@
 
 // Asks for one line of text. Returns true when the user accepted, and then value holds the text as typed
 // (not trimmed); otherwise value is left exactly as it was.
-bool InputPrompt(const std::string& caption, const std::string& prompt, std::string& value);
+// With exact, *exact turns false when the text held characters outside the code page (kept as '?').
+bool InputPrompt(const std::string& caption, const std::string& prompt, std::string& value, bool* exact = nullptr);

@@ -30,13 +30,16 @@ int execClosingPopups(QDialog& dialog)
 
 } // namespace
 
-bool StandardDialogs::inputPrompt(const std::string& caption, const std::string& prompt, std::string& value)
+bool StandardDialogs::inputPrompt(
+    const std::string& caption, const std::string& prompt, std::string& value, bool* exact)
 {
     cancelMouseCapture();
     InputPromptDialog dialog(Cp1251::toQString(caption), Cp1251::toQString(prompt), Cp1251::toQString(value));
     if (execClosingPopups(dialog) != QDialog::Accepted)
         return false;
     value = Cp1251::fromQString(dialog.value());
+    if (exact)
+        *exact = Cp1251::fromQStringExactly(dialog.value()).has_value();
     return true;
 }
 

@@ -85,6 +85,9 @@ ByteGrid::ByteGrid(QWidget* parent)
     addCommand(GridCommand::Undo, { QKeySequence(Qt::CTRL | Qt::Key_Z) });
     addCommand(
         GridCommand::Redo, { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y) });
+    addCommand(GridCommand::Find, { QKeySequence(Qt::CTRL | Qt::Key_F) });
+    addCommand(GridCommand::FindNext, { QKeySequence(Qt::Key_F3) });
+    addCommand(GridCommand::FindPrevious, { QKeySequence(Qt::SHIFT | Qt::Key_F3) });
 }
 
 void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)
@@ -120,6 +123,14 @@ void ByteGrid::setCurrentCell(GridCell cell)
 {
     if (cell != m_model.current())
         m_model.moveCurrent(cell, false);
+}
+
+void ByteGrid::selectCells(GridCell current, GridCell anchor)
+{
+    // To the anchor first, then on to the current cell with the anchor kept: the view ends on the current cell.
+    setCurrentCell(anchor);
+    if (current != anchor)
+        m_model.moveCurrent(current, true);
 }
 
 void ByteGrid::setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill)

@@ -60,6 +60,8 @@ public:
 
     // Makes cell the current cell, as a move by a key does (the select-cell notification first).
     void setCurrentCell(GridCell cell);
+    // Selects the range from anchor to current, current being the current cell; both moves notify.
+    void selectCells(GridCell current, GridCell anchor);
     [[nodiscard]] std::int32_t currentCol() const;
     [[nodiscard]] std::int32_t currentRow() const;
     [[nodiscard]] GridCell anchor() const;

@@ -8,6 +8,9 @@
 enum class GridCommand {
     Undo, // Ctrl+Z
     Redo, // Ctrl+Shift+Z, Ctrl+Y
+    Find, // Ctrl+F
+    FindNext, // F3
+    FindPrevious, // Shift+F3
 };
 
 // The byte grid's two notifications, and its command keys. Both are raised synchronously from inside the grid's own

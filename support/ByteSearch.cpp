@@ -1,0 +1,179 @@
+#include "support/ByteSearch.h"
+
+#include "support/Exception.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace ByteSearch {
+
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::optional<std::string> quotedText(std::string_view inner)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        // A quote inside stands for itself only doubled; a single one would end the text early.
+        if (inner[i] == '"' && (++i == inner.size() || inner[i] != '"'))
+            return std::nullopt;
+        bytes += inner[i];
+    }
+    if (bytes.empty())
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::string> hexBytes(std::string_view answer)
+{
+    std::string bytes;
+    int high = -1;
+    for (const char c : answer) {
+        if (c == ' ' && high < 0)
+            continue;
+        const int digit = hexDigit(c);
+        if (digit < 0)
+            return std::nullopt;
+        if (high < 0) {
+            high = digit;
+        } else {
+            bytes += static_cast<char>(high * 16 + digit);
+            high = -1;
+        }
+    }
+    if (high >= 0)
+        return std::nullopt;
+    return bytes;
+}
+
+// Reads the file piece by piece into one buffer and looks for the needle in what it holds.
+class Scan {
+public:
+    Scan(const FileHandle& file, std::string_view needle, const std::function<bool()>& goOn)
+        : m_file(file)
+        , m_needle(needle)
+        , m_goOn(goOn)
+        , m_buffer(new char[ChunkSize + needle.size()])
+    {
+    }
+
+    [[nodiscard]] bool stopped() const { return m_stopped; }
+
+    // The first match lying wholly inside [begin, end); a chunk's last needle.size() - 1 bytes are carried on
+    // to the next one, so that a match across their boundary is found.
+    std::optional<std::int64_t> first(std::int64_t begin, std::int64_t end)
+    {
+        const auto n = static_cast<std::int64_t>(m_needle.size());
+        std::size_t carried = 0;
+        for (std::int64_t at = begin; end - at + std::int64_t(carried) >= n;) {
+            const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(ChunkSize, end - at));
+            const std::size_t got = read(at, m_buffer.get() + carried, wanted);
+            const std::size_t held = carried + got;
+            if (const void* hit = ::memmem(m_buffer.get(), held, m_needle.data(), m_needle.size()))
+                return at - std::int64_t(carried) + (static_cast<const char*>(hit) - m_buffer.get());
+            if (got < wanted || !goOn())
+                return std::nullopt;
+            at += std::int64_t(got);
+            carried = std::min<std::size_t>(held, m_needle.size() - 1);
+            std::memmove(m_buffer.get(), m_buffer.get() + held - carried, carried);
+        }
+        return std::nullopt;
+    }
+
+    // The last match lying wholly inside [begin, end), reading windows from the end towards the start; each
+    // window reaches needle.size() - 1 bytes into the one after it.
+    std::optional<std::int64_t> last(std::int64_t begin, std::int64_t end)
+    {
+        const auto n = static_cast<std::int64_t>(m_needle.size());
+        for (std::int64_t high = end; high - begin >= n;) {
+            const std::int64_t low = std::max<std::int64_t>(begin, high - std::int64_t(ChunkSize));
+            const std::size_t got = read(low, m_buffer.get(), static_cast<std::size_t>(high - low));
+            std::optional<std::int64_t> found;
+            for (const char* from = m_buffer.get(); from + m_needle.size() <= m_buffer.get() + got;) {
+                const auto* hit = static_cast<const char*>(::memmem(
+                    from, static_cast<std::size_t>(m_buffer.get() + got - from), m_needle.data(), m_needle.size()));
+                if (!hit)
+                    break;
+                found = low + (hit - m_buffer.get());
+                from = hit + 1;
+            }
+            if (found || low == begin || !goOn())
+                return found;
+            high = low + n - 1;
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::size_t read(std::int64_t offset, char* into, std::size_t count)
+    {
+        int failure = 0;
+        const std::size_t got = m_file.readAt(offset, into, count, failure);
+        if (failure)
+            throw EInOutError::fromErrno(failure);
+        return got;
+    }
+
+    bool goOn()
+    {
+        m_stopped = !m_goOn();
+        return !m_stopped;
+    }
+
+    const FileHandle& m_file;
+    std::string_view m_needle;
+    const std::function<bool()>& m_goOn;
+    std::unique_ptr<char[]> m_buffer;
+    bool m_stopped = false;
+};
+
+} // namespace
+
+std::optional<std::string> parseAnswer(std::string_view answer)
+{
+    while (!answer.empty() && answer.front() == ' ')
+        answer.remove_prefix(1);
+    while (!answer.empty() && answer.back() == ' ')
+        answer.remove_suffix(1);
+    if (answer.empty())
+        return std::nullopt;
+    if (answer.front() != '"')
+        return hexBytes(answer);
+    if (answer.size() < 2 || answer.back() != '"')
+        return std::nullopt;
+    return quotedText(answer.substr(1, answer.size() - 2));
+}
+
+Result find(const FileHandle& file, std::int64_t limit, std::string_view needle, std::int64_t from, bool forward,
+    const std::function<bool()>& goOn)
+{
+    Result result;
+    if (needle.empty())
+        return result;
+    const auto n = static_cast<std::int64_t>(needle.size());
+    Scan scan(file, needle, goOn);
+    if (forward) {
+        result.found = scan.first(std::max<std::int64_t>(from, 0), limit);
+        if (!result.found && !scan.stopped())
+            result.found = scan.first(0, std::min(from + n - 1, limit));
+    } else {
+        result.found = scan.last(0, std::min(from + n, limit));
+        if (!result.found && !scan.stopped())
+            result.found = scan.last(std::max<std::int64_t>(from + 1, 0), limit);
+    }
+    result.stopped = scan.stopped();
+    return result;
+}
+
+} // namespace ByteSearch

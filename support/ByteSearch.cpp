@@ -70,45 +70,59 @@ public:
 
     [[nodiscard]] bool stopped() const { return m_stopped; }
 
-    // The first match lying wholly inside [begin, end); a chunk's last needle.size() - 1 bytes are carried on
-    // to the next one, so that a match across their boundary is found.
-    std::optional<std::int64_t> first(std::int64_t begin, std::int64_t end)
+    // Visits every match lying wholly inside [begin, end), in order, until onMatch answers false. A chunk's last
+    // needle.size() - 1 bytes are carried on to the next one, so that a match across their boundary is found;
+    // no match fits in them alone, so none is visited twice.
+    void each(std::int64_t begin, std::int64_t end, const std::function<bool(std::int64_t)>& onMatch)
     {
-        const auto n = static_cast<std::int64_t>(m_needle.size());
+        const std::size_t n = m_needle.size();
         std::size_t carried = 0;
-        for (std::int64_t at = begin; end - at + std::int64_t(carried) >= n;) {
+        for (std::int64_t at = begin; end - at + std::int64_t(carried) >= std::int64_t(n);) {
             const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(ChunkSize, end - at));
             const std::size_t got = read(at, m_buffer.get() + carried, wanted);
+            const char* const data = m_buffer.get();
             const std::size_t held = carried + got;
-            if (const void* hit = ::memmem(m_buffer.get(), held, m_needle.data(), m_needle.size()))
-                return at - std::int64_t(carried) + (static_cast<const char*>(hit) - m_buffer.get());
-            if (got < wanted || !goOn())
-                return std::nullopt;
+            for (const char* from = data;;) {
+                const auto* hit = static_cast<const char*>(
+                    ::memmem(from, static_cast<std::size_t>(data + held - from), m_needle.data(), n));
+                if (!hit)
+                    break;
+                if (!onMatch(at - std::int64_t(carried) + (hit - data)))
+                    return;
+                from = hit + 1;
+            }
             at += std::int64_t(got);
-            carried = std::min<std::size_t>(held, m_needle.size() - 1);
-            std::memmove(m_buffer.get(), m_buffer.get() + held - carried, carried);
+            if (!goOn() || got < wanted)
+                return;
+            carried = std::min(held, n - 1);
+            std::memmove(m_buffer.get(), data + held - carried, carried);
         }
-        return std::nullopt;
     }
 
-    // The last match lying wholly inside [begin, end), reading windows from the end towards the start; each
+    // The first match lying wholly inside [begin, end).
+    std::optional<std::int64_t> first(std::int64_t begin, std::int64_t end)
+    {
+        std::optional<std::int64_t> found;
+        each(begin, end, [&found](std::int64_t offset) {
+            found = offset;
+            return false;
+        });
+        return found;
+    }
+
+    // The last match lying wholly inside [begin, end), looking in windows from the end towards the start; each
     // window reaches needle.size() - 1 bytes into the one after it.
     std::optional<std::int64_t> last(std::int64_t begin, std::int64_t end)
     {
         const auto n = static_cast<std::int64_t>(m_needle.size());
         for (std::int64_t high = end; high - begin >= n;) {
             const std::int64_t low = std::max<std::int64_t>(begin, high - std::int64_t(ChunkSize));
-            const std::size_t got = read(low, m_buffer.get(), static_cast<std::size_t>(high - low));
             std::optional<std::int64_t> found;
-            for (const char* from = m_buffer.get(); from + m_needle.size() <= m_buffer.get() + got;) {
-                const auto* hit = static_cast<const char*>(::memmem(
-                    from, static_cast<std::size_t>(m_buffer.get() + got - from), m_needle.data(), m_needle.size()));
-                if (!hit)
-                    break;
-                found = low + (hit - m_buffer.get());
-                from = hit + 1;
-            }
-            if (found || low == begin || !goOn())
+            each(low, high, [&found](std::int64_t offset) {
+                found = offset;
+                return true;
+            });
+            if (found || low == begin || m_stopped)
                 return found;
             high = low + n - 1;
         }
@@ -174,6 +188,16 @@ Result find(const FileHandle& file, std::int64_t limit, std::string_view needle,
     }
     result.stopped = scan.stopped();
     return result;
+}
+
+bool forEachMatch(const FileHandle& file, std::string_view needle, std::int64_t begin, std::int64_t end,
+    const std::function<bool(std::int64_t)>& onMatch, const std::function<bool()>& goOn)
+{
+    if (needle.empty())
+        return true;
+    Scan scan(file, needle, goOn);
+    scan.each(begin, end, onMatch);
+    return !scan.stopped();
 }
 
 } // namespace ByteSearch

@@ -63,14 +63,16 @@ struct Action {
         Undo,
         Redo,
         Poke,
+        Find,
     } kind;
     int a = 0; // key, column, wheel sign, file index, form of the typed text, redo key
     int b = 0; // modifiers, row, typed byte (-1: a text that is no number), editor closed first
     QString text; // typed text or prompt answer
 };
 
-const char* const KindNames[] = { "type", "key", "click", "wheel", "switch", "focus grid", "spin up", "spin down",
-    "go to start", "go to end", "go to byte", "open", "edit path", "column width", "report", "undo", "redo", "poke" };
+const char* const KindNames[]
+    = { "type", "key", "click", "wheel", "switch", "focus grid", "spin up", "spin down", "go to start", "go to end",
+          "go to byte", "open", "edit path", "column width", "report", "undo", "redo", "poke", "find" };
 
 struct FileSpec {
     const char* name;
@@ -161,6 +163,10 @@ std::vector<Action> generate(quint32 seed, int count)
             action = { Action::Report };
         } else if (random.bounded(4) == 0) {
             action = { Action::Poke, 1 + random.bounded(255) };
+        } else if (random.bounded(3) == 0) {
+            // Ctrl+F with an answer, F3 or Shift+F3.
+            action = { Action::Find, random.bounded(3), 0,
+                QStringList { "\"0\"", "0A 0B", "00", "zz" }[random.bounded(4)] };
         } else {
             action = { random.bounded(2) ? Action::Undo : Action::Redo, random.bounded(2), random.bounded(2) };
         }
@@ -352,6 +358,19 @@ private:
             // The byte may be shown in another block or file first.
             if (indexOf(m_form->currentFile()) != m_currentFile || m_form->startByte() != m_shownStart)
                 loads = m_currentFile = indexOf(m_form->currentFile());
+            break;
+        case Action::Find:
+            // As for undo: only while the rows come from the file the path box names, which a match is shown in.
+            if (!onGrid || m_currentFile != m_blockFile)
+                break;
+            m_dialogs.promptAnswers = { Cp1251::fromQString(action.text) };
+            QTest::keyClick(focus, action.a ? Qt::Key_F3 : Qt::Key_F,
+                action.a == 0       ? Qt::ControlModifier
+                    : action.a == 2 ? Qt::ShiftModifier
+                                    : Qt::NoModifier);
+            m_dialogs.promptAnswers.clear();
+            if (m_form->startByte() != m_shownStart)
+                loads = m_currentFile;
             break;
         case Action::Poke: {
             // Another program changes the byte of the current row in the shown file.

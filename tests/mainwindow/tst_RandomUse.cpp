@@ -181,7 +181,7 @@ std::vector<Action> generate(quint32 seed, int count)
 std::pair<QString, std::optional<std::uint8_t>> textFor(int col, int v, int form)
 {
     if (v < 0 && col <= 2)
-        return { QStringList { "zz", "$$FF", "-", "12a" }[form], std::nullopt };
+        return { QStringList { "zz", "$$FF", "-", "1g" }[form], std::nullopt };
     v = std::max(v, 0);
     const QString hex = QString::number(v, 16).rightJustified(2, '0'), bits = QString::number(v, 2);
     const QString cp = Cp1251::toQString(std::string(1, char(v)));
@@ -250,7 +250,9 @@ public:
         const std::string textAfter(m_grid->cell(cellBefore.col, cellBefore.row));
         if ((action.kind == Action::Type || editing) && m_grid->currentCol() == cellBefore.col
             && m_grid->currentRow() == cellBefore.row && (textAfter != textBefore || m_grid->editorMode())) {
-            const bool any = editing && !textAfter.empty();
+            // Typed into an editor that kept a text of its own (one reloaded while scrolled out of view keeps its
+            // caret), the text is more than what was typed.
+            const bool any = editing ? !textAfter.empty() : Cp1251::toQString(textAfter) != m_typed;
             m_candidate = Candidate { blockBefore, startBefore + cellBefore.row - 1, any, editing ? 0 : typed };
         }
         // Taking back or making again commits the pending edit first: whatever it wrote may come back later.
@@ -335,6 +337,7 @@ private:
             }
             QString text;
             std::tie(text, typed) = textFor(m_grid->currentCol(), action.b, action.a);
+            m_typed = text;
             for (const QChar ch : text) {
                 QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : m_grid;
                 QTest::sendKeyEvent(QTest::Click, target, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
@@ -614,6 +617,7 @@ private:
     std::optional<Candidate> m_candidate;
     bool m_loaded = false;
     std::int32_t m_shownStart = 0;
+    QString m_typed;
     // Bytes another program changed that the rows do not show yet.
     std::set<Place> m_unseen;
     // Bytes whose last writer is the program.

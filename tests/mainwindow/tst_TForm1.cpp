@@ -2,7 +2,6 @@
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "support/StrHF.h"
-#include "support/__Files.h"
 #include "tests/PrivilegeDrop.h"
 #include "tests/ScriptedDialogs.h"
 #include "tests/mainwindow/WindowFixture.h"
@@ -15,7 +14,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -34,7 +32,6 @@ private slots:
     void cancellingTheOpenDialogChangesNothing();
     void anEmptyOrMissingFileShowsTheOpenError();
     void restartShowsTheSameFileAtTheSameStart();
-    void aBuildForAllUsersKeepsTheSameSettingsInTheConfigFolder();
     void theOpenDialogStartsAtTheRestoredFile();
     void aStoredStartBeyondTheEndLoadsNoRowsAndDisablesNavigation();
     void aNegativeStoredStartShowsTheIoErrorAndAnEmptyWindow();
@@ -196,25 +193,6 @@ void tst_TForm1::restartShowsTheSameFileAtTheSameStart()
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Файл : ") + QString::fromStdString(path));
     QCOMPARE(grid()->rowCount(), 8194);
     verifyRowsShowTheFile(path);
-}
-
-void tst_TForm1::aBuildForAllUsersKeepsTheSameSettingsInTheConfigFolder()
-{
-    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-    const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", saved); });
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("config"))));
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("usr")));
-    const std::string programDir = m_dir->filePath(QStringLiteral("usr")).toStdString() + "/";
-    const std::string path = makeFile("big.bin", 20000);
-    m_form = std::make_unique<TForm1>(programDir, std::string(), UserSettingsDir());
-    openThroughTheDialog(path);
-    m_form->SpinButton1DownClick();
-    m_form = std::make_unique<TForm1>(programDir, std::string(), UserSettingsDir());
-    QCOMPARE(m_form->currentFile(), path);
-    QCOMPARE(m_form->startByte(), 8192);
-    QCOMPARE(contents(m_dir->filePath(QStringLiteral("config/quillmoor/Quillmoor.ini")).toStdString()),
-        QByteArray("[File]\r\nNameFile=" + QByteArray::fromStdString(path) + "\r\nStartByte=8192\r\n"));
-    QVERIFY(QDir(QString::fromStdString(programDir)).isEmpty());
 }
 
 void tst_TForm1::theOpenDialogStartsAtTheRestoredFile()

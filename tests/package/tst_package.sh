@@ -34,7 +34,6 @@ cleanup() {
 trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
-    [ -n "${DISPLAY:-}" ] && xdotool search --onlyvisible --name . 2>/dev/null | while read -r w; do echo "window: $(xdotool getwindowname "$w")" >&2; done
     [ -s "$work/app.log" ] && sed 's/^/program: /' "$work/app.log" >&2
     exit 1
 }
@@ -42,12 +41,10 @@ fail() {
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log" >&2; fail "lintian found errors"; }
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 for file in bin/quillmoor share/applications/quillmoor.desktop share/icons/hicolor/scalable/apps/quillmoor.svg \
+            share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/quillmoor.png \
             share/metainfo/io.github.quillmoor.Quillmoor.metainfo.xml share/man/man1/quillmoor.1.gz \
             share/doc/quillmoor/copyright share/doc/quillmoor/changelog.gz; do
     grep -qx "./usr/$file" <<<"$contents" || fail "the package lacks /usr/$file"
-done
-for size in 16 22 24 32 48 64 128 256; do
-    grep -qx "./usr/share/icons/hicolor/${size}x$size/apps/quillmoor.png" <<<"$contents" || fail "no $size px icon"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the dependencies were not worked out"
 [ "$(dpkg-deb -f "$deb" Recommends)" = qt6-translations-l10n ] || fail "qt6-translations-l10n is not recommended"

@@ -1,5 +1,6 @@
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/TForm1.h"
+#include "support/__Files.h"
 #include "ui/AccessibilityFactory.h"
 #include "ui/QtTranslations.h"
 
@@ -19,7 +20,12 @@ int main(int argc, char* argv[])
     installQtTranslations();
     // Before the first control exists, so that a screen reader already running meets the program's own.
     installAccessibility();
+#ifdef QUILLMOOR_SETTINGS_IN_CONFIG_HOME
+    // Installed for all users: the executable's folder is not the user's to write.
+    TForm1 window({}, commandLine.file, UserSettingsDir());
+#else
     TForm1 window({}, commandLine.file);
+#endif
     window.show();
     return QApplication::exec();
 }

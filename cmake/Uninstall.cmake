@@ -1,6 +1,8 @@
-# Removes exactly what the last install of this build put in place (install_manifest.txt), then the program's
-# folder if nothing else is left in it. A settings file written there by the program is the user's and stays.
+# Removes exactly what the last install of this build put in place (install_manifest.txt), refreshes the desktop
+# database it changed, then the folders the installs made (install_folders.txt) once nothing else is left in
+# them. A settings file written by the program is the user's and stays, and so does the folder that holds it.
 set(manifest "${CMAKE_CURRENT_BINARY_DIR}/install_manifest.txt")
+set(folders "${CMAKE_CURRENT_BINARY_DIR}/install_folders.txt")
 if(NOT EXISTS "${manifest}")
     message(FATAL_ERROR "Nothing to uninstall: ${manifest} is missing (install first, from this build).")
 endif()
@@ -10,11 +12,43 @@ foreach(file IN LISTS files)
         message(STATUS "Removing: ${file}")
         file(REMOVE "${file}")
     endif()
-    get_filename_component(folder "${file}" DIRECTORY)
-    if(folder MATCHES "/opt/quillmoor$")
-        file(GLOB left "${folder}/*" "${folder}/.*")
-        if(NOT left)
-            file(REMOVE_RECURSE "${folder}")
-        endif()
+    if(file MATCHES "/share/applications/quillmoor\\.desktop$")
+        get_filename_component(applications "${file}" DIRECTORY)
     endif()
 endforeach()
+
+# The database the install refreshed: without the entry it is refreshed again, or, when no other entry is left
+# for it to describe, removed.
+if(applications AND IS_DIRECTORY "${applications}")
+    file(GLOB entries "${applications}/*.desktop")
+    find_program(update_desktop_database update-desktop-database)
+    if(entries AND update_desktop_database)
+        execute_process(COMMAND "${update_desktop_database}" -q "${applications}")
+    elseif(NOT entries AND EXISTS "${applications}/mimeinfo.cache")
+        message(STATUS "Removing: ${applications}/mimeinfo.cache")
+        file(REMOVE "${applications}/mimeinfo.cache")
+    endif()
+endif()
+
+if(EXISTS "${folders}")
+    file(STRINGS "${folders}" made)
+    list(REMOVE_DUPLICATES made)
+    # The deepest first, so that a folder emptied by removing its own empty folders goes too.
+    list(SORT made ORDER DESCENDING)
+    set(kept "")
+    foreach(folder IN LISTS made)
+        file(GLOB left "${folder}/*" "${folder}/.*")
+        if(IS_DIRECTORY "${folder}" AND NOT left)
+            message(STATUS "Removing: ${folder}/")
+            file(REMOVE_RECURSE "${folder}")
+        elseif(IS_DIRECTORY "${folder}")
+            string(APPEND kept "${folder}\n")
+        endif()
+    endforeach()
+    # What still holds something (the settings) goes at a later uninstall, once it is empty.
+    if(kept)
+        file(WRITE "${folders}" "${kept}")
+    else()
+        file(REMOVE "${folders}")
+    endif()
+endif()

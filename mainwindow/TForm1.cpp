@@ -45,9 +45,10 @@ constexpr std::int32_t OffsetColumnWidth = 120;
 
 } // namespace
 
-TForm1::TForm1(std::string programDir, std::string startFile, QWidget* parent)
+TForm1::TForm1(std::string programDir, std::string startFile, std::string settingsDir, QWidget* parent)
     : QWidget(parent)
     , m_programDir(std::move(programDir))
+    , m_settingsDir(std::move(settingsDir))
     , m_startFile(std::move(startFile))
 {
     buildControls();

@@ -30,11 +30,12 @@ class QToolButton;
 class TForm1 : public QWidget, private GridHandler, private SpinHandler, private BlockSink {
     Q_OBJECT
 public:
-    // programDir is where the settings file lives and where the file dialogs start: the program's own
-    // directory when empty; tests pass a temporary one. startFile, when given, is opened instead of the
-    // remembered file; one that cannot be read is reported once the window is shown, and the remembered file
-    // comes back as on any start.
-    explicit TForm1(std::string programDir = {}, std::string startFile = {}, QWidget* parent = nullptr);
+    // programDir is where the file dialogs start and, unless settingsDir names another folder, where the
+    // settings file lives: the program's own directory when empty; tests pass a temporary one. startFile, when
+    // given, is opened instead of the remembered file; one that cannot be read is reported once the window is
+    // shown, and the remembered file comes back as on any start.
+    explicit TForm1(std::string programDir = {}, std::string startFile = {}, std::string settingsDir = {},
+        QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Offsets of a block: the step of the previous and next commands.
@@ -60,7 +61,10 @@ public:
     [[nodiscard]] std::int32_t startByte() const { return m_block.startByte(); }
     [[nodiscard]] bool editPending() const { return EditPending; }
     [[nodiscard]] const std::string& programDir() const { return m_programDir; }
-    [[nodiscard]] std::string settingsPath() const { return m_programDir + "Quillmoor.ini"; }
+    [[nodiscard]] std::string settingsPath() const
+    {
+        return (m_settingsDir.empty() ? m_programDir : m_settingsDir) + "Quillmoor.ini";
+    }
     // The current file: whatever the path box holds at this moment, as file-system bytes.
     [[nodiscard]] std::string currentFile() const;
 
@@ -128,6 +132,7 @@ private:
         const std::string& caption, const std::string& prompt, std::string preset, std::int32_t& number);
 
     std::string m_programDir;
+    std::string m_settingsDir;
     std::string m_startFile;
     // The start file could not be opened: said once the window is up.
     bool m_startFileRefused = false;

@@ -2,7 +2,11 @@
 
 #include "support/FileHandle.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -64,4 +68,31 @@ std::string ProgramDir()
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+namespace {
+
+std::string homeDir()
+{
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return home;
+    const passwd* user = ::getpwuid(::getuid());
+    return user && user->pw_dir ? user->pw_dir : "/";
+}
+
+} // namespace
+
+std::string UserSettingsDir()
+{
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    std::string dir = configHome && configHome[0] == '/' ? std::string(configHome) : homeDir() + "/.config";
+    if (dir.back() != '/')
+        dir += '/';
+    dir += "quillmoor/";
+    for (std::size_t slash = dir.find('/', 1); slash != std::string::npos; slash = dir.find('/', slash + 1)) {
+        if (::mkdir(dir.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST)
+            break;
+    }
+    return dir;
 }

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,6 +30,8 @@ private slots:
     void failuresAfterTheOpenRaiseAndCloseTheFile_data();
     void failuresAfterTheOpenRaiseAndCloseTheFile();
     void programDirIsTheExecutablesDirectory();
+    void userSettingsFollowTheXdgConfigHome_data();
+    void userSettingsFollowTheXdgConfigHome();
     void ioErrorMessagesFollowTheCodeTable_data();
     void ioErrorMessagesFollowTheCodeTable();
     void systemErrorsMapOntoTheCodes_data();
@@ -192,6 +195,52 @@ void tst_Files::programDirIsTheExecutablesDirectory()
     QVERIFY(!dir.empty());
     QCOMPARE(dir.back(), '/');
     QCOMPARE(QString::fromStdString(dir), QCoreApplication::applicationDirPath() + '/');
+}
+
+void tst_Files::userSettingsFollowTheXdgConfigHome_data()
+{
+    // "@" stands for the temporary folder; a null configHome leaves the variable unset.
+    QTest::addColumn<QByteArray>("configHome");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("made");
+    QTest::newRow("set") << QByteArray("@/cfg") << QByteArray("@/cfg/quillmoor/") << true;
+    QTest::newRow("set, ending in a slash") << QByteArray("@/cfg/") << QByteArray("@/cfg/quillmoor/") << true;
+    QTest::newRow("unset") << QByteArray() << QByteArray("@/home/.config/quillmoor/") << true;
+    QTest::newRow("empty") << QByteArray("") << QByteArray("@/home/.config/quillmoor/") << true;
+    QTest::newRow("relative, so ignored") << QByteArray("cfg") << QByteArray("@/home/.config/quillmoor/") << true;
+    QTest::newRow("a file in the way") << QByteArray("@/x") << QByteArray("@/x/quillmoor/") << false;
+}
+
+void tst_Files::userSettingsFollowTheXdgConfigHome()
+{
+    QFETCH(QByteArray, configHome);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, made);
+    const QByteArray root = QFile::encodeName(m_dir->path());
+    const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+    const bool hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", savedHome);
+        if (hadConfigHome)
+            qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    });
+    qputenv("HOME", root + "/home");
+    if (configHome.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", configHome.replace('@', root));
+    file("", "x");
+
+    const std::string dir = UserSettingsDir();
+    QCOMPARE(QByteArray::fromStdString(dir), expected.replace('@', root));
+    struct stat info { };
+    QCOMPARE(::stat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode), made);
+    if (made)
+        QCOMPARE(info.st_mode & 0777, 0700u);
+    QCOMPARE(UserSettingsDir(), dir); // a second start finds it made
 }
 
 void tst_Files::ioErrorMessagesFollowTheCodeTable_data()

@@ -88,23 +88,36 @@ void fillTable(QTableWidget& table, const std::vector<std::array<std::string, 5>
         QCoreApplication::processEvents();
 }
 
-// The grid's side of a block load whose reads come a chunk at a time, as the window makes it: the scroll bars
-// held from the reset to the first chunk, each chunk's rows written whole, their texts formatted in place.
+// The bytes of a block as the window's rows show them.
+class BytesSource : public GridSource {
+public:
+    explicit BytesSource(const QByteArray& bytes)
+        : m_bytes(bytes)
+    {
+    }
+    std::string_view cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const override
+    {
+        if (row < 1 || row > m_bytes.size())
+            return {};
+        if (col == 0)
+            return formatOffset(buffer, row - 1);
+        return formatValue(buffer, col, static_cast<std::uint8_t>(m_bytes[row - 1]));
+    }
+
+private:
+    const QByteArray& m_bytes;
+};
+
+// The grid's side of a block load whose reads come a chunk at a time, as the window makes it: each chunk's rows
+// added and announced as changed, their texts formatted only when painted.
 void loadInChunks(ByteGrid& grid, const QByteArray& bytes)
 {
-    grid.holdBars(true);
     grid.setRowCount(2);
     const int rows = static_cast<int>(bytes.size());
     for (int first = 1; first <= rows; first += 256) {
         const int last = std::min(rows, first + 255);
         grid.setRowCount(last + 1);
-        OffsetBuffer offset;
-        grid.setRows(first, last - first + 1, [&](std::int32_t row, GridCells::RowView& texts) {
-            texts[0] = formatOffset(offset, row - 1);
-            const std::array<std::string, 4>& values = valueTextsOf(static_cast<std::uint8_t>(bytes[row - 1]));
-            std::copy(values.begin(), values.end(), texts.begin() + 1);
-        });
-        grid.holdBars(false);
+        grid.sourceChanged({ 0, first }, { 4, last });
         QCoreApplication::processEvents();
     }
 }
@@ -180,6 +193,8 @@ int main(int argc, char* argv[])
         bytes[i] = static_cast<char>(i * 37 + 11);
     file.write(bytes);
     file.flush();
+    const BytesSource source(bytes);
+    grid.setSource(&source);
     std::vector<double> baseline, chunked, baselineCpu, chunkedCpu;
     std::size_t sink = 0;
     for (int i = 0; i < Runs; ++i) {

@@ -4,10 +4,10 @@ namespace {
 constexpr char HexDigits[] = "0123456789ABCDEF";
 }
 
-// Formatted by hand: a block load writes 8193 of these, and printf's format parsing cost more than the rest of
-// the row's texts together. Written from the end of the buffer backwards; the longest text, 16 hex digits and a
+// Formatted by hand: every paint formats a screenful of these, and printf's format parsing cost more than the rest
+// of the row's texts together. Written from the end of the buffer backwards; the longest text, 16 hex digits and a
 // 20-character decimal, fills 39 of its 40 bytes.
-std::string_view formatOffset(OffsetBuffer& buffer, std::int64_t offset)
+std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset)
 {
     char* end = buffer.data() + buffer.size();
     char* p = end;
@@ -35,46 +35,47 @@ std::string_view formatOffset(OffsetBuffer& buffer, std::int64_t offset)
 
 std::string offsetText(std::int64_t offset)
 {
-    OffsetBuffer buffer;
+    GridSource::TextBuffer buffer;
     return std::string(formatOffset(buffer, offset));
 }
 
-namespace {
-void makeValueTexts(std::array<std::string, 4>& out, std::uint8_t v)
+std::string_view formatValue(GridSource::TextBuffer& buffer, std::int32_t col, std::uint8_t v)
 {
-    const char hex[] = { HexDigits[v >> 4], HexDigits[v & 15] };
-    out[0].assign(hex, 2);
-    char dec[3];
-    char* p = dec + sizeof dec;
-    unsigned rest = v;
-    do {
-        *--p = static_cast<char>('0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0);
-    out[1].assign(p, static_cast<std::size_t>(dec + sizeof dec - p));
-    char bits[8];
-    for (int bit = 0; bit < 8; ++bit)
-        bits[7 - bit] = (v & (1u << bit)) ? '1' : '0';
-    out[2].assign(bits, sizeof bits);
-    if (v < 32)
-        out[3].assign("<...>");
-    else
-        out[3].assign(1, static_cast<char>(v));
-}
-} // namespace
-
-const std::array<std::string, 4>& valueTextsOf(std::uint8_t v)
-{
-    static const std::array<std::array<std::string, 4>, 256> all = [] {
-        std::array<std::array<std::string, 4>, 256> made;
-        for (std::size_t v = 0; v < made.size(); ++v)
-            makeValueTexts(made[v], static_cast<std::uint8_t>(v));
-        return made;
-    }();
-    return all[v];
+    char* p = buffer.data();
+    switch (col) {
+    case 1:
+        p[0] = HexDigits[v >> 4];
+        p[1] = HexDigits[v & 15];
+        return { p, 2 };
+    case 2: {
+        char* end = p + 3;
+        char* at = end;
+        unsigned rest = v;
+        do {
+            *--at = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        return { at, static_cast<std::size_t>(end - at) };
+    }
+    case 3:
+        for (int bit = 0; bit < 8; ++bit)
+            p[7 - bit] = (v & (1u << bit)) ? '1' : '0';
+        return { p, 8 };
+    case 4:
+        if (v < 32)
+            return "<...>";
+        p[0] = static_cast<char>(v);
+        return { p, 1 };
+    default:
+        return {};
+    }
 }
 
 std::array<std::string, 4> valueTexts(std::uint8_t v)
 {
-    return valueTextsOf(v);
+    std::array<std::string, 4> texts;
+    GridSource::TextBuffer buffer;
+    for (std::int32_t col = 1; col <= 4; ++col)
+        texts[static_cast<std::size_t>(col - 1)] = formatValue(buffer, col, v);
+    return texts;
 }

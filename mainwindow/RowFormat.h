@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/grid/GridSource.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -13,8 +15,7 @@
 // for the control codes below 32.
 [[nodiscard]] std::array<std::string, 4> valueTexts(std::uint8_t v);
 
-// The same texts as a load packs them, 8193 rows at a time, without a string of their own: the offset's text
-// formatted into buffer, and the value texts of v, made once for all 256 values.
-using OffsetBuffer = std::array<char, 40>;
-[[nodiscard]] std::string_view formatOffset(OffsetBuffer& buffer, std::int64_t offset);
-[[nodiscard]] const std::array<std::string, 4>& valueTextsOf(std::uint8_t v);
+// The same texts formatted into a buffer, as the grid asks for them when it paints a cell: column 0 the offset's,
+// columns 1 to 4 the value's.
+[[nodiscard]] std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset);
+[[nodiscard]] std::string_view formatValue(GridSource::TextBuffer& buffer, std::int32_t col, std::uint8_t v);

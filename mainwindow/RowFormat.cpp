@@ -33,39 +33,88 @@ std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offse
     return { p, static_cast<std::size_t>(end - p) };
 }
 
+namespace {
+// Counts the digits of text up by one from its last; false when the carry runs out of digits (the text grows).
+bool countUp(char* first, char* last, int base)
+{
+    for (char* digit = last; digit >= first; --digit) {
+        const int value = *digit <= '9' ? *digit - '0' : *digit - 'A' + 10;
+        if (value + 1 < base) {
+            *digit = HexDigits[value + 1];
+            return true;
+        }
+        *digit = '0';
+    }
+    return false;
+}
+} // namespace
+
+std::string_view OffsetTexts::text(std::int64_t offset)
+{
+    if (offset == m_offset)
+        return m_text;
+    // "HHHHHHHH (D)": the hex part ends at the blank, the decimal part between the brackets.
+    char* first = const_cast<char*>(m_text.data());
+    const std::size_t blank = m_text.find(' ');
+    const bool stepped = m_offset >= 0 && offset == m_offset + 1 && countUp(first, first + blank - 1, 16)
+        && countUp(first + blank + 2, first + m_text.size() - 2, 10);
+    if (!stepped)
+        m_text = formatOffset(m_buffer, offset);
+    m_offset = offset;
+    return m_text;
+}
+
 std::string offsetText(std::int64_t offset)
 {
     GridSource::TextBuffer buffer;
     return std::string(formatOffset(buffer, offset));
 }
 
-std::string_view formatValue(GridSource::TextBuffer& buffer, std::int32_t col, std::uint8_t v)
+namespace {
+// The value texts of all 256 bytes, made at compile time: painting and the report ask for them in every row.
+struct ValueTexts {
+    std::array<char, 2> hex {};
+    std::array<char, 3> dec {};
+    std::uint8_t decFrom = 0;
+    std::array<char, 8> bits {};
+    char character = 0;
+};
+
+constexpr std::array<ValueTexts, 256> makeValueTexts()
 {
-    char* p = buffer.data();
-    switch (col) {
-    case 1:
-        p[0] = HexDigits[v >> 4];
-        p[1] = HexDigits[v & 15];
-        return { p, 2 };
-    case 2: {
-        char* end = p + 3;
-        char* at = end;
+    std::array<ValueTexts, 256> all {};
+    for (unsigned v = 0; v < all.size(); ++v) {
+        ValueTexts& texts = all[v];
+        texts.hex = { HexDigits[v >> 4], HexDigits[v & 15] };
         unsigned rest = v;
+        std::size_t at = texts.dec.size();
         do {
-            *--at = static_cast<char>('0' + rest % 10);
+            texts.dec[--at] = static_cast<char>('0' + rest % 10);
             rest /= 10;
         } while (rest != 0);
-        return { at, static_cast<std::size_t>(end - at) };
+        texts.decFrom = static_cast<std::uint8_t>(at);
+        for (unsigned bit = 0; bit < 8; ++bit)
+            texts.bits[7 - bit] = (v & (1u << bit)) ? '1' : '0';
+        texts.character = static_cast<char>(v);
     }
+    return all;
+}
+
+constexpr std::array<ValueTexts, 256> AllValueTexts = makeValueTexts();
+} // namespace
+
+std::string_view formatValue(std::int32_t col, std::uint8_t v)
+{
+    const ValueTexts& texts = AllValueTexts[v];
+    switch (col) {
+    case 1:
+        return { texts.hex.data(), texts.hex.size() };
+    case 2:
+        return { texts.dec.data() + texts.decFrom, texts.dec.size() - texts.decFrom };
     case 3:
-        for (int bit = 0; bit < 8; ++bit)
-            p[7 - bit] = (v & (1u << bit)) ? '1' : '0';
-        return { p, 8 };
+        return { texts.bits.data(), texts.bits.size() };
     case 4:
-        if (v < 32)
-            return "<...>";
-        p[0] = static_cast<char>(v);
-        return { p, 1 };
+        return v < 32 ? std::string_view("<...>") : std::string_view(&texts.character, 1);
     default:
         return {};
     }
@@ -74,8 +123,7 @@ std::string_view formatValue(GridSource::TextBuffer& buffer, std::int32_t col, s
 std::array<std::string, 4> valueTexts(std::uint8_t v)
 {
     std::array<std::string, 4> texts;
-    GridSource::TextBuffer buffer;
     for (std::int32_t col = 1; col <= 4; ++col)
-        texts[static_cast<std::size_t>(col - 1)] = formatValue(buffer, col, v);
+        texts[static_cast<std::size_t>(col - 1)] = formatValue(col, v);
     return texts;
 }

@@ -147,10 +147,16 @@ std::string_view ShownBlock::rowText(std::int32_t col, std::int32_t row, GridSou
 {
     if (row < 1 || row >= static_cast<std::int32_t>(m_rowBytes.size()))
         return {};
-    if (col == 0)
-        return m_shownStart ? formatOffset(buffer, *m_shownStart + row - 1) : std::string_view();
+    if (col == 0) {
+        if (!m_shownStart)
+            return {};
+        // Copied out: the next row's text is counted up in the same place.
+        const std::string_view text = m_offsetTexts.text(*m_shownStart + row - 1);
+        std::copy(text.begin(), text.end(), buffer.begin());
+        return { buffer.data(), text.size() };
+    }
     const std::int16_t v = m_rowBytes[static_cast<std::size_t>(row)];
-    return v < 0 ? std::string_view() : formatValue(buffer, col, static_cast<std::uint8_t>(v));
+    return v < 0 ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
 }
 
 bool ShownBlock::showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mainwindow/RowFormat.h"
 #include "mainwindow/WriteHistory.h"
 #include "support/ByteSearch.h"
 #include "support/FileHandle.h"
@@ -120,6 +121,7 @@ private:
     std::vector<std::int16_t> m_rowBytes;
     // The offset of row 1 in the last load that filled any row: a load that fills none leaves the rows before.
     std::optional<std::int64_t> m_shownStart;
+    mutable OffsetTexts m_offsetTexts;
     // A typed text left in its cell by a refused write, with no byte of the file to show instead: handed back,
     // it is no new change either.
     struct KeptText {

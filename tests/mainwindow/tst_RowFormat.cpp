@@ -49,10 +49,15 @@ void tst_RowFormat::offsetTextAgreesWithPrintfAcrossDigitCounts()
         offsets.insert(offsets.end(), { power - 1, power, power + 1 });
     for (int shift = 0; shift <= 40; shift += 4)
         offsets.insert(offsets.end(), { (qint64(1) << shift) - 1, qint64(1) << shift });
+    // Consecutive rows count the text up in place, through every carry.
+    OffsetTexts counted;
     for (const qint64 offset : offsets) {
         const QByteArray expected
             = QByteArray::number(offset, 16).toUpper().rightJustified(8, '0') + " (" + QByteArray::number(offset) + ")";
         QVERIFY2(QByteArray::fromStdString(offsetText(offset)) == expected, expected.constData());
+        if (offset > 0)
+            (void)counted.text(offset - 1);
+        QVERIFY2(QByteArray::fromStdString(std::string(counted.text(offset))) == expected, expected.constData());
     }
 }
 

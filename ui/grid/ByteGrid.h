@@ -46,6 +46,10 @@ public:
     void sourceChanged(GridCell from, GridCell to);
     [[nodiscard]] std::int32_t rowCount() const;
     void setRowCount(std::int32_t count);
+    // Holds the scroll bars as they are until released, bringing them up to date then. A reload shrinks the grid
+    // to two rows and grows it again straight after: a bar hidden and shown meanwhile lays the grid out twice and
+    // repaints it all.
+    void holdBars(bool hold);
     [[nodiscard]] std::int32_t colWidth(std::int32_t col) const;
     void setColWidth(std::int32_t col, std::int32_t width);
     [[nodiscard]] std::int32_t rowHeight(std::int32_t row) const;
@@ -140,6 +144,8 @@ private:
     // The current cell and the anchor as assistive technology last heard of them.
     GridCell m_heardCurrent { 1, 1 };
     GridCell m_heardAnchor { 1, 1 };
+    bool m_barsHeld = false;
+    bool m_barsStale = false;
     // While a mouse button is down on the grid, the editor stays hidden until the release.
     bool m_pressed = false;
     // Time of the press that opened the editor on the current cell: a second press on the editor soon after

@@ -3,6 +3,7 @@
 #include "ui/grid/GridCell.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -15,13 +16,19 @@ class GridOverrides {
 public:
     [[nodiscard]] const std::string* find(GridCell cell) const
     {
-        if (m_texts.empty()) [[likely]]
+        // Painting and the report ask for every cell: nearly all lie outside the rows that hold texts (the header).
+        if (cell.row < m_firstRow || cell.row > m_lastRow) [[likely]]
             return nullptr;
         const auto found = m_texts.find({ cell.row, cell.col });
         return found == m_texts.end() ? nullptr : &found->second;
     }
 
-    void set(GridCell cell, std::string text) { m_texts.insert_or_assign({ cell.row, cell.col }, std::move(text)); }
+    void set(GridCell cell, std::string text)
+    {
+        m_texts.insert_or_assign({ cell.row, cell.col }, std::move(text));
+        m_firstRow = std::min(m_firstRow, cell.row);
+        m_lastRow = std::max(m_lastRow, cell.row);
+    }
 
     // Drops the texts of the rectangle spanned by two cells.
     void drop(GridCell from, GridCell to)
@@ -33,8 +40,18 @@ public:
             const std::int32_t col = it->first.second;
             it = col >= firstCol && col <= lastCol ? m_texts.erase(it) : std::next(it);
         }
+        if (!m_texts.empty()) {
+            m_firstRow = m_texts.begin()->first.first;
+            m_lastRow = m_texts.rbegin()->first.first;
+        } else {
+            m_firstRow = INT32_MAX;
+            m_lastRow = INT32_MIN;
+        }
     }
 
 private:
     std::map<std::pair<std::int32_t, std::int32_t>, std::string> m_texts;
+    // The first and last row that hold a text.
+    std::int32_t m_firstRow = INT32_MAX;
+    std::int32_t m_lastRow = INT32_MIN;
 };

@@ -86,6 +86,7 @@ private slots:
     void growingInChunksEndsAsGrowingRowByRow();
     void cellsWrittenOutOfViewShowOnceScrolledIn();
     void sourceTextsShowUnderTextsSetOnCells();
+    void heldBarsCatchUpOnRelease();
 
 private:
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -1299,6 +1300,30 @@ void tst_ByteGrid::sourceTextsShowUnderTextsSetOnCells()
         m_grid->verticalScrollBar()->triggerAction(static_cast<QAbstractSlider::SliderAction>(action));
         verifyScreenShowsAFreshPaint();
     }
+}
+
+void tst_ByteGrid::heldBarsCatchUpOnRelease()
+{
+    QScrollBar* bar = m_grid->verticalScrollBar();
+    m_grid->setRowCount(1000);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    const int maximum = bar->maximum();
+    QVERIFY(maximum > 0);
+    m_grid->holdBars(true);
+    m_grid->setRowCount(2);
+    QCOMPARE(bar->maximum(), maximum);
+    m_grid->setRowCount(300);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->value(), GridLayout::thumbFor(m_grid->topRow(), 1, m_grid->maxTopRow()));
+    // Nothing changed while held: the release leaves the bar alone.
+    m_grid->holdBars(true);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->value(), GridLayout::thumbFor(m_grid->topRow(), 1, m_grid->maxTopRow()));
+    m_grid->holdBars(true);
+    m_grid->setRowCount(2);
+    m_grid->holdBars(false);
+    QCOMPARE(bar->maximum(), 0);
+    verifyScreenShowsAFreshPaint();
 }
 
 QTEST_MAIN(tst_ByteGrid)

@@ -55,11 +55,12 @@ std::string_view OffsetTexts::text(std::int64_t offset)
         return m_text;
     // "HHHHHHHH (D)": the hex part ends at the blank, the decimal part between the brackets.
     char* first = const_cast<char*>(m_text.data());
-    const std::size_t blank = m_text.find(' ');
-    const bool stepped = m_offset >= 0 && offset == m_offset + 1 && countUp(first, first + blank - 1, 16)
-        && countUp(first + blank + 2, first + m_text.size() - 2, 10);
-    if (!stepped)
+    const bool stepped = m_offset >= 0 && offset == m_offset + 1 && countUp(first, first + m_blank - 1, 16)
+        && countUp(first + m_blank + 2, first + m_text.size() - 2, 10);
+    if (!stepped) {
         m_text = formatOffset(m_buffer, offset);
+        m_blank = m_text.find(' ');
+    }
     m_offset = offset;
     return m_text;
 }

@@ -29,5 +29,6 @@ public:
 private:
     GridSource::TextBuffer m_buffer {};
     std::string_view m_text;
+    std::size_t m_blank = 0;
     std::int64_t m_offset = -1;
 };

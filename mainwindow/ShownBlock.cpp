@@ -159,6 +159,15 @@ std::string_view ShownBlock::rowText(std::int32_t col, std::int32_t row, GridSou
     return v < 0 ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
 }
 
+void ShownBlock::rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::TextBuffer& offsetBuffer) const
+{
+    texts[0] = rowText(0, row, offsetBuffer);
+    const std::int16_t v = row >= 1 && row < static_cast<std::int32_t>(m_rowBytes.size()) ? m_rowBytes[row] : -1;
+    for (std::int32_t col = 1; col < static_cast<std::int32_t>(texts.size()); ++col)
+        texts[static_cast<std::size_t>(col)]
+            = v < 0 ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
+}
+
 bool ShownBlock::showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const
 {
     if (m_kept && m_kept->col == col && m_kept->row == row && m_kept->text == text)

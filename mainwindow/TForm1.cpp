@@ -198,11 +198,10 @@ void TForm1::N1Click()
     FileHandle file;
     if (const int err = file.open(*chosen, FileHandle::Mode::CreateText))
         throw EInOutError::fromErrno(err);
-    std::array<GridSource::TextBuffer, 5> buffers;
+    GridSource::RowBuffers buffers;
     const TableReport report(TableReport::dateLineForNow(), currentFile(),
         TableReport::RowReader([&](std::int32_t row, TableReport::RowTexts& texts) {
-            for (std::size_t col = 0; col < texts.size(); ++col)
-                texts[col] = SG1->cellText({ static_cast<std::int32_t>(col), row }, buffers[col]);
+            SG1->rowTexts(row, texts, buffers);
             return true;
         }),
         SG1->rowCount() - 1);
@@ -395,6 +394,11 @@ void TForm1::showValue(std::int32_t row, std::uint8_t)
 std::string_view TForm1::cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const
 {
     return m_block.rowText(col, row, buffer);
+}
+
+void TForm1::rowTexts(std::int32_t row, RowTexts& texts, RowBuffers& buffers) const
+{
+    m_block.rowTexts(row, texts, buffers[0]);
 }
 
 void TForm1::processEvents()

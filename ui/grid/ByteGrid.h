@@ -41,6 +41,10 @@ public:
     {
         return m_model.cellText(cell, buffer);
     }
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::RowBuffers& buffers) const
+    {
+        m_model.rowTexts(row, texts, buffers);
+    }
     void setCell(std::int32_t col, std::int32_t row, std::string text);
     // The source's texts of rows first .. last changed in columns firstCol .. lastCol (see GridModel::sourceChanged).
     void sourceChanged(GridCell from, GridCell to);

@@ -40,6 +40,16 @@ public:
             return *own;
         return m_source ? m_source->cellText(cell.col, cell.row, buffer) : std::string_view();
     }
+    // The texts of the five columns of a row, each as cellText gives it.
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::RowBuffers& buffers) const
+    {
+        if (!m_overrides.holdsRow(row) && m_source) [[likely]] {
+            m_source->rowTexts(row, texts, buffers);
+            return;
+        }
+        for (std::size_t col = 0; col < texts.size(); ++col)
+            texts[col] = cellText({ static_cast<std::int32_t>(col), row }, buffers[col]);
+    }
     [[nodiscard]] std::string cell(std::int32_t col, std::int32_t row) const
     {
         GridSource::TextBuffer buffer;

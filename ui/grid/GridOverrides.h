@@ -23,6 +23,14 @@ public:
         return found == m_texts.end() ? nullptr : &found->second;
     }
 
+    [[nodiscard]] bool holdsRow(std::int32_t row) const
+    {
+        if (row < m_firstRow || row > m_lastRow) [[likely]]
+            return false;
+        const auto found = m_texts.lower_bound({ row, INT32_MIN });
+        return found != m_texts.end() && found->first.first == row;
+    }
+
     void set(GridCell cell, std::string text)
     {
         m_texts.insert_or_assign({ cell.row, cell.col }, std::move(text));

@@ -1,8 +1,8 @@
 // Measures the byte grid the way the main window uses it: a block load (row count 2, then one row more at a
 // time with five cell writes per row, 8193 rows), a full repaint, and the memory the texts take. A QTableWidget
-// filled the same way in the same process is the baseline. Then the grid's share of a block load as a load that
-// reads a chunk per 256 rows makes it (the row count grown once per chunk, events processed after each), against
-// reading the 8193 bytes and formatting their 41k texts.
+// filled the same way in the same process is the baseline. Then the grid's share of a block load as the window
+// makes it (texts from a source over the bytes, the row count grown once per 256-row chunk, events processed after
+// each), against reading the 8193 bytes and formatting their 41k texts.
 
 #include "ui/grid/ByteGrid.h"
 
@@ -88,8 +88,29 @@ void fillTable(QTableWidget& table, const std::vector<std::array<std::string, 5>
         QCoreApplication::processEvents();
 }
 
-// The grid's side of a block load whose reads come a chunk at a time, as the window makes it: the scroll bars
-// held from the reset to the first chunk, each chunk's rows written whole, their texts formatted in place.
+// The bytes of a block as the window's rows show them.
+class BytesSource : public GridSource {
+public:
+    explicit BytesSource(const QByteArray& bytes)
+        : m_bytes(bytes)
+    {
+    }
+    std::string_view cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const override
+    {
+        if (row < 1 || row > m_bytes.size())
+            return {};
+        if (col == 0)
+            return formatOffset(buffer, row - 1);
+        return formatValue(col, static_cast<std::uint8_t>(m_bytes[row - 1]));
+    }
+
+private:
+    const QByteArray& m_bytes;
+};
+
+// The grid's side of a block load whose reads come a chunk at a time, as the window makes it: each chunk's rows
+// added and announced as changed, their texts formatted only when painted; the scroll bars held from the reset to the
+// first chunk.
 void loadInChunks(ByteGrid& grid, const QByteArray& bytes)
 {
     grid.holdBars(true);
@@ -98,12 +119,7 @@ void loadInChunks(ByteGrid& grid, const QByteArray& bytes)
     for (int first = 1; first <= rows; first += 256) {
         const int last = std::min(rows, first + 255);
         grid.setRowCount(last + 1);
-        OffsetBuffer offset;
-        grid.setRows(first, last - first + 1, [&](std::int32_t row, GridCells::RowView& texts) {
-            texts[0] = formatOffset(offset, row - 1);
-            const std::array<std::string, 4>& values = valueTextsOf(static_cast<std::uint8_t>(bytes[row - 1]));
-            std::copy(values.begin(), values.end(), texts.begin() + 1);
-        });
+        grid.sourceChanged({ 0, first }, { 4, last });
         grid.holdBars(false);
         QCoreApplication::processEvents();
     }
@@ -180,6 +196,8 @@ int main(int argc, char* argv[])
         bytes[i] = static_cast<char>(i * 37 + 11);
     file.write(bytes);
     file.flush();
+    const BytesSource source(bytes);
+    grid.setSource(&source);
     std::vector<double> baseline, chunked, baselineCpu, chunkedCpu;
     std::size_t sink = 0;
     for (int i = 0; i < Runs; ++i) {
@@ -204,22 +222,24 @@ int main(int argc, char* argv[])
     std::printf("  the same in the process's CPU time:        ByteGrid %8.3f ms   read+format %8.3f ms   ratio %.2f\n",
         grownCpu, baseCpu, grownCpu / baseCpu);
 
-    // The heap a grid's texts take: a block's texts as the window shows them, and longer texts in every cell, which
-    // only edits make and the grid keeps aside.
-    const auto heapFor = [](const std::function<std::string(int row, int col)>& textOf) {
+    // The heap a grid's texts take: a block shown from its bytes, as the window shows it, and texts of their own in
+    // every cell, which the grid keeps for cells set one by one.
+    const auto heapFor = [&](const std::function<void(ByteGrid&)>& fill) {
         const std::size_t before = heapInUse();
         ByteGrid fresh;
-        for (int row = 1; row <= Rows; ++row)
-            for (int col = 0; col < 5; ++col)
-                fresh.setCell(col, row, textOf(row, col));
+        fresh.setRowCount(Rows + 1);
+        fill(fresh);
         return static_cast<double>(heapInUse() - before) / (1024.0 * 1024.0);
     };
-    const std::vector<std::array<std::string, 5>> windowTexts = allRows();
-    std::printf("memory for 8193 rows of the window's texts:  %.2f MB\n", heapFor([&](int row, int col) {
-        return windowTexts[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+    std::printf("memory for a block shown from its bytes:     %.2f MB\n", heapFor([&](ByteGrid& fresh) {
+        fresh.setSource(&source);
+        fresh.sourceChanged({ 0, 1 }, { 4, Rows });
     }));
-    std::printf("memory for 8193 x 5 cells of 20 bytes:       %.2f MB\n",
-        heapFor([](int, int) { return std::string(20, 'x'); }));
+    std::printf("memory for 8193 x 5 cells of 20 bytes:       %.2f MB\n", heapFor([](ByteGrid& fresh) {
+        for (int row = 1; row <= Rows; ++row)
+            for (int col = 0; col < 5; ++col)
+                fresh.setCell(col, row, std::string(20, 'x'));
+    }));
     std::printf("medians of %d runs (repaints: 201)\n", Runs);
     return 0;
 }

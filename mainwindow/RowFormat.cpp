@@ -4,10 +4,10 @@ namespace {
 constexpr char HexDigits[] = "0123456789ABCDEF";
 }
 
-// Formatted by hand: a block load writes 8193 of these, and printf's format parsing cost more than the rest of
-// the row's texts together. Written from the end of the buffer backwards; the longest text, 16 hex digits and a
+// Formatted by hand: every paint formats a screenful of these, and printf's format parsing cost more than the rest
+// of the row's texts together. Written from the end of the buffer backwards; the longest text, 16 hex digits and a
 // 20-character decimal, fills 39 of its 40 bytes.
-std::string_view formatOffset(OffsetBuffer& buffer, std::int64_t offset)
+std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset)
 {
     char* end = buffer.data() + buffer.size();
     char* p = end;
@@ -33,48 +33,98 @@ std::string_view formatOffset(OffsetBuffer& buffer, std::int64_t offset)
     return { p, static_cast<std::size_t>(end - p) };
 }
 
+namespace {
+// Counts the digits of text up by one from its last; false when the carry runs out of digits (the text grows).
+bool countUp(char* first, char* last, int base)
+{
+    for (char* digit = last; digit >= first; --digit) {
+        const int value = *digit <= '9' ? *digit - '0' : *digit - 'A' + 10;
+        if (value + 1 < base) {
+            *digit = HexDigits[value + 1];
+            return true;
+        }
+        *digit = '0';
+    }
+    return false;
+}
+} // namespace
+
+std::string_view OffsetTexts::text(std::int64_t offset)
+{
+    if (offset == m_offset)
+        return m_text;
+    // "HHHHHHHH (D)": the hex part ends at the blank, the decimal part between the brackets.
+    char* first = const_cast<char*>(m_text.data());
+    const bool stepped = m_offset >= 0 && offset == m_offset + 1 && countUp(first, first + m_blank - 1, 16)
+        && countUp(first + m_blank + 2, first + m_text.size() - 2, 10);
+    if (!stepped) {
+        m_text = formatOffset(m_buffer, offset);
+        m_blank = m_text.find(' ');
+    }
+    m_offset = offset;
+    return m_text;
+}
+
 std::string offsetText(std::int64_t offset)
 {
-    OffsetBuffer buffer;
+    GridSource::TextBuffer buffer;
     return std::string(formatOffset(buffer, offset));
 }
 
 namespace {
-void makeValueTexts(std::array<std::string, 4>& out, std::uint8_t v)
+// The value texts of all 256 bytes, made at compile time: painting and the report ask for them in every row.
+struct ValueTexts {
+    std::array<char, 2> hex {};
+    std::array<char, 3> dec {};
+    std::uint8_t decFrom = 0;
+    std::array<char, 8> bits {};
+    char character = 0;
+};
+
+constexpr std::array<ValueTexts, 256> makeValueTexts()
 {
-    const char hex[] = { HexDigits[v >> 4], HexDigits[v & 15] };
-    out[0].assign(hex, 2);
-    char dec[3];
-    char* p = dec + sizeof dec;
-    unsigned rest = v;
-    do {
-        *--p = static_cast<char>('0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0);
-    out[1].assign(p, static_cast<std::size_t>(dec + sizeof dec - p));
-    char bits[8];
-    for (int bit = 0; bit < 8; ++bit)
-        bits[7 - bit] = (v & (1u << bit)) ? '1' : '0';
-    out[2].assign(bits, sizeof bits);
-    if (v < 32)
-        out[3].assign("<...>");
-    else
-        out[3].assign(1, static_cast<char>(v));
+    std::array<ValueTexts, 256> all {};
+    for (unsigned v = 0; v < all.size(); ++v) {
+        ValueTexts& texts = all[v];
+        texts.hex = { HexDigits[v >> 4], HexDigits[v & 15] };
+        unsigned rest = v;
+        std::size_t at = texts.dec.size();
+        do {
+            texts.dec[--at] = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        texts.decFrom = static_cast<std::uint8_t>(at);
+        for (unsigned bit = 0; bit < 8; ++bit)
+            texts.bits[7 - bit] = (v & (1u << bit)) ? '1' : '0';
+        texts.character = static_cast<char>(v);
+    }
+    return all;
 }
+
+constexpr std::array<ValueTexts, 256> AllValueTexts = makeValueTexts();
 } // namespace
 
-const std::array<std::string, 4>& valueTextsOf(std::uint8_t v)
+std::string_view formatValue(std::int32_t col, std::uint8_t v)
 {
-    static const std::array<std::array<std::string, 4>, 256> all = [] {
-        std::array<std::array<std::string, 4>, 256> made;
-        for (std::size_t v = 0; v < made.size(); ++v)
-            makeValueTexts(made[v], static_cast<std::uint8_t>(v));
-        return made;
-    }();
-    return all[v];
+    const ValueTexts& texts = AllValueTexts[v];
+    switch (col) {
+    case 1:
+        return { texts.hex.data(), texts.hex.size() };
+    case 2:
+        return { texts.dec.data() + texts.decFrom, texts.dec.size() - texts.decFrom };
+    case 3:
+        return { texts.bits.data(), texts.bits.size() };
+    case 4:
+        return v < 32 ? std::string_view("<...>") : std::string_view(&texts.character, 1);
+    default:
+        return {};
+    }
 }
 
 std::array<std::string, 4> valueTexts(std::uint8_t v)
 {
-    return valueTextsOf(v);
+    std::array<std::string, 4> texts;
+    for (std::int32_t col = 1; col <= 4; ++col)
+        texts[static_cast<std::size_t>(col - 1)] = formatValue(col, v);
+    return texts;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/grid/GridSource.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -13,8 +15,20 @@
 // for the control codes below 32.
 [[nodiscard]] std::array<std::string, 4> valueTexts(std::uint8_t v);
 
-// The same texts as a load packs them, 8193 rows at a time, without a string of their own: the offset's text
-// formatted into buffer, and the value texts of v, made once for all 256 values.
-using OffsetBuffer = std::array<char, 40>;
-[[nodiscard]] std::string_view formatOffset(OffsetBuffer& buffer, std::int64_t offset);
-[[nodiscard]] const std::array<std::string, 4>& valueTextsOf(std::uint8_t v);
+// The same texts without a string of their own, as the grid asks for them when it paints a cell: the offset's
+// formatted into buffer, the value's (column 1 to 4) viewing a table made at compile time.
+[[nodiscard]] std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset);
+[[nodiscard]] std::string_view formatValue(std::int32_t col, std::uint8_t v);
+
+// The offset texts of consecutive rows, as painting and the report ask for them: the text of the offset after the
+// last one made by counting up in place, which costs a fraction of formatting it anew.
+class OffsetTexts {
+public:
+    [[nodiscard]] std::string_view text(std::int64_t offset);
+
+private:
+    GridSource::TextBuffer m_buffer {};
+    std::string_view m_text;
+    std::size_t m_blank = 0;
+    std::int64_t m_offset = -1;
+};

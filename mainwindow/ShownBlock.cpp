@@ -138,8 +138,34 @@ void ShownBlock::fillRows(std::int32_t firstRow, std::int64_t firstOffset, const
     const auto* values = reinterpret_cast<const std::uint8_t*>(bytes);
     for (std::size_t i = 0; i < count; ++i)
         m_rowBytes[static_cast<std::size_t>(firstRow) + i] = values[i];
+    m_shownStart = firstOffset - (firstRow - 1);
     m_sink.showRows(firstRow, firstOffset, { values, count });
     m_loadedRows = firstRow + static_cast<std::int32_t>(count) - 1;
+}
+
+std::string_view ShownBlock::rowText(std::int32_t col, std::int32_t row, GridSource::TextBuffer& buffer) const
+{
+    if (row < 1 || row >= static_cast<std::int32_t>(m_rowBytes.size()))
+        return {};
+    if (col == 0) {
+        if (!m_shownStart)
+            return {};
+        // Copied out: the next row's text is counted up in the same place.
+        const std::string_view text = m_offsetTexts.text(*m_shownStart + row - 1);
+        std::copy(text.begin(), text.end(), buffer.begin());
+        return { buffer.data(), text.size() };
+    }
+    const std::int16_t v = m_rowBytes[static_cast<std::size_t>(row)];
+    return v < 0 ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
+}
+
+void ShownBlock::rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::TextBuffer& offsetBuffer) const
+{
+    texts[0] = rowText(0, row, offsetBuffer);
+    const std::int16_t v = row >= 1 && row < static_cast<std::int32_t>(m_rowBytes.size()) ? m_rowBytes[row] : -1;
+    for (std::int32_t col = 1; col < static_cast<std::int32_t>(texts.size()); ++col)
+        texts[static_cast<std::size_t>(col)]
+            = v < 0 ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
 }
 
 bool ShownBlock::showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "mainwindow/RowFormat.h"
 #include "mainwindow/WriteHistory.h"
 #include "support/ByteSearch.h"
 #include "support/FileHandle.h"
+#include "ui/grid/GridSource.h"
 
 #include <cstdint>
 #include <functional>
@@ -62,6 +64,11 @@ public:
     [[nodiscard]] std::optional<ByteSearch::Result> find(const std::string& path, std::string_view needle,
         std::int64_t from, bool forward, const std::function<bool()>& stop);
 
+    // The text of a row's cell as the window shows it: the offset the row was last filled from and the byte it was
+    // last given; empty for a row never filled.
+    [[nodiscard]] std::string_view rowText(std::int32_t col, std::int32_t row, GridSource::TextBuffer& buffer) const;
+    // All five texts of a row, the offset's formatted into offsetBuffer.
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::TextBuffer& offsetBuffer) const;
     // True when text is what the program last put into cell (col, row): the grid handing its editor back, not a
     // change of the user's.
     [[nodiscard]] bool showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const;
@@ -114,6 +121,9 @@ private:
     // The byte each row was last filled with by the program (-1: never), so a hand-back of the grid's editor
     // is told apart from a change the user made.
     std::vector<std::int16_t> m_rowBytes;
+    // The offset of row 1 in the last load that filled any row: a load that fills none leaves the rows before.
+    std::optional<std::int64_t> m_shownStart;
+    mutable OffsetTexts m_offsetTexts;
     // A typed text left in its cell by a refused write, with no byte of the file to show instead: handed back,
     // it is no new change either.
     struct KeptText {

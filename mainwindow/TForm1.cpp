@@ -60,6 +60,7 @@ TForm1::TForm1(std::string programDir, std::string startFile, std::string settin
 TForm1::~TForm1()
 {
     SG1->setHandler(nullptr);
+    SG1->setSource(nullptr);
     SpinButton1->setHandler(nullptr);
 }
 
@@ -198,9 +199,12 @@ void TForm1::N1Click()
     FileHandle file;
     if (const int err = file.open(*chosen, FileHandle::Mode::CreateText))
         throw EInOutError::fromErrno(err);
+    GridSource::RowBuffers buffers;
     const TableReport report(TableReport::dateLineForNow(), currentFile(),
-        TableReport::RowReader(
-            [this](std::int32_t row, TableReport::RowTexts& texts) { return SG1->rowTexts(row, texts); }),
+        TableReport::RowReader([&](std::int32_t row, TableReport::RowTexts& texts) {
+            SG1->rowTexts(row, texts, buffers);
+            return true;
+        }),
         SG1->rowCount() - 1);
     report.write([&file](const std::string& piece) { file.write(piece); });
     file.closeChecked();
@@ -374,26 +378,28 @@ void TForm1::setBusy(bool busy)
         unsetCursor();
 }
 
-void TForm1::showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span<const std::uint8_t> bytes)
+void TForm1::showRows(std::int32_t firstRow, std::int64_t, std::span<const std::uint8_t> bytes)
 {
     const auto rows = firstRow + static_cast<std::int32_t>(bytes.size());
     if (SG1->rowCount() < rows)
         SG1->setRowCount(rows);
-    OffsetBuffer offset;
-    SG1->setRows(firstRow, static_cast<std::int32_t>(bytes.size()), [&](std::int32_t row, GridCells::RowView& texts) {
-        const auto i = static_cast<std::size_t>(row - firstRow);
-        texts[0] = formatOffset(offset, firstOffset + static_cast<std::int64_t>(i));
-        const std::array<std::string, 4>& values = valueTextsOf(bytes[i]);
-        std::copy(values.begin(), values.end(), texts.begin() + 1);
-    });
+    SG1->sourceChanged({ 0, firstRow }, { 4, rows - 1 });
     SG1->holdBars(false);
 }
 
-void TForm1::showValue(std::int32_t row, std::uint8_t v)
+void TForm1::showValue(std::int32_t row, std::uint8_t)
 {
-    auto texts = valueTexts(v);
-    for (std::int32_t col = 1; col <= 4; ++col)
-        SG1->setCell(col, row, std::move(texts[col - 1]));
+    SG1->sourceChanged({ 1, row }, { 4, row });
+}
+
+std::string_view TForm1::cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const
+{
+    return m_block.rowText(col, row, buffer);
+}
+
+void TForm1::rowTexts(std::int32_t row, RowTexts& texts, RowBuffers& buffers) const
+{
+    m_block.rowTexts(row, texts, buffers[0]);
 }
 
 void TForm1::processEvents()

@@ -3,6 +3,7 @@
 #include "mainwindow/BlockSink.h"
 #include "mainwindow/ShownBlock.h"
 #include "ui/grid/GridHandler.h"
+#include "ui/grid/GridSource.h"
 #include "ui/spin/SpinHandler.h"
 
 #include <QMargins>
@@ -27,7 +28,7 @@ class QToolButton;
 // The program's one main window: the byte table of one block of the current file, its navigation, the
 // write-through cell editing, the numeric prompts and the report. The window translates between its controls
 // and the shown block (ShownBlock), which holds the file logic; the block's rows come back through BlockSink.
-class TForm1 : public QWidget, private GridHandler, private SpinHandler, private BlockSink {
+class TForm1 : public QWidget, private GridHandler, private GridSource, private SpinHandler, private BlockSink {
     Q_OBJECT
 public:
     // programDir is where the file dialogs start and, unless settingsDir names another folder, where the
@@ -89,6 +90,9 @@ private:
     void showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span<const std::uint8_t> bytes) override;
     void showValue(std::int32_t row, std::uint8_t v) override;
     void processEvents() override;
+    // GridSource: the rows' texts, made from the shown block's bytes as the grid paints them.
+    [[nodiscard]] std::string_view cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const override;
+    void rowTexts(std::int32_t row, RowTexts& texts, RowBuffers& buffers) const override;
 
     void buildControls();
     void buildFileBar();

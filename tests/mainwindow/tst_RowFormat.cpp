@@ -49,10 +49,15 @@ void tst_RowFormat::offsetTextAgreesWithPrintfAcrossDigitCounts()
         offsets.insert(offsets.end(), { power - 1, power, power + 1 });
     for (int shift = 0; shift <= 40; shift += 4)
         offsets.insert(offsets.end(), { (qint64(1) << shift) - 1, qint64(1) << shift });
+    // Consecutive rows count the text up in place, through every carry.
+    OffsetTexts counted;
     for (const qint64 offset : offsets) {
         const QByteArray expected
             = QByteArray::number(offset, 16).toUpper().rightJustified(8, '0') + " (" + QByteArray::number(offset) + ")";
         QVERIFY2(QByteArray::fromStdString(offsetText(offset)) == expected, expected.constData());
+        if (offset > 0)
+            (void)counted.text(offset - 1);
+        QVERIFY2(QByteArray::fromStdString(std::string(counted.text(offset))) == expected, expected.constData());
     }
 }
 
@@ -80,13 +85,10 @@ void tst_RowFormat::everyByteFormatsAndReadsBack()
 
 void tst_RowFormat::formattingOverOldTextsLeavesNothingOfThem()
 {
-    // A load formats each offset into the buffer the row before left, longer or shorter, and takes the value texts
-    // from the table made once.
-    OffsetBuffer offset;
+    // Painting formats each offset into the buffer the cell before left, longer or shorter.
+    GridSource::TextBuffer offset;
     offset.fill('y');
     for (int v = 255; v >= 0; --v) {
-        QVERIFY2(valueTextsOf(static_cast<std::uint8_t>(v)) == valueTexts(static_cast<std::uint8_t>(v)),
-            QByteArray::number(v));
         const std::int64_t at = (std::int64_t(1) << (v % 40)) - v;
         QVERIFY2(formatOffset(offset, at) == offsetText(at), QByteArray::number(at));
     }

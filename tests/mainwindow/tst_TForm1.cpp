@@ -641,6 +641,8 @@ void tst_TForm1::theReportHoldsEveryGridRowPlusEightLines()
     const std::string report = m_dir->filePath(QStringLiteral("report.TXT")).toStdString();
     m_form = makeForm();
     openThroughTheDialog(path);
+    // A text the grid holds over the row's own, as typing leaves it, is what the report shows.
+    grid()->setCell(2, 2, "typed");
     m_dialogs->fileAnswers.push_back(report);
     m_form->N1Click();
     QCOMPARE(m_dialogs->texts("notice"), std::vector<std::string> { cp("Готово !") });
@@ -648,6 +650,7 @@ void tst_TForm1::theReportHoldsEveryGridRowPlusEightLines()
     QCOMPARE(lines.size() - 1, 8193 + 8);
     QCOMPARE(lines[1], "FileName : " + QByteArray::fromStdString(path) + "\r");
     QCOMPARE(lines[5], QByteArray("00000000 (0)     0B    11    00001011         <...>    \r"));
+    QVERIFY2(lines[6].contains(" typed "), lines[6].constData());
     QCOMPARE(lines[5 + 8192].size(), 56);
     QCOMPARE(contents(path), pattern(20000)); // the viewed file is only read
 }

@@ -133,18 +133,20 @@ void ByteGrid::selectCells(GridCell current, GridCell anchor)
         m_model.moveCurrent(current, true);
 }
 
-void ByteGrid::setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill)
+void ByteGrid::setSource(const GridSource* source)
 {
-    if (!accessibilityListening()) [[likely]] {
-        m_model.setRows(first, count, fill);
-        return;
-    }
-    // A listener hears of every cell written, in view or not.
-    GridCells::RowView texts;
-    for (std::int32_t row = first; row < first + count; ++row) {
-        fill(row, texts);
-        for (std::int32_t col = 0; col < GridCells::BlockColumns; ++col)
-            m_model.setCell(col, row, std::string(texts[static_cast<std::size_t>(col)]));
+    m_model.setSource(source);
+    viewport()->update();
+}
+
+void ByteGrid::sourceChanged(GridCell from, GridCell to)
+{
+    m_model.sourceChanged(from, to);
+    // A listener hears of every cell whose text may have changed, in view or not.
+    if (GridAccessibility* heard = listener(this)) [[unlikely]] {
+        for (std::int32_t row = std::min(from.row, to.row); row <= std::max(from.row, to.row); ++row)
+            for (std::int32_t col = std::min(from.col, to.col); col <= std::max(from.col, to.col); ++col)
+                heard->cellMayHaveChanged({ col, row });
     }
 }
 
@@ -322,8 +324,12 @@ void ByteGrid::invalidateRange(GridCell from, GridCell to)
             heard->currentMoved(oldCurrent, oldAnchor);
     }
     const GridLayout& layout = m_model.layout();
-    const GridCell first { std::max(std::min(from.col, to.col), layout.leftCol()),
-        std::max(std::min(from.row, to.row), layout.topRow()) };
+    // Fixed cells always show; scrollable ones from the first in view.
+    const auto firstShown = [](std::int32_t i, std::int32_t fixed, std::int32_t firstScrolled) {
+        return i < fixed ? i : std::max(i, firstScrolled);
+    };
+    const GridCell first { firstShown(std::min(from.col, to.col), GridLayout::FixedCols, layout.leftCol()),
+        firstShown(std::min(from.row, to.row), layout.fixedRows(), layout.topRow()) };
     const GridCell last { std::min(std::max(from.col, to.col), layout.lastVisibleCol()),
         std::min(std::max(from.row, to.row), layout.lastVisibleRow()) };
     const QRect topLeft = layout.cellRect(first);
@@ -973,7 +979,8 @@ void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool acti
             painter.drawLine(inner.topRight(), inner.bottomRight());
         }
     }
-    const std::string_view text = m_model.cell(cell.col, cell.row);
+    GridSource::TextBuffer buffer;
+    const std::string_view text = m_model.cellText(cell, buffer);
     if (!text.empty()) {
         painter.setPen(colors.color(ink));
         m_texts.draw(painter, text, inner.adjusted(2, 2, 0, 0));

@@ -34,16 +34,20 @@ public:
     ~ByteGrid() override;
 
     void setHandler(GridHandler* handler);
-    // A view of the stored text, good until the cell is next written.
-    [[nodiscard]] std::string_view cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
-    void setCell(std::int32_t col, std::int32_t row, std::string text);
-    // Writes whole rows of the five columns (see GridModel::setRows): a block load fills 8193 of them.
-    void setRows(std::int32_t first, std::int32_t count, const GridModel::RowFiller& fill);
-    // Reads the five texts of a row into texts; false for a row never written.
-    [[nodiscard]] bool rowTexts(std::int32_t row, GridCells::RowView& texts) const
+    // The source of the texts not set on their cells (see GridModel::cellText); it must outlive the grid's use.
+    void setSource(const GridSource* source);
+    [[nodiscard]] std::string cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
+    [[nodiscard]] std::string_view cellText(GridCell cell, GridSource::TextBuffer& buffer) const
     {
-        return m_model.rowTexts(row, texts);
+        return m_model.cellText(cell, buffer);
     }
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::RowBuffers& buffers) const
+    {
+        m_model.rowTexts(row, texts, buffers);
+    }
+    void setCell(std::int32_t col, std::int32_t row, std::string text);
+    // The source's texts of rows first .. last changed in columns firstCol .. lastCol (see GridModel::sourceChanged).
+    void sourceChanged(GridCell from, GridCell to);
     [[nodiscard]] std::int32_t rowCount() const;
     void setRowCount(std::int32_t count);
     // Holds the scroll bars as they are until released, bringing them up to date then. A reload shrinks the grid

@@ -31,10 +31,10 @@ public:
     // True when the text differs from the one last heard, which it then becomes.
     [[nodiscard]] bool takeTextChange()
     {
-        const std::string_view text = m_grid->cell(m_cell.col, m_cell.row);
+        std::string text = m_grid->cell(m_cell.col, m_cell.row);
         if (text == m_textHeard)
             return false;
-        m_textHeard = text;
+        m_textHeard = std::move(text);
         return true;
     }
 

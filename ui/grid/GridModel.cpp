@@ -24,24 +24,20 @@ GridModel::GridModel(GridView& view)
 
 void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
 {
-    m_cells.setText(col, row, std::move(text));
+    m_overrides.set({ col, row }, std::move(text));
     m_view.invalidateCell({ col, row });
     if (GridCell { col, row } == m_current)
         currentCellWritten();
 }
 
-void GridModel::setRows(std::int32_t first, std::int32_t count, const RowFiller& fill)
+void GridModel::sourceChanged(GridCell from, GridCell to)
 {
-    for (std::int32_t row = first; row < first + count; ++row) {
-        GridCells::RowView texts;
-        fill(row, texts);
-        m_cells.setRow(row, texts);
-        if (!m_layout.rowSurelyHidden(row))
-            for (std::int32_t col = 0; col < GridCells::BlockColumns; ++col)
-                m_view.invalidateCell({ col, row });
-        if (row == m_current.row && m_current.col >= 0 && m_current.col < GridCells::BlockColumns)
-            currentCellWritten();
-    }
+    m_overrides.drop(from, to);
+    m_view.invalidateRange(from, to);
+    const auto [firstCol, lastCol] = std::minmax(from.col, to.col);
+    const auto [firstRow, lastRow] = std::minmax(from.row, to.row);
+    if (m_current.col >= firstCol && m_current.col <= lastCol && m_current.row >= firstRow && m_current.row <= lastRow)
+        currentCellWritten();
 }
 
 void GridModel::currentCellWritten()
@@ -372,7 +368,7 @@ void GridModel::updateEditor()
         return;
     if (m_bound != m_current) {
         m_bound = m_current;
-        m_view.loadEditor(std::string(m_cells.text(m_current.col, m_current.row)));
+        m_view.loadEditor(cell(m_current.col, m_current.row));
     }
     m_view.showEditor(true);
 }
@@ -388,7 +384,7 @@ void GridModel::editorEdited(std::string text)
     if (!m_bound)
         return;
     const GridCell cell = *m_bound;
-    m_cells.setText(cell.col, cell.row, text);
+    m_overrides.set(cell, text);
     m_view.invalidateCell(cell);
     if (m_handler)
         m_handler->setEditText(cell.col, cell.row, text);
@@ -403,8 +399,9 @@ void GridModel::handBack()
     const GridCell cell = *m_bound;
     try {
         const std::string text = m_view.editorText();
-        if (text != m_cells.text(cell.col, cell.row)) {
-            m_cells.setText(cell.col, cell.row, text);
+        GridSource::TextBuffer buffer;
+        if (text != cellText(cell, buffer)) {
+            m_overrides.set(cell, text);
             m_view.invalidateCell(cell);
         }
         if (m_handler)

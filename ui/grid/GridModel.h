@@ -1,22 +1,22 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
-#include "ui/grid/GridCells.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/grid/GridLayout.h"
+#include "ui/grid/GridOverrides.h"
+#include "ui/grid/GridSource.h"
 
 #include <Qt>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <span>
 #include <string>
+#include <string_view>
 
 class GridView;
 
-// The byte grid's state and the order of its notifications, without a widget: cell texts, geometry, the current
-// cell and the anchor, the editing option, editor mode and the editor's binding.
+// The byte grid's state and the order of its notifications, without a widget: the texts of single cells over the
+// source's, geometry, the current cell and the anchor, the editing option, editor mode and the editor's binding.
 //
 // Notifications are plain calls into the handler from inside these operations, so a handler runs while an
 // operation is half done, and an exception it throws leaves the operation at that point and travels on to the
@@ -30,19 +30,37 @@ public:
     [[nodiscard]] GridLayout& layout() { return m_layout; }
     [[nodiscard]] const GridLayout& layout() const { return m_layout; }
 
-    // A view of the stored text, good until the cell is next written.
-    [[nodiscard]] std::string_view cell(std::int32_t col, std::int32_t row) const { return m_cells.text(col, row); }
-    // Stores a text without a notification; on the current cell it unbinds the editor, reloading it if shown.
-    void setCell(std::int32_t col, std::int32_t row, std::string&& text);
-    // Writes the five texts of rows first .. first + count - 1, fill(row, texts) pointing all five of a row at
-    // texts that stay good until its next call; as setCell on each cell, but rows out of view cost no redraw calls.
-    using RowFiller = std::function<void(std::int32_t row, GridCells::RowView& texts)>;
-    void setRows(std::int32_t first, std::int32_t count, const RowFiller& fill);
-    // Reads the five texts of a row into texts; false for a row never written.
-    [[nodiscard]] bool rowTexts(std::int32_t row, GridCells::RowView& texts) const
+    // The source of every text not set on its cell; none leaves those empty.
+    void setSource(const GridSource* source) { m_source = source; }
+    // The text of a cell: the one set on it, else the source's, formatted into buffer or viewing storage that
+    // stays good until the cell or the source next changes.
+    [[nodiscard]] std::string_view cellText(GridCell cell, GridSource::TextBuffer& buffer) const
     {
-        return m_cells.rowTexts(row, texts);
+        if (const std::string* own = m_overrides.find(cell)) [[unlikely]]
+            return *own;
+        return m_source ? m_source->cellText(cell.col, cell.row, buffer) : std::string_view();
     }
+    // The texts of the five columns of a row, each as cellText gives it.
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::RowBuffers& buffers) const
+    {
+        if (!m_overrides.holdsRow(row) && m_source) [[likely]] {
+            m_source->rowTexts(row, texts, buffers);
+            return;
+        }
+        for (std::size_t col = 0; col < texts.size(); ++col)
+            texts[col] = cellText({ static_cast<std::int32_t>(col), row }, buffers[col]);
+    }
+    [[nodiscard]] std::string cell(std::int32_t col, std::int32_t row) const
+    {
+        GridSource::TextBuffer buffer;
+        return std::string(cellText({ col, row }, buffer));
+    }
+    // Sets a cell's own text without a notification; on the current cell it unbinds the editor, reloading it if
+    // shown.
+    void setCell(std::int32_t col, std::int32_t row, std::string&& text);
+    // The source's texts of the rectangle spanned by two cells changed: texts set on those cells give way to them,
+    // and an editor bound there is reloaded as by setCell.
+    void sourceChanged(GridCell from, GridCell to);
 
     [[nodiscard]] std::int32_t rowCount() const { return m_layout.rowCount(); }
     void setRowCount(std::int32_t count);
@@ -104,7 +122,8 @@ private:
 
     GridView& m_view;
     GridHandler* m_handler = nullptr;
-    GridCells m_cells;
+    const GridSource* m_source = nullptr;
+    GridOverrides m_overrides;
     GridLayout m_layout;
     GridCell m_current { 1, 1 };
     GridCell m_anchor { 1, 1 };

@@ -2,6 +2,7 @@
 
 #include "support/Cp1251.h"
 #include "tests/ui/grid/GridRecorder.h"
+#include "tests/ui/grid/TaggedSource.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
 
@@ -84,7 +85,7 @@ private slots:
     void growingInChunksEndsAsGrowingRowByRow_data();
     void growingInChunksEndsAsGrowingRowByRow();
     void cellsWrittenOutOfViewShowOnceScrolledIn();
-    void rowsWrittenWholeShowOnceScrolledIn();
+    void sourceTextsShowUnderTextsSetOnCells();
     void heldBarsCatchUpOnRelease();
 
 private:
@@ -1278,23 +1279,23 @@ void tst_ByteGrid::cellsWrittenOutOfViewShowOnceScrolledIn()
     QCOMPARE(m_grid->cell(1, 1), std::string("first"));
 }
 
-void tst_ByteGrid::rowsWrittenWholeShowOnceScrolledIn()
+void tst_ByteGrid::sourceTextsShowUnderTextsSetOnCells()
 {
+    TaggedSource source;
     m_grid->setRowCount(600);
-    verifyScreenShowsAFreshPaint();
-    std::array<std::string, 5> made;
-    m_grid->setRows(1, 599, [&made](std::int32_t row, GridCells::RowView& texts) {
-        for (std::size_t col = 0; col < made.size(); ++col) {
-            made[col] = std::to_string(col) + ":" + std::to_string(row);
-            texts[col] = made[col];
-        }
-    });
+    m_grid->setCell(1, 1, "own");
+    m_grid->setCell(2, 500, "kept");
+    m_grid->setSource(&source);
     verifyScreenShowsAFreshPaint();
     QCOMPARE(m_grid->cell(4, 599), std::string("4:599"));
-    GridCells::RowView texts;
-    QVERIFY(m_grid->rowTexts(300, texts));
-    QCOMPARE(texts[2], std::string("2:300"));
-    QVERIFY(!m_grid->rowTexts(5000, texts));
+    QCOMPARE(m_grid->cell(1, 1), std::string("own"));
+    // A change of rows 1 to 300 replaces the texts set there, and only there.
+    source.tag = "new ";
+    source.taggedRows = 300;
+    m_grid->sourceChanged({ 0, 1 }, { 4, 300 });
+    verifyScreenShowsAFreshPaint();
+    QCOMPARE(m_grid->cell(1, 1), std::string("new 1:1"));
+    QCOMPARE(m_grid->cell(2, 500), std::string("kept"));
     for (const int action : { QAbstractSlider::SliderPageStepAdd, QAbstractSlider::SliderToMaximum }) {
         m_grid->verticalScrollBar()->triggerAction(static_cast<QAbstractSlider::SliderAction>(action));
         verifyScreenShowsAFreshPaint();

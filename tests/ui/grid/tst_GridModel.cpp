@@ -1,5 +1,6 @@
 #include "ui/grid/GridModel.h"
 
+#include "tests/ui/grid/TaggedSource.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/grid/GridView.h"
 
@@ -142,18 +143,17 @@ void tst_GridModel::rowsWrittenOverTheOpenEditorReloadIt()
     GridModel model(view);
     model.layout().setClientSize(QSize(500, 300));
     model.setRowCount(5);
+    TaggedSource source;
+    model.setSource(&source);
     model.setEditing(true);
     QVERIFY(model.openEditor());
     log.clear();
-    std::string made;
-    model.setRows(1, 3, [&made](std::int32_t row, GridCells::RowView& texts) {
-        made = "r" + std::to_string(row);
-        texts.fill(made);
-    });
+    source.tag = "r";
+    model.sourceChanged({ 0, 1 }, { 4, 3 });
     // The editor held the old text of (1, 1): it takes the new one and is bound to it again.
-    QCOMPARE(log, QStringList { "load \"r1\"" });
+    QCOMPARE(log, QStringList { "load \"r1:1\"" });
     QCOMPARE(model.boundCell(), std::optional<GridCell>(GridCell { 1, 1 }));
-    QCOMPARE(model.cell(4, 3), std::string("r3"));
+    QCOMPARE(model.cell(4, 3), std::string("r4:3"));
 }
 
 QTEST_GUILESS_MAIN(tst_GridModel)

@@ -947,7 +947,7 @@ void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool acti
     const bool underEditor = !fixed && m_editor->isVisible() && m_model.boundCell() == cell;
     if (underEditor)
         return;
-    const bool selected = !fixed && m_model.isSelected(cell);
+    const bool selected = !fixed && m_model.cursor().isSelected(cell);
     QPalette::ColorRole fill = QPalette::Base;
     QPalette::ColorRole ink = QPalette::Text;
     if (fixed) {

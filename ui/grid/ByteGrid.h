@@ -69,6 +69,7 @@ public:
     [[nodiscard]] std::int32_t currentCol() const;
     [[nodiscard]] std::int32_t currentRow() const;
     [[nodiscard]] GridCell anchor() const;
+    [[nodiscard]] const GridCursor& cursor() const { return m_model.cursor(); }
     [[nodiscard]] bool editorMode() const;
     [[nodiscard]] std::int32_t topRow() const;
     [[nodiscard]] std::int32_t leftCol() const;

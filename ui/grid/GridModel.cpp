@@ -26,7 +26,7 @@ void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
 {
     m_overrides.set({ col, row }, std::move(text));
     m_view.invalidateCell({ col, row });
-    if (GridCell { col, row } == m_current)
+    if (GridCell { col, row } == m_cursor.current)
         currentCellWritten();
 }
 
@@ -34,9 +34,7 @@ void GridModel::sourceChanged(GridCell from, GridCell to)
 {
     m_overrides.drop(from, to);
     m_view.invalidateRange(from, to);
-    const auto [firstCol, lastCol] = std::minmax(from.col, to.col);
-    const auto [firstRow, lastRow] = std::minmax(from.row, to.row);
-    if (m_current.col >= firstCol && m_current.col <= lastCol && m_current.row >= firstRow && m_current.row <= lastRow)
+    if (GridRange::spanning(from, to).contains(m_cursor.current))
         currentCellWritten();
 }
 
@@ -90,7 +88,7 @@ void GridModel::setRowCount(std::int32_t count)
 {
     if (count == rowCount())
         return;
-    if (count > rowCount() && m_anchor == m_current) {
+    if (count > rowCount() && m_cursor.anchor == m_cursor.current) {
         // More rows move neither the current cell nor the view, and the top row stays within its range, which
         // only widens: a load grows the grid a row at a time, so this path stays short.
         const std::int32_t oldCount = rowCount();
@@ -112,17 +110,17 @@ void GridModel::setRowCount(std::int32_t count)
         m_view.invalidateAll();
     };
     try {
-        if (m_current.row >= count && !moveCurrent({ m_current.col, count - 1 }, false)) {
+        if (m_cursor.current.row >= count && !moveCurrent({ m_cursor.current.col, count - 1 }, false)) {
             // A refused move would leave the current cell outside the grid; keep the count that holds it.
             restore();
             return;
         }
-        if (m_anchor != m_current) {
+        if (m_cursor.anchor != m_cursor.current) {
             if (m_editing) {
-                moveCurrent(m_current, false);
+                moveCurrent(m_cursor.current, false);
             } else {
-                const GridCell oldAnchor = std::exchange(m_anchor, m_current);
-                redrawMove(m_current, oldAnchor);
+                const GridCell oldAnchor = std::exchange(m_cursor.anchor, m_cursor.current);
+                redrawMove(m_cursor.current, oldAnchor);
             }
         }
     } catch (...) {
@@ -159,12 +157,6 @@ void GridModel::setEditing(bool on)
     }
 }
 
-bool GridModel::isSelected(GridCell cell) const
-{
-    return cell.col >= std::min(m_anchor.col, m_current.col) && cell.col <= std::max(m_anchor.col, m_current.col)
-        && cell.row >= std::min(m_anchor.row, m_current.row) && cell.row <= std::max(m_anchor.row, m_current.row);
-}
-
 bool GridModel::moveCurrent(GridCell target, bool extend)
 {
     if (target.col < 0 || target.col >= GridLayout::ColCount || target.row < 0 || target.row >= rowCount())
@@ -174,8 +166,8 @@ bool GridModel::moveCurrent(GridCell target, bool extend)
         m_handler->selectCell(target.col, target.row, canSelect);
     if (!canSelect)
         return false;
-    const GridCell oldCurrent = std::exchange(m_current, target);
-    const GridCell oldAnchor = m_anchor;
+    const GridCell oldCurrent = std::exchange(m_cursor.current, target);
+    const GridCell oldAnchor = m_cursor.anchor;
     try {
         m_editorMode = false;
         handBack();
@@ -184,8 +176,8 @@ bool GridModel::moveCurrent(GridCell target, bool extend)
         throw;
     }
     if (!extend)
-        m_anchor = m_current;
-    showCell(m_current);
+        m_cursor.anchor = m_cursor.current;
+    showCell(m_cursor.current);
     redrawMove(oldCurrent, oldAnchor);
     return true;
 }
@@ -193,7 +185,7 @@ bool GridModel::moveCurrent(GridCell target, bool extend)
 void GridModel::redrawMove(GridCell oldCurrent, GridCell oldAnchor)
 {
     m_view.invalidateRange(oldCurrent, oldAnchor);
-    m_view.invalidateRange(m_current, m_anchor);
+    m_view.invalidateRange(m_cursor.current, m_cursor.anchor);
 }
 
 void GridModel::showCell(GridCell cell)
@@ -227,16 +219,16 @@ void GridModel::scrollTo(std::int32_t topRow, std::int32_t leftCol)
 void GridModel::setAnchor(GridCell anchor)
 {
     anchor = clamped(anchor);
-    if (anchor == m_anchor)
+    if (anchor == m_cursor.anchor)
         return;
-    const GridCell oldAnchor = std::exchange(m_anchor, anchor);
-    redrawMove(m_current, oldAnchor);
-    showCell(m_anchor);
+    const GridCell oldAnchor = std::exchange(m_cursor.anchor, anchor);
+    redrawMove(m_cursor.current, oldAnchor);
+    showCell(m_cursor.anchor);
 }
 
 void GridModel::stepAnchor(std::int32_t dCol, std::int32_t dRow)
 {
-    setAnchor({ m_anchor.col + dCol, m_anchor.row + dRow });
+    setAnchor({ m_cursor.anchor.col + dCol, m_cursor.anchor.row + dRow });
 }
 
 GridCell GridModel::clamped(GridCell cell) const
@@ -253,7 +245,7 @@ bool GridModel::navigationKey(int key, Qt::KeyboardModifiers modifiers)
     const bool shift = modifiers & Qt::ShiftModifier;
     const std::int32_t pageRows = m_layout.pageRows();
     const std::int32_t pageCols = m_layout.pageCols();
-    GridCell target = m_current;
+    GridCell target = m_cursor.current;
     std::int32_t top = m_layout.topRow();
     std::int32_t left = m_layout.leftCol();
     switch (key) {
@@ -299,7 +291,7 @@ bool GridModel::navigationKey(int key, Qt::KeyboardModifiers modifiers)
     }
     scrollTo(top, left);
     target = clamped(target);
-    if (target != m_current)
+    if (target != m_cursor.current)
         moveCurrent(target, shift);
     return true;
 }
@@ -317,10 +309,10 @@ void GridModel::wheel(int delta)
         // The step is used up before the move, so a failing move does not repeat on the next wheel event.
         const bool up = m_wheelSum > 0;
         m_wheelSum += up ? -WheelStep : WheelStep;
-        if (up && m_current.row > m_layout.firstRow())
-            moveCurrent({ m_current.col, m_current.row - 1 }, false);
-        else if (!up && m_current.row < m_layout.lastRow())
-            moveCurrent({ m_current.col, m_current.row + 1 }, false);
+        if (up && m_cursor.current.row > m_layout.firstRow())
+            moveCurrent({ m_cursor.current.col, m_cursor.current.row - 1 }, false);
+        else if (!up && m_cursor.current.row < m_layout.lastRow())
+            moveCurrent({ m_cursor.current.col, m_cursor.current.row + 1 }, false);
     }
 }
 
@@ -335,7 +327,7 @@ bool GridModel::openEditor()
         return false;
     // The user is about to type into the current cell: bring it back into view first, as typing blind into a
     // hidden editor would change a byte the user cannot see.
-    showCell(m_current);
+    showCell(m_cursor.current);
     m_editorMode = true;
     updateEditor();
     return m_bound.has_value() && m_view.editorShown();
@@ -366,9 +358,9 @@ void GridModel::updateEditor()
 {
     if (!editorWanted())
         return;
-    if (m_bound != m_current) {
-        m_bound = m_current;
-        m_view.loadEditor(cell(m_current.col, m_current.row));
+    if (m_bound != m_cursor.current) {
+        m_bound = m_cursor.current;
+        m_view.loadEditor(cell(m_cursor.current.col, m_cursor.current.row));
     }
     m_view.showEditor(true);
 }
@@ -422,7 +414,7 @@ void GridModel::unbindEditor()
 bool GridModel::leftPress(GridCell cell, bool shift)
 {
     if (m_editing) {
-        if (cell == m_current) {
+        if (cell == m_cursor.current) {
             m_editorMode = true;
             updateEditor();
         } else {

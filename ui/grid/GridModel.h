@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
+#include "ui/grid/GridCursor.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridOverrides.h"
@@ -75,9 +76,9 @@ public:
     [[nodiscard]] bool editorMode() const { return m_editorMode; }
     [[nodiscard]] std::optional<GridCell> boundCell() const { return m_bound; }
 
-    [[nodiscard]] GridCell current() const { return m_current; }
-    [[nodiscard]] GridCell anchor() const { return m_anchor; }
-    [[nodiscard]] bool isSelected(GridCell cell) const;
+    [[nodiscard]] const GridCursor& cursor() const { return m_cursor; }
+    [[nodiscard]] GridCell current() const { return m_cursor.current; }
+    [[nodiscard]] GridCell anchor() const { return m_cursor.anchor; }
 
     // The seven steps of moving the current cell; false when the handler refused the move.
     bool moveCurrent(GridCell target, bool extend);
@@ -125,8 +126,7 @@ private:
     const GridSource* m_source = nullptr;
     GridOverrides m_overrides;
     GridLayout m_layout;
-    GridCell m_current { 1, 1 };
-    GridCell m_anchor { 1, 1 };
+    GridCursor m_cursor;
     bool m_editing = false;
     bool m_editorMode = false;
     std::optional<GridCell> m_bound;

@@ -9,8 +9,9 @@
 #   tst_package.sh BUILD
 set -euo pipefail
 build=$1
-deb=$(ls "$build"/quillmoor_*.deb 2>/dev/null | head -n 1)
-if [ -z "$deb" ]; then
+debs=("$build"/quillmoor_*.deb)
+deb=${debs[0]}
+if [ ! -f "$deb" ]; then
     echo "No package in $build: scripts/package makes it" >&2
     exit 77
 fi

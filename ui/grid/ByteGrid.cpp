@@ -97,7 +97,7 @@ void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)
     auto* action = new QAction(this);
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WidgetShortcut);
-    connect(action, &QAction::triggered, this, [this, command] { guarded([&] { m_model.command(command); }); });
+    connect(action, &QAction::triggered, this, [this, command] { guarded([&] { m_controller.command(command); }); });
     addAction(action);
 }
 
@@ -462,7 +462,7 @@ bool ByteGrid::routeWheel(QObject* target, QWheelEvent* event)
     if (!widget)
         return false;
     if (isActiveControl() && widget->window() == window()) {
-        m_model.wheel(event->angleDelta().y());
+        m_controller.wheel(event->angleDelta().y());
         return true;
     }
     // Without the focus the grid ignores the wheel, and its scroll bars do not scroll it on their own either.
@@ -524,7 +524,7 @@ void ByteGrid::editorKey(const QKeyEvent* event)
     case Qt::Key_Down:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-        m_model.navigationKey(key, event->modifiers());
+        m_controller.key(key, event->modifiers());
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -581,7 +581,7 @@ void ByteGrid::gridKey(QKeyEvent* event)
         popupAt(mapToGlobal(QPoint(0, 0)));
         return;
     }
-    if (m_model.navigationKey(key, modifiers))
+    if (m_controller.key(key, modifiers))
         return;
     if (key == Qt::Key_F2) {
         if (m_model.openEditor()) {
@@ -635,7 +635,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         if (hit.col < GridLayout::FixedCols || hit.row < layout.firstRow())
             return;
         const bool wasCurrent = hit == m_model.current();
-        if (m_model.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
+        if (m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
             m_rangeDrag = RangeDrag {};
         } else if (wasCurrent && m_model.editorMode()) {
             m_openingPressTime = event->timestamp();
@@ -778,7 +778,7 @@ void ByteGrid::wheelEvent(QWheelEvent* event)
             event->ignore();
             return;
         }
-        m_model.wheel(event->angleDelta().y());
+        m_controller.wheel(event->angleDelta().y());
     });
 }
 
@@ -818,47 +818,9 @@ void ByteGrid::focusLost(QFocusEvent* event)
 
 void ByteGrid::barAction(Qt::Orientation orientation, int action)
 {
-    const bool vertical = orientation == Qt::Vertical;
-    QScrollBar* bar = vertical ? verticalScrollBar() : horizontalScrollBar();
-    const GridLayout& layout = m_model.layout();
-    const std::int32_t first = vertical ? layout.firstRow() : GridLayout::FixedCols;
-    const std::int32_t max = vertical ? layout.maxTopRow() : layout.maxLeftCol();
-    const std::int32_t value = vertical ? layout.topRow() : layout.leftCol();
-    const std::int32_t page = vertical ? layout.pageRows() : layout.pageCols();
-    std::int32_t target = value;
-    switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd:
-        target = value + 1;
-        break;
-    case QAbstractSlider::SliderSingleStepSub:
-        target = value - 1;
-        break;
-    case QAbstractSlider::SliderPageStepAdd:
-        target = value + page;
-        break;
-    case QAbstractSlider::SliderPageStepSub:
-        target = value - page;
-        break;
-    case QAbstractSlider::SliderToMinimum:
-        target = first;
-        break;
-    case QAbstractSlider::SliderToMaximum:
-        target = max;
-        break;
-    case QAbstractSlider::SliderMove:
-        // Nothing while the thumb is dragged; its release moves the view.
-        if (bar->isSliderDown())
-            return;
-        target = GridLayout::valueForThumb(bar->sliderPosition(), first, max);
-        break;
-    default:
-        return;
-    }
-    if (vertical)
-        m_model.scrollTo(target, layout.leftCol());
-    else
-        m_model.scrollTo(layout.topRow(), target);
-    bar->setSliderPosition(GridLayout::thumbFor(vertical ? layout.topRow() : layout.leftCol(), first, max));
+    QScrollBar* bar = orientation == Qt::Vertical ? verticalScrollBar() : horizontalScrollBar();
+    if (const auto thumb = m_controller.barAction(orientation, action, bar->sliderPosition(), bar->isSliderDown()))
+        bar->setSliderPosition(*thumb);
 }
 
 void ByteGrid::resizeEvent(QResizeEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/grid/GridController.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridModel.h"
 #include "ui/grid/GridTextCache.h"
@@ -140,6 +141,7 @@ private:
     [[nodiscard]] std::int32_t pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const;
 
     GridModel m_model;
+    GridController m_controller { m_model };
     GridTextCache m_texts;
     QLineEdit* m_editor;
     QPointer<QMenu> m_popup;

@@ -9,8 +9,6 @@
 #include <utility>
 
 namespace {
-constexpr int WheelStep = 120;
-
 [[noreturn]] void indexOutOfRange()
 {
     throw Exception("Grid index out of range");
@@ -237,85 +235,6 @@ GridCell GridModel::clamped(GridCell cell) const
         std::clamp(cell.row, m_layout.firstRow(), m_layout.lastRow()) };
 }
 
-bool GridModel::navigationKey(int key, Qt::KeyboardModifiers modifiers)
-{
-    if (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier))
-        return false;
-    const bool ctrl = modifiers & Qt::ControlModifier;
-    const bool shift = modifiers & Qt::ShiftModifier;
-    const std::int32_t pageRows = m_layout.pageRows();
-    const std::int32_t pageCols = m_layout.pageCols();
-    GridCell target = m_cursor.current;
-    std::int32_t top = m_layout.topRow();
-    std::int32_t left = m_layout.leftCol();
-    switch (key) {
-    case Qt::Key_Up:
-        ctrl ? --top : --target.row;
-        break;
-    case Qt::Key_Down:
-        ctrl ? ++top : ++target.row;
-        break;
-    case Qt::Key_Left:
-        target.col -= ctrl ? pageCols : 1;
-        left -= ctrl ? pageCols : 0;
-        break;
-    case Qt::Key_Right:
-        target.col += ctrl ? pageCols : 1;
-        left += ctrl ? pageCols : 0;
-        break;
-    case Qt::Key_PageUp:
-        if (ctrl) {
-            target.row = top;
-        } else {
-            target.row -= pageRows;
-            top -= pageRows;
-        }
-        break;
-    case Qt::Key_PageDown:
-        if (ctrl) {
-            target.row = m_layout.lastFullRow();
-        } else {
-            target.row += pageRows;
-            top += pageRows;
-        }
-        break;
-    case Qt::Key_Home:
-        target = ctrl ? GridCell { GridLayout::FixedCols, m_layout.firstRow() } : GridCell { 1, target.row };
-        break;
-    case Qt::Key_End:
-        target = ctrl ? GridCell { GridLayout::ColCount - 1, m_layout.lastRow() }
-                      : GridCell { GridLayout::ColCount - 1, target.row };
-        break;
-    default:
-        return false;
-    }
-    scrollTo(top, left);
-    target = clamped(target);
-    if (target != m_cursor.current)
-        moveCurrent(target, shift);
-    return true;
-}
-
-void GridModel::command(GridCommand command)
-{
-    if (!m_bound && m_handler)
-        m_handler->command(command);
-}
-
-void GridModel::wheel(int delta)
-{
-    m_wheelSum += delta;
-    while (std::abs(m_wheelSum) >= WheelStep) {
-        // The step is used up before the move, so a failing move does not repeat on the next wheel event.
-        const bool up = m_wheelSum > 0;
-        m_wheelSum += up ? -WheelStep : WheelStep;
-        if (up && m_cursor.current.row > m_layout.firstRow())
-            moveCurrent({ m_cursor.current.col, m_cursor.current.row - 1 }, false);
-        else if (!up && m_cursor.current.row < m_layout.lastRow())
-            moveCurrent({ m_cursor.current.col, m_cursor.current.row + 1 }, false);
-    }
-}
-
 bool GridModel::editorWanted() const
 {
     return m_editing && m_editorMode && m_view.isActiveControl();
@@ -328,9 +247,14 @@ bool GridModel::openEditor()
     // The user is about to type into the current cell: bring it back into view first, as typing blind into a
     // hidden editor would change a byte the user cannot see.
     showCell(m_cursor.current);
+    resumeEditor();
+    return m_bound.has_value() && m_view.editorShown();
+}
+
+void GridModel::resumeEditor()
+{
     m_editorMode = true;
     updateEditor();
-    return m_bound.has_value() && m_view.editorShown();
 }
 
 void GridModel::enterOnGrid()
@@ -409,22 +333,4 @@ void GridModel::unbindEditor()
 {
     m_bound.reset();
     m_view.hideEditor();
-}
-
-bool GridModel::leftPress(GridCell cell, bool shift)
-{
-    if (m_editing) {
-        if (cell == m_cursor.current) {
-            m_editorMode = true;
-            updateEditor();
-        } else {
-            moveCurrent(cell, false);
-        }
-        return false;
-    }
-    if (shift) {
-        setAnchor(cell);
-        return true;
-    }
-    return moveCurrent(cell, false);
 }

@@ -88,13 +88,6 @@ public:
     void setAnchor(GridCell anchor);
     void stepAnchor(std::int32_t dCol, std::int32_t dRow);
 
-    // The key table of the grid: navigation keys with Shift and Ctrl. False when the key is not one of them.
-    bool navigationKey(int key, Qt::KeyboardModifiers modifiers);
-    // A command key: passed on to the handler unless an editor is open.
-    void command(GridCommand command);
-    // The wheel, in eighths of a degree; every full 120 moves the current row by one.
-    void wheel(int delta);
-
     // Editor mode on, and the editor shown if it may be; true when it shows.
     bool openEditor();
     // Enter on the grid: closes an open editor, else opens it.
@@ -107,12 +100,14 @@ public:
     void updateEditor();
     // The user changed the editor's text.
     void editorEdited(std::string text);
-    // A left press on a scrollable cell; true when a range drag starts.
-    bool leftPress(GridCell cell, bool shift);
+    // Editor mode on and the editor shown on the current cell where it stands, as a press on it does.
+    void resumeEditor();
+    // The cell nearest to cell among the scrollable ones.
+    [[nodiscard]] GridCell clamped(GridCell cell) const;
+    [[nodiscard]] GridHandler* handler() const { return m_handler; }
 
 private:
     [[nodiscard]] bool editorWanted() const;
-    [[nodiscard]] GridCell clamped(GridCell cell) const;
     void handBack();
     void currentCellWritten();
     void unbindEditor();
@@ -130,5 +125,4 @@ private:
     bool m_editing = false;
     bool m_editorMode = false;
     std::optional<GridCell> m_bound;
-    int m_wheelSum = 0;
 };

@@ -47,6 +47,7 @@ ByteGrid::ByteGrid(QWidget* parent)
     , m_model(static_cast<GridView&>(*this))
     , m_editor(new QLineEdit(viewport()))
 {
+    m_model.setChangeSink([this](const GridChanges& changes) { applyChanges(changes); });
     setFocusPolicy(Qt::StrongFocus);
     setContextMenuPolicy(Qt::PreventContextMenu);
     viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -142,12 +143,6 @@ void ByteGrid::setSource(const GridSource* source)
 void ByteGrid::sourceChanged(GridCell from, GridCell to)
 {
     m_model.sourceChanged(from, to);
-    // A listener hears of every cell whose text may have changed, in view or not.
-    if (GridAccessibility* heard = listener(this)) [[unlikely]] {
-        for (std::int32_t row = std::min(from.row, to.row); row <= std::max(from.row, to.row); ++row)
-            for (std::int32_t col = std::min(from.col, to.col); col <= std::max(from.col, to.col); ++col)
-                heard->cellMayHaveChanged({ col, row });
-    }
 }
 
 std::int32_t ByteGrid::rowCount() const
@@ -157,17 +152,7 @@ std::int32_t ByteGrid::rowCount() const
 
 void ByteGrid::setRowCount(std::int32_t count)
 {
-    // A block load sets the count once per row: without a listener, nothing more happens here.
-    if (!accessibilityListening()) [[likely]] {
-        m_model.setRowCount(count);
-        return;
-    }
-    const std::int32_t oldCount = rowCount();
-    // A change that fails has put the old count back by the time the exception leaves the model.
     m_model.setRowCount(count);
-    GridAccessibility* heard = listener(this);
-    if (heard && rowCount() != oldCount)
-        heard->rowCountChanged(oldCount);
 }
 
 std::int32_t ByteGrid::colWidth(std::int32_t col) const
@@ -262,12 +247,12 @@ void ByteGrid::loadEditor(const std::string& text)
         + Cp1251::toQString(m_model.cell(0, cell.row)));
 }
 
-void ByteGrid::showEditor(bool takeFocus)
+bool ByteGrid::showEditor(bool takeFocus)
 {
     const QRect rect = m_model.layout().cellRect(m_model.current());
     if (rect.isEmpty()) {
         hideEditor();
-        return;
+        return false;
     }
     if (m_editor->geometry() != rect) {
         viewport()->update(m_editor->geometry());
@@ -276,6 +261,7 @@ void ByteGrid::showEditor(bool takeFocus)
     m_editor->show();
     if (takeFocus && hasFocus())
         m_editor->setFocus(Qt::OtherFocusReason);
+    return m_editor->isVisible();
 }
 
 void ByteGrid::hideEditor()
@@ -291,9 +277,9 @@ void ByteGrid::hideEditor()
     viewport()->update(m_editor->geometry());
 }
 
-bool ByteGrid::editorShown() const
+bool ByteGrid::editorMayShow() const
 {
-    return m_editor->isVisible();
+    return isActiveControl();
 }
 
 bool ByteGrid::isActiveControl() const
@@ -301,28 +287,50 @@ bool ByteGrid::isActiveControl() const
     return hasFocus() || m_editor->hasFocus();
 }
 
-void ByteGrid::invalidateCell(GridCell cell)
+void ByteGrid::applyChanges(const GridChanges& changes)
 {
-    if (!m_model.layout().rowSurelyHidden(cell.row)) {
-        const QRect rect = m_model.layout().cellRect(cell);
-        if (!rect.isEmpty())
-            viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    const GridLayout& layout = m_model.layout();
+    if (layout.topRow() != changes.topRowBefore || layout.leftCol() != changes.leftColBefore)
+        scrollPixels(changes.topRowBefore, changes.leftColBefore);
+    if (changes.all) {
+        viewport()->update();
+    } else {
+        if (changes.rowsFrom)
+            redrawFromRow(*changes.rowsFrom);
+        for (const GridRange& range : changes.texts)
+            redraw(range);
+        for (const GridRange& range : changes.looks)
+            redraw(range);
     }
-    // A cell is redrawn alone when its text was written or edited, or its focus rectangle changed; the accessible
-    // interface tells a new text apart.
-    if (GridAccessibility* heard = listener(this)) [[unlikely]]
-        heard->cellMayHaveChanged(cell);
+    if (changes.ranges)
+        syncBars();
+    GridAccessibility* heard = listener(this);
+    if (!heard) [[likely]]
+        return;
+    // A listener hears of every cell whose text may have changed, in view or not; it tells a new text apart.
+    for (const GridRange& range : changes.texts)
+        for (std::int32_t row = range.first.row; row <= range.last.row; ++row)
+            for (std::int32_t col = range.first.col; col <= range.last.col; ++col)
+                heard->cellMayHaveChanged({ col, row });
+    if (m_model.cursor() != changes.cursorBefore)
+        heard->currentMoved(changes.cursorBefore.current, changes.cursorBefore.anchor);
+    if (rowCount() != changes.rowCountBefore)
+        heard->rowCountChanged(changes.rowCountBefore);
 }
 
-void ByteGrid::invalidateRange(GridCell from, GridCell to)
+void ByteGrid::redrawCell(GridCell cell)
 {
-    // The model redraws ranges when the current cell or the anchor moved.
-    if (m_model.current() != m_heardCurrent || m_model.anchor() != m_heardAnchor) {
-        const GridCell oldCurrent = std::exchange(m_heardCurrent, m_model.current());
-        const GridCell oldAnchor = std::exchange(m_heardAnchor, m_model.anchor());
-        if (GridAccessibility* heard = listener(this))
-            heard->currentMoved(oldCurrent, oldAnchor);
-    }
+    if (m_model.layout().rowSurelyHidden(cell.row))
+        return;
+    const QRect rect = m_model.layout().cellRect(cell);
+    if (!rect.isEmpty())
+        viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+}
+
+void ByteGrid::redraw(GridRange range)
+{
+    const GridCell from = range.first;
+    const GridCell to = range.last;
     const GridLayout& layout = m_model.layout();
     // Fixed cells always show; scrollable ones from the first in view.
     const auto firstShown = [](std::int32_t i, std::int32_t fixed, std::int32_t firstScrolled) {
@@ -339,16 +347,11 @@ void ByteGrid::invalidateRange(GridCell from, GridCell to)
     viewport()->update(topLeft.united(bottomRight).adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
 }
 
-void ByteGrid::invalidateFromRow(std::int32_t row)
+void ByteGrid::redrawFromRow(std::int32_t row)
 {
     const auto y = m_model.layout().rowY(row);
     if (y)
         viewport()->update(0, *y, viewport()->width(), viewport()->height() - *y);
-}
-
-void ByteGrid::invalidateAll()
-{
-    viewport()->update();
 }
 
 std::int32_t ByteGrid::pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const
@@ -360,7 +363,7 @@ std::int32_t ByteGrid::pixelsBetween(std::int32_t from, std::int32_t to, bool ro
     return from < to ? pixels : -pixels;
 }
 
-void ByteGrid::viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol)
+void ByteGrid::scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol)
 {
     const GridLayout& layout = m_model.layout();
     const QSize client = viewport()->size();
@@ -387,10 +390,10 @@ void ByteGrid::holdBars(bool hold)
 {
     m_barsHeld = hold;
     if (!hold && std::exchange(m_barsStale, false))
-        rangesChanged();
+        syncBars();
 }
 
-void ByteGrid::rangesChanged()
+void ByteGrid::syncBars()
 {
     if (m_barsHeld) {
         m_barsStale = true;
@@ -445,7 +448,7 @@ bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
             else if (event->type() == QEvent::FocusOut)
                 focusLost(static_cast<QFocusEvent*>(event));
             else if (event->type() == QEvent::FocusIn)
-                invalidateCell(m_model.current());
+                redrawCell(m_model.current());
             return;
         }
         if (event->type() == QEvent::MouseButtonPress) {
@@ -787,7 +790,7 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
     // The base class would redraw the whole grid; only the current cell's focus rectangle changes.
     Q_UNUSED(event);
     guarded([&] {
-        invalidateCell(m_model.current());
+        redrawCell(m_model.current());
         if (GridAccessibility* heard = listener(this))
             heard->focusEntered();
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
@@ -804,7 +807,7 @@ void ByteGrid::focusOutEvent(QFocusEvent* event)
 
 void ByteGrid::focusLost(QFocusEvent* event)
 {
-    invalidateCell(m_model.current());
+    redrawCell(m_model.current());
     QWidget* now = QApplication::focusWidget();
     if (now == this || now == m_editor)
         return;
@@ -829,7 +832,7 @@ void ByteGrid::resizeEvent(QResizeEvent* event)
         QAbstractScrollArea::resizeEvent(event);
         m_model.layout().setClientSize(viewport()->size());
         m_model.scrollTo(topRow(), leftCol());
-        rangesChanged();
+        syncBars();
         if (m_model.boundCell())
             showEditor(false);
         viewport()->update();

@@ -22,16 +22,18 @@ GridModel::GridModel(GridView& view)
 
 void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
 {
+    const Operation operation(*this);
     m_overrides.set({ col, row }, std::move(text));
-    m_view.invalidateCell({ col, row });
+    m_changes.texts.push_back({ { col, row }, { col, row } });
     if (GridCell { col, row } == m_cursor.current)
         currentCellWritten();
 }
 
 void GridModel::sourceChanged(GridCell from, GridCell to)
 {
+    const Operation operation(*this);
     m_overrides.drop(from, to);
-    m_view.invalidateRange(from, to);
+    m_changes.texts.push_back(GridRange::spanning(from, to));
     if (GridRange::spanning(from, to).contains(m_cursor.current))
         currentCellWritten();
 }
@@ -43,7 +45,7 @@ void GridModel::currentCellWritten()
     if (editorWanted())
         updateEditor();
     else
-        m_view.hideEditor();
+        hideEditor();
 }
 
 std::int32_t GridModel::colWidth(std::int32_t col) const
@@ -57,10 +59,11 @@ void GridModel::setColWidth(std::int32_t col, std::int32_t width)
 {
     if (colWidth(col) == width)
         return;
+    const Operation operation(*this);
     m_layout.setColWidth(col, width);
-    m_view.invalidateAll();
+    m_changes.all = true;
     scrollTo(m_layout.topRow(), m_layout.leftCol());
-    m_view.rangesChanged();
+    m_changes.ranges = true;
     placeEditor();
 }
 
@@ -75,10 +78,11 @@ void GridModel::setRowHeight(std::int32_t row, std::int32_t height)
 {
     if (rowHeight(row) == height)
         return;
+    const Operation operation(*this);
     m_layout.setRowHeight(row, height);
-    m_view.invalidateAll();
+    m_changes.all = true;
     scrollTo(m_layout.topRow(), m_layout.leftCol());
-    m_view.rangesChanged();
+    m_changes.ranges = true;
     placeEditor();
 }
 
@@ -86,13 +90,14 @@ void GridModel::setRowCount(std::int32_t count)
 {
     if (count == rowCount())
         return;
+    const Operation operation(*this);
     if (count > rowCount() && m_cursor.anchor == m_cursor.current) {
         // More rows move neither the current cell nor the view, and the top row stays within its range, which
         // only widens: a load grows the grid a row at a time, so this path stays short.
         const std::int32_t oldCount = rowCount();
         m_layout.setRowCount(count);
-        m_view.invalidateFromRow(oldCount);
-        m_view.rangesChanged();
+        rowsCame(oldCount);
+        m_changes.ranges = true;
         return;
     }
     const std::int32_t oldCount = rowCount();
@@ -105,7 +110,7 @@ void GridModel::setRowCount(std::int32_t count)
     const auto restore = [&] {
         m_layout.setFixedRows(oldFixedRows);
         applyRowCount(oldCount);
-        m_view.invalidateAll();
+        m_changes.all = true;
     };
     try {
         if (m_cursor.current.row >= count && !moveCurrent({ m_cursor.current.col, count - 1 }, false)) {
@@ -132,26 +137,27 @@ void GridModel::applyRowCount(std::int32_t count)
     const std::int32_t oldCount = rowCount();
     // Rows that go away are redrawn before they leave the layout, rows that come are drawn once they are in it.
     if (count < oldCount)
-        m_view.invalidateFromRow(count);
+        m_changes.all = true;
     m_layout.setRowCount(count);
     if (count > oldCount)
-        m_view.invalidateFromRow(oldCount);
+        rowsCame(oldCount);
     scrollTo(m_layout.topRow(), m_layout.leftCol());
-    m_view.rangesChanged();
+    m_changes.ranges = true;
 }
 
 void GridModel::setEditing(bool on)
 {
     if (m_editing == on)
         return;
+    const Operation operation(*this);
     m_editing = on;
-    m_view.invalidateAll();
+    m_changes.all = true;
     // Switching editing off under an open editor keeps what was typed: the editor is handed back first.
     if (!on && m_editorMode)
         endEditorMode();
     if (!m_editorMode) {
         m_bound.reset();
-        m_view.hideEditor();
+        hideEditor();
     }
 }
 
@@ -159,6 +165,7 @@ bool GridModel::moveCurrent(GridCell target, bool extend)
 {
     if (target.col < 0 || target.col >= GridLayout::ColCount || target.row < 0 || target.row >= rowCount())
         indexOutOfRange();
+    const Operation operation(*this);
     bool canSelect = true;
     if (m_handler)
         m_handler->selectCell(target.col, target.row, canSelect);
@@ -182,8 +189,8 @@ bool GridModel::moveCurrent(GridCell target, bool extend)
 
 void GridModel::redrawMove(GridCell oldCurrent, GridCell oldAnchor)
 {
-    m_view.invalidateRange(oldCurrent, oldAnchor);
-    m_view.invalidateRange(m_cursor.current, m_cursor.anchor);
+    m_changes.looks.push_back(GridRange::spanning(oldCurrent, oldAnchor));
+    m_changes.looks.push_back(m_cursor.selection());
 }
 
 void GridModel::showCell(GridCell cell)
@@ -203,14 +210,14 @@ void GridModel::showCell(GridCell cell)
 
 void GridModel::scrollTo(std::int32_t topRow, std::int32_t leftCol)
 {
+    const Operation operation(*this);
     const std::int32_t oldTop = m_layout.topRow();
     const std::int32_t oldLeft = m_layout.leftCol();
     m_layout.setTopRow(topRow);
     m_layout.setLeftCol(leftCol);
     if (m_layout.topRow() == oldTop && m_layout.leftCol() == oldLeft)
         return;
-    m_view.viewScrolled(oldTop, oldLeft);
-    m_view.rangesChanged();
+    m_changes.ranges = true;
     placeEditor();
 }
 
@@ -219,6 +226,7 @@ void GridModel::setAnchor(GridCell anchor)
     anchor = clamped(anchor);
     if (anchor == m_cursor.anchor)
         return;
+    const Operation operation(*this);
     const GridCell oldAnchor = std::exchange(m_cursor.anchor, anchor);
     redrawMove(m_cursor.current, oldAnchor);
     showCell(m_cursor.anchor);
@@ -237,22 +245,24 @@ GridCell GridModel::clamped(GridCell cell) const
 
 bool GridModel::editorWanted() const
 {
-    return m_editing && m_editorMode && m_view.isActiveControl();
+    return m_editing && m_editorMode && m_view.editorMayShow();
 }
 
 bool GridModel::openEditor()
 {
     if (!m_editing)
         return false;
+    const Operation operation(*this);
     // The user is about to type into the current cell: bring it back into view first, as typing blind into a
     // hidden editor would change a byte the user cannot see.
     showCell(m_cursor.current);
     resumeEditor();
-    return m_bound.has_value() && m_view.editorShown();
+    return m_bound.has_value() && m_editorShown;
 }
 
 void GridModel::resumeEditor()
 {
+    const Operation operation(*this);
     m_editorMode = true;
     updateEditor();
 }
@@ -269,12 +279,14 @@ void GridModel::enterOnGrid()
 
 void GridModel::endEditorMode()
 {
+    const Operation operation(*this);
     m_editorMode = false;
     handBack();
 }
 
 void GridModel::suspendEditor()
 {
+    const Operation operation(*this);
     handBack();
 }
 
@@ -282,26 +294,28 @@ void GridModel::updateEditor()
 {
     if (!editorWanted())
         return;
+    const Operation operation(*this);
     if (m_bound != m_cursor.current) {
         m_bound = m_cursor.current;
         m_view.loadEditor(cell(m_cursor.current.col, m_cursor.current.row));
     }
-    m_view.showEditor(true);
+    m_editorShown = m_view.showEditor(true);
 }
 
 void GridModel::placeEditor()
 {
     if (m_bound && editorWanted())
-        m_view.showEditor(false);
+        m_editorShown = m_view.showEditor(false);
 }
 
 void GridModel::editorEdited(std::string text)
 {
     if (!m_bound)
         return;
+    const Operation operation(*this);
     const GridCell cell = *m_bound;
     m_overrides.set(cell, text);
-    m_view.invalidateCell(cell);
+    m_changes.texts.push_back({ cell, cell });
     if (m_handler)
         m_handler->setEditText(cell.col, cell.row, text);
 }
@@ -309,7 +323,7 @@ void GridModel::editorEdited(std::string text)
 void GridModel::handBack()
 {
     if (!m_bound) {
-        m_view.hideEditor();
+        hideEditor();
         return;
     }
     const GridCell cell = *m_bound;
@@ -318,7 +332,7 @@ void GridModel::handBack()
         GridSource::TextBuffer buffer;
         if (text != cellText(cell, buffer)) {
             m_overrides.set(cell, text);
-            m_view.invalidateCell(cell);
+            m_changes.texts.push_back({ cell, cell });
         }
         if (m_handler)
             m_handler->setEditText(cell.col, cell.row, text);
@@ -332,5 +346,35 @@ void GridModel::handBack()
 void GridModel::unbindEditor()
 {
     m_bound.reset();
+    hideEditor();
+}
+
+void GridModel::hideEditor()
+{
+    m_editorShown = false;
     m_view.hideEditor();
+}
+
+void GridModel::rowsCame(std::int32_t first)
+{
+    m_changes.rowsFrom = std::min(m_changes.rowsFrom.value_or(first), first);
+}
+
+GridModel::Operation::Operation(GridModel& model)
+    : m_model(model)
+{
+    if (m_model.m_depth++ != 0)
+        return;
+    GridChanges& changes = m_model.m_changes;
+    changes = GridChanges {};
+    changes.cursorBefore = m_model.m_cursor;
+    changes.rowCountBefore = m_model.rowCount();
+    changes.topRowBefore = m_model.m_layout.topRow();
+    changes.leftColBefore = m_model.m_layout.leftCol();
+}
+
+GridModel::Operation::~Operation()
+{
+    if (--m_model.m_depth == 0 && m_model.m_changeSink)
+        m_model.m_changeSink(m_model.m_changes);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
+#include "ui/grid/GridChanges.h"
 #include "ui/grid/GridCursor.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/grid/GridLayout.h"
@@ -10,6 +11,7 @@
 #include <Qt>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +29,22 @@ public:
     explicit GridModel(GridView& view);
 
     void setHandler(GridHandler* handler) { m_handler = handler; }
+
+    // Receives what an operation changed once it ends; operations a handler starts inside another one add to the
+    // outer one's record. The sink may not throw.
+    using ChangeSink = std::function<void(const GridChanges&)>;
+    void setChangeSink(ChangeSink sink) { m_changeSink = std::move(sink); }
+    // Groups the operations made while it lives into one record, as one operation of the model does.
+    class Operation {
+    public:
+        explicit Operation(GridModel& model);
+        ~Operation();
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+    private:
+        GridModel& m_model;
+    };
 
     [[nodiscard]] GridLayout& layout() { return m_layout; }
     [[nodiscard]] const GridLayout& layout() const { return m_layout; }
@@ -111,6 +129,8 @@ private:
     void handBack();
     void currentCellWritten();
     void unbindEditor();
+    void hideEditor();
+    void rowsCame(std::int32_t first);
     void showCell(GridCell cell);
     void redrawMove(GridCell oldCurrent, GridCell oldAnchor);
     void applyRowCount(std::int32_t count);
@@ -125,4 +145,9 @@ private:
     bool m_editing = false;
     bool m_editorMode = false;
     std::optional<GridCell> m_bound;
+    // The editor showed the last time it was asked to.
+    bool m_editorShown = false;
+    ChangeSink m_changeSink;
+    GridChanges m_changes;
+    int m_depth = 0;
 };

@@ -23,21 +23,18 @@ public:
         text = loaded;
         log->append(QStringLiteral("load \"%1\"").arg(QString::fromStdString(loaded)));
     }
-    void showEditor(bool) override { shown = true; }
+    bool showEditor(bool) override
+    {
+        shown = true;
+        return true;
+    }
     void hideEditor() override
     {
         if (shown)
             log->append(QStringLiteral("hide"));
         shown = false;
     }
-    bool editorShown() const override { return shown; }
-    bool isActiveControl() const override { return active; }
-    void invalidateCell(GridCell) override { }
-    void invalidateRange(GridCell, GridCell) override { }
-    void invalidateFromRow(std::int32_t) override { }
-    void invalidateAll() override { }
-    void viewScrolled(std::int32_t, std::int32_t) override { }
-    void rangesChanged() override { }
+    bool editorMayShow() const override { return active; }
 };
 
 class Handler : public GridHandler {

@@ -349,7 +349,12 @@ void ByteGrid::redraw(GridRange range)
 
 void ByteGrid::redrawFromRow(std::int32_t row)
 {
-    const auto y = m_model.layout().rowY(row);
+    // Where rows left the grid, from below the last one left.
+    const GridLayout& layout = m_model.layout();
+    const std::int32_t last = std::min(row, layout.lastRow());
+    auto y = layout.rowY(last);
+    if (y && row > last)
+        *y += layout.rowHeight(last) + GridLayout::LineWidth;
     if (y)
         viewport()->update(0, *y, viewport()->width(), viewport()->height() - *y);
 }

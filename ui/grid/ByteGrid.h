@@ -120,7 +120,7 @@ private:
     void redrawCell(GridCell cell);
     // Redraws the cells of a range, as far as they show.
     void redraw(GridRange range);
-    // Redraws from a row's top edge down; nothing when the row does not show.
+    // Redraws from a row's top edge down (beyond the last row, from below it); nothing when the row does not show.
     void redrawFromRow(std::int32_t row);
     // The top row or left column changed from the given values: shifts the shown pixels.
     void scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol);

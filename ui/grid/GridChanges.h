@@ -19,9 +19,9 @@ struct GridChanges {
     std::vector<GridRange> texts;
     // Cells redrawn for their look alone: the focus rectangle, the selection.
     std::vector<GridRange> looks;
-    // Rows from this one down came into the grid.
+    // Rows from this one down came into the grid or left it.
     std::optional<std::int32_t> rowsFrom;
-    // Everything is redrawn: sizes changed, or rows left the grid.
+    // Everything is redrawn: sizes changed.
     bool all = false;
     // Sizes, counts or the scroll position changed: the scroll bars follow.
     bool ranges = false;

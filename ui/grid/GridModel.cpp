@@ -96,7 +96,7 @@ void GridModel::setRowCount(std::int32_t count)
         // only widens: a load grows the grid a row at a time, so this path stays short.
         const std::int32_t oldCount = rowCount();
         m_layout.setRowCount(count);
-        rowsCame(oldCount);
+        rowsFrom(oldCount);
         m_changes.ranges = true;
         return;
     }
@@ -136,11 +136,8 @@ void GridModel::applyRowCount(std::int32_t count)
 {
     const std::int32_t oldCount = rowCount();
     // Rows that go away are redrawn before they leave the layout, rows that come are drawn once they are in it.
-    if (count < oldCount)
-        m_changes.all = true;
     m_layout.setRowCount(count);
-    if (count > oldCount)
-        rowsCame(oldCount);
+    rowsFrom(std::min(count, oldCount));
     scrollTo(m_layout.topRow(), m_layout.leftCol());
     m_changes.ranges = true;
 }
@@ -355,7 +352,7 @@ void GridModel::hideEditor()
     m_view.hideEditor();
 }
 
-void GridModel::rowsCame(std::int32_t first)
+void GridModel::rowsFrom(std::int32_t first)
 {
     m_changes.rowsFrom = std::min(m_changes.rowsFrom.value_or(first), first);
 }

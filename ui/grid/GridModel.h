@@ -130,7 +130,7 @@ private:
     void currentCellWritten();
     void unbindEditor();
     void hideEditor();
-    void rowsCame(std::int32_t first);
+    void rowsFrom(std::int32_t first);
     void showCell(GridCell cell);
     void redrawMove(GridCell oldCurrent, GridCell oldAnchor);
     void applyRowCount(std::int32_t count);

@@ -3,7 +3,7 @@
 #include "ui/grid/GridController.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridModel.h"
-#include "ui/grid/GridTextCache.h"
+#include "ui/grid/GridPainter.h"
 #include "ui/grid/GridView.h"
 
 #include <QAbstractScrollArea>
@@ -142,12 +142,11 @@ private:
     void cancelMode();
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
-    void paintCell(QPainter& painter, GridCell cell, QRect rect, bool active);
     [[nodiscard]] std::int32_t pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const;
 
     GridModel m_model;
     GridController m_controller { m_model };
-    GridTextCache m_texts;
+    GridPainter m_painter;
     QLineEdit* m_editor;
     QPointer<QMenu> m_popup;
     std::optional<SizingDrag> m_sizing;

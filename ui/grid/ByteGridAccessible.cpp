@@ -94,7 +94,7 @@ public:
             state.selectable = true;
             state.selected = isSelected();
             state.focusable = true;
-            state.focused = m_grid->hasFocus() && m_cell == GridCell { m_grid->currentCol(), m_grid->currentRow() };
+            state.focused = m_grid->hasFocus() && m_cell == m_grid->cursor().current;
         }
         return state;
     }
@@ -216,7 +216,7 @@ QAccessibleInterface* ByteGridAccessible::focusChild() const
     if (grid()->inplaceEditor()->hasFocus())
         return editorInterface();
     if (grid()->hasFocus())
-        return cellInterface({ grid()->currentCol(), grid()->currentRow() });
+        return cellInterface(grid()->cursor().current);
     return nullptr;
 }
 
@@ -337,7 +337,7 @@ void ByteGridAccessible::currentMoved(GridCell oldCurrent, GridCell oldAnchor)
         send(QAccessible::SelectionWithin, std::nullopt);
     }
     ByteGrid* shown = grid();
-    const GridCell current { shown->currentCol(), shown->currentRow() };
+    const GridCell current = shown->cursor().current;
     if (current != oldCurrent && (shown->hasFocus() || shown->inplaceEditor()->hasFocus())) {
         m_focusPending = false;
         send(QAccessible::Focus, current);
@@ -379,7 +379,7 @@ void ByteGridAccessible::announcePending()
     m_announcementScheduled = false;
     announceRowCount();
     if (std::exchange(m_focusPending, false) && grid()->hasFocus())
-        send(QAccessible::Focus, GridCell { grid()->currentCol(), grid()->currentRow() });
+        send(QAccessible::Focus, grid()->cursor().current);
 }
 
 void ByteGridAccessible::announceRowCount()

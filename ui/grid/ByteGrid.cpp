@@ -22,16 +22,6 @@
 
 namespace {
 
-bool isPlainOrShiftCtrl(Qt::KeyboardModifiers modifiers)
-{
-    return !(modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier));
-}
-
-bool isEnter(int key)
-{
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
 // Where the grid's changes go while a screen reader or a test listens; null while nobody does.
 GridAccessibility* listener(ByteGrid* grid)
 {
@@ -442,7 +432,7 @@ bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
             if (event->type() == QEvent::KeyPress) {
                 // Decided before acting, so a key whose handling fails is not passed on to the editor or the grid.
                 const auto* key = static_cast<QKeyEvent*>(event);
-                eaten = editorTakes(key);
+                eaten = GridController::editorTakes(key->key(), key->modifiers());
                 if (eaten)
                     editorKey(key);
             } else if (event->type() == QEvent::MouseButtonPress)
@@ -494,62 +484,26 @@ void ByteGrid::moveFocusOut(bool next)
     }
 }
 
-bool ByteGrid::editorTakes(const QKeyEvent* event)
-{
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    switch (event->key()) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        return isPlainOrShiftCtrl(modifiers);
-    case Qt::Key_Insert:
-        return !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier));
-    case Qt::Key_Home:
-    case Qt::Key_End:
-        // The line edit leaves Ctrl+Home and Ctrl+End to a document; in a one-line box they go to its ends.
-        return (modifiers & Qt::ControlModifier) && isPlainOrShiftCtrl(modifiers);
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_F2:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void ByteGrid::editorKey(const QKeyEvent* event)
 {
-    const int key = event->key();
-    switch (key) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        m_controller.key(key, event->modifiers());
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const GridController::EditorKey action = m_controller.editorKey(event->key(), event->modifiers());
+    switch (action) {
+    case GridController::EditorKey::Done:
         break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        m_model.endEditorMode();
+    case GridController::EditorKey::Home:
+        m_editor->home(shift);
         break;
-    case Qt::Key_Home:
-        m_editor->home(event->modifiers() & Qt::ShiftModifier);
+    case GridController::EditorKey::End:
+        m_editor->end(shift);
         break;
-    case Qt::Key_End:
-        m_editor->end(event->modifiers() & Qt::ShiftModifier);
-        break;
-    case Qt::Key_F2:
+    case GridController::EditorKey::CaretToEnd:
         m_editor->deselect();
         m_editor->end(false);
         break;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        moveFocusOut(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
-        break;
-    default:
+    case GridController::EditorKey::FocusNext:
+    case GridController::EditorKey::FocusPrevious:
+        moveFocusOut(action == GridController::EditorKey::FocusNext);
         break;
     }
 }
@@ -580,34 +534,24 @@ void ByteGrid::gridKey(QKeyEvent* event)
         event->ignore();
         return;
     }
-    const int key = event->key();
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && (modifiers & ~Qt::KeypadModifier) == Qt::ShiftModifier)) {
-        popupAt(mapToGlobal(QPoint(0, 0)));
-        return;
-    }
-    if (m_controller.key(key, modifiers))
-        return;
-    if (key == Qt::Key_F2) {
-        if (m_model.openEditor()) {
-            m_editor->deselect();
-            m_editor->end(false);
-        }
-        return;
-    }
-    if (isEnter(key)) {
-        m_model.enterOnGrid();
-        return;
-    }
     const QString text = event->text();
-    const bool printable = !text.isEmpty() && text.at(0).isPrint()
-        && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (key == Qt::Key_Backspace || printable) {
-        if (m_model.openEditor())
-            QCoreApplication::sendEvent(m_editor, event);
-        return;
+    switch (m_controller.gridKey(event->key(), event->modifiers(), !text.isEmpty() && text.at(0).isPrint())) {
+    case GridController::GridKey::NotUsed:
+        event->ignore();
+        break;
+    case GridController::GridKey::Used:
+        break;
+    case GridController::GridKey::Popup:
+        popupAt(mapToGlobal(QPoint(0, 0)));
+        break;
+    case GridController::GridKey::EditAtEnd:
+        m_editor->deselect();
+        m_editor->end(false);
+        break;
+    case GridController::GridKey::Type:
+        QCoreApplication::sendEvent(m_editor, event);
+        break;
     }
-    event->ignore();
 }
 
 void ByteGrid::popupAt(QPoint globalPos)

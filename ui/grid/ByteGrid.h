@@ -128,7 +128,6 @@ private:
     void syncBars();
     void addCommand(GridCommand command, const QList<QKeySequence>& keys);
     bool routeWheel(QObject* target, QWheelEvent* event);
-    [[nodiscard]] static bool editorTakes(const QKeyEvent* event);
     void editorKey(const QKeyEvent* event);
     bool editorMousePress(QMouseEvent* event);
     void gridKey(QKeyEvent* event);

@@ -8,6 +8,11 @@
 
 namespace {
 constexpr int WheelStep = 120;
+
+bool isPlainOrShiftCtrl(Qt::KeyboardModifiers modifiers)
+{
+    return !(modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier));
+}
 } // namespace
 
 GridController::GridController(GridModel& model)
@@ -157,4 +162,75 @@ std::optional<int> GridController::barAction(Qt::Orientation orientation, int ac
     else
         m_model.scrollTo(layout.topRow(), target);
     return GridLayout::thumbFor(vertical ? layout.topRow() : layout.leftCol(), first, max);
+}
+
+GridController::GridKey GridController::gridKey(int key, Qt::KeyboardModifiers modifiers, bool printable)
+{
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && (modifiers & ~Qt::KeypadModifier) == Qt::ShiftModifier))
+        return GridKey::Popup;
+    if (this->key(key, modifiers))
+        return GridKey::Used;
+    if (key == Qt::Key_F2)
+        return m_model.openEditor() ? GridKey::EditAtEnd : GridKey::Used;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        m_model.enterOnGrid();
+        return GridKey::Used;
+    }
+    if (key == Qt::Key_Backspace
+        || (printable && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))))
+        return m_model.openEditor() ? GridKey::Type : GridKey::Used;
+    return GridKey::NotUsed;
+}
+
+bool GridController::editorTakes(int key, Qt::KeyboardModifiers modifiers)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return isPlainOrShiftCtrl(modifiers);
+    case Qt::Key_Insert:
+        return !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier));
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The line edit leaves Ctrl+Home and Ctrl+End to a document; in a one-line box they go to its ends.
+        return (modifiers & Qt::ControlModifier) && isPlainOrShiftCtrl(modifiers);
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F2:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return true;
+    default:
+        return false;
+    }
+}
+
+GridController::EditorKey GridController::editorKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        this->key(key, modifiers);
+        return EditorKey::Done;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_model.endEditorMode();
+        return EditorKey::Done;
+    case Qt::Key_Home:
+        return EditorKey::Home;
+    case Qt::Key_End:
+        return EditorKey::End;
+    case Qt::Key_F2:
+        return EditorKey::CaretToEnd;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier) ? EditorKey::FocusNext : EditorKey::FocusPrevious;
+    default:
+        return EditorKey::Done;
+    }
 }

@@ -23,6 +23,26 @@ public:
     bool command(GridCommand command);
     // A left press on a scrollable cell; true when a range drag starts.
     bool leftPress(GridCell cell, bool shift);
+    // What a key on the grid itself asks of the widget once the controller has acted on it.
+    enum class GridKey {
+        NotUsed,
+        Used,
+        // The popup menu, at the grid's corner.
+        Popup,
+        // F2 opened the editor: its caret goes to the end of its text.
+        EditAtEnd,
+        // A printable key or Backspace opened the editor: the key goes on into it.
+        Type,
+    };
+    GridKey gridKey(int key, Qt::KeyboardModifiers modifiers, bool printable);
+
+    // The keys the in-place editor leaves to the grid; decided before acting on them, so that a key whose handling
+    // fails goes neither to the editor nor to the grid.
+    [[nodiscard]] static bool editorTakes(int key, Qt::KeyboardModifiers modifiers);
+    // What such a key asks of the editor once the controller has acted on it.
+    enum class EditorKey { Done, Home, End, CaretToEnd, FocusNext, FocusPrevious };
+    EditorKey editorKey(int key, Qt::KeyboardModifiers modifiers);
+
     // A scroll bar's action (a QAbstractSlider::SliderAction), the bar's thumb at thumb and held while dragging:
     // scrolls the view and gives the thumb's new position, or nothing when the action moves nothing.
     std::optional<int> barAction(Qt::Orientation orientation, int action, int thumb, bool dragging);

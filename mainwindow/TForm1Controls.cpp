@@ -54,8 +54,7 @@ void TForm1::buildControls()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(qtext("Простой редактор двоичных файлов"));
-    move(281, 104);
-    resize(567, 470);
+    placeOnScreen();
 
     buildFileBar();
     Panel2 = panel(this, "Panel2", 1);

@@ -208,8 +208,10 @@ void TForm1::N1Click()
 
 void TForm1::CheckBox1Click()
 {
+    // Unticked, the caption has the desktop's own text colour (black on a light palette, light on a dark one,
+    // where black would vanish); ticked, it is red on any.
     QPalette palette = CheckBox1->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::WindowText, Panel1->palette().color(QPalette::WindowText));
     CheckBox1->setPalette(palette);
     SG1->setEditing(false);
     if (CheckBox1->isChecked()) {

@@ -139,8 +139,10 @@ void TForm1::buildFileGroup()
     EditNameF->setGeometry(32, 3, 257, 21);
     EditNameF->setFocusPolicy(Qt::ClickFocus);
     EditNameF->setAccessibleName(qtext("Путь к файлу"));
+    // Black on silver, whatever the desktop's palette: a dark one's light text would vanish on the silver.
     QPalette silver = EditNameF->palette();
     silver.setColor(QPalette::Base, QColor(192, 192, 192));
+    silver.setColor(QPalette::Text, Qt::black);
     EditNameF->setPalette(silver);
     buildSizeReadOut();
     auto* group1Layout = new QHBoxLayout(GroupBox1);

@@ -4,6 +4,7 @@
 
 #include "mainwindow/WindowText.h"
 #include "ui/EventGuard.h"
+#include "ui/dialogs/FileColumns.h"
 #include "ui/grid/ByteGrid.h"
 #include "ui/spin/SpinButton.h"
 
@@ -237,6 +238,7 @@ QFileDialog& TForm1::openDialog()
         OD1->setAcceptMode(QFileDialog::AcceptOpen);
         OD1->setNameFilters(nameFilters(qtext("Все файлы|*.*|Excel-файлы|*.xls")));
         OD1->setOption(QFileDialog::DontUseNativeDialog);
+        FileColumns::install(*OD1);
         OD1->setSizeGripEnabled(true);
         OD1->setDirectory(qpath(m_openDirectory));
         if (!m_openName.empty())
@@ -255,6 +257,7 @@ QFileDialog& TForm1::saveDialog()
         SD1->setDefaultSuffix(QStringLiteral("TXT"));
         SD1->setNameFilters(nameFilters(qtext("Текстовые файлы|*.TXT|Все файлы|*.*")));
         SD1->setOption(QFileDialog::DontUseNativeDialog);
+        FileColumns::install(*SD1);
         SD1->setSizeGripEnabled(true);
         SD1->setDirectory(qpath(m_saveDirectory));
     }

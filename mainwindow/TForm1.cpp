@@ -13,6 +13,7 @@
 #include "support/__Files.h"
 #include "support/__Str.h"
 #include "ui/EventGuard.h"
+#include "ui/FramePlacement.h"
 #include "ui/dialogs/Dialogs.h"
 #include "ui/dialogs/ErrorBox.h"
 #include "ui/dialogs/InputPrompt.h"
@@ -33,7 +34,6 @@
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QScreen>
-#include <QWindow>
 
 #include <algorithm>
 
@@ -213,8 +213,10 @@ void TForm1::N1Click()
 
 void TForm1::CheckBox1Click()
 {
+    // Unticked, the caption has the desktop's own text colour (black on a light palette, light on a dark one,
+    // where black would vanish); ticked, it is red on any.
     QPalette palette = CheckBox1->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::WindowText, Panel1->palette().color(QPalette::WindowText));
     CheckBox1->setPalette(palette);
     SG1->setEditing(false);
     if (CheckBox1->isChecked()) {
@@ -476,11 +478,6 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_placed)
-        return;
-    m_placed = true;
-    m_placing = true;
-    placeOnScreen();
     if (m_startFileRefused) {
         m_startFileRefused = false;
         // Queued, so that the window behind the message is drawn first.
@@ -489,35 +486,16 @@ void TForm1::showEvent(QShowEvent* event)
     }
 }
 
-bool TForm1::event(QEvent* event)
-{
-    const bool handled = QWidget::event(event);
-    // Most window managers frame the window only once it is shown, and Qt learns the frame's size later still:
-    // the window manager's move of the window or its activation brings it. With the frame known, the window is
-    // placed once more, so that the frame fits the screen too.
-    const bool frameNews = event->type() == QEvent::Move || event->type() == QEvent::WindowActivate;
-    if (frameNews && m_placing && windowHandle() && windowHandle()->frameMargins() != m_placedFrame) {
-        m_placing = false;
-        // Queued: resizing from inside the handling of the window manager's own move races with the geometry it
-        // is still sending, which under a scale factor could leave the window at twice its size.
-        QMetaObject::invokeMethod(
-            this, [this] { guarded([this] { placeOnScreen(); }); }, Qt::QueuedConnection);
-    }
-    return handled;
-}
-
 void TForm1::placeOnScreen()
 {
-    // The designed place and outer size, frame included.
-    const QRect designed(281, 104, 567, 470);
-    const QScreen* where = QGuiApplication::screenAt(designed.topLeft());
-    if (!where)
-        where = screen();
-    const QRect outer = placeWindow(designed, where ? where->availableGeometry() : QRect());
-    m_placedFrame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    resize(outer.size().shrunkBy(m_placedFrame));
-    // A window's position is that of its frame.
-    move(outer.topLeft());
+    FramePlacement::install(this, [this](const QMargins& frame) {
+        // The designed place and outer size, frame included.
+        const QRect designed(281, 104, 567, 470);
+        const QScreen* where = QGuiApplication::screenAt(designed.topLeft());
+        if (!where)
+            where = screen();
+        return placeWindow(designed, where ? where->availableGeometry() : QRect()).marginsRemoved(frame);
+    });
 }
 
 namespace {

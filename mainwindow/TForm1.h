@@ -6,7 +6,6 @@
 #include "ui/grid/GridSource.h"
 #include "ui/spin/SpinHandler.h"
 
-#include <QMargins>
 #include <QWidget>
 
 #include <cstdint>
@@ -72,7 +71,6 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool event(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
@@ -101,7 +99,7 @@ private:
     void buildGridPanel();
     void buildShortcuts();
     void buildMenu();
-    // Opens the window where it was designed to, moved and shrunk as far as the screen needs.
+    // Opens the window where it was designed to, frame included, moved and shrunk as far as the screen needs.
     void placeOnScreen();
     QFileDialog& openDialog();
     QFileDialog& saveDialog();
@@ -153,10 +151,6 @@ private:
     // The last answer of the find prompt, and the bytes it stands for.
     std::string m_findAnswer;
     std::string m_findBytes;
-    bool m_placed = false;
-    // From the first show until the window manager's frame is known: the frame the window was last placed with.
-    bool m_placing = false;
-    QMargins m_placedFrame;
     // The file dialogs are built when first shown; until then their presets wait here.
     std::string m_openDirectory;
     std::string m_openName;

@@ -4,6 +4,7 @@
 
 #include "mainwindow/WindowText.h"
 #include "ui/EventGuard.h"
+#include "ui/dialogs/FileColumns.h"
 #include "ui/grid/ByteGrid.h"
 #include "ui/spin/SpinButton.h"
 
@@ -54,8 +55,7 @@ void TForm1::buildControls()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(qtext("Простой редактор двоичных файлов"));
-    move(281, 104);
-    resize(567, 470);
+    placeOnScreen();
 
     buildFileBar();
     Panel2 = panel(this, "Panel2", 1);
@@ -140,8 +140,10 @@ void TForm1::buildFileGroup()
     EditNameF->setGeometry(32, 3, 257, 21);
     EditNameF->setFocusPolicy(Qt::ClickFocus);
     EditNameF->setAccessibleName(qtext("Путь к файлу"));
+    // Black on silver, whatever the desktop's palette: a dark one's light text would vanish on the silver.
     QPalette silver = EditNameF->palette();
     silver.setColor(QPalette::Base, QColor(192, 192, 192));
+    silver.setColor(QPalette::Text, Qt::black);
     EditNameF->setPalette(silver);
     buildSizeReadOut();
     auto* group1Layout = new QHBoxLayout(GroupBox1);
@@ -237,6 +239,7 @@ QFileDialog& TForm1::openDialog()
         OD1->setAcceptMode(QFileDialog::AcceptOpen);
         OD1->setNameFilters(nameFilters(qtext("Все файлы|*.*|Excel-файлы|*.xls")));
         OD1->setOption(QFileDialog::DontUseNativeDialog);
+        FileColumns::install(*OD1);
         OD1->setSizeGripEnabled(true);
         OD1->setDirectory(qpath(m_openDirectory));
         if (!m_openName.empty())
@@ -255,6 +258,7 @@ QFileDialog& TForm1::saveDialog()
         SD1->setDefaultSuffix(QStringLiteral("TXT"));
         SD1->setNameFilters(nameFilters(qtext("Текстовые файлы|*.TXT|Все файлы|*.*")));
         SD1->setOption(QFileDialog::DontUseNativeDialog);
+        FileColumns::install(*SD1);
         SD1->setSizeGripEnabled(true);
         SD1->setDirectory(qpath(m_saveDirectory));
     }

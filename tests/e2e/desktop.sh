@@ -42,8 +42,23 @@ desktop_wm_running() {
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
 
-# desktop_start [WIDTHxHEIGHTxDEPTH]: starts Xvfb on a free display and openbox on it; exports DISPLAY.
+# desktop_start [WIDTHxHEIGHTxDEPTH]: starts Xvfb on a free display and openbox on it; exports DISPLAY. Now and
+# then, on a machine where other servers come and go, openbox cannot open the display that the server has just
+# announced: the desktop is started afresh then, three times at most.
 desktop_start() {
+    local attempt
+    for attempt in 1 2 3; do
+        desktop_start_once "$@" && return 0
+        desktop_stop
+    done
+    return 1
+}
+
+desktop_wm_running_or_gone() {
+    desktop_wm_running || ! kill -0 "$desktop_wm_pid" 2>/dev/null
+}
+
+desktop_start_once() {
     local screen=${1:-1024x768x24}
     desktop_dir=$(mktemp -d)
     # The server picks a free display itself and tells its number once it accepts clients, so a display still
@@ -66,7 +81,7 @@ desktop_start() {
     XDG_CONFIG_HOME="$desktop_dir/config" XDG_CACHE_HOME="$desktop_dir/cache" \
         openbox --sm-disable >"$desktop_dir/openbox.log" 2>&1 &
     desktop_wm_pid=$!
-    if ! desktop_wait_until desktop_wm_running; then
+    if ! desktop_wait_until desktop_wm_running_or_gone || ! desktop_wm_running; then
         echo "desktop: openbox did not start" >&2
         cat "$desktop_dir/openbox.log" >&2
         return 1

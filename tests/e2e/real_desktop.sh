@@ -10,7 +10,10 @@
 # not on the write switch); the open dialog's completer list is gone once a typed path is accepted, so one click
 # on the lower spin arrow moves the block; the save dialog is captioned in Russian, answering "no" to its
 # overwrite question keeps the file and the dialog; at scale 2 and 1.5 on a 1280x1024 screen the whole window is
-# visible and the lines between cells are silver. On failure a screenshot is kept in SHOTS_DIR.
+# visible and the lines between cells are silver; the go-to prompt's and the notice's frames are centred on the
+# screen; under a dark palette the path box's text stays readable; fresh starts left alone at scale 1, 1.5 and 2
+# give the designed size with all of the frame on the screen, REAL_DESKTOP_FRESH_STARTS times each (2 unless
+# set; 10 for the full check). On failure a screenshot is kept in SHOTS_DIR.
 set -euo pipefail
 program=$1
 shots=${2:-$(dirname "$program")}
@@ -68,6 +71,17 @@ start_program() {
     desktop_activate "$window" || fail "the main window did not become active"
 }
 main_window_active() { desktop_is_active "$window"; }
+# frame_centred WHAT: the active window's frame, as the window manager drew it, is centred on the 1280x1024
+# screen to a pixel.
+frame_is_centred() {
+    desktop_active_window && desktop_frame_geometry "$desktop_window" || return 1
+    local across=$((2 * desktop_left + desktop_width - 1280)) down=$((2 * desktop_top + desktop_height - 1024))
+    [ "${across#-}" -le 2 ] && [ "${down#-}" -le 2 ]
+}
+frame_centred() {
+    desktop_wait_until frame_is_centred ||
+        fail "$1's frame is ${desktop_width}x$desktop_height at $desktop_left,$desktop_top, not centred on the screen"
+}
 # back_to_main: waits until the main window is active again after a dialog.
 back_to_main() { desktop_wait_until main_window_active || fail "the main window did not become active after $1"; }
 dialog_active() { desktop_active_is "$1" && ! main_window_active; }
@@ -99,6 +113,7 @@ desktop_click "$window" "$x" "$y" 3
 desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu"
 desktop_keys Down Down Down Return
 desktop_wait_until dialog_active "^Перейти к байту N\$" || fail "no go-to prompt"
+frame_centred "the go-to prompt"
 desktop_type 300
 desktop_keys Return
 back_to_main "the go-to prompt"
@@ -113,6 +128,7 @@ mv "$work/data.bin" "$work/data.away"
 desktop_type 11
 desktop_keys Down
 desktop_wait_until dialog_active "^Quillmoor\$" || fail "no notice of the failed write"
+frame_centred "the notice"
 desktop_keys Return
 back_to_main "the notice"
 mv "$work/data.away" "$work/data.bin"
@@ -251,4 +267,70 @@ for scale in 2 1.5; do
     desktop_stop_program
 done
 
-echo "real desktop: 6 passed, 0 failed"
+step "under a dark palette the path stays black on silver"
+start_program QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
+desktop_geometry "$window"
+path_box_is_readable() {
+    import -window root -crop "${desktop_width}x$desktop_height+$desktop_left+$desktop_top" +repage -depth 8 \
+        "ppm:$work/client.ppm" 2>/dev/null || return 1
+    python3 - "$work/client.ppm" <<'PY'
+import sys
+
+data = open(sys.argv[1], "rb").read()
+parts = data.split(maxsplit=4)
+width, height = int(parts[1]), int(parts[2])
+at = lambda x, y: tuple(parts[4][(y * width + x) * 3:(y * width + x) * 3 + 3])
+linear = lambda v: v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+luminance = lambda c: sum(k * linear(v / 255) for k, v in zip((0.2126, 0.7152, 0.0722), c))
+SILVER = (192, 192, 192)
+if luminance(at(width // 2, height - 8)) > 0.1:
+    sys.exit(f"the window is not dark: {at(width // 2, height - 8)} (is qt6-gtk-platformtheme installed?)")
+# The path box is the one silver area above the grid, whose lines are silver too.
+rows = [y for y in range(70) if sum(at(x, y) == SILVER for x in range(width)) > 100]
+if not rows:
+    sys.exit("no silver path box")
+middle = (rows[0] + rows[-1]) // 2
+across = [x for x in range(width) if at(x, middle) == SILVER]
+box = [at(x, y) for y in range(rows[0], rows[-1] + 1) for x in range(across[0], across[-1])]
+# The strokes of the text, not a stray pixel of the box's edge: many pixels of a contrast of 4.5 or more.
+ink = [c for c in box if (luminance(SILVER) + 0.05) / (luminance(c) + 0.05) >= 4.5]
+if len(ink) < 40:
+    sys.exit(f"only {len(ink)} pixels of the path box stand out from the silver; its darkest is {min(box, key=luminance)}")
+PY
+}
+desktop_wait_until path_box_is_readable >/dev/null 2>&1 || {
+    path_box_is_readable || true
+    fail "the path box is not readable under a dark palette"
+}
+desktop_stop_program
+
+# Fresh starts, each on a desktop of its own: openbox is given a second, the program three more and nothing else
+# (no activation, no click). The frame has the designed outer size, scaled (to a device pixel per side, which
+# Qt rounds to whole units), and is all on the screen.
+fresh_start() {
+    desktop_stop
+    desktop_start 1280x1024x24 || fail "no desktop"
+    sleep 1
+    : >"$work/app.log"
+    QT_SCALE_FACTOR=$1 QT_QPA_PLATFORM=xcb "$work/app/quillmoor" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    desktop_wait_until desktop_find_window "^Файл : " || fail "the main window did not show"
+    sleep 3
+    desktop_frame_geometry "$desktop_window" || fail "at scale $1 the window manager did not frame the window"
+    local frame="frame ${desktop_width}x$desktop_height at $desktop_left,$desktop_top"
+    awk -v s="$1" -v w="$desktop_width" -v h="$desktop_height" \
+        'BEGIN { dw = w - 567 * s; dh = h - 470 * s; exit !(dw * dw <= 4 && dh * dh <= 4) }' ||
+        fail "fresh start $2 at scale $1: $frame, not the designed size"
+    [ "$desktop_left" -ge 0 ] && [ "$desktop_top" -ge 0 ] && [ $((desktop_left + desktop_width)) -le 1280 ] &&
+        [ $((desktop_top + desktop_height)) -le 1024 ] || fail "fresh start $2 at scale $1: $frame, off the screen"
+    desktop_stop_program
+}
+fresh_starts=${REAL_DESKTOP_FRESH_STARTS:-2}
+for scale in 1 1.5 2; do
+    step "$fresh_starts fresh starts at scale $scale, left alone, give the designed size, on the screen"
+    for ((start = 1; start <= fresh_starts; ++start)); do
+        fresh_start "$scale" "$start"
+    done
+done
+
+echo "real desktop: 8 passed, 0 failed"

@@ -1,4 +1,5 @@
 #include "mainwindow/WindowPlacement.h"
+#include "ui/FramePlacement.h"
 
 #include <QTest>
 
@@ -9,6 +10,8 @@ class tst_WindowPlacement : public QObject {
 private slots:
     void theWholeWindowIsOnTheScreen_data();
     void theWholeWindowIsOnTheScreen();
+    void onlyARealFrameCounts_data();
+    void onlyARealFrameCounts();
 };
 
 namespace {
@@ -45,6 +48,23 @@ void tst_WindowPlacement::theWholeWindowIsOnTheScreen()
     QCOMPARE(placed, expected);
     if (!available.isEmpty())
         QVERIFY2(available.contains(placed), qPrintable(QStringLiteral("placed outside the work area")));
+}
+
+void tst_WindowPlacement::onlyARealFrameCounts_data()
+{
+    QTest::addColumn<QMargins>("frame");
+    QTest::addColumn<bool>("real");
+    QTest::newRow("none yet") << QMargins() << false;
+    QTest::newRow("half-built: minus the window's size") << QMargins(0, 0, -567, -470) << false;
+    QTest::newRow("openbox's at 2x") << QMargins(1, 10, 1, 3) << true;
+    QTest::newRow("a title bar alone") << QMargins(0, 20, 0, 0) << true;
+}
+
+void tst_WindowPlacement::onlyARealFrameCounts()
+{
+    QFETCH(QMargins, frame);
+    QFETCH(bool, real);
+    QCOMPARE(FramePlacement::isRealFrame(frame), real);
 }
 
 QTEST_APPLESS_MAIN(tst_WindowPlacement)

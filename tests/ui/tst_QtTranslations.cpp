@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -44,6 +45,9 @@ void tst_QtTranslations::qtsOwnTextsAreRussianFromQtsDirectory()
     QCOMPARE(QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?")
                  .arg(QStringLiteral("a.TXT")),
         QString::fromUtf8("a.TXT уже существует.\nЗаменить его?"));
+    // The file dialogs' size column, worded by the default locale.
+    QCOMPARE(QLocale().formattedDataSize(5) + QLatin1Char(' ') + QLocale().formattedDataSize(1478656),
+        QString::fromUtf8("5 байты 1,41 MiB"));
 }
 
 void tst_QtTranslations::aMissingOrDamagedTranslationLeavesTheTextsEnglish_data()

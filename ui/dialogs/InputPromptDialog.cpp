@@ -1,5 +1,6 @@
 #include "ui/dialogs/InputPromptDialog.h"
 
+#include "ui/FramePlacement.h"
 #include "ui/dialogs/DialogUnits.h"
 
 #include <QGuiApplication>
@@ -46,7 +47,8 @@ InputPromptDialog::InputPromptDialog(
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+        FramePlacement::install(
+            this, [this, area](const QMargins& frame) { return centredInFrame(size(), frame, area); });
     }
 }
 

@@ -6,7 +6,7 @@ class QLineEdit;
 
 // The dialog behind InputPrompt: a prompt, a one-line edit box of at most 255 characters that starts wholly
 // selected, "OK" (Enter) and "Cancel" (Escape, and the close box). Laid out in units of the dialog font's
-// average character size, in a fixed frame at the centre of the screen.
+// average character size, in a fixed frame centred on the screen.
 class InputPromptDialog : public QDialog {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "ui/dialogs/TMessageForm.h"
 
+#include "ui/FramePlacement.h"
 #include "ui/dialogs/DialogUnits.h"
 #include "ui/dialogs/Dialogs.h"
 
@@ -57,7 +58,7 @@ TMessageForm::TMessageForm(const QString& message, QWidget* parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     ok->setFocus();
 
-    move(area.x() + (area.width() - clientWidth) / 2, area.y() + (area.height() - clientHeight) / 2);
+    FramePlacement::install(this, [this, area](const QMargins& frame) { return centredInFrame(size(), frame, area); });
 }
 
 void ShowNotice(const std::string& message)

@@ -4,13 +4,17 @@
 #include "tests/ScriptedDialogs.h"
 #include "ui/CancelMode.h"
 #include "ui/dialogs/ErrorBox.h"
+#include "ui/dialogs/FileColumns.h"
 #include "ui/dialogs/StandardDialogs.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -45,6 +49,7 @@ private slots:
     void aPopupOpenedInAFileDialogClosesWithIt_data();
     void aPopupOpenedInAFileDialogClosesWithIt();
     void scriptedDialogsAnswerInOrderAndCancelWhenOutOfAnswers();
+    void aFileDialogWordsSizesAndDatesInTheDefaultLocale();
 };
 
 void tst_Dialogs::initTestCase()
@@ -187,6 +192,25 @@ void tst_Dialogs::scriptedDialogsAnswerInOrderAndCancelWhenOutOfAnswers()
         { "prompt", "C", "c?", "9" }, { "file", Cp1251::fromUtf8("Открыть"), "", "" },
         { "notice", "Quillmoor", "Done", "" } };
     QVERIFY(scripted.shown == expected);
+}
+
+void tst_Dialogs::aFileDialogWordsSizesAndDatesInTheDefaultLocale()
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
+    QTemporaryDir directory;
+    const QString path = directory.filePath(QStringLiteral("five.bin"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("12345") == 5);
+    file.close();
+    QFileDialog dialog(nullptr, {}, directory.path());
+    FileColumns::install(dialog);
+    auto* files = qobject_cast<QFileSystemModel*>(dialog.proxyModel()->sourceModel());
+    QVERIFY(files);
+    const QModelIndex size = dialog.proxyModel()->mapFromSource(files->index(path, 1));
+    QTRY_COMPARE(size.data().toString(), QString::fromUtf8("5 байты"));
+    QCOMPARE(size.siblingAtColumn(3).data().toString(), QFileInfo(path).lastModified().toString("dd.MM.yyyy HH:mm"));
 }
 
 QTEST_MAIN(tst_Dialogs)

@@ -21,19 +21,6 @@
 #include <climits>
 
 namespace {
-const QColor LineBetweenFixed = Qt::black;
-const QColor LineBetweenScrollable(192, 192, 192);
-const QColor LineOnSilver(128, 128, 128);
-
-bool isPlainOrShiftCtrl(Qt::KeyboardModifiers modifiers)
-{
-    return !(modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier));
-}
-
-bool isEnter(int key)
-{
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
 
 // Where the grid's changes go while a screen reader or a test listens; null while nobody does.
 GridAccessibility* listener(ByteGrid* grid)
@@ -47,6 +34,7 @@ ByteGrid::ByteGrid(QWidget* parent)
     , m_model(static_cast<GridView&>(*this))
     , m_editor(new QLineEdit(viewport()))
 {
+    m_model.setChangeSink([this](const GridChanges& changes) { applyChanges(changes); });
     setFocusPolicy(Qt::StrongFocus);
     setContextMenuPolicy(Qt::PreventContextMenu);
     viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -97,7 +85,7 @@ void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)
     auto* action = new QAction(this);
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WidgetShortcut);
-    connect(action, &QAction::triggered, this, [this, command] { guarded([&] { m_model.command(command); }); });
+    connect(action, &QAction::triggered, this, [this, command] { guarded([&] { m_controller.command(command); }); });
     addAction(action);
 }
 
@@ -142,12 +130,6 @@ void ByteGrid::setSource(const GridSource* source)
 void ByteGrid::sourceChanged(GridCell from, GridCell to)
 {
     m_model.sourceChanged(from, to);
-    // A listener hears of every cell whose text may have changed, in view or not.
-    if (GridAccessibility* heard = listener(this)) [[unlikely]] {
-        for (std::int32_t row = std::min(from.row, to.row); row <= std::max(from.row, to.row); ++row)
-            for (std::int32_t col = std::min(from.col, to.col); col <= std::max(from.col, to.col); ++col)
-                heard->cellMayHaveChanged({ col, row });
-    }
 }
 
 std::int32_t ByteGrid::rowCount() const
@@ -157,17 +139,7 @@ std::int32_t ByteGrid::rowCount() const
 
 void ByteGrid::setRowCount(std::int32_t count)
 {
-    // A block load sets the count once per row: without a listener, nothing more happens here.
-    if (!accessibilityListening()) [[likely]] {
-        m_model.setRowCount(count);
-        return;
-    }
-    const std::int32_t oldCount = rowCount();
-    // A change that fails has put the old count back by the time the exception leaves the model.
     m_model.setRowCount(count);
-    GridAccessibility* heard = listener(this);
-    if (heard && rowCount() != oldCount)
-        heard->rowCountChanged(oldCount);
 }
 
 std::int32_t ByteGrid::colWidth(std::int32_t col) const
@@ -262,12 +234,12 @@ void ByteGrid::loadEditor(const std::string& text)
         + Cp1251::toQString(m_model.cell(0, cell.row)));
 }
 
-void ByteGrid::showEditor(bool takeFocus)
+bool ByteGrid::showEditor(bool takeFocus)
 {
     const QRect rect = m_model.layout().cellRect(m_model.current());
     if (rect.isEmpty()) {
         hideEditor();
-        return;
+        return false;
     }
     if (m_editor->geometry() != rect) {
         viewport()->update(m_editor->geometry());
@@ -276,6 +248,7 @@ void ByteGrid::showEditor(bool takeFocus)
     m_editor->show();
     if (takeFocus && hasFocus())
         m_editor->setFocus(Qt::OtherFocusReason);
+    return m_editor->isVisible();
 }
 
 void ByteGrid::hideEditor()
@@ -291,9 +264,9 @@ void ByteGrid::hideEditor()
     viewport()->update(m_editor->geometry());
 }
 
-bool ByteGrid::editorShown() const
+bool ByteGrid::editorMayShow() const
 {
-    return m_editor->isVisible();
+    return isActiveControl();
 }
 
 bool ByteGrid::isActiveControl() const
@@ -301,28 +274,50 @@ bool ByteGrid::isActiveControl() const
     return hasFocus() || m_editor->hasFocus();
 }
 
-void ByteGrid::invalidateCell(GridCell cell)
+void ByteGrid::applyChanges(const GridChanges& changes)
 {
-    if (!m_model.layout().rowSurelyHidden(cell.row)) {
-        const QRect rect = m_model.layout().cellRect(cell);
-        if (!rect.isEmpty())
-            viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    const GridLayout& layout = m_model.layout();
+    if (layout.topRow() != changes.topRowBefore || layout.leftCol() != changes.leftColBefore)
+        scrollPixels(changes.topRowBefore, changes.leftColBefore);
+    if (changes.all) {
+        viewport()->update();
+    } else {
+        if (changes.rowsFrom)
+            redrawFromRow(*changes.rowsFrom);
+        for (const GridRange& range : changes.texts)
+            redraw(range);
+        for (const GridRange& range : changes.looks)
+            redraw(range);
     }
-    // A cell is redrawn alone when its text was written or edited, or its focus rectangle changed; the accessible
-    // interface tells a new text apart.
-    if (GridAccessibility* heard = listener(this)) [[unlikely]]
-        heard->cellMayHaveChanged(cell);
+    if (changes.ranges)
+        syncBars();
+    GridAccessibility* heard = listener(this);
+    if (!heard) [[likely]]
+        return;
+    // A listener hears of every cell whose text may have changed, in view or not; it tells a new text apart.
+    for (const GridRange& range : changes.texts)
+        for (std::int32_t row = range.first.row; row <= range.last.row; ++row)
+            for (std::int32_t col = range.first.col; col <= range.last.col; ++col)
+                heard->cellMayHaveChanged({ col, row });
+    if (m_model.cursor() != changes.cursorBefore)
+        heard->currentMoved(changes.cursorBefore.current, changes.cursorBefore.anchor);
+    if (rowCount() != changes.rowCountBefore)
+        heard->rowCountChanged(changes.rowCountBefore);
 }
 
-void ByteGrid::invalidateRange(GridCell from, GridCell to)
+void ByteGrid::redrawCell(GridCell cell)
 {
-    // The model redraws ranges when the current cell or the anchor moved.
-    if (m_model.current() != m_heardCurrent || m_model.anchor() != m_heardAnchor) {
-        const GridCell oldCurrent = std::exchange(m_heardCurrent, m_model.current());
-        const GridCell oldAnchor = std::exchange(m_heardAnchor, m_model.anchor());
-        if (GridAccessibility* heard = listener(this))
-            heard->currentMoved(oldCurrent, oldAnchor);
-    }
+    if (m_model.layout().rowSurelyHidden(cell.row))
+        return;
+    const QRect rect = m_model.layout().cellRect(cell);
+    if (!rect.isEmpty())
+        viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+}
+
+void ByteGrid::redraw(GridRange range)
+{
+    const GridCell from = range.first;
+    const GridCell to = range.last;
     const GridLayout& layout = m_model.layout();
     // Fixed cells always show; scrollable ones from the first in view.
     const auto firstShown = [](std::int32_t i, std::int32_t fixed, std::int32_t firstScrolled) {
@@ -339,16 +334,16 @@ void ByteGrid::invalidateRange(GridCell from, GridCell to)
     viewport()->update(topLeft.united(bottomRight).adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
 }
 
-void ByteGrid::invalidateFromRow(std::int32_t row)
+void ByteGrid::redrawFromRow(std::int32_t row)
 {
-    const auto y = m_model.layout().rowY(row);
+    // Where rows left the grid, from below the last one left.
+    const GridLayout& layout = m_model.layout();
+    const std::int32_t last = std::min(row, layout.lastRow());
+    auto y = layout.rowY(last);
+    if (y && row > last)
+        *y += layout.rowHeight(last) + GridLayout::LineWidth;
     if (y)
         viewport()->update(0, *y, viewport()->width(), viewport()->height() - *y);
-}
-
-void ByteGrid::invalidateAll()
-{
-    viewport()->update();
 }
 
 std::int32_t ByteGrid::pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const
@@ -360,7 +355,7 @@ std::int32_t ByteGrid::pixelsBetween(std::int32_t from, std::int32_t to, bool ro
     return from < to ? pixels : -pixels;
 }
 
-void ByteGrid::viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol)
+void ByteGrid::scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol)
 {
     const GridLayout& layout = m_model.layout();
     const QSize client = viewport()->size();
@@ -387,10 +382,10 @@ void ByteGrid::holdBars(bool hold)
 {
     m_barsHeld = hold;
     if (!hold && std::exchange(m_barsStale, false))
-        rangesChanged();
+        syncBars();
 }
 
-void ByteGrid::rangesChanged()
+void ByteGrid::syncBars()
 {
     if (m_barsHeld) {
         m_barsStale = true;
@@ -437,7 +432,7 @@ bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
             if (event->type() == QEvent::KeyPress) {
                 // Decided before acting, so a key whose handling fails is not passed on to the editor or the grid.
                 const auto* key = static_cast<QKeyEvent*>(event);
-                eaten = editorTakes(key);
+                eaten = GridController::editorTakes(key->key(), key->modifiers());
                 if (eaten)
                     editorKey(key);
             } else if (event->type() == QEvent::MouseButtonPress)
@@ -445,7 +440,7 @@ bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
             else if (event->type() == QEvent::FocusOut)
                 focusLost(static_cast<QFocusEvent*>(event));
             else if (event->type() == QEvent::FocusIn)
-                invalidateCell(m_model.current());
+                redrawCell(m_model.current());
             return;
         }
         if (event->type() == QEvent::MouseButtonPress) {
@@ -462,7 +457,7 @@ bool ByteGrid::routeWheel(QObject* target, QWheelEvent* event)
     if (!widget)
         return false;
     if (isActiveControl() && widget->window() == window()) {
-        m_model.wheel(event->angleDelta().y());
+        m_controller.wheel(event->angleDelta().y());
         return true;
     }
     // Without the focus the grid ignores the wheel, and its scroll bars do not scroll it on their own either.
@@ -489,62 +484,26 @@ void ByteGrid::moveFocusOut(bool next)
     }
 }
 
-bool ByteGrid::editorTakes(const QKeyEvent* event)
-{
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    switch (event->key()) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        return isPlainOrShiftCtrl(modifiers);
-    case Qt::Key_Insert:
-        return !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier));
-    case Qt::Key_Home:
-    case Qt::Key_End:
-        // The line edit leaves Ctrl+Home and Ctrl+End to a document; in a one-line box they go to its ends.
-        return (modifiers & Qt::ControlModifier) && isPlainOrShiftCtrl(modifiers);
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_F2:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void ByteGrid::editorKey(const QKeyEvent* event)
 {
-    const int key = event->key();
-    switch (key) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        m_model.navigationKey(key, event->modifiers());
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const GridController::EditorKey action = m_controller.editorKey(event->key(), event->modifiers());
+    switch (action) {
+    case GridController::EditorKey::Done:
         break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        m_model.endEditorMode();
+    case GridController::EditorKey::Home:
+        m_editor->home(shift);
         break;
-    case Qt::Key_Home:
-        m_editor->home(event->modifiers() & Qt::ShiftModifier);
+    case GridController::EditorKey::End:
+        m_editor->end(shift);
         break;
-    case Qt::Key_End:
-        m_editor->end(event->modifiers() & Qt::ShiftModifier);
-        break;
-    case Qt::Key_F2:
+    case GridController::EditorKey::CaretToEnd:
         m_editor->deselect();
         m_editor->end(false);
         break;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        moveFocusOut(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
-        break;
-    default:
+    case GridController::EditorKey::FocusNext:
+    case GridController::EditorKey::FocusPrevious:
+        moveFocusOut(action == GridController::EditorKey::FocusNext);
         break;
     }
 }
@@ -575,34 +534,24 @@ void ByteGrid::gridKey(QKeyEvent* event)
         event->ignore();
         return;
     }
-    const int key = event->key();
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && (modifiers & ~Qt::KeypadModifier) == Qt::ShiftModifier)) {
-        popupAt(mapToGlobal(QPoint(0, 0)));
-        return;
-    }
-    if (m_model.navigationKey(key, modifiers))
-        return;
-    if (key == Qt::Key_F2) {
-        if (m_model.openEditor()) {
-            m_editor->deselect();
-            m_editor->end(false);
-        }
-        return;
-    }
-    if (isEnter(key)) {
-        m_model.enterOnGrid();
-        return;
-    }
     const QString text = event->text();
-    const bool printable = !text.isEmpty() && text.at(0).isPrint()
-        && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (key == Qt::Key_Backspace || printable) {
-        if (m_model.openEditor())
-            QCoreApplication::sendEvent(m_editor, event);
-        return;
+    switch (m_controller.gridKey(event->key(), event->modifiers(), !text.isEmpty() && text.at(0).isPrint())) {
+    case GridController::GridKey::NotUsed:
+        event->ignore();
+        break;
+    case GridController::GridKey::Used:
+        break;
+    case GridController::GridKey::Popup:
+        popupAt(mapToGlobal(QPoint(0, 0)));
+        break;
+    case GridController::GridKey::EditAtEnd:
+        m_editor->deselect();
+        m_editor->end(false);
+        break;
+    case GridController::GridKey::Type:
+        QCoreApplication::sendEvent(m_editor, event);
+        break;
     }
-    event->ignore();
 }
 
 void ByteGrid::popupAt(QPoint globalPos)
@@ -635,7 +584,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         if (hit.col < GridLayout::FixedCols || hit.row < layout.firstRow())
             return;
         const bool wasCurrent = hit == m_model.current();
-        if (m_model.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
+        if (m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
             m_rangeDrag = RangeDrag {};
         } else if (wasCurrent && m_model.editorMode()) {
             m_openingPressTime = event->timestamp();
@@ -778,7 +727,7 @@ void ByteGrid::wheelEvent(QWheelEvent* event)
             event->ignore();
             return;
         }
-        m_model.wheel(event->angleDelta().y());
+        m_controller.wheel(event->angleDelta().y());
     });
 }
 
@@ -787,7 +736,7 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
     // The base class would redraw the whole grid; only the current cell's focus rectangle changes.
     Q_UNUSED(event);
     guarded([&] {
-        invalidateCell(m_model.current());
+        redrawCell(m_model.current());
         if (GridAccessibility* heard = listener(this))
             heard->focusEntered();
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
@@ -804,7 +753,7 @@ void ByteGrid::focusOutEvent(QFocusEvent* event)
 
 void ByteGrid::focusLost(QFocusEvent* event)
 {
-    invalidateCell(m_model.current());
+    redrawCell(m_model.current());
     QWidget* now = QApplication::focusWidget();
     if (now == this || now == m_editor)
         return;
@@ -818,47 +767,9 @@ void ByteGrid::focusLost(QFocusEvent* event)
 
 void ByteGrid::barAction(Qt::Orientation orientation, int action)
 {
-    const bool vertical = orientation == Qt::Vertical;
-    QScrollBar* bar = vertical ? verticalScrollBar() : horizontalScrollBar();
-    const GridLayout& layout = m_model.layout();
-    const std::int32_t first = vertical ? layout.firstRow() : GridLayout::FixedCols;
-    const std::int32_t max = vertical ? layout.maxTopRow() : layout.maxLeftCol();
-    const std::int32_t value = vertical ? layout.topRow() : layout.leftCol();
-    const std::int32_t page = vertical ? layout.pageRows() : layout.pageCols();
-    std::int32_t target = value;
-    switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd:
-        target = value + 1;
-        break;
-    case QAbstractSlider::SliderSingleStepSub:
-        target = value - 1;
-        break;
-    case QAbstractSlider::SliderPageStepAdd:
-        target = value + page;
-        break;
-    case QAbstractSlider::SliderPageStepSub:
-        target = value - page;
-        break;
-    case QAbstractSlider::SliderToMinimum:
-        target = first;
-        break;
-    case QAbstractSlider::SliderToMaximum:
-        target = max;
-        break;
-    case QAbstractSlider::SliderMove:
-        // Nothing while the thumb is dragged; its release moves the view.
-        if (bar->isSliderDown())
-            return;
-        target = GridLayout::valueForThumb(bar->sliderPosition(), first, max);
-        break;
-    default:
-        return;
-    }
-    if (vertical)
-        m_model.scrollTo(target, layout.leftCol());
-    else
-        m_model.scrollTo(layout.topRow(), target);
-    bar->setSliderPosition(GridLayout::thumbFor(vertical ? layout.topRow() : layout.leftCol(), first, max));
+    QScrollBar* bar = orientation == Qt::Vertical ? verticalScrollBar() : horizontalScrollBar();
+    if (const auto thumb = m_controller.barAction(orientation, action, bar->sliderPosition(), bar->isSliderDown()))
+        bar->setSliderPosition(*thumb);
 }
 
 void ByteGrid::resizeEvent(QResizeEvent* event)
@@ -867,7 +778,7 @@ void ByteGrid::resizeEvent(QResizeEvent* event)
         QAbstractScrollArea::resizeEvent(event);
         m_model.layout().setClientSize(viewport()->size());
         m_model.scrollTo(topRow(), leftCol());
-        rangesChanged();
+        syncBars();
         if (m_model.boundCell())
             showEditor(false);
         viewport()->update();
@@ -880,45 +791,9 @@ void ByteGrid::paintEvent(QPaintEvent* event)
 {
     guarded([&] {
         QPainter painter(viewport());
-        m_texts.setFont(painter.font());
-        const GridLayout& layout = m_model.layout();
-        const QRect dirty = event->rect();
-        const bool active = isActiveControl();
-        const std::int32_t lastCol = layout.lastVisibleCol();
-        const std::int32_t lastRow = layout.lastVisibleRow();
-        const std::int32_t right
-            = layout.colX(lastCol).value_or(layout.fixedWidth()) + layout.colWidth(lastCol) + GridLayout::LineWidth;
-        const std::int32_t bottom
-            = layout.rowY(lastRow).value_or(layout.fixedHeight()) + layout.rowHeight(lastRow) + GridLayout::LineWidth;
-        const auto each = [](std::int32_t fixed, std::int32_t first, std::int32_t last, auto&& visit) {
-            for (std::int32_t i = 0; i < fixed; ++i)
-                visit(i);
-            for (std::int32_t i = first; i <= last; ++i)
-                visit(i);
-        };
-        each(layout.fixedRows(), layout.topRow(), lastRow, [&](std::int32_t row) {
-            const auto y = layout.rowY(row);
-            if (!y)
-                return;
-            const std::int32_t height = layout.rowHeight(row) + GridLayout::LineWidth;
-            if (*y >= dirty.bottom() + 1 || *y + height <= dirty.top())
-                return;
-            each(GridLayout::FixedCols, layout.leftCol(), lastCol, [&](std::int32_t col) {
-                const auto x = layout.colX(col);
-                if (!x)
-                    return;
-                const std::int32_t width = layout.colWidth(col) + GridLayout::LineWidth;
-                if (*x >= dirty.right() + 1 || *x + width <= dirty.left())
-                    return;
-                paintCell(painter, { col, row }, QRect(*x, *y, width, height), active);
-            });
-        });
-        const QColor background = palette().color(QPalette::Base);
         const QSize client = viewport()->size();
-        if (right < client.width())
-            painter.fillRect(QRect(right, 0, client.width() - right, client.height()), background);
-        if (bottom < client.height())
-            painter.fillRect(QRect(0, bottom, std::min(right, client.width()), client.height() - bottom), background);
+        const auto underEditor = m_editor->isVisible() ? m_model.boundCell() : std::nullopt;
+        m_painter.paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
         if (m_sizing) {
             painter.setCompositionMode(QPainter::RasterOp_NotDestination);
             painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
@@ -928,68 +803,4 @@ void ByteGrid::paintEvent(QPaintEvent* event)
                 painter.drawLine(0, m_sizing->linePos, client.width(), m_sizing->linePos);
         }
     });
-}
-
-void ByteGrid::paintCell(QPainter& painter, GridCell cell, QRect rect, bool active)
-{
-    const QPalette& colors = palette();
-    const bool fixed = cell.col < GridLayout::FixedCols || cell.row < m_model.layout().fixedRows();
-    const QRect inner(
-        rect.left(), rect.top(), rect.width() - GridLayout::LineWidth, rect.height() - GridLayout::LineWidth);
-    QColor lineColor = LineBetweenFixed;
-    if (!fixed)
-        lineColor = colors.color(QPalette::Base) == LineBetweenScrollable ? LineOnSilver : LineBetweenScrollable;
-    // The lines are filled as rectangles, not drawn with a pen: a pen of one pixel stays one device pixel thin at
-    // a scale of 2 or 1.5, and what the cell's fill leaves of the line's place would show unpainted.
-    painter.fillRect(QRect(inner.right() + 1, rect.top(), GridLayout::LineWidth, rect.height()), lineColor);
-    painter.fillRect(QRect(rect.left(), inner.bottom() + 1, rect.width(), GridLayout::LineWidth), lineColor);
-
-    const bool underEditor = !fixed && m_editor->isVisible() && m_model.boundCell() == cell;
-    if (underEditor)
-        return;
-    const bool selected = !fixed && m_model.isSelected(cell);
-    QPalette::ColorRole fill = QPalette::Base;
-    QPalette::ColorRole ink = QPalette::Text;
-    if (fixed) {
-        fill = QPalette::Button;
-        ink = QPalette::ButtonText;
-    } else if (selected) {
-        fill = QPalette::Highlight;
-        ink = QPalette::HighlightedText;
-    }
-    painter.fillRect(inner, colors.color(fill));
-    if (fixed) {
-        // A raised bevel: light above and left, shadow below and right.
-        const QColor light = colors.color(QPalette::Light);
-        const QColor dark = colors.color(QPalette::Dark);
-        if (painter.device()->devicePixelRatio() == 1) {
-            // The same pixels as the pen's lines below, filled several times faster: the header cells are a
-            // good share of every repaint.
-            painter.fillRect(QRect(inner.left(), inner.top(), inner.width(), 1), light);
-            painter.fillRect(QRect(inner.left(), inner.top(), 1, inner.height()), light);
-            painter.fillRect(QRect(inner.left(), inner.bottom(), inner.width(), 1), dark);
-            painter.fillRect(QRect(inner.right(), inner.top(), 1, inner.height()), dark);
-        } else {
-            // Scaled, the pen's lines stay one device pixel thin, as the bevel has always been drawn.
-            painter.setPen(light);
-            painter.drawLine(inner.topLeft(), inner.topRight());
-            painter.drawLine(inner.topLeft(), inner.bottomLeft());
-            painter.setPen(dark);
-            painter.drawLine(inner.bottomLeft(), inner.bottomRight());
-            painter.drawLine(inner.topRight(), inner.bottomRight());
-        }
-    }
-    GridSource::TextBuffer buffer;
-    const std::string_view text = m_model.cellText(cell, buffer);
-    if (!text.empty()) {
-        painter.setPen(colors.color(ink));
-        m_texts.draw(painter, text, inner.adjusted(2, 2, 0, 0));
-    }
-    if (active && !fixed && cell == m_model.current()) {
-        painter.save();
-        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
-        painter.drawRect(inner.adjusted(0, 0, -1, -1));
-        painter.restore();
-    }
 }

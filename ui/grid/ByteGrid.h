@@ -1,8 +1,9 @@
 #pragma once
 
+#include "ui/grid/GridController.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridModel.h"
-#include "ui/grid/GridTextCache.h"
+#include "ui/grid/GridPainter.h"
 #include "ui/grid/GridView.h"
 
 #include <QAbstractScrollArea>
@@ -69,6 +70,7 @@ public:
     [[nodiscard]] std::int32_t currentCol() const;
     [[nodiscard]] std::int32_t currentRow() const;
     [[nodiscard]] GridCell anchor() const;
+    [[nodiscard]] const GridCursor& cursor() const { return m_model.cursor(); }
     [[nodiscard]] bool editorMode() const;
     [[nodiscard]] std::int32_t topRow() const;
     [[nodiscard]] std::int32_t leftCol() const;
@@ -108,20 +110,24 @@ private:
     // GridView
     [[nodiscard]] std::string editorText() const override;
     void loadEditor(const std::string& text) override;
-    void showEditor(bool takeFocus) override;
+    bool showEditor(bool takeFocus) override;
     void hideEditor() override;
-    [[nodiscard]] bool editorShown() const override;
-    [[nodiscard]] bool isActiveControl() const override;
-    void invalidateCell(GridCell cell) override;
-    void invalidateRange(GridCell from, GridCell to) override;
-    void invalidateFromRow(std::int32_t row) override;
-    void invalidateAll() override;
-    void viewScrolled(std::int32_t oldTopRow, std::int32_t oldLeftCol) override;
-    void rangesChanged() override;
+    [[nodiscard]] bool editorMayShow() const override;
 
+    [[nodiscard]] bool isActiveControl() const;
+    // Redraws and tells assistive technology what an operation of the model changed.
+    void applyChanges(const GridChanges& changes);
+    void redrawCell(GridCell cell);
+    // Redraws the cells of a range, as far as they show.
+    void redraw(GridRange range);
+    // Redraws from a row's top edge down (beyond the last row, from below it); nothing when the row does not show.
+    void redrawFromRow(std::int32_t row);
+    // The top row or left column changed from the given values: shifts the shown pixels.
+    void scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol);
+    // Brings the scroll bars up to date, unless they are held.
+    void syncBars();
     void addCommand(GridCommand command, const QList<QKeySequence>& keys);
     bool routeWheel(QObject* target, QWheelEvent* event);
-    [[nodiscard]] static bool editorTakes(const QKeyEvent* event);
     void editorKey(const QKeyEvent* event);
     bool editorMousePress(QMouseEvent* event);
     void gridKey(QKeyEvent* event);
@@ -135,19 +141,16 @@ private:
     void cancelMode();
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
-    void paintCell(QPainter& painter, GridCell cell, QRect rect, bool active);
     [[nodiscard]] std::int32_t pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const;
 
     GridModel m_model;
-    GridTextCache m_texts;
+    GridController m_controller { m_model };
+    GridPainter m_painter;
     QLineEdit* m_editor;
     QPointer<QMenu> m_popup;
     std::optional<SizingDrag> m_sizing;
     std::optional<RangeDrag> m_rangeDrag;
     QBasicTimer m_autoScroll;
-    // The current cell and the anchor as assistive technology last heard of them.
-    GridCell m_heardCurrent { 1, 1 };
-    GridCell m_heardAnchor { 1, 1 };
     bool m_barsHeld = false;
     bool m_barsStale = false;
     // While a mouse button is down on the grid, the editor stays hidden until the release.

@@ -94,7 +94,7 @@ public:
             state.selectable = true;
             state.selected = isSelected();
             state.focusable = true;
-            state.focused = m_grid->hasFocus() && m_cell == GridCell { m_grid->currentCol(), m_grid->currentRow() };
+            state.focused = m_grid->hasFocus() && m_cell == m_grid->cursor().current;
         }
         return state;
     }
@@ -108,10 +108,7 @@ public:
     {
         if (!m_grid || !scrollable())
             return false;
-        const GridCell current { m_grid->currentCol(), m_grid->currentRow() };
-        const GridCell anchor = m_grid->anchor();
-        return m_cell.col >= std::min(current.col, anchor.col) && m_cell.col <= std::max(current.col, anchor.col)
-            && m_cell.row >= std::min(current.row, anchor.row) && m_cell.row <= std::max(current.row, anchor.row);
+        return m_grid->cursor().isSelected(m_cell);
     }
     // Row 0 names the columns, column 0 (the offsets) the rows; the corner cell heads the offset column. A header
     // cell heads its own column (row): screen reader bridges find a column's header through the cell of row 0
@@ -219,7 +216,7 @@ QAccessibleInterface* ByteGridAccessible::focusChild() const
     if (grid()->inplaceEditor()->hasFocus())
         return editorInterface();
     if (grid()->hasFocus())
-        return cellInterface({ grid()->currentCol(), grid()->currentRow() });
+        return cellInterface(grid()->cursor().current);
     return nullptr;
 }
 
@@ -230,7 +227,7 @@ QAccessibleInterface* ByteGridAccessible::cellAt(int row, int column) const
 
 int ByteGridAccessible::selectedCellCount() const
 {
-    const Range range = selection();
+    const GridRange range = selection();
     const std::int64_t count
         = std::int64_t(range.last.col - range.first.col + 1) * (std::int64_t(range.last.row) - range.first.row + 1);
     return static_cast<int>(std::min<std::int64_t>(count, INT_MAX));
@@ -238,7 +235,7 @@ int ByteGridAccessible::selectedCellCount() const
 
 QList<QAccessibleInterface*> ByteGridAccessible::selectedCells() const
 {
-    const Range range = selection();
+    const GridRange range = selection();
     QList<QAccessibleInterface*> cells;
     for (std::int32_t row = range.first.row; row <= range.last.row; ++row)
         for (std::int32_t col = range.first.col; col <= range.last.col; ++col)
@@ -279,7 +276,7 @@ int ByteGridAccessible::rowCount() const
 // A row (column) counts as selected when the selection spans all its scrollable cells.
 QList<int> ByteGridAccessible::selectedColumns() const
 {
-    const Range range = selection();
+    const GridRange range = selection();
     QList<int> columns;
     for (std::int32_t col = range.first.col; col <= range.last.col; ++col)
         if (isColumnSelected(col))
@@ -289,7 +286,7 @@ QList<int> ByteGridAccessible::selectedColumns() const
 
 QList<int> ByteGridAccessible::selectedRows() const
 {
-    const Range range = selection();
+    const GridRange range = selection();
     QList<int> rows;
     if (isRowSelected(range.first.row))
         for (std::int32_t row = range.first.row; row <= range.last.row; ++row)
@@ -299,7 +296,7 @@ QList<int> ByteGridAccessible::selectedRows() const
 
 bool ByteGridAccessible::isColumnSelected(int column) const
 {
-    const Range range = selection();
+    const GridRange range = selection();
     const GridLayout& layout = grid()->gridLayout();
     return column >= range.first.col && column <= range.last.col && range.first.row == layout.firstRow()
         && range.last.row == layout.lastRow();
@@ -307,7 +304,7 @@ bool ByteGridAccessible::isColumnSelected(int column) const
 
 bool ByteGridAccessible::isRowSelected(int row) const
 {
-    const Range range = selection();
+    const GridRange range = selection();
     return row >= range.first.row && row <= range.last.row && range.first.col == GridLayout::FixedCols
         && range.last.col == GridLayout::ColCount - 1;
 }
@@ -334,13 +331,13 @@ void ByteGridAccessible::currentMoved(GridCell oldCurrent, GridCell oldAnchor)
 {
     // Rows added since the last announcement come first: the cell that follows may be in one of them.
     announceRowCount();
-    const Range before = rangeOf(oldCurrent, oldAnchor);
+    const GridRange before = GridRange::spanning(oldCurrent, oldAnchor);
     if (before != selection()) {
         announceSelectedStates(before, selection());
         send(QAccessible::SelectionWithin, std::nullopt);
     }
     ByteGrid* shown = grid();
-    const GridCell current { shown->currentCol(), shown->currentRow() };
+    const GridCell current = shown->cursor().current;
     if (current != oldCurrent && (shown->hasFocus() || shown->inplaceEditor()->hasFocus())) {
         m_focusPending = false;
         send(QAccessible::Focus, current);
@@ -382,7 +379,7 @@ void ByteGridAccessible::announcePending()
     m_announcementScheduled = false;
     announceRowCount();
     if (std::exchange(m_focusPending, false) && grid()->hasFocus())
-        send(QAccessible::Focus, GridCell { grid()->currentCol(), grid()->currentRow() });
+        send(QAccessible::Focus, grid()->cursor().current);
 }
 
 void ByteGridAccessible::announceRowCount()
@@ -407,15 +404,9 @@ void ByteGridAccessible::announceRowCount()
 
 // --- Helpers
 
-ByteGridAccessible::Range ByteGridAccessible::rangeOf(GridCell current, GridCell anchor)
+GridRange ByteGridAccessible::selection() const
 {
-    return { { std::min(current.col, anchor.col), std::min(current.row, anchor.row) },
-        { std::max(current.col, anchor.col), std::max(current.row, anchor.row) } };
-}
-
-ByteGridAccessible::Range ByteGridAccessible::selection() const
-{
-    return rangeOf({ grid()->currentCol(), grid()->currentRow() }, grid()->anchor());
+    return grid()->cursor().selection();
 }
 
 bool ByteGridAccessible::inGrid(GridCell cell) const
@@ -463,20 +454,16 @@ void ByteGridAccessible::send(QAccessible::Event type, std::optional<GridCell> c
     sendAccessibilityEvent(event);
 }
 
-void ByteGridAccessible::announceSelectedStates(Range before, Range after)
+void ByteGridAccessible::announceSelectedStates(GridRange before, GridRange after)
 {
     // A screen reader keeps the states of the cells it was given, and only those: each of them whose selection
     // changed says so. A range of the whole block costs nothing more, as the others were never made.
-    const auto contains = [](Range range, GridCell cell) {
-        return cell.col >= range.first.col && cell.col <= range.last.col && cell.row >= range.first.row
-            && cell.row <= range.last.row;
-    };
     std::vector<std::pair<GridCell, bool>> changed;
     for (const auto& [index, id] : m_cells) {
         const GridCell cell { static_cast<std::int32_t>(index % GridLayout::ColCount),
             static_cast<std::int32_t>(index / GridLayout::ColCount) };
-        if (contains(before, cell) != contains(after, cell))
-            changed.emplace_back(cell, contains(after, cell));
+        if (before.contains(cell) != after.contains(cell))
+            changed.emplace_back(cell, after.contains(cell));
     }
     std::sort(changed.begin(), changed.end(),
         [](const auto& a, const auto& b) { return childIndex(a.first) < childIndex(b.first); });

@@ -2,6 +2,7 @@
 
 #include "ui/grid/GridAccessibility.h"
 #include "ui/grid/GridCell.h"
+#include "ui/grid/GridCursor.h"
 
 #include <QAccessibleWidget>
 
@@ -70,21 +71,13 @@ public:
     void focusEntered() override;
 
 private:
-    struct Range {
-        GridCell first;
-        GridCell last;
-
-        friend bool operator==(const Range&, const Range&) = default;
-    };
-
-    [[nodiscard]] static Range rangeOf(GridCell current, GridCell anchor);
-    [[nodiscard]] Range selection() const;
+    [[nodiscard]] GridRange selection() const;
     [[nodiscard]] bool inGrid(GridCell cell) const;
     [[nodiscard]] ByteGridCellAccessible* cellInterface(GridCell cell) const;
     [[nodiscard]] ByteGridCellAccessible* knownCell(GridCell cell) const;
     [[nodiscard]] QAccessibleInterface* editorInterface() const;
     void send(QAccessible::Event type, std::optional<GridCell> cell);
-    void announceSelectedStates(Range before, Range after);
+    void announceSelectedStates(GridRange before, GridRange after);
     void scheduleAnnouncements();
     void announcePending();
     void announceRowCount();

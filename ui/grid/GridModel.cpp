@@ -9,8 +9,6 @@
 #include <utility>
 
 namespace {
-constexpr int WheelStep = 120;
-
 [[noreturn]] void indexOutOfRange()
 {
     throw Exception("Grid index out of range");
@@ -24,19 +22,19 @@ GridModel::GridModel(GridView& view)
 
 void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
 {
+    const Operation operation(*this);
     m_overrides.set({ col, row }, std::move(text));
-    m_view.invalidateCell({ col, row });
-    if (GridCell { col, row } == m_current)
+    m_changes.texts.push_back({ { col, row }, { col, row } });
+    if (GridCell { col, row } == m_cursor.current)
         currentCellWritten();
 }
 
 void GridModel::sourceChanged(GridCell from, GridCell to)
 {
+    const Operation operation(*this);
     m_overrides.drop(from, to);
-    m_view.invalidateRange(from, to);
-    const auto [firstCol, lastCol] = std::minmax(from.col, to.col);
-    const auto [firstRow, lastRow] = std::minmax(from.row, to.row);
-    if (m_current.col >= firstCol && m_current.col <= lastCol && m_current.row >= firstRow && m_current.row <= lastRow)
+    m_changes.texts.push_back(GridRange::spanning(from, to));
+    if (GridRange::spanning(from, to).contains(m_cursor.current))
         currentCellWritten();
 }
 
@@ -47,7 +45,7 @@ void GridModel::currentCellWritten()
     if (editorWanted())
         updateEditor();
     else
-        m_view.hideEditor();
+        hideEditor();
 }
 
 std::int32_t GridModel::colWidth(std::int32_t col) const
@@ -61,10 +59,11 @@ void GridModel::setColWidth(std::int32_t col, std::int32_t width)
 {
     if (colWidth(col) == width)
         return;
+    const Operation operation(*this);
     m_layout.setColWidth(col, width);
-    m_view.invalidateAll();
+    m_changes.all = true;
     scrollTo(m_layout.topRow(), m_layout.leftCol());
-    m_view.rangesChanged();
+    m_changes.ranges = true;
     placeEditor();
 }
 
@@ -79,10 +78,11 @@ void GridModel::setRowHeight(std::int32_t row, std::int32_t height)
 {
     if (rowHeight(row) == height)
         return;
+    const Operation operation(*this);
     m_layout.setRowHeight(row, height);
-    m_view.invalidateAll();
+    m_changes.all = true;
     scrollTo(m_layout.topRow(), m_layout.leftCol());
-    m_view.rangesChanged();
+    m_changes.ranges = true;
     placeEditor();
 }
 
@@ -90,13 +90,14 @@ void GridModel::setRowCount(std::int32_t count)
 {
     if (count == rowCount())
         return;
-    if (count > rowCount() && m_anchor == m_current) {
+    const Operation operation(*this);
+    if (count > rowCount() && m_cursor.anchor == m_cursor.current) {
         // More rows move neither the current cell nor the view, and the top row stays within its range, which
         // only widens: a load grows the grid a row at a time, so this path stays short.
         const std::int32_t oldCount = rowCount();
         m_layout.setRowCount(count);
-        m_view.invalidateFromRow(oldCount);
-        m_view.rangesChanged();
+        rowsFrom(oldCount);
+        m_changes.ranges = true;
         return;
     }
     const std::int32_t oldCount = rowCount();
@@ -109,20 +110,20 @@ void GridModel::setRowCount(std::int32_t count)
     const auto restore = [&] {
         m_layout.setFixedRows(oldFixedRows);
         applyRowCount(oldCount);
-        m_view.invalidateAll();
+        m_changes.all = true;
     };
     try {
-        if (m_current.row >= count && !moveCurrent({ m_current.col, count - 1 }, false)) {
+        if (m_cursor.current.row >= count && !moveCurrent({ m_cursor.current.col, count - 1 }, false)) {
             // A refused move would leave the current cell outside the grid; keep the count that holds it.
             restore();
             return;
         }
-        if (m_anchor != m_current) {
+        if (m_cursor.anchor != m_cursor.current) {
             if (m_editing) {
-                moveCurrent(m_current, false);
+                moveCurrent(m_cursor.current, false);
             } else {
-                const GridCell oldAnchor = std::exchange(m_anchor, m_current);
-                redrawMove(m_current, oldAnchor);
+                const GridCell oldAnchor = std::exchange(m_cursor.anchor, m_cursor.current);
+                redrawMove(m_cursor.current, oldAnchor);
             }
         }
     } catch (...) {
@@ -135,47 +136,40 @@ void GridModel::applyRowCount(std::int32_t count)
 {
     const std::int32_t oldCount = rowCount();
     // Rows that go away are redrawn before they leave the layout, rows that come are drawn once they are in it.
-    if (count < oldCount)
-        m_view.invalidateFromRow(count);
     m_layout.setRowCount(count);
-    if (count > oldCount)
-        m_view.invalidateFromRow(oldCount);
+    rowsFrom(std::min(count, oldCount));
     scrollTo(m_layout.topRow(), m_layout.leftCol());
-    m_view.rangesChanged();
+    m_changes.ranges = true;
 }
 
 void GridModel::setEditing(bool on)
 {
     if (m_editing == on)
         return;
+    const Operation operation(*this);
     m_editing = on;
-    m_view.invalidateAll();
+    m_changes.all = true;
     // Switching editing off under an open editor keeps what was typed: the editor is handed back first.
     if (!on && m_editorMode)
         endEditorMode();
     if (!m_editorMode) {
         m_bound.reset();
-        m_view.hideEditor();
+        hideEditor();
     }
-}
-
-bool GridModel::isSelected(GridCell cell) const
-{
-    return cell.col >= std::min(m_anchor.col, m_current.col) && cell.col <= std::max(m_anchor.col, m_current.col)
-        && cell.row >= std::min(m_anchor.row, m_current.row) && cell.row <= std::max(m_anchor.row, m_current.row);
 }
 
 bool GridModel::moveCurrent(GridCell target, bool extend)
 {
     if (target.col < 0 || target.col >= GridLayout::ColCount || target.row < 0 || target.row >= rowCount())
         indexOutOfRange();
+    const Operation operation(*this);
     bool canSelect = true;
     if (m_handler)
         m_handler->selectCell(target.col, target.row, canSelect);
     if (!canSelect)
         return false;
-    const GridCell oldCurrent = std::exchange(m_current, target);
-    const GridCell oldAnchor = m_anchor;
+    const GridCell oldCurrent = std::exchange(m_cursor.current, target);
+    const GridCell oldAnchor = m_cursor.anchor;
     try {
         m_editorMode = false;
         handBack();
@@ -184,16 +178,16 @@ bool GridModel::moveCurrent(GridCell target, bool extend)
         throw;
     }
     if (!extend)
-        m_anchor = m_current;
-    showCell(m_current);
+        m_cursor.anchor = m_cursor.current;
+    showCell(m_cursor.current);
     redrawMove(oldCurrent, oldAnchor);
     return true;
 }
 
 void GridModel::redrawMove(GridCell oldCurrent, GridCell oldAnchor)
 {
-    m_view.invalidateRange(oldCurrent, oldAnchor);
-    m_view.invalidateRange(m_current, m_anchor);
+    m_changes.looks.push_back(GridRange::spanning(oldCurrent, oldAnchor));
+    m_changes.looks.push_back(m_cursor.selection());
 }
 
 void GridModel::showCell(GridCell cell)
@@ -213,30 +207,31 @@ void GridModel::showCell(GridCell cell)
 
 void GridModel::scrollTo(std::int32_t topRow, std::int32_t leftCol)
 {
+    const Operation operation(*this);
     const std::int32_t oldTop = m_layout.topRow();
     const std::int32_t oldLeft = m_layout.leftCol();
     m_layout.setTopRow(topRow);
     m_layout.setLeftCol(leftCol);
     if (m_layout.topRow() == oldTop && m_layout.leftCol() == oldLeft)
         return;
-    m_view.viewScrolled(oldTop, oldLeft);
-    m_view.rangesChanged();
+    m_changes.ranges = true;
     placeEditor();
 }
 
 void GridModel::setAnchor(GridCell anchor)
 {
     anchor = clamped(anchor);
-    if (anchor == m_anchor)
+    if (anchor == m_cursor.anchor)
         return;
-    const GridCell oldAnchor = std::exchange(m_anchor, anchor);
-    redrawMove(m_current, oldAnchor);
-    showCell(m_anchor);
+    const Operation operation(*this);
+    const GridCell oldAnchor = std::exchange(m_cursor.anchor, anchor);
+    redrawMove(m_cursor.current, oldAnchor);
+    showCell(m_cursor.anchor);
 }
 
 void GridModel::stepAnchor(std::int32_t dCol, std::int32_t dRow)
 {
-    setAnchor({ m_anchor.col + dCol, m_anchor.row + dRow });
+    setAnchor({ m_cursor.anchor.col + dCol, m_cursor.anchor.row + dRow });
 }
 
 GridCell GridModel::clamped(GridCell cell) const
@@ -245,100 +240,28 @@ GridCell GridModel::clamped(GridCell cell) const
         std::clamp(cell.row, m_layout.firstRow(), m_layout.lastRow()) };
 }
 
-bool GridModel::navigationKey(int key, Qt::KeyboardModifiers modifiers)
-{
-    if (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier))
-        return false;
-    const bool ctrl = modifiers & Qt::ControlModifier;
-    const bool shift = modifiers & Qt::ShiftModifier;
-    const std::int32_t pageRows = m_layout.pageRows();
-    const std::int32_t pageCols = m_layout.pageCols();
-    GridCell target = m_current;
-    std::int32_t top = m_layout.topRow();
-    std::int32_t left = m_layout.leftCol();
-    switch (key) {
-    case Qt::Key_Up:
-        ctrl ? --top : --target.row;
-        break;
-    case Qt::Key_Down:
-        ctrl ? ++top : ++target.row;
-        break;
-    case Qt::Key_Left:
-        target.col -= ctrl ? pageCols : 1;
-        left -= ctrl ? pageCols : 0;
-        break;
-    case Qt::Key_Right:
-        target.col += ctrl ? pageCols : 1;
-        left += ctrl ? pageCols : 0;
-        break;
-    case Qt::Key_PageUp:
-        if (ctrl) {
-            target.row = top;
-        } else {
-            target.row -= pageRows;
-            top -= pageRows;
-        }
-        break;
-    case Qt::Key_PageDown:
-        if (ctrl) {
-            target.row = m_layout.lastFullRow();
-        } else {
-            target.row += pageRows;
-            top += pageRows;
-        }
-        break;
-    case Qt::Key_Home:
-        target = ctrl ? GridCell { GridLayout::FixedCols, m_layout.firstRow() } : GridCell { 1, target.row };
-        break;
-    case Qt::Key_End:
-        target = ctrl ? GridCell { GridLayout::ColCount - 1, m_layout.lastRow() }
-                      : GridCell { GridLayout::ColCount - 1, target.row };
-        break;
-    default:
-        return false;
-    }
-    scrollTo(top, left);
-    target = clamped(target);
-    if (target != m_current)
-        moveCurrent(target, shift);
-    return true;
-}
-
-void GridModel::command(GridCommand command)
-{
-    if (!m_bound && m_handler)
-        m_handler->command(command);
-}
-
-void GridModel::wheel(int delta)
-{
-    m_wheelSum += delta;
-    while (std::abs(m_wheelSum) >= WheelStep) {
-        // The step is used up before the move, so a failing move does not repeat on the next wheel event.
-        const bool up = m_wheelSum > 0;
-        m_wheelSum += up ? -WheelStep : WheelStep;
-        if (up && m_current.row > m_layout.firstRow())
-            moveCurrent({ m_current.col, m_current.row - 1 }, false);
-        else if (!up && m_current.row < m_layout.lastRow())
-            moveCurrent({ m_current.col, m_current.row + 1 }, false);
-    }
-}
-
 bool GridModel::editorWanted() const
 {
-    return m_editing && m_editorMode && m_view.isActiveControl();
+    return m_editing && m_editorMode && m_view.editorMayShow();
 }
 
 bool GridModel::openEditor()
 {
     if (!m_editing)
         return false;
+    const Operation operation(*this);
     // The user is about to type into the current cell: bring it back into view first, as typing blind into a
     // hidden editor would change a byte the user cannot see.
-    showCell(m_current);
+    showCell(m_cursor.current);
+    resumeEditor();
+    return m_bound.has_value() && m_editorShown;
+}
+
+void GridModel::resumeEditor()
+{
+    const Operation operation(*this);
     m_editorMode = true;
     updateEditor();
-    return m_bound.has_value() && m_view.editorShown();
 }
 
 void GridModel::enterOnGrid()
@@ -353,12 +276,14 @@ void GridModel::enterOnGrid()
 
 void GridModel::endEditorMode()
 {
+    const Operation operation(*this);
     m_editorMode = false;
     handBack();
 }
 
 void GridModel::suspendEditor()
 {
+    const Operation operation(*this);
     handBack();
 }
 
@@ -366,26 +291,28 @@ void GridModel::updateEditor()
 {
     if (!editorWanted())
         return;
-    if (m_bound != m_current) {
-        m_bound = m_current;
-        m_view.loadEditor(cell(m_current.col, m_current.row));
+    const Operation operation(*this);
+    if (m_bound != m_cursor.current) {
+        m_bound = m_cursor.current;
+        m_view.loadEditor(cell(m_cursor.current.col, m_cursor.current.row));
     }
-    m_view.showEditor(true);
+    m_editorShown = m_view.showEditor(true);
 }
 
 void GridModel::placeEditor()
 {
     if (m_bound && editorWanted())
-        m_view.showEditor(false);
+        m_editorShown = m_view.showEditor(false);
 }
 
 void GridModel::editorEdited(std::string text)
 {
     if (!m_bound)
         return;
+    const Operation operation(*this);
     const GridCell cell = *m_bound;
     m_overrides.set(cell, text);
-    m_view.invalidateCell(cell);
+    m_changes.texts.push_back({ cell, cell });
     if (m_handler)
         m_handler->setEditText(cell.col, cell.row, text);
 }
@@ -393,7 +320,7 @@ void GridModel::editorEdited(std::string text)
 void GridModel::handBack()
 {
     if (!m_bound) {
-        m_view.hideEditor();
+        hideEditor();
         return;
     }
     const GridCell cell = *m_bound;
@@ -402,7 +329,7 @@ void GridModel::handBack()
         GridSource::TextBuffer buffer;
         if (text != cellText(cell, buffer)) {
             m_overrides.set(cell, text);
-            m_view.invalidateCell(cell);
+            m_changes.texts.push_back({ cell, cell });
         }
         if (m_handler)
             m_handler->setEditText(cell.col, cell.row, text);
@@ -416,23 +343,35 @@ void GridModel::handBack()
 void GridModel::unbindEditor()
 {
     m_bound.reset();
+    hideEditor();
+}
+
+void GridModel::hideEditor()
+{
+    m_editorShown = false;
     m_view.hideEditor();
 }
 
-bool GridModel::leftPress(GridCell cell, bool shift)
+void GridModel::rowsFrom(std::int32_t first)
 {
-    if (m_editing) {
-        if (cell == m_current) {
-            m_editorMode = true;
-            updateEditor();
-        } else {
-            moveCurrent(cell, false);
-        }
-        return false;
-    }
-    if (shift) {
-        setAnchor(cell);
-        return true;
-    }
-    return moveCurrent(cell, false);
+    m_changes.rowsFrom = std::min(m_changes.rowsFrom.value_or(first), first);
+}
+
+GridModel::Operation::Operation(GridModel& model)
+    : m_model(model)
+{
+    if (m_model.m_depth++ != 0)
+        return;
+    GridChanges& changes = m_model.m_changes;
+    changes = GridChanges {};
+    changes.cursorBefore = m_model.m_cursor;
+    changes.rowCountBefore = m_model.rowCount();
+    changes.topRowBefore = m_model.m_layout.topRow();
+    changes.leftColBefore = m_model.m_layout.leftCol();
+}
+
+GridModel::Operation::~Operation()
+{
+    if (--m_model.m_depth == 0 && m_model.m_changeSink)
+        m_model.m_changeSink(m_model.m_changes);
 }

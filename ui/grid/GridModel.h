@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
+#include "ui/grid/GridChanges.h"
+#include "ui/grid/GridCursor.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridOverrides.h"
@@ -9,6 +11,7 @@
 #include <Qt>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +29,22 @@ public:
     explicit GridModel(GridView& view);
 
     void setHandler(GridHandler* handler) { m_handler = handler; }
+
+    // Receives what an operation changed once it ends; operations a handler starts inside another one add to the
+    // outer one's record. The sink may not throw.
+    using ChangeSink = std::function<void(const GridChanges&)>;
+    void setChangeSink(ChangeSink sink) { m_changeSink = std::move(sink); }
+    // Groups the operations made while it lives into one record, as one operation of the model does.
+    class Operation {
+    public:
+        explicit Operation(GridModel& model);
+        ~Operation();
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+    private:
+        GridModel& m_model;
+    };
 
     [[nodiscard]] GridLayout& layout() { return m_layout; }
     [[nodiscard]] const GridLayout& layout() const { return m_layout; }
@@ -75,9 +94,9 @@ public:
     [[nodiscard]] bool editorMode() const { return m_editorMode; }
     [[nodiscard]] std::optional<GridCell> boundCell() const { return m_bound; }
 
-    [[nodiscard]] GridCell current() const { return m_current; }
-    [[nodiscard]] GridCell anchor() const { return m_anchor; }
-    [[nodiscard]] bool isSelected(GridCell cell) const;
+    [[nodiscard]] const GridCursor& cursor() const { return m_cursor; }
+    [[nodiscard]] GridCell current() const { return m_cursor.current; }
+    [[nodiscard]] GridCell anchor() const { return m_cursor.anchor; }
 
     // The seven steps of moving the current cell; false when the handler refused the move.
     bool moveCurrent(GridCell target, bool extend);
@@ -86,13 +105,6 @@ public:
     // Moves only the anchor (a range drag, Shift with a press) and scrolls it into view.
     void setAnchor(GridCell anchor);
     void stepAnchor(std::int32_t dCol, std::int32_t dRow);
-
-    // The key table of the grid: navigation keys with Shift and Ctrl. False when the key is not one of them.
-    bool navigationKey(int key, Qt::KeyboardModifiers modifiers);
-    // A command key: passed on to the handler unless an editor is open.
-    void command(GridCommand command);
-    // The wheel, in eighths of a degree; every full 120 moves the current row by one.
-    void wheel(int delta);
 
     // Editor mode on, and the editor shown if it may be; true when it shows.
     bool openEditor();
@@ -106,15 +118,19 @@ public:
     void updateEditor();
     // The user changed the editor's text.
     void editorEdited(std::string text);
-    // A left press on a scrollable cell; true when a range drag starts.
-    bool leftPress(GridCell cell, bool shift);
+    // Editor mode on and the editor shown on the current cell where it stands, as a press on it does.
+    void resumeEditor();
+    // The cell nearest to cell among the scrollable ones.
+    [[nodiscard]] GridCell clamped(GridCell cell) const;
+    [[nodiscard]] GridHandler* handler() const { return m_handler; }
 
 private:
     [[nodiscard]] bool editorWanted() const;
-    [[nodiscard]] GridCell clamped(GridCell cell) const;
     void handBack();
     void currentCellWritten();
     void unbindEditor();
+    void hideEditor();
+    void rowsFrom(std::int32_t first);
     void showCell(GridCell cell);
     void redrawMove(GridCell oldCurrent, GridCell oldAnchor);
     void applyRowCount(std::int32_t count);
@@ -125,10 +141,13 @@ private:
     const GridSource* m_source = nullptr;
     GridOverrides m_overrides;
     GridLayout m_layout;
-    GridCell m_current { 1, 1 };
-    GridCell m_anchor { 1, 1 };
+    GridCursor m_cursor;
     bool m_editing = false;
     bool m_editorMode = false;
     std::optional<GridCell> m_bound;
-    int m_wheelSum = 0;
+    // The editor showed the last time it was asked to.
+    bool m_editorShown = false;
+    ChangeSink m_changeSink;
+    GridChanges m_changes;
+    int m_depth = 0;
 };

@@ -1,5 +1,7 @@
 #include "ui/grid/GridModel.h"
 
+#include "ui/grid/GridController.h"
+
 #include "tests/ui/grid/TaggedSource.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/grid/GridView.h"
@@ -21,21 +23,18 @@ public:
         text = loaded;
         log->append(QStringLiteral("load \"%1\"").arg(QString::fromStdString(loaded)));
     }
-    void showEditor(bool) override { shown = true; }
+    bool showEditor(bool) override
+    {
+        shown = true;
+        return true;
+    }
     void hideEditor() override
     {
         if (shown)
             log->append(QStringLiteral("hide"));
         shown = false;
     }
-    bool editorShown() const override { return shown; }
-    bool isActiveControl() const override { return active; }
-    void invalidateCell(GridCell) override { }
-    void invalidateRange(GridCell, GridCell) override { }
-    void invalidateFromRow(std::int32_t) override { }
-    void invalidateAll() override { }
-    void viewScrolled(std::int32_t, std::int32_t) override { }
-    void rangesChanged() override { }
+    bool editorMayShow() const override { return active; }
 };
 
 class Handler : public GridHandler {
@@ -73,6 +72,7 @@ void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNoti
     Handler handler;
     handler.log = &log;
     GridModel model(view);
+    GridController controller(model);
     model.setHandler(&handler);
     model.layout().setClientSize(QSize(500, 300));
     model.setRowCount(3);
@@ -81,7 +81,7 @@ void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNoti
     QVERIFY(model.openEditor());
     view.text = "7";
     model.editorEdited(view.text);
-    model.navigationKey(Qt::Key_Down, Qt::NoModifier);
+    controller.key(Qt::Key_Down, Qt::NoModifier);
     QCOMPARE(log, (QStringList { "load \"41\"", "edit 1,1 \"7\"", "select 1,2", "edit 1,1 \"7\"", "hide" }));
     QVERIFY(!model.boundCell());
     QVERIFY(!model.editorMode());
@@ -106,23 +106,24 @@ void tst_GridModel::aRefusedMoveChangesNothing()
     Handler handler;
     handler.log = &log;
     GridModel model(view);
+    GridController controller(model);
     model.setHandler(&handler);
     model.layout().setClientSize(QSize(500, 300));
     model.setRowCount(5);
     model.setEditing(true);
-    model.navigationKey(Qt::Key_Down, Qt::NoModifier);
-    model.navigationKey(Qt::Key_Down, Qt::NoModifier);
+    controller.key(Qt::Key_Down, Qt::NoModifier);
+    controller.key(Qt::Key_Down, Qt::NoModifier);
     QVERIFY(model.openEditor());
     view.text = "typed";
     log.clear();
     handler.refuse = true;
 
     if (how == QStringLiteral("key"))
-        model.navigationKey(Qt::Key_Down, Qt::NoModifier);
+        controller.key(Qt::Key_Down, Qt::NoModifier);
     else if (how == QStringLiteral("wheel"))
-        model.wheel(-120);
+        controller.wheel(-120);
     else if (how == QStringLiteral("press"))
-        model.leftPress({ 2, 1 }, false);
+        controller.leftPress({ 2, 1 }, false);
     else
         model.setRowCount(2);
     QCOMPARE(log.size(), 1);

@@ -1,0 +1,236 @@
+#include "ui/grid/GridController.h"
+
+#include "ui/grid/GridModel.h"
+
+#include <QAbstractSlider>
+
+#include <cstdlib>
+
+namespace {
+constexpr int WheelStep = 120;
+
+bool isPlainOrShiftCtrl(Qt::KeyboardModifiers modifiers)
+{
+    return !(modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier));
+}
+} // namespace
+
+GridController::GridController(GridModel& model)
+    : m_model(model)
+{
+}
+
+bool GridController::key(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier))
+        return false;
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const GridLayout& layout = m_model.layout();
+    const std::int32_t pageRows = layout.pageRows();
+    const std::int32_t pageCols = layout.pageCols();
+    GridCell target = m_model.current();
+    std::int32_t top = layout.topRow();
+    std::int32_t left = layout.leftCol();
+    switch (key) {
+    case Qt::Key_Up:
+        ctrl ? --top : --target.row;
+        break;
+    case Qt::Key_Down:
+        ctrl ? ++top : ++target.row;
+        break;
+    case Qt::Key_Left:
+        target.col -= ctrl ? pageCols : 1;
+        left -= ctrl ? pageCols : 0;
+        break;
+    case Qt::Key_Right:
+        target.col += ctrl ? pageCols : 1;
+        left += ctrl ? pageCols : 0;
+        break;
+    case Qt::Key_PageUp:
+        if (ctrl) {
+            target.row = top;
+        } else {
+            target.row -= pageRows;
+            top -= pageRows;
+        }
+        break;
+    case Qt::Key_PageDown:
+        if (ctrl) {
+            target.row = layout.lastFullRow();
+        } else {
+            target.row += pageRows;
+            top += pageRows;
+        }
+        break;
+    case Qt::Key_Home:
+        target = ctrl ? GridCell { GridLayout::FixedCols, layout.firstRow() } : GridCell { 1, target.row };
+        break;
+    case Qt::Key_End:
+        target = ctrl ? GridCell { GridLayout::ColCount - 1, layout.lastRow() }
+                      : GridCell { GridLayout::ColCount - 1, target.row };
+        break;
+    default:
+        return false;
+    }
+    m_model.scrollTo(top, left);
+    target = m_model.clamped(target);
+    if (target != m_model.current())
+        m_model.moveCurrent(target, shift);
+    return true;
+}
+
+bool GridController::command(GridCommand command)
+{
+    if (m_model.boundCell() || !m_model.handler())
+        return false;
+    m_model.handler()->command(command);
+    return true;
+}
+
+bool GridController::wheel(int delta)
+{
+    const GridLayout& layout = m_model.layout();
+    m_wheelSum += delta;
+    while (std::abs(m_wheelSum) >= WheelStep) {
+        // The step is used up before the move, so a failing move does not repeat on the next wheel event.
+        const bool up = m_wheelSum > 0;
+        m_wheelSum += up ? -WheelStep : WheelStep;
+        if (up && m_model.current().row > layout.firstRow())
+            m_model.moveCurrent({ m_model.current().col, m_model.current().row - 1 }, false);
+        else if (!up && m_model.current().row < layout.lastRow())
+            m_model.moveCurrent({ m_model.current().col, m_model.current().row + 1 }, false);
+    }
+    return true;
+}
+
+bool GridController::leftPress(GridCell cell, bool shift)
+{
+    if (m_model.editing()) {
+        if (cell == m_model.current())
+            m_model.resumeEditor();
+        else
+            m_model.moveCurrent(cell, false);
+        return false;
+    }
+    if (shift) {
+        m_model.setAnchor(cell);
+        return true;
+    }
+    return m_model.moveCurrent(cell, false);
+}
+
+std::optional<int> GridController::barAction(Qt::Orientation orientation, int action, int thumb, bool dragging)
+{
+    const bool vertical = orientation == Qt::Vertical;
+    const GridLayout& layout = m_model.layout();
+    const std::int32_t first = vertical ? layout.firstRow() : GridLayout::FixedCols;
+    const std::int32_t max = vertical ? layout.maxTopRow() : layout.maxLeftCol();
+    const std::int32_t value = vertical ? layout.topRow() : layout.leftCol();
+    const std::int32_t page = vertical ? layout.pageRows() : layout.pageCols();
+    std::int32_t target = value;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+        target = value + 1;
+        break;
+    case QAbstractSlider::SliderSingleStepSub:
+        target = value - 1;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        target = value + page;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        target = value - page;
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        target = first;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        target = max;
+        break;
+    case QAbstractSlider::SliderMove:
+        // Nothing while the thumb is dragged; its release moves the view.
+        if (dragging)
+            return std::nullopt;
+        target = GridLayout::valueForThumb(thumb, first, max);
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (vertical)
+        m_model.scrollTo(target, layout.leftCol());
+    else
+        m_model.scrollTo(layout.topRow(), target);
+    return GridLayout::thumbFor(vertical ? layout.topRow() : layout.leftCol(), first, max);
+}
+
+GridController::GridKey GridController::gridKey(int key, Qt::KeyboardModifiers modifiers, bool printable)
+{
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && (modifiers & ~Qt::KeypadModifier) == Qt::ShiftModifier))
+        return GridKey::Popup;
+    if (this->key(key, modifiers))
+        return GridKey::Used;
+    if (key == Qt::Key_F2)
+        return m_model.openEditor() ? GridKey::EditAtEnd : GridKey::Used;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        m_model.enterOnGrid();
+        return GridKey::Used;
+    }
+    if (key == Qt::Key_Backspace
+        || (printable && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))))
+        return m_model.openEditor() ? GridKey::Type : GridKey::Used;
+    return GridKey::NotUsed;
+}
+
+bool GridController::editorTakes(int key, Qt::KeyboardModifiers modifiers)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return isPlainOrShiftCtrl(modifiers);
+    case Qt::Key_Insert:
+        return !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier));
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The line edit leaves Ctrl+Home and Ctrl+End to a document; in a one-line box they go to its ends.
+        return (modifiers & Qt::ControlModifier) && isPlainOrShiftCtrl(modifiers);
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F2:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return true;
+    default:
+        return false;
+    }
+}
+
+GridController::EditorKey GridController::editorKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        this->key(key, modifiers);
+        return EditorKey::Done;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_model.endEditorMode();
+        return EditorKey::Done;
+    case Qt::Key_Home:
+        return EditorKey::Home;
+    case Qt::Key_End:
+        return EditorKey::End;
+    case Qt::Key_F2:
+        return EditorKey::CaretToEnd;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier) ? EditorKey::FocusNext : EditorKey::FocusPrevious;
+    default:
+        return EditorKey::Done;
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ui/grid/GridCell.h"
+#include "ui/grid/GridTextCache.h"
+
+#include <QPalette>
+#include <QRect>
+#include <QSize>
+
+#include <optional>
+
+class GridModel;
+class QPainter;
+
+// Paints the byte grid as its model stands: the cells that meet the dirty rectangle (lines, the headers' bevels,
+// the selection, the texts and the focus rectangle) and the background beyond the last row and column.
+class GridPainter {
+public:
+    struct Look {
+        // The grid or its editor has the keyboard focus: the current cell shows its focus rectangle.
+        bool active = false;
+        // The cell the shown editor covers, left unpainted.
+        std::optional<GridCell> underEditor;
+    };
+
+    void paint(
+        QPainter& painter, const GridModel& model, const QPalette& colors, QRect dirty, QSize client, const Look& look);
+
+private:
+    void paintCell(
+        QPainter& painter, const GridModel& model, const QPalette& colors, GridCell cell, QRect rect, const Look& look);
+
+    GridTextCache m_texts;
+};

@@ -64,7 +64,7 @@ ByteGrid::ByteGrid(QWidget* parent)
     m_editor->hide();
     m_editor->installEventFilter(this);
     connect(m_editor, &QLineEdit::textEdited, this,
-        [this](const QString& text) { guarded([&] { m_model.editorEdited(Cp1251::fromQString(text)); }); });
+        [this](const QString& text) { guarded([&] { m_model.editor().editorEdited(Cp1251::fromQString(text)); }); });
 
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
     new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
@@ -189,7 +189,7 @@ GridCell ByteGrid::anchor() const
 
 bool ByteGrid::editorMode() const
 {
-    return m_model.editorMode();
+    return m_model.editor().editorMode();
 }
 
 std::int32_t ByteGrid::topRow() const
@@ -531,7 +531,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         // the editor can show again once the grid has the focus back.
         m_pressed = true;
         setMouseCaptureOwner(this);
-        m_model.suspendEditor();
+        m_model.editor().suspendEditor();
         setFocus(Qt::MouseFocusReason);
         if (event->button() != Qt::LeftButton)
             return;
@@ -549,7 +549,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         const bool wasCurrent = hit == m_model.current();
         if (m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
             m_rangeDrag = RangeDrag {};
-        } else if (wasCurrent && m_model.editorMode()) {
+        } else if (wasCurrent && m_model.editor().editorMode()) {
             m_openingPressTime = event->timestamp();
         }
     });
@@ -562,7 +562,7 @@ void ByteGrid::mouseDoubleClickEvent(QMouseEvent* event)
         Q_UNUSED(event);
         m_pressed = true;
         setMouseCaptureOwner(this);
-        m_model.suspendEditor();
+        m_model.editor().suspendEditor();
         setFocus(Qt::MouseFocusReason);
     });
 }
@@ -650,8 +650,8 @@ void ByteGrid::finishSizing(QPoint pos)
         m_model.setColWidth(sizing.place.index, size);
     else
         m_model.setRowHeight(sizing.place.index, size);
-    if (m_model.editorMode())
-        m_model.updateEditor();
+    if (m_model.editor().editorMode())
+        m_model.editor().updateEditor();
 }
 
 void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
@@ -664,8 +664,8 @@ void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
             setMouseCaptureOwner(nullptr);
         if (m_sizing && event->button() == Qt::LeftButton) {
             finishSizing(event->position().toPoint());
-        } else if (m_model.editorMode()) {
-            m_model.updateEditor();
+        } else if (m_model.editor().editorMode()) {
+            m_model.editor().updateEditor();
         }
         if (event->button() == Qt::RightButton)
             popupAt(event->globalPosition().toPoint());
@@ -705,7 +705,7 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
         // being handled, after whose release it shows.
         if (!m_pressed && !m_editor->isVisible())
-            m_model.updateEditor();
+            m_model.editor().updateEditor();
     });
 }
 
@@ -724,8 +724,8 @@ void ByteGrid::focusLost(QFocusEvent* event)
     const Qt::FocusReason reason = event->reason();
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
         return;
-    if (m_model.editorMode() || m_model.boundCell())
-        m_model.endEditorMode();
+    if (m_model.editor().editorMode() || m_model.editor().boundCell())
+        m_model.editor().endEditorMode();
 }
 
 void ByteGrid::barAction(Qt::Orientation orientation, int action)
@@ -742,7 +742,7 @@ void ByteGrid::resizeEvent(QResizeEvent* event)
         m_model.layout().setClientSize(viewport()->size());
         m_model.scrollTo(topRow(), leftCol());
         syncBars();
-        if (m_model.boundCell())
+        if (m_model.editor().boundCell())
             showEditor(false);
         viewport()->update();
     });
@@ -755,7 +755,7 @@ void ByteGrid::paintEvent(QPaintEvent* event)
     guarded([&] {
         QPainter painter(viewport());
         const QSize client = viewport()->size();
-        const auto underEditor = m_editor->isVisible() ? m_model.boundCell() : std::nullopt;
+        const auto underEditor = m_editor->isVisible() ? m_model.editor().boundCell() : std::nullopt;
         m_painter.paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
         if (m_sizing) {
             painter.setCompositionMode(QPainter::RasterOp_NotDestination);

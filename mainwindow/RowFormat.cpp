@@ -123,8 +123,6 @@ std::string_view formatValue(std::int32_t col, std::uint8_t v)
 
 std::array<std::string, 4> valueTexts(std::uint8_t v)
 {
-    std::array<std::string, 4> texts;
-    for (std::int32_t col = 1; col <= 4; ++col)
-        texts[static_cast<std::size_t>(col - 1)] = formatValue(col, v);
-    return texts;
+    return { std::string(formatValue(1, v)), std::string(formatValue(2, v)), std::string(formatValue(3, v)),
+        std::string(formatValue(4, v)) };
 }

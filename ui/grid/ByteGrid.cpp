@@ -64,7 +64,7 @@ ByteGrid::ByteGrid(QWidget* parent)
     m_editor->hide();
     m_editor->installEventFilter(this);
     connect(m_editor, &QLineEdit::textEdited, this,
-        [this](const QString& text) { guarded([&] { m_model.editorEdited(Cp1251::fromQString(text)); }); });
+        [this](const QString& text) { guarded([&] { m_model.editor().editorEdited(Cp1251::fromQString(text)); }); });
 
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
     new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
@@ -189,7 +189,7 @@ GridCell ByteGrid::anchor() const
 
 bool ByteGrid::editorMode() const
 {
-    return m_model.editorMode();
+    return m_model.editor().editorMode();
 }
 
 std::int32_t ByteGrid::topRow() const
@@ -305,54 +305,17 @@ void ByteGrid::applyChanges(const GridChanges& changes)
         heard->rowCountChanged(changes.rowCountBefore);
 }
 
-void ByteGrid::redrawCell(GridCell cell)
-{
-    if (m_model.layout().rowSurelyHidden(cell.row))
-        return;
-    const QRect rect = m_model.layout().cellRect(cell);
-    if (!rect.isEmpty())
-        viewport()->update(rect.adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
-}
-
 void ByteGrid::redraw(GridRange range)
 {
-    const GridCell from = range.first;
-    const GridCell to = range.last;
-    const GridLayout& layout = m_model.layout();
-    // Fixed cells always show; scrollable ones from the first in view.
-    const auto firstShown = [](std::int32_t i, std::int32_t fixed, std::int32_t firstScrolled) {
-        return i < fixed ? i : std::max(i, firstScrolled);
-    };
-    const GridCell first { firstShown(std::min(from.col, to.col), GridLayout::FixedCols, layout.leftCol()),
-        firstShown(std::min(from.row, to.row), layout.fixedRows(), layout.topRow()) };
-    const GridCell last { std::min(std::max(from.col, to.col), layout.lastVisibleCol()),
-        std::min(std::max(from.row, to.row), layout.lastVisibleRow()) };
-    const QRect topLeft = layout.cellRect(first);
-    const QRect bottomRight = layout.cellRect(last);
-    if (first.col > last.col || first.row > last.row || topLeft.isEmpty() || bottomRight.isEmpty())
-        return;
-    viewport()->update(topLeft.united(bottomRight).adjusted(0, 0, GridLayout::LineWidth, GridLayout::LineWidth));
+    const QRect rect = m_model.layout().rangeRect(range);
+    if (!rect.isEmpty())
+        viewport()->update(rect);
 }
 
 void ByteGrid::redrawFromRow(std::int32_t row)
 {
-    // Where rows left the grid, from below the last one left.
-    const GridLayout& layout = m_model.layout();
-    const std::int32_t last = std::min(row, layout.lastRow());
-    auto y = layout.rowY(last);
-    if (y && row > last)
-        *y += layout.rowHeight(last) + GridLayout::LineWidth;
-    if (y)
+    if (const auto y = m_model.layout().yFromRow(row))
         viewport()->update(0, *y, viewport()->width(), viewport()->height() - *y);
-}
-
-std::int32_t ByteGrid::pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const
-{
-    const GridLayout& layout = m_model.layout();
-    std::int32_t pixels = 0;
-    for (std::int32_t i = std::min(from, to); i < std::max(from, to); ++i)
-        pixels += (rows ? layout.rowHeight(i) : layout.colWidth(i)) + GridLayout::LineWidth;
-    return from < to ? pixels : -pixels;
 }
 
 void ByteGrid::scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol)
@@ -366,8 +329,8 @@ void ByteGrid::scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol)
         viewport()->update();
         return;
     }
-    const std::int32_t dy = pixelsBetween(layout.topRow(), oldTopRow, true);
-    const std::int32_t dx = pixelsBetween(layout.leftCol(), oldLeftCol, false);
+    const std::int32_t dy = layout.pixelsBetween(layout.topRow(), oldTopRow, true);
+    const std::int32_t dx = layout.pixelsBetween(layout.leftCol(), oldLeftCol, false);
     if (std::abs(dy) >= client.height() || std::abs(dx) >= client.width()) {
         viewport()->update();
         return;
@@ -440,7 +403,7 @@ bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
             else if (event->type() == QEvent::FocusOut)
                 focusLost(static_cast<QFocusEvent*>(event));
             else if (event->type() == QEvent::FocusIn)
-                redrawCell(m_model.current());
+                redraw({ m_model.current(), m_model.current() });
             return;
         }
         if (event->type() == QEvent::MouseButtonPress) {
@@ -568,7 +531,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         // the editor can show again once the grid has the focus back.
         m_pressed = true;
         setMouseCaptureOwner(this);
-        m_model.suspendEditor();
+        m_model.editor().suspendEditor();
         setFocus(Qt::MouseFocusReason);
         if (event->button() != Qt::LeftButton)
             return;
@@ -586,7 +549,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         const bool wasCurrent = hit == m_model.current();
         if (m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
             m_rangeDrag = RangeDrag {};
-        } else if (wasCurrent && m_model.editorMode()) {
+        } else if (wasCurrent && m_model.editor().editorMode()) {
             m_openingPressTime = event->timestamp();
         }
     });
@@ -599,7 +562,7 @@ void ByteGrid::mouseDoubleClickEvent(QMouseEvent* event)
         Q_UNUSED(event);
         m_pressed = true;
         setMouseCaptureOwner(this);
-        m_model.suspendEditor();
+        m_model.editor().suspendEditor();
         setFocus(Qt::MouseFocusReason);
     });
 }
@@ -687,8 +650,8 @@ void ByteGrid::finishSizing(QPoint pos)
         m_model.setColWidth(sizing.place.index, size);
     else
         m_model.setRowHeight(sizing.place.index, size);
-    if (m_model.editorMode())
-        m_model.updateEditor();
+    if (m_model.editor().editorMode())
+        m_model.editor().updateEditor();
 }
 
 void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
@@ -701,8 +664,8 @@ void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
             setMouseCaptureOwner(nullptr);
         if (m_sizing && event->button() == Qt::LeftButton) {
             finishSizing(event->position().toPoint());
-        } else if (m_model.editorMode()) {
-            m_model.updateEditor();
+        } else if (m_model.editor().editorMode()) {
+            m_model.editor().updateEditor();
         }
         if (event->button() == Qt::RightButton)
             popupAt(event->globalPosition().toPoint());
@@ -736,13 +699,13 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
     // The base class would redraw the whole grid; only the current cell's focus rectangle changes.
     Q_UNUSED(event);
     guarded([&] {
-        redrawCell(m_model.current());
+        redraw({ m_model.current(), m_model.current() });
         if (GridAccessibility* heard = listener(this))
             heard->focusEntered();
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
         // being handled, after whose release it shows.
         if (!m_pressed && !m_editor->isVisible())
-            m_model.updateEditor();
+            m_model.editor().updateEditor();
     });
 }
 
@@ -753,7 +716,7 @@ void ByteGrid::focusOutEvent(QFocusEvent* event)
 
 void ByteGrid::focusLost(QFocusEvent* event)
 {
-    redrawCell(m_model.current());
+    redraw({ m_model.current(), m_model.current() });
     QWidget* now = QApplication::focusWidget();
     if (now == this || now == m_editor)
         return;
@@ -761,8 +724,8 @@ void ByteGrid::focusLost(QFocusEvent* event)
     const Qt::FocusReason reason = event->reason();
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
         return;
-    if (m_model.editorMode() || m_model.boundCell())
-        m_model.endEditorMode();
+    if (m_model.editor().editorMode() || m_model.editor().boundCell())
+        m_model.editor().endEditorMode();
 }
 
 void ByteGrid::barAction(Qt::Orientation orientation, int action)
@@ -779,7 +742,7 @@ void ByteGrid::resizeEvent(QResizeEvent* event)
         m_model.layout().setClientSize(viewport()->size());
         m_model.scrollTo(topRow(), leftCol());
         syncBars();
-        if (m_model.boundCell())
+        if (m_model.editor().boundCell())
             showEditor(false);
         viewport()->update();
     });
@@ -792,7 +755,7 @@ void ByteGrid::paintEvent(QPaintEvent* event)
     guarded([&] {
         QPainter painter(viewport());
         const QSize client = viewport()->size();
-        const auto underEditor = m_editor->isVisible() ? m_model.boundCell() : std::nullopt;
+        const auto underEditor = m_editor->isVisible() ? m_model.editor().boundCell() : std::nullopt;
         m_painter.paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
         if (m_sizing) {
             painter.setCompositionMode(QPainter::RasterOp_NotDestination);

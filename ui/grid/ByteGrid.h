@@ -117,10 +117,9 @@ private:
     [[nodiscard]] bool isActiveControl() const;
     // Redraws and tells assistive technology what an operation of the model changed.
     void applyChanges(const GridChanges& changes);
-    void redrawCell(GridCell cell);
     // Redraws the cells of a range, as far as they show.
     void redraw(GridRange range);
-    // Redraws from a row's top edge down (beyond the last row, from below it); nothing when the row does not show.
+    // Redraws from a row's top edge down (see GridLayout::yFromRow).
     void redrawFromRow(std::int32_t row);
     // The top row or left column changed from the given values: shifts the shown pixels.
     void scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol);
@@ -141,7 +140,6 @@ private:
     void cancelMode();
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
-    [[nodiscard]] std::int32_t pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const;
 
     GridModel m_model;
     GridController m_controller { m_model };

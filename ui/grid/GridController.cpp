@@ -82,7 +82,7 @@ bool GridController::key(int key, Qt::KeyboardModifiers modifiers)
 
 bool GridController::command(GridCommand command)
 {
-    if (m_model.boundCell() || !m_model.handler())
+    if (m_model.editor().boundCell() || !m_model.handler())
         return false;
     m_model.handler()->command(command);
     return true;
@@ -108,7 +108,7 @@ bool GridController::leftPress(GridCell cell, bool shift)
 {
     if (m_model.editing()) {
         if (cell == m_model.current())
-            m_model.resumeEditor();
+            m_model.editor().resumeEditor();
         else
             m_model.moveCurrent(cell, false);
         return false;
@@ -171,14 +171,14 @@ GridController::GridKey GridController::gridKey(int key, Qt::KeyboardModifiers m
     if (this->key(key, modifiers))
         return GridKey::Used;
     if (key == Qt::Key_F2)
-        return m_model.openEditor() ? GridKey::EditAtEnd : GridKey::Used;
+        return m_model.editor().openEditor() ? GridKey::EditAtEnd : GridKey::Used;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        m_model.enterOnGrid();
+        m_model.editor().enterOnGrid();
         return GridKey::Used;
     }
     if (key == Qt::Key_Backspace
         || (printable && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))))
-        return m_model.openEditor() ? GridKey::Type : GridKey::Used;
+        return m_model.editor().openEditor() ? GridKey::Type : GridKey::Used;
     return GridKey::NotUsed;
 }
 
@@ -219,7 +219,7 @@ GridController::EditorKey GridController::editorKey(int key, Qt::KeyboardModifie
         return EditorKey::Done;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_model.endEditorMode();
+        m_model.editor().endEditorMode();
         return EditorKey::Done;
     case Qt::Key_Home:
         return EditorKey::Home;

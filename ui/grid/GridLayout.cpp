@@ -281,3 +281,38 @@ std::int32_t GridLayout::valueForThumb(std::int32_t position, std::int32_t first
     const std::int64_t steps = ThumbPositions - 1;
     return first + static_cast<std::int32_t>((2 * scaled + steps) / (2 * steps));
 }
+
+QRect GridLayout::rangeRect(GridRange range) const
+{
+    // Fixed cells always show; scrollable ones from the first in view.
+    const auto firstShown = [](std::int32_t i, std::int32_t fixed, std::int32_t firstScrolled) {
+        return i < fixed ? i : std::max(i, firstScrolled);
+    };
+    const GridCell first { firstShown(range.first.col, FixedCols, leftCol()),
+        firstShown(range.first.row, fixedRows(), topRow()) };
+    const GridCell last { std::min(range.last.col, lastVisibleCol()), std::min(range.last.row, lastVisibleRow()) };
+    if (first.col > last.col || first.row > last.row)
+        return {};
+    const QRect topLeft = cellRect(first);
+    const QRect bottomRight = cellRect(last);
+    if (topLeft.isEmpty() || bottomRight.isEmpty())
+        return {};
+    return topLeft.united(bottomRight).adjusted(0, 0, LineWidth, LineWidth);
+}
+
+std::optional<std::int32_t> GridLayout::yFromRow(std::int32_t row) const
+{
+    const std::int32_t last = std::min(row, lastRow());
+    auto y = rowY(last);
+    if (y && row > last)
+        *y += rowHeight(last) + LineWidth;
+    return y;
+}
+
+std::int32_t GridLayout::pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const
+{
+    std::int32_t pixels = 0;
+    for (std::int32_t i = std::min(from, to); i < std::max(from, to); ++i)
+        pixels += (rows ? rowHeight(i) : colWidth(i)) + LineWidth;
+    return from < to ? pixels : -pixels;
+}

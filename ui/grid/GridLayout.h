@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
+#include "ui/grid/GridCursor.h"
 
 #include <QPoint>
 #include <QRect>
@@ -88,6 +89,12 @@ public:
     [[nodiscard]] std::optional<std::int32_t> rowY(std::int32_t row) const;
     // The cell's pixels without its line; empty when the cell is not on screen at all.
     [[nodiscard]] QRect cellRect(GridCell cell) const;
+    // What a range's cells cover of the client area, their lines below and right included; empty when none shows.
+    [[nodiscard]] QRect rangeRect(GridRange range) const;
+    // The top edge of a row, or below the last row for one beyond it; nothing when the row does not show.
+    [[nodiscard]] std::optional<std::int32_t> yFromRow(std::int32_t row) const;
+    // The pixels between the top edges of two rows (or the left edges of two columns), negative upwards.
+    [[nodiscard]] std::int32_t pixelsBetween(std::int32_t from, std::int32_t to, bool rows) const;
     [[nodiscard]] Hit cellAt(QPoint point) const;
     [[nodiscard]] std::optional<Sizing> sizingAt(QPoint point) const;
 

@@ -16,7 +16,7 @@ namespace {
 } // namespace
 
 GridModel::GridModel(GridView& view)
-    : m_view(view)
+    : m_editor(*this, view)
 {
 }
 
@@ -26,7 +26,7 @@ void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
     m_overrides.set({ col, row }, std::move(text));
     m_changes.texts.push_back({ { col, row }, { col, row } });
     if (GridCell { col, row } == m_cursor.current)
-        currentCellWritten();
+        m_editor.currentCellWritten();
 }
 
 void GridModel::sourceChanged(GridCell from, GridCell to)
@@ -35,17 +35,7 @@ void GridModel::sourceChanged(GridCell from, GridCell to)
     m_overrides.drop(from, to);
     m_changes.texts.push_back(GridRange::spanning(from, to));
     if (GridRange::spanning(from, to).contains(m_cursor.current))
-        currentCellWritten();
-}
-
-void GridModel::currentCellWritten()
-{
-    // The editor held the old text: it must not hand that back over the new one.
-    m_bound.reset();
-    if (editorWanted())
-        updateEditor();
-    else
-        hideEditor();
+        m_editor.currentCellWritten();
 }
 
 std::int32_t GridModel::colWidth(std::int32_t col) const
@@ -64,7 +54,7 @@ void GridModel::setColWidth(std::int32_t col, std::int32_t width)
     m_changes.all = true;
     scrollTo(m_layout.topRow(), m_layout.leftCol());
     m_changes.ranges = true;
-    placeEditor();
+    m_editor.placeEditor();
 }
 
 std::int32_t GridModel::rowHeight(std::int32_t row) const
@@ -83,7 +73,7 @@ void GridModel::setRowHeight(std::int32_t row, std::int32_t height)
     m_changes.all = true;
     scrollTo(m_layout.topRow(), m_layout.leftCol());
     m_changes.ranges = true;
-    placeEditor();
+    m_editor.placeEditor();
 }
 
 void GridModel::setRowCount(std::int32_t count)
@@ -149,13 +139,7 @@ void GridModel::setEditing(bool on)
     const Operation operation(*this);
     m_editing = on;
     m_changes.all = true;
-    // Switching editing off under an open editor keeps what was typed: the editor is handed back first.
-    if (!on && m_editorMode)
-        endEditorMode();
-    if (!m_editorMode) {
-        m_bound.reset();
-        hideEditor();
-    }
+    m_editor.editingSwitched(on);
 }
 
 bool GridModel::moveCurrent(GridCell target, bool extend)
@@ -171,8 +155,7 @@ bool GridModel::moveCurrent(GridCell target, bool extend)
     const GridCell oldCurrent = std::exchange(m_cursor.current, target);
     const GridCell oldAnchor = m_cursor.anchor;
     try {
-        m_editorMode = false;
-        handBack();
+        m_editor.leaveCell();
     } catch (...) {
         redrawMove(oldCurrent, oldAnchor);
         throw;
@@ -215,7 +198,7 @@ void GridModel::scrollTo(std::int32_t topRow, std::int32_t leftCol)
     if (m_layout.topRow() == oldTop && m_layout.leftCol() == oldLeft)
         return;
     m_changes.ranges = true;
-    placeEditor();
+    m_editor.placeEditor();
 }
 
 void GridModel::setAnchor(GridCell anchor)
@@ -238,118 +221,6 @@ GridCell GridModel::clamped(GridCell cell) const
 {
     return { std::clamp(cell.col, GridLayout::FixedCols, GridLayout::ColCount - 1),
         std::clamp(cell.row, m_layout.firstRow(), m_layout.lastRow()) };
-}
-
-bool GridModel::editorWanted() const
-{
-    return m_editing && m_editorMode && m_view.editorMayShow();
-}
-
-bool GridModel::openEditor()
-{
-    if (!m_editing)
-        return false;
-    const Operation operation(*this);
-    // The user is about to type into the current cell: bring it back into view first, as typing blind into a
-    // hidden editor would change a byte the user cannot see.
-    showCell(m_cursor.current);
-    resumeEditor();
-    return m_bound.has_value() && m_editorShown;
-}
-
-void GridModel::resumeEditor()
-{
-    const Operation operation(*this);
-    m_editorMode = true;
-    updateEditor();
-}
-
-void GridModel::enterOnGrid()
-{
-    if (!m_editing)
-        return;
-    if (m_editorMode)
-        endEditorMode();
-    else
-        openEditor();
-}
-
-void GridModel::endEditorMode()
-{
-    const Operation operation(*this);
-    m_editorMode = false;
-    handBack();
-}
-
-void GridModel::suspendEditor()
-{
-    const Operation operation(*this);
-    handBack();
-}
-
-void GridModel::updateEditor()
-{
-    if (!editorWanted())
-        return;
-    const Operation operation(*this);
-    if (m_bound != m_cursor.current) {
-        m_bound = m_cursor.current;
-        m_view.loadEditor(cell(m_cursor.current.col, m_cursor.current.row));
-    }
-    m_editorShown = m_view.showEditor(true);
-}
-
-void GridModel::placeEditor()
-{
-    if (m_bound && editorWanted())
-        m_editorShown = m_view.showEditor(false);
-}
-
-void GridModel::editorEdited(std::string text)
-{
-    if (!m_bound)
-        return;
-    const Operation operation(*this);
-    const GridCell cell = *m_bound;
-    m_overrides.set(cell, text);
-    m_changes.texts.push_back({ cell, cell });
-    if (m_handler)
-        m_handler->setEditText(cell.col, cell.row, text);
-}
-
-void GridModel::handBack()
-{
-    if (!m_bound) {
-        hideEditor();
-        return;
-    }
-    const GridCell cell = *m_bound;
-    try {
-        const std::string text = m_view.editorText();
-        GridSource::TextBuffer buffer;
-        if (text != cellText(cell, buffer)) {
-            m_overrides.set(cell, text);
-            m_changes.texts.push_back({ cell, cell });
-        }
-        if (m_handler)
-            m_handler->setEditText(cell.col, cell.row, text);
-    } catch (...) {
-        unbindEditor();
-        throw;
-    }
-    unbindEditor();
-}
-
-void GridModel::unbindEditor()
-{
-    m_bound.reset();
-    hideEditor();
-}
-
-void GridModel::hideEditor()
-{
-    m_editorShown = false;
-    m_view.hideEditor();
 }
 
 void GridModel::rowsFrom(std::int32_t first)

@@ -3,6 +3,7 @@
 #include "ui/grid/GridCell.h"
 #include "ui/grid/GridChanges.h"
 #include "ui/grid/GridCursor.h"
+#include "ui/grid/GridEditorBinding.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridOverrides.h"
@@ -91,8 +92,6 @@ public:
 
     [[nodiscard]] bool editing() const { return m_editing; }
     void setEditing(bool on);
-    [[nodiscard]] bool editorMode() const { return m_editorMode; }
-    [[nodiscard]] std::optional<GridCell> boundCell() const { return m_bound; }
 
     [[nodiscard]] const GridCursor& cursor() const { return m_cursor; }
     [[nodiscard]] GridCell current() const { return m_cursor.current; }
@@ -106,47 +105,28 @@ public:
     void setAnchor(GridCell anchor);
     void stepAnchor(std::int32_t dCol, std::int32_t dRow);
 
-    // Editor mode on, and the editor shown if it may be; true when it shows.
-    bool openEditor();
-    // Enter on the grid: closes an open editor, else opens it.
-    void enterOnGrid();
-    // Enter in the editor, the focus leaving the grid: editor mode off, editor handed back.
-    void endEditorMode();
-    // A mouse press outside the editor: hands the editor back, keeps editor mode.
-    void suspendEditor();
-    // Shows the editor on the current cell when the editing option, editor mode and the focus allow it.
-    void updateEditor();
-    // The user changed the editor's text.
-    void editorEdited(std::string text);
-    // Editor mode on and the editor shown on the current cell where it stands, as a press on it does.
-    void resumeEditor();
+    // The in-place editor's binding and editor mode.
+    [[nodiscard]] GridEditorBinding& editor() { return m_editor; }
+    [[nodiscard]] const GridEditorBinding& editor() const { return m_editor; }
     // The cell nearest to cell among the scrollable ones.
     [[nodiscard]] GridCell clamped(GridCell cell) const;
     [[nodiscard]] GridHandler* handler() const { return m_handler; }
 
 private:
-    [[nodiscard]] bool editorWanted() const;
-    void handBack();
-    void currentCellWritten();
-    void unbindEditor();
-    void hideEditor();
+    friend class GridEditorBinding;
+
     void rowsFrom(std::int32_t first);
     void showCell(GridCell cell);
     void redrawMove(GridCell oldCurrent, GridCell oldAnchor);
     void applyRowCount(std::int32_t count);
-    void placeEditor();
 
-    GridView& m_view;
     GridHandler* m_handler = nullptr;
     const GridSource* m_source = nullptr;
     GridOverrides m_overrides;
     GridLayout m_layout;
     GridCursor m_cursor;
     bool m_editing = false;
-    bool m_editorMode = false;
-    std::optional<GridCell> m_bound;
-    // The editor showed the last time it was asked to.
-    bool m_editorShown = false;
+    GridEditorBinding m_editor;
     ChangeSink m_changeSink;
     GridChanges m_changes;
     int m_depth = 0;

@@ -104,25 +104,27 @@ constexpr std::array<ValueTexts, 256> makeValueTexts()
 constexpr std::array<ValueTexts, 256> AllValueTexts = makeValueTexts();
 } // namespace
 
+void formatValues(std::uint8_t v, GridSource::RowTexts& texts)
+{
+    const ValueTexts& made = AllValueTexts[v];
+    texts[1] = { made.hex.data(), made.hex.size() };
+    texts[2] = { made.dec.data() + made.decFrom, made.dec.size() - made.decFrom };
+    texts[3] = { made.bits.data(), made.bits.size() };
+    texts[4] = v < 32 ? std::string_view("<...>") : std::string_view(&made.character, 1);
+}
+
 std::string_view formatValue(std::int32_t col, std::uint8_t v)
 {
-    const ValueTexts& texts = AllValueTexts[v];
-    switch (col) {
-    case 1:
-        return { texts.hex.data(), texts.hex.size() };
-    case 2:
-        return { texts.dec.data() + texts.decFrom, texts.dec.size() - texts.decFrom };
-    case 3:
-        return { texts.bits.data(), texts.bits.size() };
-    case 4:
-        return v < 32 ? std::string_view("<...>") : std::string_view(&texts.character, 1);
-    default:
+    if (col < 1 || col > 4)
         return {};
-    }
+    GridSource::RowTexts texts;
+    formatValues(v, texts);
+    return texts[static_cast<std::size_t>(col)];
 }
 
 std::array<std::string, 4> valueTexts(std::uint8_t v)
 {
-    return { std::string(formatValue(1, v)), std::string(formatValue(2, v)), std::string(formatValue(3, v)),
-        std::string(formatValue(4, v)) };
+    GridSource::RowTexts texts;
+    formatValues(v, texts);
+    return { std::string(texts[1]), std::string(texts[2]), std::string(texts[3]), std::string(texts[4]) };
 }

@@ -19,6 +19,8 @@
 // formatted into buffer, the value's (column 1 to 4) viewing a table made at compile time.
 [[nodiscard]] std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset);
 [[nodiscard]] std::string_view formatValue(std::int32_t col, std::uint8_t v);
+// The four value texts of v at once, into texts[1] to texts[4], as a report reads a row.
+void formatValues(std::uint8_t v, GridSource::RowTexts& texts);
 
 // The offset texts of consecutive rows, as painting and the report ask for them: the text of the offset after the
 // last one made by counting up in place, which costs a fraction of formatting it anew.

@@ -163,9 +163,10 @@ void ShownBlock::rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSou
 {
     texts[0] = rowText(0, row, offsetBuffer);
     const std::int16_t v = row >= 1 && row < static_cast<std::int32_t>(m_rowBytes.size()) ? m_rowBytes[row] : -1;
-    for (std::int32_t col = 1; col < static_cast<std::int32_t>(texts.size()); ++col)
-        texts[static_cast<std::size_t>(col)]
-            = v < 0 ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
+    if (v < 0)
+        std::fill(texts.begin() + 1, texts.end(), std::string_view());
+    else
+        formatValues(static_cast<std::uint8_t>(v), texts);
 }
 
 bool ShownBlock::showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const

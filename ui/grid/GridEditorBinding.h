@@ -10,7 +10,7 @@ class GridView;
 
 // The in-place editor's side of the grid: the cell it is bound to, editor mode, when it shows, and the hand-back
 // with the order of its notifications (the edit notification for the bound cell before the move that left it goes
-// on). Part of GridModel, whose current cell, texts and handler it works with.
+// on). Part of GridModel, whose current cell, texts and handler it works with, and built in GridModel.cpp with it.
 class GridEditorBinding {
 public:
     GridEditorBinding(GridModel& model, GridView& view);

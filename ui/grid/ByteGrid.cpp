@@ -537,9 +537,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
             return;
         const QPoint pos = event->position().toPoint();
         const GridLayout& layout = m_model.layout();
-        if (const auto sizing = layout.sizingAt(pos)) {
-            const std::int32_t along = sizing->axis == GridLayout::SizingAxis::Column ? pos.x() : pos.y();
-            m_sizing = SizingDrag { *sizing, sizing->linePos - along, sizing->linePos };
+        if (m_controller.startSizing(pos)) {
             viewport()->update();
             return;
         }
@@ -547,11 +545,9 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         if (hit.col < GridLayout::FixedCols || hit.row < layout.firstRow())
             return;
         const bool wasCurrent = hit == m_model.current();
-        if (m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier)) {
-            m_rangeDrag = RangeDrag {};
-        } else if (wasCurrent && m_model.editor().editorMode()) {
+        if (!m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier) && wasCurrent
+            && m_model.editor().editorMode())
             m_openingPressTime = event->timestamp();
-        }
     });
 }
 
@@ -571,9 +567,9 @@ void ByteGrid::mouseMoveEvent(QMouseEvent* event)
 {
     guarded([&] {
         const QPoint pos = event->position().toPoint();
-        if (m_sizing)
+        if (m_controller.sizingLine())
             sizeTo(pos);
-        else if (m_rangeDrag)
+        else if (m_controller.dragging())
             dragTo(pos);
         else if (!(event->buttons() & Qt::LeftButton))
             updateCursor(pos);
@@ -591,23 +587,7 @@ void ByteGrid::updateCursor(QPoint pos)
 
 void ByteGrid::dragTo(QPoint pos)
 {
-    const GridLayout& layout = m_model.layout();
-    // The anchor follows the pointer over any scrollable cell; beyond them the timer steps it further.
-    const GridLayout::Hit hit = layout.cellAt(pos);
-    const QRect lastFull = layout.cellRect({ layout.lastFullCol(), layout.lastFullRow() });
-    const auto direction
-        = [](std::int32_t p, std::int32_t before, std::int32_t after) { return p < before ? -1 : (p > after ? 1 : 0); };
-    RangeDrag drag;
-    drag.dCol = direction(pos.x(), layout.fixedWidth(), lastFull.right());
-    drag.dRow = direction(pos.y(), layout.fixedHeight(), lastFull.bottom());
-    GridCell anchor = m_model.anchor();
-    if (hit.col >= GridLayout::FixedCols)
-        anchor.col = hit.col;
-    if (hit.row >= layout.firstRow())
-        anchor.row = hit.row;
-    m_rangeDrag = drag;
-    m_model.setAnchor(anchor);
-    if (drag.dCol == 0 && drag.dRow == 0)
+    if (!m_controller.dragTo(pos))
         m_autoScroll.stop();
     else if (!m_autoScroll.isActive())
         m_autoScroll.start(AutoScrollInterval, this);
@@ -618,40 +598,23 @@ void ByteGrid::timerEvent(QTimerEvent* event)
     guarded([&] {
         if (event->timerId() != m_autoScroll.timerId())
             return;
-        if (!m_rangeDrag) {
+        if (!m_controller.dragging())
             m_autoScroll.stop();
-            return;
-        }
-        m_model.stepAnchor(m_rangeDrag->dCol, m_rangeDrag->dRow);
+        else
+            m_controller.stepDrag();
     });
 }
 
 void ByteGrid::sizeTo(QPoint pos)
 {
-    const std::int32_t along = m_sizing->place.axis == GridLayout::SizingAxis::Column ? pos.x() : pos.y();
-    const std::int32_t oldLine = std::exchange(m_sizing->linePos, along + m_sizing->offset);
-    const auto strip = [&](std::int32_t line) {
-        return m_sizing->place.axis == GridLayout::SizingAxis::Column ? QRect(line, 0, 1, viewport()->height())
-                                                                      : QRect(0, line, viewport()->width(), 1);
+    const std::int32_t oldLine = m_controller.sizeTo(pos);
+    const GridController::SizingLine line = *m_controller.sizingLine();
+    const auto strip = [&](std::int32_t at) {
+        return line.axis == GridLayout::SizingAxis::Column ? QRect(at, 0, 1, viewport()->height())
+                                                           : QRect(0, at, viewport()->width(), 1);
     };
     viewport()->update(strip(oldLine));
-    viewport()->update(strip(m_sizing->linePos));
-}
-
-void ByteGrid::finishSizing(QPoint pos)
-{
-    sizeTo(pos);
-    const SizingDrag sizing = *std::exchange(m_sizing, std::nullopt);
-    viewport()->update();
-    const std::int32_t size = sizing.linePos - sizing.place.cellStart;
-    if (size < 2)
-        return;
-    if (sizing.place.axis == GridLayout::SizingAxis::Column)
-        m_model.setColWidth(sizing.place.index, size);
-    else
-        m_model.setRowHeight(sizing.place.index, size);
-    if (m_model.editor().editorMode())
-        m_model.editor().updateEditor();
+    viewport()->update(strip(line.pos));
 }
 
 void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
@@ -659,11 +622,13 @@ void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
     guarded([&] {
         m_pressed = false;
         m_autoScroll.stop();
-        m_rangeDrag.reset();
+        m_controller.stopDrag();
         if (mouseCaptureOwner() == this)
             setMouseCaptureOwner(nullptr);
-        if (m_sizing && event->button() == Qt::LeftButton) {
-            finishSizing(event->position().toPoint());
+        if (m_controller.sizingLine() && event->button() == Qt::LeftButton) {
+            sizeTo(event->position().toPoint());
+            viewport()->update();
+            m_controller.finishSizing(event->position().toPoint());
         } else if (m_model.editor().editorMode()) {
             m_model.editor().updateEditor();
         }
@@ -676,9 +641,9 @@ void ByteGrid::cancelMode()
 {
     m_pressed = false;
     m_autoScroll.stop();
-    m_rangeDrag.reset();
-    if (m_sizing) {
-        m_sizing.reset();
+    m_controller.stopDrag();
+    if (m_controller.sizingLine()) {
+        m_controller.cancelSizing();
         viewport()->update();
     }
 }
@@ -757,13 +722,13 @@ void ByteGrid::paintEvent(QPaintEvent* event)
         const QSize client = viewport()->size();
         const auto underEditor = m_editor->isVisible() ? m_model.editor().boundCell() : std::nullopt;
         m_painter.paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
-        if (m_sizing) {
+        if (const auto line = m_controller.sizingLine()) {
             painter.setCompositionMode(QPainter::RasterOp_NotDestination);
             painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-            if (m_sizing->place.axis == GridLayout::SizingAxis::Column)
-                painter.drawLine(m_sizing->linePos, 0, m_sizing->linePos, client.height());
+            if (line->axis == GridLayout::SizingAxis::Column)
+                painter.drawLine(line->pos, 0, line->pos, client.height());
             else
-                painter.drawLine(0, m_sizing->linePos, client.width(), m_sizing->linePos);
+                painter.drawLine(0, line->pos, client.width(), line->pos);
         }
     });
 }

@@ -97,16 +97,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    struct SizingDrag {
-        GridLayout::Sizing place;
-        std::int32_t offset = 0;
-        std::int32_t linePos = 0;
-    };
-    struct RangeDrag {
-        std::int32_t dCol = 0;
-        std::int32_t dRow = 0;
-    };
-
     // GridView
     [[nodiscard]] std::string editorText() const override;
     void loadEditor(const std::string& text) override;
@@ -136,7 +126,6 @@ private:
     void popupAt(QPoint globalPos);
     void dragTo(QPoint pos);
     void sizeTo(QPoint pos);
-    void finishSizing(QPoint pos);
     void cancelMode();
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
@@ -146,8 +135,6 @@ private:
     GridPainter m_painter;
     QLineEdit* m_editor;
     QPointer<QMenu> m_popup;
-    std::optional<SizingDrag> m_sizing;
-    std::optional<RangeDrag> m_rangeDrag;
     QBasicTimer m_autoScroll;
     bool m_barsHeld = false;
     bool m_barsStale = false;

@@ -5,6 +5,7 @@
 #include <QAbstractSlider>
 
 #include <cstdlib>
+#include <utility>
 
 namespace {
 constexpr int WheelStep = 120;
@@ -113,11 +114,12 @@ bool GridController::leftPress(GridCell cell, bool shift)
             m_model.moveCurrent(cell, false);
         return false;
     }
-    if (shift) {
+    if (shift)
         m_model.setAnchor(cell);
-        return true;
-    }
-    return m_model.moveCurrent(cell, false);
+    else if (!m_model.moveCurrent(cell, false))
+        return false;
+    m_drag = Drag {};
+    return true;
 }
 
 std::optional<int> GridController::barAction(Qt::Orientation orientation, int action, int thumb, bool dragging)
@@ -233,4 +235,67 @@ GridController::EditorKey GridController::editorKey(int key, Qt::KeyboardModifie
     default:
         return EditorKey::Done;
     }
+}
+
+bool GridController::startSizing(QPoint pos)
+{
+    const auto sizing = m_model.layout().sizingAt(pos);
+    if (!sizing)
+        return false;
+    const std::int32_t along = sizing->axis == GridLayout::SizingAxis::Column ? pos.x() : pos.y();
+    m_sizing = Sizing { *sizing, sizing->linePos - along, sizing->linePos };
+    return true;
+}
+
+std::optional<GridController::SizingLine> GridController::sizingLine() const
+{
+    if (!m_sizing)
+        return std::nullopt;
+    return SizingLine { m_sizing->place.axis, m_sizing->linePos };
+}
+
+std::int32_t GridController::sizeTo(QPoint pos)
+{
+    const std::int32_t along = m_sizing->place.axis == GridLayout::SizingAxis::Column ? pos.x() : pos.y();
+    return std::exchange(m_sizing->linePos, along + m_sizing->offset);
+}
+
+void GridController::finishSizing(QPoint pos)
+{
+    sizeTo(pos);
+    const Sizing sizing = *std::exchange(m_sizing, std::nullopt);
+    const std::int32_t size = sizing.linePos - sizing.place.cellStart;
+    if (size < 2)
+        return;
+    if (sizing.place.axis == GridLayout::SizingAxis::Column)
+        m_model.setColWidth(sizing.place.index, size);
+    else
+        m_model.setRowHeight(sizing.place.index, size);
+    if (m_model.editor().editorMode())
+        m_model.editor().updateEditor();
+}
+
+bool GridController::dragTo(QPoint pos)
+{
+    const GridLayout& layout = m_model.layout();
+    const GridLayout::Hit hit = layout.cellAt(pos);
+    const QRect lastFull = layout.cellRect({ layout.lastFullCol(), layout.lastFullRow() });
+    const auto direction
+        = [](std::int32_t p, std::int32_t before, std::int32_t after) { return p < before ? -1 : (p > after ? 1 : 0); };
+    Drag drag { direction(pos.x(), layout.fixedWidth(), lastFull.right()),
+        direction(pos.y(), layout.fixedHeight(), lastFull.bottom()) };
+    GridCell anchor = m_model.anchor();
+    if (hit.col >= GridLayout::FixedCols)
+        anchor.col = hit.col;
+    if (hit.row >= layout.firstRow())
+        anchor.row = hit.row;
+    m_drag = drag;
+    m_model.setAnchor(anchor);
+    return drag.dCol != 0 || drag.dRow != 0;
+}
+
+void GridController::stepDrag()
+{
+    if (m_drag)
+        m_model.stepAnchor(m_drag->dCol, m_drag->dRow);
 }

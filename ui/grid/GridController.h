@@ -2,6 +2,9 @@
 
 #include "ui/grid/GridCell.h"
 #include "ui/grid/GridHandler.h"
+#include "ui/grid/GridLayout.h"
+
+#include <QPoint>
 
 #include <Qt>
 
@@ -43,11 +46,42 @@ public:
     enum class EditorKey { Done, Home, End, CaretToEnd, FocusNext, FocusPrevious };
     EditorKey editorKey(int key, Qt::KeyboardModifiers modifiers);
 
+    // Column and row sizing: a left press on a line between fixed cells starts it (true), the pointer moves the line
+    // (giving its old place, to be redrawn), the release sets the size the line gives, if at least 2.
+    bool startSizing(QPoint pos);
+    struct SizingLine {
+        GridLayout::SizingAxis axis;
+        std::int32_t pos;
+    };
+    [[nodiscard]] std::optional<SizingLine> sizingLine() const;
+    std::int32_t sizeTo(QPoint pos);
+    void finishSizing(QPoint pos);
+    void cancelSizing() { m_sizing.reset(); }
+
+    // A range drag, begun by a left press with Shift or with editing off: the anchor follows the pointer over the
+    // scrollable cells; beyond them, the widget's timer steps it on while dragTo says so.
+    [[nodiscard]] bool dragging() const { return m_drag.has_value(); }
+    bool dragTo(QPoint pos);
+    void stepDrag();
+    void stopDrag() { m_drag.reset(); }
+
     // A scroll bar's action (a QAbstractSlider::SliderAction), the bar's thumb at thumb and held while dragging:
     // scrolls the view and gives the thumb's new position, or nothing when the action moves nothing.
     std::optional<int> barAction(Qt::Orientation orientation, int action, int thumb, bool dragging);
 
 private:
+    struct Sizing {
+        GridLayout::Sizing place;
+        std::int32_t offset = 0;
+        std::int32_t linePos = 0;
+    };
+    struct Drag {
+        std::int32_t dCol = 0;
+        std::int32_t dRow = 0;
+    };
+
     GridModel& m_model;
     int m_wheelSum = 0;
+    std::optional<Sizing> m_sizing;
+    std::optional<Drag> m_drag;
 };

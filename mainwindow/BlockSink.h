@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <span>
 
-// Where the shown block's rows go: the window puts them into its grid, tests record them. A load also hands
-// the thread back through it now and then, so the window keeps repainting and taking input meanwhile.
+// Where the shown block says which rows changed: the window tells its grid, which reads their texts back from the
+// block when it paints them; tests record the bytes. A load also hands the thread back through it now and then, so
+// the window keeps repainting and taking input meanwhile.
 class BlockSink {
 public:
     virtual ~BlockSink() = default;

@@ -224,6 +224,13 @@ std::string ByteGrid::editorText() const
     return Cp1251::fromQString(m_editor->text());
 }
 
+bool ByteGrid::showEditor(const std::string* load, bool takeFocus)
+{
+    if (load)
+        loadEditor(*load);
+    return placeEditor(takeFocus);
+}
+
 void ByteGrid::loadEditor(const std::string& text)
 {
     m_editor->setText(Cp1251::toQString(text));
@@ -234,7 +241,7 @@ void ByteGrid::loadEditor(const std::string& text)
         + Cp1251::toQString(m_model.cell(0, cell.row)));
 }
 
-bool ByteGrid::showEditor(bool takeFocus)
+bool ByteGrid::placeEditor(bool takeFocus)
 {
     const QRect rect = m_model.layout().cellRect(m_model.current());
     if (rect.isEmpty()) {
@@ -708,7 +715,7 @@ void ByteGrid::resizeEvent(QResizeEvent* event)
         m_model.scrollTo(topRow(), leftCol());
         syncBars();
         if (m_model.editor().boundCell())
-            showEditor(false);
+            placeEditor(false);
         viewport()->update();
     });
 }

@@ -99,12 +99,13 @@ protected:
 private:
     // GridView
     [[nodiscard]] std::string editorText() const override;
-    void loadEditor(const std::string& text) override;
-    bool showEditor(bool takeFocus) override;
+    bool showEditor(const std::string* load, bool takeFocus) override;
     void hideEditor() override;
     [[nodiscard]] bool editorMayShow() const override;
 
     [[nodiscard]] bool isActiveControl() const;
+    void loadEditor(const std::string& text);
+    bool placeEditor(bool takeFocus);
     // Redraws and tells assistive technology what an operation of the model changed.
     void applyChanges(const GridChanges& changes);
     // Redraws the cells of a range, as far as they show.

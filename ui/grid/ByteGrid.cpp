@@ -97,16 +97,6 @@ ByteGrid::~ByteGrid()
         setMouseCaptureOwner(nullptr);
 }
 
-void ByteGrid::setHandler(GridHandler* handler)
-{
-    m_model.setHandler(handler);
-}
-
-void ByteGrid::setCell(std::int32_t col, std::int32_t row, std::string text)
-{
-    m_model.setCell(col, row, std::move(text));
-}
-
 void ByteGrid::setCurrentCell(GridCell cell)
 {
     if (cell != m_model.current())
@@ -127,91 +117,6 @@ void ByteGrid::setSource(const GridSource* source)
     viewport()->update();
 }
 
-void ByteGrid::sourceChanged(GridCell from, GridCell to)
-{
-    m_model.sourceChanged(from, to);
-}
-
-std::int32_t ByteGrid::rowCount() const
-{
-    return m_model.rowCount();
-}
-
-void ByteGrid::setRowCount(std::int32_t count)
-{
-    m_model.setRowCount(count);
-}
-
-std::int32_t ByteGrid::colWidth(std::int32_t col) const
-{
-    return m_model.colWidth(col);
-}
-
-void ByteGrid::setColWidth(std::int32_t col, std::int32_t width)
-{
-    m_model.setColWidth(col, width);
-}
-
-std::int32_t ByteGrid::rowHeight(std::int32_t row) const
-{
-    return m_model.rowHeight(row);
-}
-
-bool ByteGrid::editing() const
-{
-    return m_model.editing();
-}
-
-void ByteGrid::setEditing(bool on)
-{
-    m_model.setEditing(on);
-}
-
-void ByteGrid::setPopupMenu(QMenu* menu)
-{
-    m_popup = menu;
-}
-
-std::int32_t ByteGrid::currentCol() const
-{
-    return m_model.current().col;
-}
-
-std::int32_t ByteGrid::currentRow() const
-{
-    return m_model.current().row;
-}
-
-GridCell ByteGrid::anchor() const
-{
-    return m_model.anchor();
-}
-
-bool ByteGrid::editorMode() const
-{
-    return m_model.editor().editorMode();
-}
-
-std::int32_t ByteGrid::topRow() const
-{
-    return m_model.layout().topRow();
-}
-
-std::int32_t ByteGrid::leftCol() const
-{
-    return m_model.layout().leftCol();
-}
-
-std::int32_t ByteGrid::maxTopRow() const
-{
-    return m_model.layout().maxTopRow();
-}
-
-const GridLayout& ByteGrid::gridLayout() const
-{
-    return m_model.layout();
-}
-
 QLineEdit* ByteGrid::inplaceEditor() const
 {
     return m_editor;
@@ -224,6 +129,13 @@ std::string ByteGrid::editorText() const
     return Cp1251::fromQString(m_editor->text());
 }
 
+bool ByteGrid::showEditor(const std::string* load, bool takeFocus)
+{
+    if (load)
+        loadEditor(*load);
+    return placeEditor(takeFocus);
+}
+
 void ByteGrid::loadEditor(const std::string& text)
 {
     m_editor->setText(Cp1251::toQString(text));
@@ -234,7 +146,7 @@ void ByteGrid::loadEditor(const std::string& text)
         + Cp1251::toQString(m_model.cell(0, cell.row)));
 }
 
-bool ByteGrid::showEditor(bool takeFocus)
+bool ByteGrid::placeEditor(bool takeFocus)
 {
     const QRect rect = m_model.layout().cellRect(m_model.current());
     if (rect.isEmpty()) {
@@ -708,7 +620,7 @@ void ByteGrid::resizeEvent(QResizeEvent* event)
         m_model.scrollTo(topRow(), leftCol());
         syncBars();
         if (m_model.editor().boundCell())
-            showEditor(false);
+            placeEditor(false);
         viewport()->update();
     });
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 class GridHandler;
 class QLineEdit;
@@ -34,7 +35,7 @@ public:
     explicit ByteGrid(QWidget* parent = nullptr);
     ~ByteGrid() override;
 
-    void setHandler(GridHandler* handler);
+    void setHandler(GridHandler* handler) { m_model.setHandler(handler); }
     // The source of the texts not set on their cells (see GridModel::cellText); it must outlive the grid's use.
     void setSource(const GridSource* source);
     [[nodiscard]] std::string cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
@@ -46,36 +47,36 @@ public:
     {
         m_model.rowTexts(row, texts, buffers);
     }
-    void setCell(std::int32_t col, std::int32_t row, std::string text);
+    void setCell(std::int32_t col, std::int32_t row, std::string text) { m_model.setCell(col, row, std::move(text)); }
     // The source's texts of rows first .. last changed in columns firstCol .. lastCol (see GridModel::sourceChanged).
-    void sourceChanged(GridCell from, GridCell to);
-    [[nodiscard]] std::int32_t rowCount() const;
-    void setRowCount(std::int32_t count);
+    void sourceChanged(GridCell from, GridCell to) { m_model.sourceChanged(from, to); }
+    [[nodiscard]] std::int32_t rowCount() const { return m_model.rowCount(); }
+    void setRowCount(std::int32_t count) { m_model.setRowCount(count); }
     // Holds the scroll bars as they are until released, bringing them up to date then. A reload shrinks the grid
     // to two rows and grows it again straight after: a bar hidden and shown meanwhile lays the grid out twice and
     // repaints it all.
     void holdBars(bool hold);
-    [[nodiscard]] std::int32_t colWidth(std::int32_t col) const;
-    void setColWidth(std::int32_t col, std::int32_t width);
-    [[nodiscard]] std::int32_t rowHeight(std::int32_t row) const;
-    [[nodiscard]] bool editing() const;
-    void setEditing(bool on);
-    void setPopupMenu(QMenu* menu);
+    [[nodiscard]] std::int32_t colWidth(std::int32_t col) const { return m_model.colWidth(col); }
+    void setColWidth(std::int32_t col, std::int32_t width) { m_model.setColWidth(col, width); }
+    [[nodiscard]] std::int32_t rowHeight(std::int32_t row) const { return m_model.rowHeight(row); }
+    [[nodiscard]] bool editing() const { return m_model.editing(); }
+    void setEditing(bool on) { m_model.setEditing(on); }
+    void setPopupMenu(QMenu* menu) { m_popup = menu; }
     [[nodiscard]] QMenu* popupMenu() const { return m_popup; }
 
     // Makes cell the current cell, as a move by a key does (the select-cell notification first).
     void setCurrentCell(GridCell cell);
     // Selects the range from anchor to current, current being the current cell; both moves notify.
     void selectCells(GridCell current, GridCell anchor);
-    [[nodiscard]] std::int32_t currentCol() const;
-    [[nodiscard]] std::int32_t currentRow() const;
-    [[nodiscard]] GridCell anchor() const;
+    [[nodiscard]] std::int32_t currentCol() const { return m_model.current().col; }
+    [[nodiscard]] std::int32_t currentRow() const { return m_model.current().row; }
+    [[nodiscard]] GridCell anchor() const { return m_model.anchor(); }
     [[nodiscard]] const GridCursor& cursor() const { return m_model.cursor(); }
-    [[nodiscard]] bool editorMode() const;
-    [[nodiscard]] std::int32_t topRow() const;
-    [[nodiscard]] std::int32_t leftCol() const;
-    [[nodiscard]] std::int32_t maxTopRow() const;
-    [[nodiscard]] const GridLayout& gridLayout() const;
+    [[nodiscard]] bool editorMode() const { return m_model.editor().editorMode(); }
+    [[nodiscard]] std::int32_t topRow() const { return m_model.layout().topRow(); }
+    [[nodiscard]] std::int32_t leftCol() const { return m_model.layout().leftCol(); }
+    [[nodiscard]] std::int32_t maxTopRow() const { return m_model.layout().maxTopRow(); }
+    [[nodiscard]] const GridLayout& gridLayout() const { return m_model.layout(); }
     [[nodiscard]] QLineEdit* inplaceEditor() const;
     // The range drag's scrolling timer, for tests that deliver its ticks themselves; 0 while it does not run.
     [[nodiscard]] int autoScrollTimerId() const { return m_autoScroll.timerId(); }
@@ -99,12 +100,13 @@ protected:
 private:
     // GridView
     [[nodiscard]] std::string editorText() const override;
-    void loadEditor(const std::string& text) override;
-    bool showEditor(bool takeFocus) override;
+    bool showEditor(const std::string* load, bool takeFocus) override;
     void hideEditor() override;
     [[nodiscard]] bool editorMayShow() const override;
 
     [[nodiscard]] bool isActiveControl() const;
+    void loadEditor(const std::string& text);
+    bool placeEditor(bool takeFocus);
     // Redraws and tells assistive technology what an operation of the model changed.
     void applyChanges(const GridChanges& changes);
     // Redraws the cells of a range, as far as they show.

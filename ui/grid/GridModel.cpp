@@ -317,17 +317,19 @@ void GridEditorBinding::updateEditor()
     if (!editorWanted())
         return;
     const GridModel::Operation operation(m_model);
-    if (m_bound != m_model.m_cursor.current) {
-        m_bound = m_model.m_cursor.current;
-        m_view.loadEditor(m_model.cell(m_model.m_cursor.current.col, m_model.m_cursor.current.row));
+    if (m_bound == m_model.m_cursor.current) {
+        m_editorShown = m_view.showEditor(nullptr, true);
+        return;
     }
-    m_editorShown = m_view.showEditor(true);
+    m_bound = m_model.m_cursor.current;
+    const std::string text = m_model.cell(m_bound->col, m_bound->row);
+    m_editorShown = m_view.showEditor(&text, true);
 }
 
 void GridEditorBinding::placeEditor()
 {
     if (m_bound && editorWanted())
-        m_editorShown = m_view.showEditor(false);
+        m_editorShown = m_view.showEditor(nullptr, false);
 }
 
 void GridEditorBinding::editorEdited(std::string text)

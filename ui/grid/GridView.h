@@ -13,11 +13,10 @@ public:
     virtual ~GridView() = default;
 
     [[nodiscard]] virtual std::string editorText() const = 0;
-    // Puts a text into the editor without raising an edit notification, all of it selected.
-    virtual void loadEditor(const std::string& text) = 0;
     // Lays the editor over the current cell, or hides it (still bound) while that cell is out of view; true when it
-    // shows. With takeFocus, the editor takes the keyboard focus if the grid has it.
-    virtual bool showEditor(bool takeFocus) = 0;
+    // shows. A text given is put into the editor first, without an edit notification, all of it selected. With
+    // takeFocus, the editor takes the keyboard focus if the grid has it.
+    virtual bool showEditor(const std::string* load, bool takeFocus) = 0;
     // Hides the editor; if it had the keyboard focus, the grid takes it.
     virtual void hideEditor() = 0;
     // The editor may show: the grid or the editor has the keyboard focus.

@@ -18,13 +18,12 @@ public:
     bool active = true;
 
     std::string editorText() const override { return text; }
-    void loadEditor(const std::string& loaded) override
+    bool showEditor(const std::string* loaded, bool) override
     {
-        text = loaded;
-        log->append(QStringLiteral("load \"%1\"").arg(QString::fromStdString(loaded)));
-    }
-    bool showEditor(bool) override
-    {
+        if (loaded) {
+            text = *loaded;
+            log->append(QStringLiteral("load \"%1\"").arg(QString::fromStdString(*loaded)));
+        }
         shown = true;
         return true;
     }

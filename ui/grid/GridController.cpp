@@ -25,6 +25,8 @@ bool GridController::key(int key, Qt::KeyboardModifiers modifiers)
 {
     if (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier))
         return false;
+    // The scroll and the move a key makes reach the widget as one change.
+    const GridModel::Operation operation(m_model);
     const bool ctrl = modifiers & Qt::ControlModifier;
     const bool shift = modifiers & Qt::ShiftModifier;
     const GridLayout& layout = m_model.layout();
@@ -107,6 +109,7 @@ bool GridController::wheel(int delta)
 
 bool GridController::leftPress(GridCell cell, bool shift)
 {
+    const GridModel::Operation operation(m_model);
     if (m_model.editing()) {
         if (cell == m_model.current())
             m_model.editor().resumeEditor();
@@ -267,6 +270,7 @@ void GridController::finishSizing(QPoint pos)
     const std::int32_t size = sizing.linePos - sizing.place.cellStart;
     if (size < 2)
         return;
+    const GridModel::Operation operation(m_model);
     if (sizing.place.axis == GridLayout::SizingAxis::Column)
         m_model.setColWidth(sizing.place.index, size);
     else

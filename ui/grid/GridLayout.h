@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
-#include "ui/grid/GridCursor.h"
 
 #include <QPoint>
 #include <QRect>

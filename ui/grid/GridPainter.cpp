@@ -16,6 +16,7 @@ void GridPainter::paint(
     QPainter& painter, const GridModel& model, const QPalette& colors, QRect dirty, QSize client, const Look& look)
 {
     m_texts.setFont(painter.font());
+    m_cells.setFont(painter.font());
     const GridLayout& layout = model.layout();
     const std::int32_t lastCol = layout.lastVisibleCol();
     const std::int32_t lastRow = layout.lastVisibleRow();
@@ -57,36 +58,62 @@ void GridPainter::paintCell(
     QPainter& painter, const GridModel& model, const QPalette& colors, GridCell cell, QRect rect, const Look& look)
 {
     const bool fixed = cell.col < GridLayout::FixedCols || cell.row < model.layout().fixedRows();
-    const QRect inner(
-        rect.left(), rect.top(), rect.width() - GridLayout::LineWidth, rect.height() - GridLayout::LineWidth);
-    QColor lineColor = LineBetweenFixed;
+    QColor line = LineBetweenFixed;
     if (!fixed)
-        lineColor = colors.color(QPalette::Base) == LineBetweenScrollable ? LineOnSilver : LineBetweenScrollable;
-    // The lines are filled as rectangles, not drawn with a pen: a pen of one pixel stays one device pixel thin at
-    // a scale of 2 or 1.5, and what the cell's fill leaves of the line's place would show unpainted.
-    painter.fillRect(QRect(inner.right() + 1, rect.top(), GridLayout::LineWidth, rect.height()), lineColor);
-    painter.fillRect(QRect(rect.left(), inner.bottom() + 1, rect.width(), GridLayout::LineWidth), lineColor);
-
-    if (!fixed && look.underEditor == cell)
+        line = colors.color(QPalette::Base) == LineBetweenScrollable ? LineOnSilver : LineBetweenScrollable;
+    if (!fixed && look.underEditor == cell) {
+        paintLines(painter, rect, line);
         return;
-    const bool selected = !fixed && model.cursor().isSelected(cell);
+    }
     QPalette::ColorRole fill = QPalette::Base;
     QPalette::ColorRole ink = QPalette::Text;
     if (fixed) {
         fill = QPalette::Button;
         ink = QPalette::ButtonText;
-    } else if (selected) {
+    } else if (model.cursor().isSelected(cell)) {
         fill = QPalette::Highlight;
         ink = QPalette::HighlightedText;
     }
-    painter.fillRect(inner, colors.color(fill));
-    if (fixed) {
+    GridSource::TextBuffer buffer;
+    const GridCellImages::Look cellLook { model.cellText(cell, buffer), line.rgba(), colors.color(fill).rgba(),
+        colors.color(ink).rgba(), fixed, colors.color(QPalette::Light).rgba(), colors.color(QPalette::Dark).rgba() };
+    const auto paintOn = [&](QPainter& on, QRect room) { paintCellImage(on, room, cellLook); };
+    // Scaled, the bevel's lines reach a device pixel into the neighbouring cells' lines, which no kept cell can
+    // bring back.
+    if (fixed && painter.device()->devicePixelRatio() != 1)
+        paintOn(painter, rect);
+    else
+        m_cells.draw(painter, rect, cellLook, paintOn);
+    if (look.active && !fixed && cell == model.current()) {
+        const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
+        painter.save();
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+        painter.drawRect(inner.adjusted(0, 0, -1, -1));
+        painter.restore();
+    }
+}
+
+void GridPainter::paintLines(QPainter& painter, QRect rect, const QColor& color)
+{
+    // The lines are filled as rectangles, not drawn with a pen: a pen of one pixel stays one device pixel thin at
+    // a scale of 2 or 1.5, and what the cell's fill leaves of the line's place would show unpainted.
+    const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
+    painter.fillRect(QRect(inner.right() + 1, rect.top(), GridLayout::LineWidth, rect.height()), color);
+    painter.fillRect(QRect(rect.left(), inner.bottom() + 1, rect.width(), GridLayout::LineWidth), color);
+}
+
+void GridPainter::paintCellImage(QPainter& painter, QRect rect, const GridCellImages::Look& look)
+{
+    paintLines(painter, rect, QColor::fromRgba(look.line));
+    const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
+    painter.fillRect(inner, QColor::fromRgba(look.fill));
+    if (look.bevel) {
         // A raised bevel: light above and left, shadow below and right.
-        const QColor light = colors.color(QPalette::Light);
-        const QColor dark = colors.color(QPalette::Dark);
+        const QColor light = QColor::fromRgba(look.light);
+        const QColor dark = QColor::fromRgba(look.dark);
         if (painter.device()->devicePixelRatio() == 1) {
-            // The same pixels as the pen's lines below, filled several times faster: the header cells are a
-            // good share of every repaint.
+            // The same pixels as the pen's lines below, filled several times faster.
             painter.fillRect(QRect(inner.left(), inner.top(), inner.width(), 1), light);
             painter.fillRect(QRect(inner.left(), inner.top(), 1, inner.height()), light);
             painter.fillRect(QRect(inner.left(), inner.bottom(), inner.width(), 1), dark);
@@ -101,17 +128,8 @@ void GridPainter::paintCell(
             painter.drawLine(inner.topRight(), inner.bottomRight());
         }
     }
-    GridSource::TextBuffer buffer;
-    const std::string_view text = model.cellText(cell, buffer);
-    if (!text.empty()) {
-        painter.setPen(colors.color(ink));
-        m_texts.draw(painter, text, inner.adjusted(2, 2, 0, 0));
-    }
-    if (look.active && !fixed && cell == model.current()) {
-        painter.save();
-        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
-        painter.drawRect(inner.adjusted(0, 0, -1, -1));
-        painter.restore();
+    if (!look.text.empty()) {
+        painter.setPen(QColor::fromRgba(look.ink));
+        m_texts.draw(painter, look.text, inner.adjusted(2, 2, 0, 0));
     }
 }

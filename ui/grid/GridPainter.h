@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
+#include "ui/grid/GridCellImages.h"
 #include "ui/grid/GridTextCache.h"
 
 #include <QPalette>
@@ -29,6 +30,10 @@ public:
 private:
     void paintCell(
         QPainter& painter, const GridModel& model, const QPalette& colors, GridCell cell, QRect rect, const Look& look);
+    // A cell's lines, fill, bevel and text: the pixels a cell keeps from one painting to the next.
+    void paintCellImage(QPainter& painter, QRect rect, const GridCellImages::Look& look);
+    static void paintLines(QPainter& painter, QRect rect, const QColor& color);
 
     GridTextCache m_texts;
+    GridCellImages m_cells;
 };

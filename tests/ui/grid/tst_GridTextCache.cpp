@@ -1,3 +1,4 @@
+#include "ui/grid/GridCellImages.h"
 #include "ui/grid/GridTextCache.h"
 
 #include "support/Cp1251.h"
@@ -7,17 +8,21 @@
 #include <QPainter>
 #include <QTest>
 
+#include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
-// The cell texts kept laid out: drawn from the cache or not, a text must come out to the pixel as the drawing of a
-// rectangle's text puts it, cut at the same edges.
+// The cell texts kept laid out, and cells kept as painted: drawn from the caches or not, a text must come out to the
+// pixel as the drawing of a rectangle's text puts it, cut at the same edges, and a cell as its painting puts it.
 class tst_GridTextCache : public QObject {
     Q_OBJECT
 private slots:
     void drawsEveryTextAsTheRectangleDrawingDoes_data();
     void drawsEveryTextAsTheRectangleDrawingDoes();
     void staysBoundedAndForgetsAnotherFontsTexts();
+    void keptCellsCopyThePaintedPixels_data();
+    void keptCellsCopyThePaintedPixels();
 };
 
 namespace {
@@ -112,6 +117,62 @@ void tst_GridTextCache::staysBoundedAndForgetsAnotherFontsTexts()
     larger.setPointSize(larger.pointSize() + 4);
     cache.setFont(larger);
     QCOMPARE(cache.size(), std::size_t(0));
+}
+
+void tst_GridTextCache::keptCellsCopyThePaintedPixels_data()
+{
+    QTest::addColumn<qreal>("scale");
+    QTest::addColumn<QPoint>("corner");
+    for (const qreal scale : { 1.0, 1.5, 2.0 }) {
+        const QByteArray at = QByteArray::number(scale);
+        QTest::addRow("scale %s", at.constData()) << scale << QPoint(4, 6);
+        // At 1.5 an odd corner lies between device pixels, where only painting sets the right ones.
+        QTest::addRow("scale %s, odd corner", at.constData()) << scale << QPoint(5, 7);
+    }
+}
+
+void tst_GridTextCache::keptCellsCopyThePaintedPixels()
+{
+    QFETCH(qreal, scale);
+    QFETCH(QPoint, corner);
+    const QFont font = QApplication::font();
+    GridTextCache texts;
+    texts.setFont(font);
+    GridCellImages cells;
+    cells.setFont(font);
+    const QRect rect(corner, QSize(62, 22));
+    const auto paintCell = [&](QPainter& painter, QRect room, const GridCellImages::Look& look) {
+        painter.fillRect(room, QColor::fromRgba(look.fill));
+        painter.setPen(QColor::fromRgba(look.ink));
+        texts.draw(painter, look.text, room.adjusted(2, 2, 0, 0));
+    };
+    const auto onCanvas = [&](const std::function<void(QPainter&)>& paint) {
+        QImage canvas = blankCell({ 80, 40 }, scale);
+        QPainter painter(&canvas);
+        painter.setFont(font);
+        paint(painter);
+        return canvas;
+    };
+    const QRgb plain = qRgb(255, 255, 255);
+    const QRgb selected = qRgb(0, 0, 128);
+    for (const std::string text : { "7F", "01111111", "\xC6", "" }) {
+        for (const QRgb fill : { plain, selected }) {
+            const GridCellImages::Look look { text, fill, fill, fill == plain ? qRgb(0, 0, 0) : plain, false, 0, 0 };
+            const QImage expected = onCanvas([&](QPainter& painter) { paintCell(painter, rect, look); });
+            // Painted, painted and kept, then copied from what was kept.
+            for (int round = 0; round < 3; ++round) {
+                const QImage drawn = onCanvas([&](QPainter& painter) {
+                    cells.draw(painter, rect, look, [&](QPainter& on, QRect room) { paintCell(on, room, look); });
+                });
+                QVERIFY2(drawn == expected,
+                    qPrintable(QStringLiteral("\"%1\", round %2").arg(QString::fromLatin1(text.c_str())).arg(round)));
+            }
+        }
+    }
+    const bool aligned = corner.x() * scale == std::round(corner.x() * scale);
+    QCOMPARE(cells.size() > 0, aligned);
+    cells.setFont(QFont(font.family(), font.pointSize() + 4));
+    QCOMPARE(cells.size(), std::size_t(0));
 }
 
 QTEST_MAIN(tst_GridTextCache)

@@ -219,9 +219,15 @@ void ByteGrid::applyChanges(const GridChanges& changes)
 
 void ByteGrid::redraw(GridRange range)
 {
-    const QRect rect = m_model.layout().rangeRect(range);
-    if (!rect.isEmpty())
-        viewport()->update(rect);
+    QRect rect = m_model.layout().rangeRect(range);
+    if (rect.isEmpty())
+        return;
+    // Whole rows take the background beyond the last column along, as a redraw from a row down does: rows
+    // changed together with those below then make one rectangle to repaint, not a region of several, within
+    // which every cell paints several times faster.
+    if (range.last.col >= GridLayout::ColCount - 1)
+        rect.setRight(std::max(rect.right(), viewport()->width() - 1));
+    viewport()->update(rect);
 }
 
 void ByteGrid::redrawFromRow(std::int32_t row)

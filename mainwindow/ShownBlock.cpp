@@ -159,10 +159,13 @@ std::string_view ShownBlock::rowText(std::int32_t col, std::int32_t row, GridSou
     return v < 0 ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
 }
 
-void ShownBlock::rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::TextBuffer& offsetBuffer) const
+void ShownBlock::rowTexts(std::int32_t row, GridSource::RowTexts& texts) const
 {
-    texts[0] = rowText(0, row, offsetBuffer);
-    const std::int16_t v = row >= 1 && row < static_cast<std::int32_t>(m_rowBytes.size()) ? m_rowBytes[row] : -1;
+    const bool known = row >= 1 && row < static_cast<std::int32_t>(m_rowBytes.size());
+    // The offset's text views the place it is counted up in, good until the next one is asked for: all a reader
+    // of whole rows needs, and a copy fewer for each of a report's 8193.
+    texts[0] = known && m_shownStart ? m_offsetTexts.text(*m_shownStart + row - 1) : std::string_view();
+    const std::int16_t v = known ? m_rowBytes[static_cast<std::size_t>(row)] : -1;
     if (v < 0)
         std::fill(texts.begin() + 1, texts.end(), std::string_view());
     else

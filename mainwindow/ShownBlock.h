@@ -67,8 +67,8 @@ public:
     // The text of a row's cell as the window shows it: the offset the row was last filled from and the byte it was
     // last given; empty for a row never filled.
     [[nodiscard]] std::string_view rowText(std::int32_t col, std::int32_t row, GridSource::TextBuffer& buffer) const;
-    // All five texts of a row, the offset's formatted into offsetBuffer.
-    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::TextBuffer& offsetBuffer) const;
+    // All five texts of a row, good until the next row's are asked for.
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts) const;
     // True when text is what the program last put into cell (col, row): the grid handing its editor back, not a
     // change of the user's.
     [[nodiscard]] bool showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const;

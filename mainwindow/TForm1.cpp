@@ -399,9 +399,9 @@ std::string_view TForm1::cellText(std::int32_t col, std::int32_t row, TextBuffer
     return m_block.rowText(col, row, buffer);
 }
 
-void TForm1::rowTexts(std::int32_t row, RowTexts& texts, RowBuffers& buffers) const
+void TForm1::rowTexts(std::int32_t row, RowTexts& texts, RowBuffers&) const
 {
-    m_block.rowTexts(row, texts, buffers[0]);
+    m_block.rowTexts(row, texts);
 }
 
 void TForm1::processEvents()

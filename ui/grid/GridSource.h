@@ -18,7 +18,8 @@ public:
     // empty for a cell the source has nothing for.
     [[nodiscard]] virtual std::string_view cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const = 0;
 
-    // The five texts of a row at once, as a report of thousands of rows reads them; by default each cell's in turn.
+    // The five texts of a row at once, as a report of thousands of rows reads them, good until the source is next
+    // asked for a text; by default each cell's in turn.
     using RowTexts = std::array<std::string_view, 5>;
     using RowBuffers = std::array<TextBuffer, 5>;
     virtual void rowTexts(std::int32_t row, RowTexts& texts, RowBuffers& buffers) const

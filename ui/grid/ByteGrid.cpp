@@ -1,6 +1,5 @@
 #include "ui/grid/ByteGrid.h"
 
-#include "support/Cp1251.h"
 #include "ui/Accessibility.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
@@ -18,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 
 namespace {
 
@@ -31,8 +29,7 @@ GridAccessibility* listener(ByteGrid* grid)
 
 ByteGrid::ByteGrid(QWidget* parent)
     : QAbstractScrollArea(parent)
-    , m_model(static_cast<GridView&>(*this))
-    , m_editor(new QLineEdit(viewport()))
+    , m_editor(*this, m_model, m_controller, [this](QFocusEvent* event) { editorFocusChanged(event); })
 {
     m_model.setChangeSink([this](const GridChanges& changes) { applyChanges(changes); });
     setFocusPolicy(Qt::StrongFocus);
@@ -53,18 +50,6 @@ ByteGrid::ByteGrid(QWidget* parent)
         connect(bar, &QAbstractSlider::actionTriggered, this,
             [this, orientation](int action) { guarded([&] { barAction(orientation, action); }); });
     }
-
-    m_editor->setFrame(false);
-    m_editor->setMaxLength(INT_MAX);
-    m_editor->setFocusPolicy(Qt::ClickFocus);
-    m_editor->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // QLineEdit keeps 2 pixels left and right and 1 at the top itself; one more at the top makes the text
-    // start exactly where a cell draws its own.
-    m_editor->setTextMargins(0, 1, 0, 0);
-    m_editor->hide();
-    m_editor->installEventFilter(this);
-    connect(m_editor, &QLineEdit::textEdited, this,
-        [this](const QString& text) { guarded([&] { m_model.editor().editorEdited(Cp1251::fromQString(text)); }); });
 
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
     new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
@@ -91,8 +76,6 @@ void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)
 
 ByteGrid::~ByteGrid()
 {
-    // The editor outlives this part of the grid by a moment; its events must not reach the grid's logic.
-    m_editor->removeEventFilter(this);
     if (mouseCaptureOwner() == this)
         setMouseCaptureOwner(nullptr);
 }
@@ -117,73 +100,9 @@ void ByteGrid::setSource(const GridSource* source)
     viewport()->update();
 }
 
-QLineEdit* ByteGrid::inplaceEditor() const
-{
-    return m_editor;
-}
-
-// --- GridView
-
-std::string ByteGrid::editorText() const
-{
-    return Cp1251::fromQString(m_editor->text());
-}
-
-bool ByteGrid::showEditor(const std::string* load, bool takeFocus)
-{
-    if (load)
-        loadEditor(*load);
-    return placeEditor(takeFocus);
-}
-
-void ByteGrid::loadEditor(const std::string& text)
-{
-    m_editor->setText(Cp1251::toQString(text));
-    m_editor->selectAll();
-    // A screen reader names the editor when it takes the focus: after its cell, by column header and offset.
-    const GridCell cell = m_model.current();
-    m_editor->setAccessibleName(Cp1251::toQString(m_model.cell(cell.col, 0)) + QStringLiteral(", ")
-        + Cp1251::toQString(m_model.cell(0, cell.row)));
-}
-
-bool ByteGrid::placeEditor(bool takeFocus)
-{
-    const QRect rect = m_model.layout().cellRect(m_model.current());
-    if (rect.isEmpty()) {
-        hideEditor();
-        return false;
-    }
-    if (m_editor->geometry() != rect) {
-        viewport()->update(m_editor->geometry());
-        m_editor->setGeometry(rect);
-    }
-    m_editor->show();
-    if (takeFocus && hasFocus())
-        m_editor->setFocus(Qt::OtherFocusReason);
-    return m_editor->isVisible();
-}
-
-void ByteGrid::hideEditor()
-{
-    if (m_editor->isHidden())
-        return;
-    // Hiding the window's focus widget would hand the focus to the next control of the window. hasFocus() is
-    // not the question: while a dialog is active, or just closed and the window not yet active again, the
-    // editor has no focus but is still the control that gets it back.
-    if (window()->focusWidget() == m_editor)
-        setFocus(Qt::OtherFocusReason);
-    m_editor->hide();
-    viewport()->update(m_editor->geometry());
-}
-
-bool ByteGrid::editorMayShow() const
-{
-    return isActiveControl();
-}
-
 bool ByteGrid::isActiveControl() const
 {
-    return hasFocus() || m_editor->hasFocus();
+    return hasFocus() || m_editor.lineEdit()->hasFocus();
 }
 
 void ByteGrid::applyChanges(const GridChanges& changes)
@@ -307,29 +226,10 @@ bool ByteGrid::event(QEvent* event)
 
 bool ByteGrid::eventFilter(QObject* watched, QEvent* event)
 {
-    bool eaten = false;
-    guarded([&] {
-        if (watched == m_editor) {
-            if (event->type() == QEvent::KeyPress) {
-                // Decided before acting, so a key whose handling fails is not passed on to the editor or the grid.
-                const auto* key = static_cast<QKeyEvent*>(event);
-                eaten = GridController::editorTakes(key->key(), key->modifiers());
-                if (eaten)
-                    editorKey(key);
-            } else if (event->type() == QEvent::MouseButtonPress)
-                eaten = editorMousePress(static_cast<QMouseEvent*>(event));
-            else if (event->type() == QEvent::FocusOut)
-                focusLost(static_cast<QFocusEvent*>(event));
-            else if (event->type() == QEvent::FocusIn)
-                redraw({ m_model.current(), m_model.current() });
-            return;
-        }
-        if (event->type() == QEvent::MouseButtonPress) {
-            // An open editor stays open and bound; the grid takes the focus from it.
-            setFocus(Qt::MouseFocusReason);
-        }
-    });
-    return eaten || QAbstractScrollArea::eventFilter(watched, event);
+    // A press on a scroll bar: an open editor stays open and bound; the grid takes the focus from it.
+    if (event->type() == QEvent::MouseButtonPress)
+        guarded([&] { setFocus(Qt::MouseFocusReason); });
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 bool ByteGrid::routeWheel(QObject* target, QWheelEvent* event)
@@ -347,59 +247,7 @@ bool ByteGrid::routeWheel(QObject* target, QWheelEvent* event)
 
 bool ByteGrid::focusNextPrevChild(bool next)
 {
-    guarded([&] { moveFocusOut(next); });
-    return true;
-}
-
-void ByteGrid::moveFocusOut(bool next)
-{
-    // The editor is no Tab stop: Tab and Shift+Tab go to the control after or before the grid itself.
-    for (QWidget* widget = next ? nextInFocusChain() : previousInFocusChain(); widget && widget != this;
-         widget = next ? widget->nextInFocusChain() : widget->previousInFocusChain()) {
-        if (isAncestorOf(widget) || widget->window() != window())
-            continue;
-        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() && widget->isVisibleTo(window())) {
-            widget->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return;
-        }
-    }
-}
-
-void ByteGrid::editorKey(const QKeyEvent* event)
-{
-    const bool shift = event->modifiers() & Qt::ShiftModifier;
-    const GridController::EditorKey action = m_controller.editorKey(event->key(), event->modifiers());
-    switch (action) {
-    case GridController::EditorKey::Done:
-        break;
-    case GridController::EditorKey::Home:
-        m_editor->home(shift);
-        break;
-    case GridController::EditorKey::End:
-        m_editor->end(shift);
-        break;
-    case GridController::EditorKey::CaretToEnd:
-        m_editor->deselect();
-        m_editor->end(false);
-        break;
-    case GridController::EditorKey::FocusNext:
-    case GridController::EditorKey::FocusPrevious:
-        moveFocusOut(action == GridController::EditorKey::FocusNext);
-        break;
-    }
-}
-
-bool ByteGrid::editorMousePress(QMouseEvent* event)
-{
-    const auto openedAt = std::exchange(m_openingPressTime, std::nullopt);
-    if (event->button() != Qt::LeftButton || !openedAt
-        || event->timestamp() - *openedAt > static_cast<quint64>(QApplication::doubleClickInterval()))
-        return false;
-    // The press that opened the editor went to the grid, so Qt cannot see the double click the user made.
-    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, event->position(), event->scenePosition(),
-        event->globalPosition(), event->button(), event->buttons(), event->modifiers());
-    doubleClick.setTimestamp(event->timestamp());
-    QCoreApplication::sendEvent(m_editor, &doubleClick);
+    guarded([&] { m_editor.moveFocusOut(next); });
     return true;
 }
 
@@ -410,7 +258,7 @@ void ByteGrid::keyPressEvent(QKeyEvent* event)
 
 void ByteGrid::gridKey(QKeyEvent* event)
 {
-    if (m_editor->hasFocus()) {
+    if (m_editor.lineEdit()->hasFocus()) {
         // Passed up from the editor, which did not want it: not the grid's key.
         event->ignore();
         return;
@@ -426,11 +274,10 @@ void ByteGrid::gridKey(QKeyEvent* event)
         popupAt(mapToGlobal(QPoint(0, 0)));
         break;
     case GridController::GridKey::EditAtEnd:
-        m_editor->deselect();
-        m_editor->end(false);
+        m_editor.caretToEnd();
         break;
     case GridController::GridKey::Type:
-        QCoreApplication::sendEvent(m_editor, event);
+        QCoreApplication::sendEvent(m_editor.lineEdit(), event);
         break;
     }
 }
@@ -444,7 +291,7 @@ void ByteGrid::popupAt(QPoint globalPos)
 void ByteGrid::mousePressEvent(QMouseEvent* event)
 {
     guarded([&] {
-        m_openingPressTime.reset();
+        m_editor.setOpeningPress(std::nullopt);
         // Until the release the press is held: an error box shown meanwhile cancels it (cancelMode()), so that
         // the editor can show again once the grid has the focus back.
         m_pressed = true;
@@ -465,7 +312,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         const bool wasCurrent = hit == m_model.current();
         if (!m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier) && wasCurrent
             && m_model.editor().editorMode())
-            m_openingPressTime = event->timestamp();
+            m_editor.setOpeningPress(event->timestamp());
     });
 }
 
@@ -587,7 +434,7 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
             heard->focusEntered();
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
         // being handled, after whose release it shows.
-        if (!m_pressed && !m_editor->isVisible())
+        if (!m_pressed && !m_editor.lineEdit()->isVisible())
             m_model.editor().updateEditor();
     });
 }
@@ -597,11 +444,19 @@ void ByteGrid::focusOutEvent(QFocusEvent* event)
     guarded([&] { focusLost(event); });
 }
 
+void ByteGrid::editorFocusChanged(QFocusEvent* event)
+{
+    if (event->lostFocus())
+        focusLost(event);
+    else
+        redraw({ m_model.current(), m_model.current() });
+}
+
 void ByteGrid::focusLost(QFocusEvent* event)
 {
     redraw({ m_model.current(), m_model.current() });
     QWidget* now = QApplication::focusWidget();
-    if (now == this || now == m_editor)
+    if (now == this || now == m_editor.lineEdit())
         return;
     // Another window (a dialog, a menu) taking the focus for a while is not the focus leaving the grid.
     const Qt::FocusReason reason = event->reason();
@@ -626,7 +481,7 @@ void ByteGrid::resizeEvent(QResizeEvent* event)
         m_model.scrollTo(topRow(), leftCol());
         syncBars();
         if (m_model.editor().boundCell())
-            placeEditor(false);
+            m_editor.placeEditor(false);
         viewport()->update();
     });
 }
@@ -638,7 +493,7 @@ void ByteGrid::paintEvent(QPaintEvent* event)
     guarded([&] {
         QPainter painter(viewport());
         const QSize client = viewport()->size();
-        const auto underEditor = m_editor->isVisible() ? m_model.editor().boundCell() : std::nullopt;
+        const auto underEditor = m_editor.lineEdit()->isVisible() ? m_model.editor().boundCell() : std::nullopt;
         m_painter.paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
         if (const auto line = m_controller.sizingLine()) {
             painter.setCompositionMode(QPainter::RasterOp_NotDestination);

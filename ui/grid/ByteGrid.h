@@ -1,10 +1,10 @@
 #pragma once
 
 #include "ui/grid/GridController.h"
+#include "ui/grid/GridInplaceEditor.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridModel.h"
 #include "ui/grid/GridPainter.h"
-#include "ui/grid/GridView.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -13,7 +13,6 @@
 #include <QPointer>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -26,7 +25,7 @@ class QLineEdit;
 // This class only turns Qt's events into calls on GridModel and paints; every entry from Qt runs inside
 // guarded(), and an exception a handler throws from inside a grid operation reaches the guard through the
 // grid's own frames only.
-class ByteGrid : public QAbstractScrollArea, private GridView {
+class ByteGrid : public QAbstractScrollArea {
     Q_OBJECT
 public:
     // Interval of the scrolling while a range is dragged beyond the shown cells.
@@ -77,7 +76,7 @@ public:
     [[nodiscard]] std::int32_t leftCol() const { return m_model.layout().leftCol(); }
     [[nodiscard]] std::int32_t maxTopRow() const { return m_model.layout().maxTopRow(); }
     [[nodiscard]] const GridLayout& gridLayout() const { return m_model.layout(); }
-    [[nodiscard]] QLineEdit* inplaceEditor() const;
+    [[nodiscard]] QLineEdit* inplaceEditor() const { return m_editor.lineEdit(); }
     // The range drag's scrolling timer, for tests that deliver its ticks themselves; 0 while it does not run.
     [[nodiscard]] int autoScrollTimerId() const { return m_autoScroll.timerId(); }
 
@@ -98,15 +97,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    // GridView
-    [[nodiscard]] std::string editorText() const override;
-    bool showEditor(const std::string* load, bool takeFocus) override;
-    void hideEditor() override;
-    [[nodiscard]] bool editorMayShow() const override;
-
     [[nodiscard]] bool isActiveControl() const;
-    void loadEditor(const std::string& text);
-    bool placeEditor(bool takeFocus);
     // Redraws and tells assistive technology what an operation of the model changed.
     void applyChanges(const GridChanges& changes);
     // Redraws the cells of a range, as far as they show.
@@ -119,12 +110,10 @@ private:
     void syncBars();
     void addCommand(GridCommand command, const QList<QKeySequence>& keys);
     bool routeWheel(QObject* target, QWheelEvent* event);
-    void editorKey(const QKeyEvent* event);
-    bool editorMousePress(QMouseEvent* event);
     void gridKey(QKeyEvent* event);
     void barAction(Qt::Orientation orientation, int action);
+    void editorFocusChanged(QFocusEvent* event);
     void focusLost(QFocusEvent* event);
-    void moveFocusOut(bool next);
     void popupAt(QPoint globalPos);
     void dragTo(QPoint pos);
     void sizeTo(QPoint pos);
@@ -132,17 +121,15 @@ private:
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
 
-    GridModel m_model;
+    // Built before the model, which gets it as its view.
+    GridInplaceEditor m_editor;
+    GridModel m_model { m_editor };
     GridController m_controller { m_model };
     GridPainter m_painter;
-    QLineEdit* m_editor;
     QPointer<QMenu> m_popup;
     QBasicTimer m_autoScroll;
     bool m_barsHeld = false;
     bool m_barsStale = false;
     // While a mouse button is down on the grid, the editor stays hidden until the release.
     bool m_pressed = false;
-    // Time of the press that opened the editor on the current cell: a second press on the editor soon after
-    // completes a double click there.
-    std::optional<quint64> m_openingPressTime;
 };

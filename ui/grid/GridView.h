@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-// What the grid's logic (GridModel) needs from the pixels side: the in-place editor and whether it may show. ByteGrid
-// implements it; the logic never touches a widget itself, and what it changes reaches the widget as one record
-// (GridChanges) per operation.
+// What the grid's logic (GridModel) needs from the pixels side: the in-place editor and whether it may show. The
+// grid's GridInplaceEditor implements it; the logic never touches a widget itself, and what it changes reaches the
+// widget as one record (GridChanges) per operation.
 class GridView {
 public:
     virtual ~GridView() = default;

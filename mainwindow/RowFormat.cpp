@@ -71,48 +71,6 @@ std::string offsetText(std::int64_t offset)
     return std::string(formatOffset(buffer, offset));
 }
 
-namespace {
-// The value texts of all 256 bytes, made at compile time: painting and the report ask for them in every row.
-struct ValueTexts {
-    std::array<char, 2> hex {};
-    std::array<char, 3> dec {};
-    std::uint8_t decFrom = 0;
-    std::array<char, 8> bits {};
-    char character = 0;
-};
-
-constexpr std::array<ValueTexts, 256> makeValueTexts()
-{
-    std::array<ValueTexts, 256> all {};
-    for (unsigned v = 0; v < all.size(); ++v) {
-        ValueTexts& texts = all[v];
-        texts.hex = { HexDigits[v >> 4], HexDigits[v & 15] };
-        unsigned rest = v;
-        std::size_t at = texts.dec.size();
-        do {
-            texts.dec[--at] = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        } while (rest != 0);
-        texts.decFrom = static_cast<std::uint8_t>(at);
-        for (unsigned bit = 0; bit < 8; ++bit)
-            texts.bits[7 - bit] = (v & (1u << bit)) ? '1' : '0';
-        texts.character = static_cast<char>(v);
-    }
-    return all;
-}
-
-constexpr std::array<ValueTexts, 256> AllValueTexts = makeValueTexts();
-} // namespace
-
-void formatValues(std::uint8_t v, GridSource::RowTexts& texts)
-{
-    const ValueTexts& made = AllValueTexts[v];
-    texts[1] = { made.hex.data(), made.hex.size() };
-    texts[2] = { made.dec.data() + made.decFrom, made.dec.size() - made.decFrom };
-    texts[3] = { made.bits.data(), made.bits.size() };
-    texts[4] = v < 32 ? std::string_view("<...>") : std::string_view(&made.character, 1);
-}
-
 std::string_view formatValue(std::int32_t col, std::uint8_t v)
 {
     if (col < 1 || col > 4)

@@ -79,17 +79,15 @@ std::string TableReport::dateLineForNow()
     return "Date : " + Cp1251::fromQString(text);
 }
 
-TableReport::RowTexts TableReport::rowTexts(std::int32_t row) const
+void TableReport::rowTexts(std::int32_t row, RowTexts& texts) const
 {
-    RowTexts texts {};
     if (m_rows) {
         if (!m_rows(row, texts))
             texts = {};
-        return texts;
+        return;
     }
     for (std::size_t col = 0; col < texts.size(); ++col)
         texts[col] = m_cell(static_cast<std::int32_t>(col), row);
-    return texts;
 }
 
 std::size_t TableReport::lineLength(const RowTexts& texts)
@@ -127,7 +125,8 @@ char* TableReport::writeLine(char* to, const RowTexts& texts, std::size_t length
 
 std::string TableReport::rowLine(std::int32_t row, char separator) const
 {
-    const RowTexts texts = rowTexts(row);
+    RowTexts texts;
+    rowTexts(row, texts);
     std::string line(lineLength(texts), ' ');
     writeLine(line.data(), texts, line.size(), separator);
     return line;
@@ -172,8 +171,9 @@ void TableReport::write(const std::function<void(const std::string&)>& sink) con
     line(header);
     line(rule);
     // Data rows go straight into the buffer: a report of a full block is 8193 of them.
+    RowTexts texts;
     for (std::int32_t row = 1; row <= m_lastRow; ++row) {
-        const RowTexts texts = rowTexts(row);
+        rowTexts(row, texts);
         const std::size_t length = lineLength(texts);
         char* end = writeLine(room(length + LineEnd.size()), texts, length, ' ');
         std::copy(LineEnd.begin(), LineEnd.end(), end);

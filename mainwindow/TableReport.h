@@ -28,7 +28,7 @@ public:
     [[nodiscard]] std::string rowLine(std::int32_t row, char separator) const;
 
 private:
-    [[nodiscard]] RowTexts rowTexts(std::int32_t row) const;
+    void rowTexts(std::int32_t row, RowTexts& texts) const;
     // The length of a row's line, and the line of that length written at to; returns the line's end.
     [[nodiscard]] static std::size_t lineLength(const RowTexts& texts);
     static char* writeLine(char* to, const RowTexts& texts, std::size_t length, char separator);

@@ -1,9 +1,11 @@
 #include "mainwindow/FileDrop.h"
 
+#include "support/FilePath.h"
+
+#include <QApplication>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
-
-#include <sys/stat.h>
 
 std::optional<std::string> droppedFile(const QMimeData* data)
 {
@@ -24,8 +26,24 @@ std::optional<std::string> droppedFile(const QMimeData* data)
         return std::nullopt;
     // Looked at, not opened: a drag merely passing over the window must not open a device, which for some (a
     // tape drive) has effects of its own.
-    struct stat st { };
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!isRegularFile(path))
         return std::nullopt;
     return path;
+}
+
+std::optional<std::string> fileToTake(const QDropEvent* event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction) || QApplication::activeModalWidget())
+        return std::nullopt;
+    return droppedFile(event->mimeData());
+}
+
+void answerDrag(QDropEvent* event, bool take)
+{
+    if (take) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }

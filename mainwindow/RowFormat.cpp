@@ -49,7 +49,7 @@ bool countUp(char* first, char* last, int base)
 }
 } // namespace
 
-std::string_view OffsetTexts::counted(std::int64_t offset)
+std::string_view OffsetTexts::text(std::int64_t offset)
 {
     if (offset == m_offset)
         return m_text;

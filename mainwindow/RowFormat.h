@@ -65,29 +65,13 @@ inline void formatValues(std::uint8_t v, GridSource::RowTexts& texts)
 }
 
 // The offset texts of consecutive rows, as painting and the report ask for them: the text of the offset after the
-// last one made by counting up in place, which costs a fraction of formatting it anew.
+// last one made by counting its digits up in place, which costs a fraction of formatting it anew.
 class OffsetTexts {
 public:
-    [[nodiscard]] std::string_view text(std::int64_t offset)
-    {
-        // Nearly always the row after the last one, whose two numbers' last digits count up without a carry.
-        if (offset == m_offset + 1 && m_offset >= 0) {
-            char* first = const_cast<char*>(m_text.data());
-            char& hex = first[m_blank - 1];
-            char& dec = first[m_text.size() - 2];
-            if (hex != 'F' && dec != '9') {
-                hex = hex == '9' ? 'A' : static_cast<char>(hex + 1);
-                ++dec;
-                m_offset = offset;
-                return m_text;
-            }
-        }
-        return counted(offset);
-    }
+    // Good until the next text is asked for.
+    [[nodiscard]] std::string_view text(std::int64_t offset);
 
 private:
-    [[nodiscard]] std::string_view counted(std::int64_t offset);
-
     GridSource::TextBuffer m_buffer {};
     std::string_view m_text;
     std::size_t m_blank = 0;

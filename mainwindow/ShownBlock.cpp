@@ -1,9 +1,8 @@
 #include "mainwindow/ShownBlock.h"
 
-#include "mainwindow/BlockSink.h"
-#include "mainwindow/RowFormat.h"
+#include "mainwindow/BlockView.h"
+#include "support/ByteSearch.h"
 #include "support/Exception.h"
-#include "support/FileHandle.h"
 #include "support/IntParser.h"
 #include "support/StrHF.h"
 #include "support/__Bin.h"
@@ -22,167 +21,43 @@ const char* const FileSection = "File";
 const char* const NameFileKey = "NameFile";
 const char* const StartByteKey = "StartByte";
 
-// The hourglass while the file is open for the load, taken down on every path.
+// The hourglass while a file is read, taken down on every path.
 class BusyScope {
 public:
-    explicit BusyScope(BlockSink& sink)
-        : m_sink(sink)
+    explicit BusyScope(BlockView& view)
+        : m_view(view)
     {
-        m_sink.setBusy(true);
+        m_view.setBusy(true);
     }
-    ~BusyScope() { m_sink.setBusy(false); }
+    ~BusyScope() { m_view.setBusy(false); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-    BlockSink& m_sink;
+    BlockView& m_view;
 };
 
-} // namespace
-
-ShownBlock::ShownBlock(BlockSink& sink)
-    : m_sink(sink)
-    , m_rowBytes(BlockSpan + 2, -1)
+std::int32_t clampedStart(std::int64_t start)
 {
-}
-
-std::int32_t ShownBlock::placed(std::int64_t start, std::int64_t size)
-{
-    if (start >= size)
-        start = size - EndPlacement;
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, INT32_MAX));
 }
 
-std::int32_t ShownBlock::startFor(Move move, const std::string& path) const
+// Offsets and sizes are signed 32-bit in the program: a file of 2 GiB or more is reachable within its first
+// 2147483647 bytes. -1 when the file could not be opened or its size read.
+std::int64_t sizeOf(const FileHandle::Opened& opened)
 {
-    std::int64_t start = 0;
-    switch (move) {
-    case Move::Previous:
-        start = std::int64_t(StartByte) - BlockSpan;
-        break;
-    case Move::Next:
-        start = placed(std::int64_t(StartByte) + BlockSpan, FileSizeOf(path));
-        break;
-    case Move::Start:
-        break;
-    case Move::End:
-        start = std::int64_t(FileSizeOf(path)) - EndPlacement;
-        break;
+    if (!opened)
+        return -1;
+    try {
+        return opened.file.size();
+    } catch (const EInOutError&) {
+        return -1;
     }
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, INT32_MAX));
 }
 
-std::int32_t ShownBlock::startForByte(std::int64_t n, const std::string& path)
-{
-    // A start inside the last 8191 bytes would show a stub of a block (a single row would even leave every
-    // block command without effect), so the last block is shown instead, as for a start past the end.
-    const std::int64_t start = std::min<std::int64_t>(n, std::int64_t(FileSizeOf(path)) - EndPlacement);
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, INT32_MAX));
-}
-
-bool ShownBlock::load(const std::string& path, std::int32_t start)
-{
-    // Set while the load runs: commands that would start a second load inside it are dropped.
-    const QScopedValueRollback<bool> running(m_busy, true);
-    m_sink.clearRows();
-    m_loadedRows = 0;
-    m_file = path;
-    m_identity.reset();
-    m_kept.reset();
-    const std::int32_t size = FileSizeOf(path);
-    if (size < 1)
-        return false;
-    FileHandle file;
-    if (file.open(path, FileHandle::Mode::Read) != 0)
-        return false;
-    m_identity = file.identity();
-    const BusyScope busy(m_sink);
-    const std::int64_t end = std::min<std::int64_t>(std::int64_t(start) + BlockSpan + 1, size);
-    std::array<char, RowsBetweenEvents> chunk;
-    for (std::int64_t offset = start; offset < end;) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(RowsBetweenEvents, end - offset));
-        int failure = 0;
-        const std::size_t got = file.readAt(offset, chunk.data(), wanted, failure);
-        fillRows(static_cast<std::int32_t>(offset - start + 1), offset, chunk.data(), got);
-        if (failure)
-            throw EInOutError::fromErrno(failure);
-        // The file has shrunk since its size was taken.
-        if (got < wanted)
-            throw EInOutError(EInOutError::ReadBeyondEnd);
-        offset += static_cast<std::int64_t>(got);
-        if (got == RowsBetweenEvents)
-            m_sink.processEvents();
-    }
-    return true;
-}
-
-std::optional<ByteSearch::Result> ShownBlock::find(const std::string& path, std::string_view needle, std::int64_t from,
-    bool forward, const std::function<bool()>& stop)
-{
-    const QScopedValueRollback<bool> running(m_busy, true);
-    FileHandle file;
-    if (file.open(path, FileHandle::Mode::Read) != 0)
-        return std::nullopt;
-    const BusyScope hourglass(m_sink);
-    const std::int64_t limit = std::min<std::int64_t>(file.size(), INT32_MAX);
-    return ByteSearch::find(file, limit, needle, from, forward, [&] {
-        m_sink.processEvents();
-        return !stop();
-    });
-}
-
-void ShownBlock::fillRows(std::int32_t firstRow, std::int64_t firstOffset, const char* bytes, std::size_t count)
-{
-    if (count == 0)
-        return;
-    const auto* values = reinterpret_cast<const std::uint8_t*>(bytes);
-    for (std::size_t i = 0; i < count; ++i)
-        m_rowBytes[static_cast<std::size_t>(firstRow) + i] = values[i];
-    m_shownStart = firstOffset - (firstRow - 1);
-    m_sink.showRows(firstRow, firstOffset, { values, count });
-    m_loadedRows = firstRow + static_cast<std::int32_t>(count) - 1;
-}
-
-std::string_view ShownBlock::rowText(std::int32_t col, std::int32_t row, GridSource::TextBuffer& buffer) const
-{
-    if (row < 1 || row >= static_cast<std::int32_t>(m_rowBytes.size()))
-        return {};
-    if (col == 0) {
-        if (!m_shownStart)
-            return {};
-        // Copied out: the next row's text is counted up in the same place.
-        const std::string_view text = m_offsetTexts.text(*m_shownStart + row - 1);
-        std::copy(text.begin(), text.end(), buffer.begin());
-        return { buffer.data(), text.size() };
-    }
-    const std::int16_t v = m_rowBytes[static_cast<std::size_t>(row)];
-    return v < 0 ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
-}
-
-void ShownBlock::rowTexts(std::int32_t row, GridSource::RowTexts& texts) const
-{
-    const bool known = row >= 1 && row < static_cast<std::int32_t>(m_rowBytes.size());
-    // The offset's text views the place it is counted up in, good until the next one is asked for: all a reader
-    // of whole rows needs, and a copy fewer for each of a report's 8193.
-    texts[0] = known && m_shownStart ? m_offsetTexts.text(*m_shownStart + row - 1) : std::string_view();
-    const std::int16_t v = known ? m_rowBytes[static_cast<std::size_t>(row)] : -1;
-    if (v < 0)
-        std::fill(texts.begin() + 1, texts.end(), std::string_view());
-    else
-        formatValues(static_cast<std::uint8_t>(v), texts);
-}
-
-bool ShownBlock::showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const
-{
-    if (m_kept && m_kept->col == col && m_kept->row == row && m_kept->text == text)
-        return true;
-    const bool knownRow = row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[row] >= 0;
-    if (!knownRow || col < 1 || col > 4)
-        return text.empty();
-    return text == valueTexts(static_cast<std::uint8_t>(m_rowBytes[row]))[col - 1];
-}
-
-std::uint8_t ShownBlock::cellByte(std::int32_t col, std::string text)
+// The byte a cell text stands for in its column (1 Hex, 2 Dec, 3 Bin, 4 Ascii): trimmed, empty is 0, the low 8 bits
+// of the value. Raises EConvertError for a Hex or Dec text that is no number.
+std::uint8_t cellByte(std::int32_t col, std::string text)
 {
     TrimSpaces(text);
     if (text.empty())
@@ -205,7 +80,72 @@ std::uint8_t ShownBlock::cellByte(std::int32_t col, std::string text)
     return static_cast<std::uint8_t>(value & 0xFF);
 }
 
-bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& text, bool writing)
+} // namespace
+
+ShownBlock::ShownBlock(BlockView& view)
+    : m_view(view)
+    , m_rowBytes(BlockSpan + 2, NoByte)
+{
+}
+
+std::string_view ShownBlock::cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const
+{
+    if (row < 1 || row >= static_cast<std::int32_t>(m_rowBytes.size()))
+        return {};
+    if (col == 0) {
+        if (!m_shownStart)
+            return {};
+        // Copied out: the next row's text is counted up in the same place.
+        const std::string_view text = m_offsetTexts.text(*m_shownStart + row - 1);
+        std::copy(text.begin(), text.end(), buffer.begin());
+        return { buffer.data(), text.size() };
+    }
+    const std::int16_t v = m_rowBytes[static_cast<std::size_t>(row)];
+    return v == NoByte ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
+}
+
+void ShownBlock::rowTexts(std::int32_t row, RowTexts& texts) const
+{
+    const bool known = row >= 1 && row < static_cast<std::int32_t>(m_rowBytes.size());
+    // The offset's text views the place it is counted up in, good until the next one is asked for: all a reader
+    // of whole rows needs, and a copy fewer for each of a report's 8193.
+    texts[0] = known && m_shownStart ? m_offsetTexts.text(*m_shownStart + row - 1) : std::string_view();
+    const std::int16_t v = known ? m_rowBytes[static_cast<std::size_t>(row)] : NoByte;
+    if (v == NoByte)
+        std::fill(texts.begin() + 1, texts.end(), std::string_view());
+    else
+        formatValues(static_cast<std::uint8_t>(v), texts);
+}
+
+void ShownBlock::edited(std::int32_t col, std::int32_t row)
+{
+    EditPending = true;
+    EditCol = col;
+    EditRow = row;
+}
+
+void ShownBlock::commitPending()
+{
+    if (EditPending && !commit(EditCol, EditRow, m_view.typedText(EditCol, EditRow)))
+        m_view.showNotice(BlockView::Notice::CannotWrite);
+    EditPending = false;
+}
+
+void ShownBlock::commitBeforeBlockChange()
+{
+    try {
+        commitPending();
+    } catch (const EConvertError& error) {
+        // The edit cannot wait for a correction any more: its row is about to show another byte. It is dropped,
+        // and the error box says why nothing was written; holding the command back would leave the user stuck
+        // whenever the text cannot be corrected (writing switched off, no file to go back to).
+        EditPending = false;
+        showOwnValue(EditRow);
+        m_view.showDroppedEdit(error);
+    }
+}
+
+bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& text)
 {
     const std::int64_t offset = std::int64_t(StartByte) + row - 1;
     // Typed over a row before offset 0 (a start restored from a hand-edited settings file): no byte to take it.
@@ -215,12 +155,14 @@ bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& t
     // A row beyond those the last load filled (row 1 after a failed load still shows the block before) belongs
     // to no byte of this block, so its edit is written nowhere.
     const bool inBlock = row >= 1 && row <= m_loadedRows && offset <= INT32_MAX;
-    if (!writing) {
+    if (!m_writing) {
         // Nothing is written while writing is off, so the row shows the byte the file really holds.
-        FileHandle file;
-        if (inBlock && file.open(m_file, FileHandle::Mode::Read) == 0) {
+        if (inBlock) {
+            FileHandle::Opened opened = FileHandle::tryOpen(m_file, FileHandle::Mode::Read);
+            char found = 0;
             try {
-                v = file.readByteAt(offset);
+                if (opened && opened.file.readRange(offset, &found, 1) == 1)
+                    v = static_cast<std::uint8_t>(found);
             } catch (const EInOutError&) {
             }
         }
@@ -232,20 +174,22 @@ bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& t
         return false;
     }
     const auto shown = static_cast<std::uint8_t>(m_rowBytes[row]);
-    const CheckedWrite done = writeByteIfUnchanged(m_file, *m_identity, offset, shown, v);
+    const CheckedWrite done = WriteByteAt(m_file, *m_identity, offset, shown, v);
     switch (done.outcome) {
     case CheckedWrite::Outcome::Written:
-        m_history.record(
-            { m_file, *m_identity, static_cast<std::int32_t>(offset), done.found.value_or(shown), v, StartByte, col });
+        m_history.record({ m_file, *m_identity, static_cast<std::int32_t>(offset),
+            static_cast<std::uint8_t>(done.found.front()), v, StartByte, col });
         showValue(row, v);
         return true;
     case CheckedWrite::Outcome::NotWritable:
         showValue(row, v);
         return false;
     case CheckedWrite::Outcome::Refused:
-        break;
+        // The row shows what the file at the path holds there; with nothing to read, it keeps what was typed.
+        if (!done.found.empty())
+            showValue(row, static_cast<std::uint8_t>(done.found.front()));
+        return false;
     }
-    showRefused(row, done.found, col, text);
     return false;
 }
 
@@ -257,18 +201,41 @@ std::optional<std::int32_t> ShownBlock::rowOf(const WrittenByte& write) const
     return static_cast<std::int32_t>(row);
 }
 
-bool ShownBlock::rewrite(WriteHistory::Direction direction)
+std::optional<GridCell> ShownBlock::rewrite(WriteHistory::Direction direction)
 {
+    if (!m_writing || m_busy)
+        return std::nullopt;
+    // What is typed and not yet committed is committed first, so that it is the last write.
+    commitPending();
     const std::optional<WrittenByte> write = m_history.next(direction);
     if (!write)
-        return true;
-    const bool back = direction == WriteHistory::Direction::Back;
-    const std::uint8_t from = back ? write->after : write->before;
-    const std::uint8_t to = back ? write->before : write->after;
+        return std::nullopt;
+    // Shown as it was when written: that file, that block.
+    if (!rowOf(*write) || m_identity != write->identity) {
+        if (m_view.currentFile() == write->path)
+            change(
+                write->path, [&](std::int32_t) { return write->startByte; }, Store::Start, false);
+        else
+            open(write->path, write->startByte);
+    }
     const std::optional<std::int32_t> row = rowOf(*write);
+    if (!rewriteShown(direction))
+        m_view.showNotice(BlockView::Notice::CannotWrite);
+    if (!row)
+        return std::nullopt;
+    return GridCell { write->col, *row };
+}
+
+bool ShownBlock::rewriteShown(WriteHistory::Direction direction)
+{
+    const WrittenByte write = *m_history.next(direction);
+    const bool back = direction == WriteHistory::Direction::Back;
+    const std::uint8_t from = back ? write.after : write.before;
+    const std::uint8_t to = back ? write.before : write.after;
+    const std::optional<std::int32_t> row = rowOf(write);
     CheckedWrite done;
     if (row)
-        done = writeByteIfUnchanged(m_file, write->identity, write->offset, from, to);
+        done = WriteByteAt(m_file, write.identity, write.offset, from, to);
     switch (done.outcome) {
     case CheckedWrite::Outcome::Written:
         m_history.step(direction);
@@ -281,44 +248,15 @@ bool ShownBlock::rewrite(WriteHistory::Direction direction)
         break;
     }
     m_history.dropRefused(direction);
-    if (row && done.found)
-        showValue(*row, *done.found);
+    if (row && !done.found.empty())
+        showValue(*row, static_cast<std::uint8_t>(done.found.front()));
     return false;
 }
 
-void ShownBlock::showOwnValue(std::int32_t row)
+void ShownBlock::open(const std::string& path, std::int32_t start)
 {
-    if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[row] >= 0)
-        showValue(row, static_cast<std::uint8_t>(m_rowBytes[row]));
-}
-
-void ShownBlock::showRefused(
-    std::int32_t row, std::optional<std::uint8_t> found, std::int32_t col, const std::string& text)
-{
-    if (found)
-        showValue(row, *found);
-    else
-        m_kept = KeptText { col, row, text };
-}
-
-void ShownBlock::showValue(std::int32_t row, std::uint8_t v)
-{
-    if (m_kept && m_kept->row == row)
-        m_kept.reset();
-    if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()))
-        m_rowBytes[row] = v;
-    m_sink.showValue(row, v);
-}
-
-void ShownBlock::storeStartByte() const
-{
-    SettingsWriteInt(m_settingsFile, FileSection, StartByteKey, StartByte);
-}
-
-void ShownBlock::storeFile(const std::string& path) const
-{
-    SettingsWriteString(m_settingsFile, FileSection, NameFileKey, path);
-    storeStartByte();
+    change(
+        path, [start](std::int32_t) { return start; }, Store::FileAndStart, true);
 }
 
 std::string ShownBlock::restore()
@@ -328,4 +266,166 @@ std::string ShownBlock::restore()
     std::string path = readWholeSettingsString(m_settingsFile, FileSection, NameFileKey, "").value_or("");
     StartByte = SettingsReadInt(m_settingsFile, FileSection, StartByteKey, 0);
     return path;
+}
+
+void ShownBlock::showRestored()
+{
+    const std::int32_t stored = StartByte;
+    change(
+        m_view.currentFile(), [stored](std::int32_t) { return stored; }, Store::Nothing, true);
+}
+
+void ShownBlock::move(Move move)
+{
+    if (!canNavigate())
+        return;
+    const std::int64_t from = StartByte;
+    change(
+        m_view.currentFile(),
+        [move, from](std::int32_t size) -> std::int32_t {
+            switch (move) {
+            case Move::Previous:
+                return clampedStart(from - BlockSpan);
+            case Move::Next:
+                // The placement rule: a start at or beyond the end of the file shows the last block.
+                return clampedStart(from + BlockSpan >= size ? std::int64_t(size) - EndPlacement : from + BlockSpan);
+            case Move::Start:
+                return 0;
+            case Move::End:
+                return clampedStart(std::int64_t(size) - EndPlacement);
+            }
+            return 0;
+        },
+        Store::Start, false);
+}
+
+void ShownBlock::goToByte(std::int64_t n)
+{
+    if (!canNavigate())
+        return;
+    change(m_view.currentFile(), showingByte(n), Store::Start, false);
+}
+
+ShownBlock::Placement ShownBlock::showingByte(std::int64_t n)
+{
+    // A start inside the last 8191 bytes would show a stub of a block (a single row would even leave every
+    // block command without effect), so the last block is shown instead, as for a start past the end.
+    return
+        [n](std::int32_t size) { return clampedStart(std::min<std::int64_t>(n, std::int64_t(size) - EndPlacement)); };
+}
+
+void ShownBlock::change(const std::string& path, const Placement& place, Store store, bool newFile)
+{
+    commitBeforeBlockChange();
+    if (newFile)
+        m_view.showFile(path);
+    FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
+    const std::int64_t size = sizeOf(opened);
+    if (newFile)
+        m_view.showFileSize(size);
+    StartByte = place(static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX)));
+    m_file = path;
+    LoadBlock(opened, size);
+    if (store == Store::FileAndStart)
+        SettingsWriteString(m_settingsFile, FileSection, NameFileKey, path);
+    if (store != Store::Nothing)
+        SettingsWriteInt(m_settingsFile, FileSection, StartByteKey, StartByte);
+}
+
+void ShownBlock::LoadBlock(FileHandle::Opened& opened, std::int64_t size)
+{
+    // Set while the load runs: commands that would start a second load inside it are dropped.
+    const QScopedValueRollback<bool> running(m_busy, true);
+    m_view.clearRows();
+    m_loadedRows = 0;
+    m_identity.reset();
+    if (size < 1) {
+        m_view.showNotice(BlockView::Notice::CannotOpen);
+        return;
+    }
+    m_identity = opened.file.identity();
+    const BusyScope hourglass(m_view);
+    const std::int64_t end = std::min<std::int64_t>(std::int64_t(StartByte) + BlockSpan + 1, size);
+    std::array<char, RowsBetweenEvents> chunk;
+    for (std::int64_t offset = StartByte; offset < end;) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(RowsBetweenEvents, end - offset));
+        // Short before a byte that cannot be read, whose read then raises: the rows before it are shown.
+        const std::size_t got = opened.file.readAt(offset, chunk.data(), wanted);
+        // The file has shrunk since its size was taken.
+        if (got == 0)
+            throw EInOutError(EInOutError::ReadBeyondEnd);
+        fillRows(static_cast<std::int32_t>(offset - StartByte + 1), chunk.data(), got);
+        offset += static_cast<std::int64_t>(got);
+        if (got == RowsBetweenEvents)
+            m_view.processEvents();
+    }
+}
+
+void ShownBlock::fillRows(std::int32_t firstRow, const char* bytes, std::size_t count)
+{
+    const auto* values = reinterpret_cast<const std::uint8_t*>(bytes);
+    for (std::size_t i = 0; i < count; ++i)
+        m_rowBytes[static_cast<std::size_t>(firstRow) + i] = values[i];
+    m_shownStart = StartByte;
+    m_loadedRows = firstRow + static_cast<std::int32_t>(count) - 1;
+    m_view.rowsChanged(firstRow, m_loadedRows);
+}
+
+void ShownBlock::showOwnValue(std::int32_t row)
+{
+    if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[row] != NoByte)
+        showValue(row, static_cast<std::uint8_t>(m_rowBytes[row]));
+}
+
+void ShownBlock::showValue(std::int32_t row, std::uint8_t v)
+{
+    if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()))
+        m_rowBytes[row] = v;
+    m_view.valuesChanged(row);
+}
+
+bool ShownBlock::takeFindAnswer(const std::string& answer)
+{
+    const std::optional<std::string> bytes = ByteSearch::parseAnswer(answer);
+    if (!bytes)
+        return false;
+    m_findAnswer = answer;
+    m_findBytes = *bytes;
+    return true;
+}
+
+ShownBlock::Found ShownBlock::find(FindFrom from, std::int32_t currentRow, const std::function<bool()>& stop)
+{
+    using Outcome = Found::Outcome;
+    if (m_busy || m_findBytes.empty())
+        return { Outcome::Stopped, std::nullopt };
+    const std::int64_t current = std::int64_t(StartByte) + currentRow - 1;
+    commitBeforeBlockChange();
+    const std::string path = m_view.currentFile();
+    ByteSearch::Result result;
+    {
+        const QScopedValueRollback<bool> running(m_busy, true);
+        FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
+        if (!opened)
+            return { Outcome::CannotOpen, std::nullopt };
+        const BusyScope hourglass(m_view);
+        const std::int64_t limit = std::min<std::int64_t>(opened.file.size(), INT32_MAX);
+        const std::int64_t after = from == FindFrom::After ? 1 : (from == FindFrom::Before ? -1 : 0);
+        result = ByteSearch::find(opened.file, limit, m_findBytes, current + after, from != FindFrom::Before, [&] {
+            m_view.processEvents();
+            return !stop();
+        });
+    }
+    if (result.stopped)
+        return { Outcome::Stopped, std::nullopt };
+    if (!result.found)
+        return { Outcome::NotFound, std::nullopt };
+    const std::int64_t match = *result.found;
+    change(path, showingByte(match), Store::Start, false);
+    const std::int64_t first = match - StartByte + 1;
+    if (first < 1 || first > m_loadedRows)
+        return { Outcome::Found, std::nullopt };
+    const auto last = std::min<std::int64_t>(first + std::int64_t(m_findBytes.size()) - 1, m_loadedRows);
+    return { Outcome::Found,
+        GridRange { { 1, static_cast<std::int32_t>(first) }, { 1, static_cast<std::int32_t>(last) } } };
 }

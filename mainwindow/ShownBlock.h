@@ -2,8 +2,8 @@
 
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/WriteHistory.h"
-#include "support/ByteSearch.h"
 #include "support/FileHandle.h"
+#include "ui/grid/GridCell.h"
 #include "ui/grid/GridSource.h"
 
 #include <cstdint>
@@ -12,14 +12,17 @@
 #include <string>
 #include <vector>
 
-class BlockSink;
+class BlockView;
 
-// The block of the file that the window shows, without the window: which file its rows came from, the offset
-// of row 1 (StartByte), the byte behind every row, how far the last load got, where each block command
-// moves, how a typed cell becomes a byte on disk, and the position kept in the settings file.
+// The window's commands without the window: the block of the file it shows and everything done to it. It keeps
+// which file the rows came from, the offset of row 1 (StartByte), the byte behind every row and how far the last
+// load got; the pending edit of a cell and its commit into the file; where each block command moves; the bytes
+// written in the run, to take back and write again; what was last looked for; and the position kept in the
+// settings file. Each command commits a pending edit where it was made, moves, loads and stores the position in
+// one call. The grid reads the rows' texts from it (GridSource).
 //
 // Rows are numbered as the grid's: row 1 shows offset StartByte, row r offset StartByte + r - 1.
-class ShownBlock {
+class ShownBlock : public GridSource {
 public:
     // The step of the previous and next commands; a block shows BlockSpan + 1 bytes, so neighbours share one.
     static constexpr std::int32_t BlockSpan = 8192;
@@ -30,13 +33,12 @@ public:
 
     enum class Move { Previous, Next, Start, End };
 
-    explicit ShownBlock(BlockSink& sink);
+    explicit ShownBlock(BlockView& view);
 
     // The settings file that keeps the last file and position.
     void setSettingsFile(std::string path) { m_settingsFile = std::move(path); }
 
     [[nodiscard]] std::int32_t startByte() const { return StartByte; }
-    void setStartByte(std::int32_t start) { StartByte = start; }
     // The file the rows were last loaded from (also when that load failed).
     [[nodiscard]] const std::string& file() const { return m_file; }
     // How many rows, from row 1, the last load filled.
@@ -45,72 +47,88 @@ public:
     [[nodiscard]] bool busy() const { return m_busy; }
     // A block command may run: more than one byte is shown and nothing is running.
     [[nodiscard]] bool canNavigate() const { return !m_busy && m_loadedRows > 1; }
-
-    // The placement rule: a start at or beyond the end of a file of size bytes shows the last block.
-    [[nodiscard]] static std::int32_t placed(std::int64_t start, std::int64_t size);
-    // Where a block command moves from the shown block, the file at path being the current one.
-    [[nodiscard]] std::int32_t startFor(Move move, const std::string& path) const;
-    // Where going to byte n moves: a start inside the last block shows the whole last block.
-    [[nodiscard]] static std::int32_t startForByte(std::int64_t n, const std::string& path);
-
-    // Reads the block of path at start into the rows, one positioned read per RowsBetweenEvents rows. False,
-    // with nothing read, when the file is missing, empty or cannot be opened. A failing byte raises
-    // EInOutError with every row before it filled.
-    [[nodiscard]] bool load(const std::string& path, std::int32_t start);
-
-    // Looks for needle in the file at path (see ByteSearch::find), within the offsets the program reaches, with the
-    // hourglass up, letting pending events run after every chunk read; stop is asked then whether to give up.
-    // Nothing when the file cannot be opened.
-    [[nodiscard]] std::optional<ByteSearch::Result> find(const std::string& path, std::string_view needle,
-        std::int64_t from, bool forward, const std::function<bool()>& stop);
-
-    // The text of a row's cell as the window shows it: the offset the row was last filled from and the byte it was
-    // last given; empty for a row never filled.
-    [[nodiscard]] std::string_view rowText(std::int32_t col, std::int32_t row, GridSource::TextBuffer& buffer) const;
-    // All five texts of a row, good until the next row's are asked for.
-    void rowTexts(std::int32_t row, GridSource::RowTexts& texts) const;
-    // True when text is what the program last put into cell (col, row): the grid handing its editor back, not a
-    // change of the user's.
-    [[nodiscard]] bool showsOwnText(std::int32_t col, std::int32_t row, const std::string& text) const;
-    // The byte a cell text stands for in its column (1 Hex, 2 Dec, 3 Bin, 4 Ascii): trimmed, empty is 0, the
-    // low 8 bits of the value. Raises EConvertError for a Hex or Dec text that is no number.
-    [[nodiscard]] static std::uint8_t cellByte(std::int32_t col, std::string text);
-    // Commits the text typed into (col, row): converts it, writes the byte into the loaded file when writing
-    // is on, and shows the row's values again. The byte is written only while the path still leads to the
-    // file the rows were loaded from and that file still holds the byte the row shows; each write goes into
-    // the history. False when the byte should have been written but was not: for a row of no loaded byte or
-    // a file that cannot be written the row shows the converted value; when the file changed, the byte the
-    // file at the path now holds, or the row keeps its texts when there is none to read. Conversion and I/O
-    // errors raise, leaving the row as it is.
-    [[nodiscard]] bool commit(std::int32_t col, std::int32_t row, const std::string& text, bool writing);
+    [[nodiscard]] bool editPending() const { return EditPending; }
     // The bytes written in this run.
     [[nodiscard]] const WriteHistory& history() const { return m_history; }
-    // The row of the shown block that holds the byte of write, in the file it was written to.
-    [[nodiscard]] std::optional<std::int32_t> rowOf(const WrittenByte& write) const;
-    // The shown block holds that byte as it was when written: the same file, and its row loaded.
-    [[nodiscard]] bool shows(const WrittenByte& write) const { return rowOf(write) && m_identity == write.identity; }
-    // Takes the history's next write back or writes it again, checked as a commit is (the file must hold the
-    // byte the write left, or the one it replaced), when its row is shown. False when it could not be done;
-    // when the file changed, or its row is not shown, the write is dropped from the history with those it
-    // depends on, and the row shows what the file now holds.
-    [[nodiscard]] bool rewrite(WriteHistory::Direction direction);
-    // Shows again the byte row was last filled with, dropping what was typed there.
-    void showOwnValue(std::int32_t row);
 
-    // The position in the settings file: the start alone after a block command, the file and then the start
-    // after opening one.
-    void storeStartByte() const;
-    void storeFile(const std::string& path) const;
+    // The texts of the rows, as the offset each row was last filled from and the byte it was last given show them;
+    // empty for a row never given a byte.
+    [[nodiscard]] std::string_view cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const override;
+    void rowTexts(std::int32_t row, RowTexts& texts) const override;
+
+    // Typed bytes reach the file only while writing is on.
+    void setWriting(bool on) { m_writing = on; }
+    // The user changed the text of cell (col, row): it is the pending edit.
+    void edited(std::int32_t col, std::int32_t row);
+    // Commits the pending edit: the cell's text converted by its column is written into the file the rows were
+    // loaded from, at its row's offset, when writing is on, and the row shows the byte. The byte is written only
+    // while the path still leads to that file and it still holds the byte the row shows; otherwise the row shows
+    // what the file at the path holds there (it keeps the text when there is nothing to read), and so it does when
+    // writing is off. A write that was to be made and was not is noticed. A text that is no number raises
+    // EConvertError and an I/O failure EInOutError, the edit staying pending and the row as it is.
+    void commitPending();
+
+    // The commands. Each commits a pending edit where it was made first (one that is no number is dropped, with
+    // the error shown), then loads the block and stores the position; a load failing halfway raises, with the rows
+    // before the failing byte shown and nothing stored.
+    //
+    // The open command: path shown from start, its name and start stored.
+    void open(const std::string& path, std::int32_t start = 0);
     // Reads the stored file and start; the start is taken as stored. Returns the file's path.
     [[nodiscard]] std::string restore();
+    // Shows the current file at the restored start, as stored, storing nothing.
+    void showRestored();
+    // The block commands; each does nothing unless canNavigate().
+    void move(Move move);
+    // Going to byte n: a start inside the last block shows the whole last block.
+    void goToByte(std::int64_t n);
+    // Takes the last write back, or writes the last one taken back again, when writing is on. Its file and block
+    // are shown first, as they were shown when it was written; it is checked as a commit is (the file must hold the
+    // byte the write left, or the one it replaced). When the file changed, the write goes from the history with
+    // those that depend on it, and the row shows what the file holds. Gives the cell the byte was typed in.
+    [[nodiscard]] std::optional<GridCell> rewrite(WriteHistory::Direction direction);
+
+    // Finding bytes: the last answer of the find prompt and the bytes it stands for.
+    [[nodiscard]] const std::string& findAnswer() const { return m_findAnswer; }
+    [[nodiscard]] bool canFindAgain() const { return !m_findBytes.empty(); }
+    // Takes an answer of the find prompt; false, keeping the last one, when it is neither hex bytes nor a quoted
+    // text.
+    [[nodiscard]] bool takeFindAnswer(const std::string& answer);
+    enum class FindFrom { Here, After, Before };
+    struct Found {
+        enum class Outcome { Found, NotFound, Stopped, CannotOpen } outcome = Outcome::NotFound;
+        // The rows of the match's bytes, as far as the block shows them.
+        std::optional<GridRange> rows;
+    };
+    // Looks for the bytes in the current file from the byte of row currentRow (FindFrom::Here), or after or before
+    // it, to the end of the file and once round from the other end, within the offsets the program reaches. The
+    // hourglass is up and pending events run after every chunk read; stop is asked then whether to give up. A match
+    // is shown as going to its byte shows it.
+    [[nodiscard]] Found find(FindFrom from, std::int32_t currentRow, const std::function<bool()>& stop);
 
 private:
-    void showValue(std::int32_t row, std::uint8_t v);
-    // After a refused write: the row shows the byte found, or keeps its texts when there was none.
-    void showRefused(std::int32_t row, std::optional<std::uint8_t> found, std::int32_t col, const std::string& text);
-    void fillRows(std::int32_t firstRow, std::int64_t firstOffset, const char* bytes, std::size_t count);
+    enum class Store { Nothing, Start, FileAndStart };
+    // The start of the block a command shows, given the size of the file (-1 when it cannot be read).
+    using Placement = std::function<std::int32_t(std::int32_t size)>;
 
-    BlockSink& m_sink;
+    // Where going to byte n moves.
+    [[nodiscard]] static Placement showingByte(std::int64_t n);
+    // Every command that shows a block ends here: the pending edit committed, the file opened once, the start
+    // placed, the rows loaded, the position stored.
+    void change(const std::string& path, const Placement& place, Store store, bool newFile);
+    // Fills the rows from the opened file at StartByte, one read per RowsBetweenEvents rows.
+    void LoadBlock(FileHandle::Opened& opened, std::int64_t size);
+    void commitBeforeBlockChange();
+    // False when a byte that should have been written was not.
+    [[nodiscard]] bool commit(std::int32_t col, std::int32_t row, const std::string& text);
+    [[nodiscard]] bool rewriteShown(WriteHistory::Direction direction);
+    // The row of the shown block that holds the byte of write, in the file it was written to.
+    [[nodiscard]] std::optional<std::int32_t> rowOf(const WrittenByte& write) const;
+    void showValue(std::int32_t row, std::uint8_t v);
+    void showOwnValue(std::int32_t row);
+    void fillRows(std::int32_t firstRow, const char* bytes, std::size_t count);
+
+    BlockView& m_view;
     std::string m_settingsFile;
     std::int32_t StartByte = 0;
     std::string m_file;
@@ -118,19 +136,17 @@ private:
     std::optional<FileIdentity> m_identity;
     std::int32_t m_loadedRows = 0;
     bool m_busy = false;
-    // The byte each row was last filled with by the program (-1: never), so a hand-back of the grid's editor
-    // is told apart from a change the user made.
+    bool m_writing = false;
+    bool EditPending = false;
+    std::int32_t EditCol = -1;
+    std::int32_t EditRow = -1;
+    // The byte each row was last given, or NoByte.
+    static constexpr std::int16_t NoByte = -1;
     std::vector<std::int16_t> m_rowBytes;
     // The offset of row 1 in the last load that filled any row: a load that fills none leaves the rows before.
     std::optional<std::int64_t> m_shownStart;
     mutable OffsetTexts m_offsetTexts;
-    // A typed text left in its cell by a refused write, with no byte of the file to show instead: handed back,
-    // it is no new change either.
-    struct KeptText {
-        std::int32_t col;
-        std::int32_t row;
-        std::string text;
-    };
-    std::optional<KeptText> m_kept;
     WriteHistory m_history;
+    std::string m_findAnswer;
+    std::string m_findBytes;
 };

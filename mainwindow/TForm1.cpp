@@ -1,19 +1,16 @@
 #include "mainwindow/TForm1.h"
 
 #include "mainwindow/FileDrop.h"
-#include "mainwindow/RowFormat.h"
 #include "mainwindow/TableReport.h"
 #include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
 #include "support/Exception.h"
-#include "support/FileHandle.h"
 #include "support/FilePath.h"
 #include "support/IntParser.h"
-#include "support/StrHF.h"
 #include "support/__Files.h"
 #include "support/__Str.h"
+#include "ui/EscapeWatch.h"
 #include "ui/EventGuard.h"
-#include "ui/FramePlacement.h"
 #include "ui/dialogs/Dialogs.h"
 #include "ui/dialogs/ErrorBox.h"
 #include "ui/dialogs/InputPrompt.h"
@@ -27,15 +24,9 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScopeGuard>
-#include <QScopedValueRollback>
-#include <QScreen>
-
-#include <algorithm>
 
 using namespace WindowText;
 
@@ -69,15 +60,11 @@ void TForm1::FormCreate()
     if (m_programDir.empty())
         m_programDir = ProgramDir();
     m_block.setSettingsFile(settingsPath());
-    EditPending = false;
-    EditCol = -1;
-    EditRow = -1;
     SG1->setCell(0, 0, text("Nбайта"));
     SG1->setCell(1, 0, "Hex");
     SG1->setCell(2, 0, "Dec");
     SG1->setCell(3, 0, "Bin");
     SG1->setCell(4, 0, "Ascii");
-    m_block.setStartByte(0);
     SG1->setColWidth(0, OffsetColumnWidth);
     m_saveDirectory = m_programDir;
     m_openDirectory = m_programDir;
@@ -86,7 +73,7 @@ void TForm1::FormCreate()
     // cannot be read would leave an empty window behind its error: the start goes on without it instead.
     if (!m_startFile.empty()) {
         if (isReadableFile(m_startFile)) {
-            openFile(m_startFile);
+            m_block.open(m_startFile);
             return;
         }
         m_startFileRefused = true;
@@ -95,12 +82,8 @@ void TForm1::FormCreate()
     // Restore the last file and position. Both keys are read before the file is looked for, and the stored
     // start is used as it is.
     setCurrentFile(m_block.restore());
-    const std::string path = currentFile();
-    if (!fileExists(path))
-        return;
-    presetOpenDialog(path);
-    showFile(path);
-    LoadBlock(m_block.startByte());
+    if (fileExists(currentFile()))
+        m_block.showRestored();
 }
 
 void TForm1::SpeedButton1Click()
@@ -108,85 +91,52 @@ void TForm1::SpeedButton1Click()
     if (m_block.busy())
         return;
     presetOpenDialog(currentFile());
-    const auto chosen = dialogs().execFileDialog(openDialog());
-    if (chosen)
-        openFile(*chosen);
-}
-
-void TForm1::openFile(const std::string& path, std::int32_t start)
-{
-    commitBeforeBlockChange();
-    presetOpenDialog(path);
-    showFile(path);
-    m_block.setStartByte(start);
-    LoadBlock(start);
-    m_block.storeFile(currentFile());
+    if (const auto chosen = dialogs().execFileDialog(openDialog()))
+        m_block.open(*chosen);
 }
 
 void TForm1::openGivenFile(const std::string& path)
 {
     if (isReadableFile(path))
-        openFile(path);
+        m_block.open(path);
     else
         ShowNotice(text("Ошибка при открытии файла"));
 }
 
-bool TForm1::FormCloseQuery()
-{
-    return true;
-}
-
 void TForm1::SpinButton1UpClick()
 {
-    moveBlock(ShownBlock::Move::Previous);
+    m_block.move(ShownBlock::Move::Previous);
 }
 
 void TForm1::SpinButton1DownClick()
 {
-    moveBlock(ShownBlock::Move::Next);
+    m_block.move(ShownBlock::Move::Next);
 }
 
 void TForm1::N3Click()
 {
-    moveBlock(ShownBlock::Move::Start);
+    m_block.move(ShownBlock::Move::Start);
 }
 
 void TForm1::N4Click()
 {
-    moveBlock(ShownBlock::Move::End);
+    m_block.move(ShownBlock::Move::End);
 }
 
 void TForm1::N5Click()
 {
-    if (!m_block.canNavigate())
-        return;
     std::int32_t n = 0;
-    if (!readNumber(text("Перейти к байту N"), text("Введите число (Dec)"), std::to_string(startByte()), n))
-        return;
-    moveBlock([this, n] { return ShownBlock::startForByte(n, currentFile()); });
-}
-
-void TForm1::moveBlock(ShownBlock::Move move)
-{
-    if (m_block.canNavigate())
-        moveBlock([this, move] { return m_block.startFor(move, currentFile()); });
-}
-
-void TForm1::moveBlock(const std::function<std::int32_t()>& newStart)
-{
-    commitBeforeBlockChange();
-    m_block.setStartByte(newStart());
-    LoadBlock(m_block.startByte());
-    m_block.storeStartByte();
+    if (m_block.canNavigate()
+        && readNumber(text("Перейти к байту N"), text("Введите число (Dec)"), std::to_string(startByte()), n))
+        m_block.goToByte(n);
 }
 
 void TForm1::N01Click()
 {
     std::int32_t width = 0;
-    if (!readNumber(
+    if (readNumber(
             text("Ширина колонки N 0"), text("Введите число (пикселей)"), std::to_string(SG1->colWidth(0)), width))
-        return;
-    SG1->setColWidth(0, width > 0 ? width : OffsetColumnWidth);
+        SG1->setColWidth(0, width > 0 ? width : OffsetColumnWidth);
 }
 
 void TForm1::N1Click()
@@ -196,18 +146,11 @@ void TForm1::N1Click()
     const auto chosen = dialogs().execFileDialog(saveDialog());
     if (!chosen)
         return;
-    FileHandle file;
-    if (const int err = file.open(*chosen, FileHandle::Mode::CreateText))
-        throw EInOutError::fromErrno(err);
-    GridSource::RowBuffers buffers;
-    const TableReport report(TableReport::dateLineForNow(), currentFile(),
-        TableReport::RowReader([&](std::int32_t row, TableReport::RowTexts& texts) {
-            SG1->rowTexts(row, texts, buffers);
-            return true;
-        }),
-        SG1->rowCount() - 1);
-    report.write([&file](const std::string& piece) { file.write(piece); });
-    file.closeChecked();
+    // What the cells show, typed texts of a pending edit included.
+    const TableReport report(
+        TableReport::dateLineForNow(), currentFile(),
+        [this](std::int32_t row, TableReport::RowTexts& texts) { SG1->rowTexts(row, texts); }, SG1->rowCount() - 1);
+    report.writeTo(*chosen);
     ShowNotice(text("Готово !"));
 }
 
@@ -224,152 +167,89 @@ void TForm1::CheckBox1Click()
         CheckBox1->setPalette(palette);
         SG1->setEditing(true);
     }
+    m_block.setWriting(CheckBox1->isChecked());
 }
 
-void TForm1::SG1SetEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value)
+void TForm1::SG1SetEditText(std::int32_t ACol, std::int32_t ARow, const std::string&, EditReport Report)
 {
-    // The grid also reports a hand-back of its editor; only a text other than what the program last put into
-    // the cell is a change of the user's.
-    if (m_leavingBlock || m_block.showsOwnText(ACol, ARow, Value))
-        return;
-    EditPending = true;
-    EditCol = ACol;
-    EditRow = ARow;
+    // The grid also reports a hand-back of its editor, which is no change of the user's.
+    if (Report == EditReport::Typed)
+        m_block.edited(ACol, ARow);
 }
 
 void TForm1::SG1SelectCell(std::int32_t, std::int32_t, bool&)
 {
-    commitPendingEdit();
+    m_block.commitPending();
 }
-
-void TForm1::rewriteFromHistory(WriteHistory::Direction direction)
-{
-    if (!CheckBox1->isChecked() || m_block.busy())
-        return;
-    // What is typed and not yet committed is committed first, so that it is the last write.
-    commitPendingEdit();
-    const std::optional<WrittenByte> write = m_block.history().next(direction);
-    if (!write)
-        return;
-    if (!m_block.shows(*write)) {
-        if (currentFile() == write->path)
-            moveBlock([&write] { return write->startByte; });
-        else
-            openFile(write->path, write->startByte);
-    }
-    const std::optional<std::int32_t> row = m_block.rowOf(*write);
-    if (!m_block.rewrite(direction))
-        ShowNotice(text("Ошибка при записи в файл"));
-    if (row)
-        SG1->setCurrentCell({ write->col, *row });
-}
-
-namespace {
-
-// Escape pressed anywhere while a search runs: noted, and kept from doing anything else.
-class EscapeWatch : public QObject {
-public:
-    EscapeWatch() { QCoreApplication::instance()->installEventFilter(this); }
-    [[nodiscard]] bool pressed() const { return m_pressed; }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
-            return false;
-        m_pressed = true;
-        return true;
-    }
-
-private:
-    bool m_pressed = false;
-};
-
-} // namespace
 
 void TForm1::findBytes(FindFrom from)
 {
     if (m_block.busy() || m_block.loadedRows() < 1)
         return;
-    if (from == FindFrom::Prompt || m_findBytes.empty()) {
-        std::string answer = m_findAnswer;
+    if (from == FindFrom::Prompt || !m_block.canFindAgain()) {
+        std::string answer = m_block.findAnswer();
         bool exact = true;
         if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
             return;
-        const std::optional<std::string> bytes = exact ? ByteSearch::parseAnswer(answer) : std::nullopt;
-        if (!bytes) {
+        if (!exact || !m_block.takeFindAnswer(answer)) {
             TrimSpaces(answer);
             ShowNotice(text("Не понимаю, что искать: ") + answer);
             return;
         }
-        m_findAnswer = answer;
-        m_findBytes = *bytes;
         from = FindFrom::Prompt;
     }
-    const std::int64_t current = std::int64_t(startByte()) + SG1->currentRow() - 1;
-    commitBeforeBlockChange();
+    using Where = ShownBlock::FindFrom;
     const EscapeWatch escape;
-    const auto result = m_block.find(currentFile(), m_findBytes,
-        current
-            + (from == FindFrom::Next            ? 1
-                    : from == FindFrom::Previous ? -1
-                                                 : 0),
-        from != FindFrom::Previous, [&escape] { return escape.pressed(); });
-    if (!result) {
+    const ShownBlock::Found found = m_block.find(from == FindFrom::Next ? Where::After
+            : from == FindFrom::Previous                                ? Where::Before
+                                                                        : Where::Here,
+        SG1->currentRow(), [&escape] { return escape.pressed(); });
+    switch (found.outcome) {
+    case ShownBlock::Found::Outcome::CannotOpen:
         ShowNotice(text("Ошибка при открытии файла"));
-        return;
-    }
-    if (result->stopped)
-        return;
-    if (!result->found) {
+        break;
+    case ShownBlock::Found::Outcome::NotFound:
         ShowNotice(text("Не найдено"));
-        return;
+        break;
+    case ShownBlock::Found::Outcome::Stopped:
+        break;
+    case ShownBlock::Found::Outcome::Found:
+        if (found.rows)
+            SG1->selectCells(found.rows->last, found.rows->first);
+        break;
     }
-    const std::int64_t match = *result->found;
-    moveBlock([this, match] { return ShownBlock::startForByte(match, currentFile()); });
-    const std::int64_t first = match - startByte() + 1;
-    if (first < 1 || first > m_block.loadedRows())
-        return;
-    const auto last = std::min<std::int64_t>(first + std::int64_t(m_findBytes.size()) - 1, m_block.loadedRows());
-    SG1->selectCells({ 1, static_cast<std::int32_t>(first) }, { 1, static_cast<std::int32_t>(last) });
-}
-
-void TForm1::commitBeforeBlockChange()
-{
-    try {
-        commitPendingEdit();
-    } catch (const EConvertError& error) {
-        // The edit cannot wait for a correction any more: its row is about to show another byte. It is dropped,
-        // and the error box says why nothing was written; holding the command back would leave the user stuck
-        // whenever the text cannot be corrected (the write switch cleared, no file to go back to).
-        EditPending = false;
-        m_block.showOwnValue(EditRow);
-        ShowErrorBox(error);
-    }
-}
-
-void TForm1::commitPendingEdit()
-{
-    if (EditPending
-        && !m_block.commit(EditCol, EditRow, std::string(SG1->cell(EditCol, EditRow)), CheckBox1->isChecked()))
-        ShowNotice(text("Ошибка при записи в файл"));
-    EditPending = false;
-}
-
-void TForm1::LoadBlock(std::int32_t start)
-{
-    // The bars clearRows holds are released by the first rows shown, or here when none are.
-    const auto releaseBars = qScopeGuard([this] { SG1->holdBars(false); });
-    if (!m_block.load(currentFile(), start))
-        ShowNotice(text("Ошибка при открытии файла"));
 }
 
 void TForm1::clearRows()
 {
-    // The editor this hands back belongs to the block being left: its text is no edit of the new one.
-    const QScopedValueRollback<bool> leaving(m_leavingBlock, true);
-    SG1->holdBars(true);
     SG1->setRowCount(2);
+}
+
+void TForm1::rowsChanged(std::int32_t first, std::int32_t last)
+{
+    if (SG1->rowCount() <= last)
+        SG1->setRowCount(last + 1);
+    SG1->sourceChanged({ 0, first }, { 4, last });
+}
+
+void TForm1::valuesChanged(std::int32_t row)
+{
+    SG1->sourceChanged({ 1, row }, { 4, row });
+}
+
+std::string TForm1::typedText(std::int32_t col, std::int32_t row) const
+{
+    return SG1->cell(col, row);
+}
+
+void TForm1::showNotice(Notice notice)
+{
+    ShowNotice(text(notice == Notice::CannotOpen ? "Ошибка при открытии файла" : "Ошибка при записи в файл"));
+}
+
+void TForm1::showDroppedEdit(const EConvertError& error)
+{
+    ShowErrorBox(error);
 }
 
 void TForm1::setBusy(bool busy)
@@ -378,30 +258,6 @@ void TForm1::setBusy(bool busy)
         setCursor(Qt::WaitCursor);
     else
         unsetCursor();
-}
-
-void TForm1::showRows(std::int32_t firstRow, std::int64_t, std::span<const std::uint8_t> bytes)
-{
-    const auto rows = firstRow + static_cast<std::int32_t>(bytes.size());
-    if (SG1->rowCount() < rows)
-        SG1->setRowCount(rows);
-    SG1->sourceChanged({ 0, firstRow }, { 4, rows - 1 });
-    SG1->holdBars(false);
-}
-
-void TForm1::showValue(std::int32_t row, std::uint8_t)
-{
-    SG1->sourceChanged({ 1, row }, { 4, row });
-}
-
-std::string_view TForm1::cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const
-{
-    return m_block.rowText(col, row, buffer);
-}
-
-void TForm1::rowTexts(std::int32_t row, RowTexts& texts, RowBuffers&) const
-{
-    m_block.rowTexts(row, texts);
 }
 
 void TForm1::processEvents()
@@ -419,9 +275,9 @@ std::string TForm1::currentFile() const
 
 void TForm1::showFile(const std::string& path)
 {
+    presetOpenDialog(path);
     setWindowTitle(qtext("Файл : ") + qpath(path));
     setCurrentFile(path);
-    showFileSize(path);
 }
 
 void TForm1::setCurrentFile(const std::string& path)
@@ -430,10 +286,9 @@ void TForm1::setCurrentFile(const std::string& path)
     EditNameF->setText(qpath(path));
 }
 
-void TForm1::showFileSize(const std::string& path)
+void TForm1::showFileSize(std::int64_t size)
 {
     // Offsets stop at 2 GiB, but the size shown is the file's true one.
-    const std::int64_t size = trueFileSize(path);
     LabelSizeF->setText(QString::number(size));
     // A label's accessible name replaces its text for a screen reader: the name carries the number too.
     LabelSizeF->setAccessibleName(qtext("Размер файла в байтах: ") + QString::number(size));
@@ -486,41 +341,6 @@ void TForm1::showEvent(QShowEvent* event)
     }
 }
 
-void TForm1::placeOnScreen()
-{
-    FramePlacement::install(this, [this](const QMargins& frame) {
-        // The designed place and outer size, frame included.
-        const QRect designed(281, 104, 567, 470);
-        const QScreen* where = QGuiApplication::screenAt(designed.topLeft());
-        if (!where)
-            where = screen();
-        return placeWindow(designed, where ? where->availableGeometry() : QRect()).marginsRemoved(frame);
-    });
-}
-
-namespace {
-
-// A drop is taken as a copy, never as a move: a source that is told its data moved deletes the original.
-// Nor while a modal dialog is up: the drop would run a command in the middle of another one.
-std::optional<std::string> fileToTake(const QDropEvent* event)
-{
-    if (!(event->possibleActions() & Qt::CopyAction) || QApplication::activeModalWidget())
-        return std::nullopt;
-    return droppedFile(event->mimeData());
-}
-
-void answerDrag(QDropEvent* event, bool take)
-{
-    if (take) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-} // namespace
-
 void TForm1::dragEnterEvent(QDragEnterEvent* event)
 {
     m_dragFile = m_block.busy() ? std::nullopt : fileToTake(event);
@@ -548,24 +368,14 @@ void TForm1::dropEvent(QDropEvent* event)
         guarded([this, &file] { openGivenFile(*file); });
 }
 
-void TForm1::selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect)
-{
-    SG1SelectCell(ACol, ARow, CanSelect);
-}
-
-void TForm1::setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value)
-{
-    SG1SetEditText(ACol, ARow, Value);
-}
-
 void TForm1::command(GridCommand command)
 {
     switch (command) {
     case GridCommand::Undo:
-        rewriteFromHistory(WriteHistory::Direction::Back);
-        break;
     case GridCommand::Redo:
-        rewriteFromHistory(WriteHistory::Direction::Again);
+        if (const auto cell = m_block.rewrite(
+                command == GridCommand::Undo ? WriteHistory::Direction::Back : WriteHistory::Direction::Again))
+            SG1->setCurrentCell(*cell);
         break;
     case GridCommand::Find:
         findBytes(FindFrom::Prompt);
@@ -577,14 +387,4 @@ void TForm1::command(GridCommand command)
         findBytes(FindFrom::Previous);
         break;
     }
-}
-
-void TForm1::upClick()
-{
-    SpinButton1UpClick();
-}
-
-void TForm1::downClick()
-{
-    SpinButton1DownClick();
 }

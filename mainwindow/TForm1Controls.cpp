@@ -2,6 +2,7 @@
 // when first shown.
 #include "mainwindow/TForm1.h"
 
+#include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
 #include "ui/EventGuard.h"
 #include "ui/dialogs/FileColumns.h"
@@ -55,7 +56,7 @@ void TForm1::buildControls()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(qtext("Простой редактор двоичных файлов"));
-    placeOnScreen();
+    placeOnScreen(this);
 
     buildFileBar();
     Panel2 = panel(this, "Panel2", 1);

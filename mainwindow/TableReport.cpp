@@ -1,6 +1,7 @@
 #include "mainwindow/TableReport.h"
 
 #include "support/Cp1251.h"
+#include "support/FileHandle.h"
 #include "support/__Str.h"
 
 #include <QDateTime>
@@ -53,14 +54,6 @@ void copyShort(char* to, std::string_view text)
 }
 } // namespace
 
-TableReport::TableReport(std::string dateLine, std::string filePath, CellReader cell, std::int32_t lastRow)
-    : m_dateLine(std::move(dateLine))
-    , m_fileName(Cp1251::fromPath(filePath))
-    , m_cell(std::move(cell))
-    , m_lastRow(lastRow)
-{
-}
-
 TableReport::TableReport(std::string dateLine, std::string filePath, RowReader rows, std::int32_t lastRow)
     : m_dateLine(std::move(dateLine))
     , m_fileName(Cp1251::fromPath(filePath))
@@ -77,17 +70,6 @@ std::string TableReport::dateLineForNow()
     if (now.time().hour() != 0 || now.time().minute() != 0 || now.time().second() != 0)
         text += QLatin1Char(' ') + locale.toString(now.time(), QLocale::LongFormat);
     return "Date : " + Cp1251::fromQString(text);
-}
-
-void TableReport::rowTexts(std::int32_t row, RowTexts& texts) const
-{
-    if (m_rows) {
-        if (!m_rows(row, texts))
-            texts = {};
-        return;
-    }
-    for (std::size_t col = 0; col < texts.size(); ++col)
-        texts[col] = m_cell(static_cast<std::int32_t>(col), row);
 }
 
 std::size_t TableReport::lineLength(const RowTexts& texts)
@@ -126,10 +108,17 @@ char* TableReport::writeLine(char* to, const RowTexts& texts, std::size_t length
 std::string TableReport::rowLine(std::int32_t row, char separator) const
 {
     RowTexts texts;
-    rowTexts(row, texts);
+    m_rows(row, texts);
     std::string line(lineLength(texts), ' ');
     writeLine(line.data(), texts, line.size(), separator);
     return line;
+}
+
+void TableReport::writeTo(const std::string& path) const
+{
+    FileHandle file = FileHandle::open(path, FileHandle::Mode::CreateText);
+    write([&file](const std::string& piece) { file.write(piece); });
+    file.close();
 }
 
 void TableReport::write(const std::function<void(const std::string&)>& sink) const
@@ -173,7 +162,7 @@ void TableReport::write(const std::function<void(const std::string&)>& sink) con
     // Data rows go straight into the buffer: a report of a full block is 8193 of them.
     RowTexts texts;
     for (std::int32_t row = 1; row <= m_lastRow; ++row) {
-        rowTexts(row, texts);
+        m_rows(row, texts);
         const std::size_t length = lineLength(texts);
         char* end = writeLine(room(length + LineEnd.size()), texts, length, ' ');
         std::copy(LineEnd.begin(), LineEnd.end(), end);

@@ -1,5 +1,11 @@
 #include "mainwindow/WindowPlacement.h"
 
+#include "ui/FramePlacement.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
 #include <algorithm>
 
 namespace {
@@ -26,4 +32,16 @@ QRect placeWindow(const QRect& designed, const QRect& available)
     const Span x = fit({ designed.x(), designed.width() }, { available.x(), available.width() });
     const Span y = fit({ designed.y(), designed.height() }, { available.y(), available.height() });
     return { x.start, y.start, x.length, y.length };
+}
+
+void placeOnScreen(QWidget* window)
+{
+    FramePlacement::install(window, [window](const QMargins& frame) {
+        // The designed place and outer size, frame included.
+        const QRect designed(281, 104, 567, 470);
+        const QScreen* where = QGuiApplication::screenAt(designed.topLeft());
+        if (!where)
+            where = window->screen();
+        return placeWindow(designed, where ? where->availableGeometry() : QRect()).marginsRemoved(frame);
+    });
 }

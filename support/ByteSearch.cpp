@@ -1,6 +1,6 @@
 #include "support/ByteSearch.h"
 
-#include "support/Exception.h"
+#include "support/IntParser.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,17 +9,6 @@
 namespace ByteSearch {
 
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::optional<std::string> quotedText(std::string_view inner)
 {
@@ -42,7 +31,7 @@ std::optional<std::string> hexBytes(std::string_view answer)
     for (const char c : answer) {
         if (c == ' ' && high < 0)
             continue;
-        const int digit = hexDigit(c);
+        const int digit = hexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         if (high < 0) {
@@ -60,7 +49,7 @@ std::optional<std::string> hexBytes(std::string_view answer)
 // Reads the file piece by piece into one buffer and looks for the needle in what it holds.
 class Scan {
 public:
-    Scan(const FileHandle& file, std::string_view needle, const std::function<bool()>& goOn)
+    Scan(FileHandle& file, std::string_view needle, const std::function<bool()>& goOn)
         : m_file(file)
         , m_needle(needle)
         , m_goOn(goOn)
@@ -132,11 +121,7 @@ public:
 private:
     std::size_t read(std::int64_t offset, char* into, std::size_t count)
     {
-        int failure = 0;
-        const std::size_t got = m_file.readAt(offset, into, count, failure);
-        if (failure)
-            throw EInOutError::fromErrno(failure);
-        return got;
+        return m_file.readRange(offset, into, count);
     }
 
     bool goOn()
@@ -145,7 +130,7 @@ private:
         return !m_stopped;
     }
 
-    const FileHandle& m_file;
+    FileHandle& m_file;
     std::string_view m_needle;
     const std::function<bool()>& m_goOn;
     std::unique_ptr<char[]> m_buffer;
@@ -169,7 +154,7 @@ std::optional<std::string> parseAnswer(std::string_view answer)
     return quotedText(answer.substr(1, answer.size() - 2));
 }
 
-Result find(const FileHandle& file, std::int64_t limit, std::string_view needle, std::int64_t from, bool forward,
+Result find(FileHandle& file, std::int64_t limit, std::string_view needle, std::int64_t from, bool forward,
     const std::function<bool()>& goOn)
 {
     Result result;
@@ -188,16 +173,6 @@ Result find(const FileHandle& file, std::int64_t limit, std::string_view needle,
     }
     result.stopped = scan.stopped();
     return result;
-}
-
-bool forEachMatch(const FileHandle& file, std::string_view needle, std::int64_t begin, std::int64_t end,
-    const std::function<bool(std::int64_t)>& onMatch, const std::function<bool()>& goOn)
-{
-    if (needle.empty())
-        return true;
-    Scan scan(file, needle, goOn);
-    scan.each(begin, end, onMatch);
-    return !scan.stopped();
 }
 
 } // namespace ByteSearch

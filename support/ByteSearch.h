@@ -31,12 +31,7 @@ struct Result {
 // at from or after it, else, wrapping once, the first one before from; backward, the last match that starts at
 // from or before it, else the last one after it. goOn is asked after every chunk read; once it answers false the
 // search stops. Raises EInOutError when a read fails.
-[[nodiscard]] Result find(const FileHandle& file, std::int64_t limit, std::string_view needle, std::int64_t from,
+[[nodiscard]] Result find(FileHandle& file, std::int64_t limit, std::string_view needle, std::int64_t from,
     bool forward, const std::function<bool()>& goOn);
-
-// Calls onMatch with the offset of every match lying wholly inside [begin, end) of file, in order, until it answers
-// false; goOn is asked after every chunk read, as for find. False when goOn stopped it.
-bool forEachMatch(const FileHandle& file, std::string_view needle, std::int64_t begin, std::int64_t end,
-    const std::function<bool(std::int64_t)>& onMatch, const std::function<bool()>& goOn);
 
 } // namespace ByteSearch

@@ -5,13 +5,14 @@
 namespace {
 
 struct Plan {
-    int remaining = 0; // calls until the failure; 0 = nothing planned
+    int remaining = 0; // units until the failure; 0 = nothing planned
     int err = 0;
 };
 
-constexpr std::size_t OpCount = 7;
 bool g_armed = false;
-std::array<Plan, OpCount> g_plans;
+bool g_listing = false;
+std::array<Plan, FileFaults::OpCount> g_plans;
+std::vector<FileFaults::Step> g_steps;
 
 } // namespace
 
@@ -26,7 +27,21 @@ void failNth(Op op, int nth, int err)
 void reset()
 {
     g_plans = {};
+    g_steps.clear();
     g_armed = false;
+    g_listing = false;
+}
+
+void startListing()
+{
+    g_steps.clear();
+    g_listing = true;
+    g_armed = true;
+}
+
+const std::vector<Step>& steps()
+{
+    return g_steps;
 }
 
 int check(Op op)
@@ -37,8 +52,10 @@ int check(Op op)
 
 int check(Op op, std::size_t& count)
 {
-    if (!g_armed)
+    if (!g_armed) [[likely]]
         return 0;
+    if (g_listing)
+        g_steps.push_back({ op, count });
     Plan& plan = g_plans[static_cast<std::size_t>(op)];
     if (plan.remaining == 0)
         return 0;

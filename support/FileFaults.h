@@ -1,21 +1,50 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
-// A seam for tests: makes the Nth call of one file operation fail with a chosen errno. Production code never
-// arms it, and while it is disarmed each operation pays one test of a plain flag.
+// A seam for tests: makes the Nth call of one kind of file step fail with a chosen errno, and lists the steps a
+// piece of code takes. Production code never arms it, and while it is disarmed each step pays one test of a flag.
 namespace FileFaults {
 
-enum class Op { Open, Size, Seek, Read, Write, Sync, Close };
+// Every kind of step the program takes on a file or a folder.
+enum class Op {
+    Open, // an open, or the creation of a file
+    Stat, // a look at what a path names
+    Resolve, // a path's links followed to the file they name
+    Size, // the size of an open file
+    Read, // counted per byte of a read at an offset
+    Write,
+    Sync, // making written data durable
+    Close, // also the silent close of a handle going out of scope
+    Truncate,
+    Allocate, // room reserved for a longer file
+    MakeFolder,
+    ListFolder,
+    Remove,
+    Rename,
+    SyncFolder, // making a rename in a folder durable
+};
+constexpr std::size_t OpCount = static_cast<std::size_t>(Op::SyncFolder) + 1;
 
-// The nth (1-based) call of op from now on fails with err; later calls succeed again.
+// The nth (1-based) unit of op from now on fails with err; later ones succeed again.
 void failNth(Op op, int nth, int err);
+// Forgets what was planned and stops listing.
 void reset();
 
-// Called by FileHandle before each operation: the errno to fail with, or 0.
+// One step taken while listing: its kind and how many units it counted (the bytes of a read).
+struct Step {
+    Op op;
+    std::size_t units;
+};
+// Lists every step from now on, planned to fail or not, until reset.
+void startListing();
+[[nodiscard]] const std::vector<Step>& steps();
+
+// Called by the file layer before each step: the errno to fail with, or 0.
 [[nodiscard]] int check(Op op);
-// Called before an operation on count units (the bytes of a ranged read), each counted as one call: the errno
-// of a planned failure among them, with count cut to the units before it; else 0 and count unchanged.
+// Called before a step of count units, each counted as one call: the errno of a planned failure among them, with
+// count cut to the units before it; else 0 and count unchanged.
 [[nodiscard]] int check(Op op, std::size_t& count);
 
 } // namespace FileFaults

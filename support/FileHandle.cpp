@@ -5,8 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -15,44 +19,154 @@ namespace {
 
 using FileFaults::Op;
 
-[[noreturn]] void raise(int err)
+[[noreturn]] void failWith(int err)
 {
     throw EInOutError::fromErrno(err);
 }
 
-// Raises the failure that a test planned for this call of op, if any.
+// Raises the failure that a test planned for this step, if any.
 void raiseIfInjected(Op op)
 {
     if (const int err = FileFaults::check(op))
-        raise(err);
+        failWith(err);
+}
+
+// Repeats a system call that a signal interrupted.
+template <typename Call> auto retried(Call call)
+{
+    decltype(call()) result;
+    do
+        result = call();
+    while (result < 0 && errno == EINTR);
+    return result;
+}
+
+FileIdentity identityOf(const struct stat& st)
+{
+    return { std::uint64_t(st.st_dev), std::uint64_t(st.st_ino) };
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+// The temporary files of a replaced file are named ".<name>.<pid>.XXXXXX", after the file and the process that
+// writes them.
+std::string temporaryPrefix(const std::string& target)
+{
+    return "." + target.substr(target.rfind('/') + 1) + ".";
+}
+
+// Removes the temporary files that writers killed halfway through left in folder. A temporary whose process still
+// runs is another copy's write under way and stays.
+void removeAbandonedTemporaries(const std::string& folder, const std::string& prefix)
+{
+    if (const int err = FileFaults::check(Op::ListFolder))
+        failWith(err);
+    DIR* entries = ::opendir(folder.c_str());
+    if (!entries)
+        failWith(errno);
+    int failure = 0;
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string_view name = entry->d_name;
+        if (name.substr(0, prefix.size()) != prefix)
+            continue;
+        const std::string_view rest = name.substr(prefix.size());
+        const auto dot = rest.find('.');
+        if (dot == std::string_view::npos || dot == 0 || rest.size() - dot - 1 != 6)
+            continue;
+        pid_t pid = 0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + dot, pid);
+        if (error != std::errc() || end != rest.data() + dot || pid <= 0 || pid == ::getpid())
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        int err = FileFaults::check(Op::Remove);
+        if (!err && ::unlinkat(::dirfd(entries), entry->d_name, 0) != 0)
+            err = errno;
+        failure = failure ? failure : err;
+    }
+    ::closedir(entries);
+    if (failure)
+        failWith(failure);
+}
+
+// Makes the entries of folder durable, a rename among them included.
+void syncFolder(const std::string& folder)
+{
+    raiseIfInjected(Op::SyncFolder);
+    const int fd = retried([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+    if (fd < 0)
+        failWith(errno);
+    const int failed = ::fsync(fd) != 0 && errno != EINVAL ? errno : 0;
+    ::close(fd);
+    if (failed)
+        failWith(failed);
+}
+
+mode_t modeForNewFile()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 } // namespace
 
+bool FileStatus::isRegular() const
+{
+    return S_ISREG(mode);
+}
+
+bool FileStatus::isDirectory() const
+{
+    return S_ISDIR(mode);
+}
+
+FileHandle::FileHandle(int fd, FileIdentity identity)
+    : m_fd(fd)
+    , m_identity(identity)
+{
+}
+
+FileHandle::~FileHandle()
+{
+    if (m_fd < 0)
+        return;
+    // A close that fails here has nothing left to lose: every write that mattered was synced and closed with
+    // close(). The seam still counts it, so that a test can see a failure here change nothing.
+    (void)FileFaults::check(Op::Close);
+    ::close(m_fd);
+}
+
 FileHandle::FileHandle(FileHandle&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_identity(other.m_identity)
+    , m_failedAt(other.m_failedAt)
+    , m_failure(other.m_failure)
 {
 }
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
 {
     if (this != &other) {
-        close();
+        FileHandle gone(std::move(*this));
         m_fd = std::exchange(other.m_fd, -1);
         m_identity = other.m_identity;
+        m_failedAt = other.m_failedAt;
+        m_failure = other.m_failure;
     }
     return *this;
 }
 
-int FileHandle::open(const std::string& path, Mode mode)
+FileHandle::Opened FileHandle::tryOpen(const std::string& path, Mode mode)
 {
-    close();
     if (const int err = FileFaults::check(Op::Open))
-        return err;
-    // The system would take the name only up to a NUL byte and so open another file than the one named.
+        return { {}, err };
     if (path.find('\0') != std::string::npos)
-        return ENOENT;
+        return { {}, ENOENT };
     int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     switch (mode) {
     case Mode::Read:
@@ -65,35 +179,25 @@ int FileHandle::open(const std::string& path, Mode mode)
         flags |= O_WRONLY | O_CREAT | O_TRUNC;
         break;
     }
-    int fd;
-    do
-        fd = ::open(path.c_str(), flags, 0666);
-    while (fd < 0 && errno == EINTR);
+    const int fd = retried([&] { return ::open(path.c_str(), flags, 0666); });
     if (fd < 0)
-        return errno;
+        return { {}, errno };
+    FileHandle file(fd, {});
     struct stat st { };
     const bool known = ::fstat(fd, &st) == 0;
-    if (mode != Mode::CreateText && (!known || !S_ISREG(st.st_mode))) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
-        return err;
-    }
-    m_fd = fd;
-    m_identity = known ? FileIdentity { std::uint64_t(st.st_dev), std::uint64_t(st.st_ino) } : FileIdentity {};
-    return 0;
+    if (mode != Mode::CreateText && (!known || !S_ISREG(st.st_mode)))
+        return { {}, known && S_ISDIR(st.st_mode) ? EISDIR : EINVAL };
+    if (known)
+        file.m_identity = identityOf(st);
+    return { std::move(file), 0 };
 }
 
-int FileHandle::createTemporary(std::string& pathTemplate)
+FileHandle FileHandle::open(const std::string& path, Mode mode)
 {
-    close();
-    if (const int err = FileFaults::check(Op::Open))
-        return err;
-    const int fd = ::mkostemp(pathTemplate.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    m_fd = fd;
-    m_identity = {};
-    return 0;
+    Opened opened = tryOpen(path, mode);
+    if (!opened)
+        failWith(opened.error);
+    return std::move(opened.file);
 }
 
 std::int64_t FileHandle::size() const
@@ -101,39 +205,18 @@ std::int64_t FileHandle::size() const
     raiseIfInjected(Op::Size);
     struct stat st { };
     if (::fstat(m_fd, &st) != 0)
-        raise(errno);
+        failWith(errno);
     return st.st_size;
 }
 
-std::uint8_t FileHandle::readByteAt(std::int64_t offset) const
+std::size_t FileHandle::readAt(std::int64_t offset, char* buffer, std::size_t count)
 {
-    raiseIfInjected(Op::Seek);
     if (offset < 0)
-        raise(EINVAL);
-    raiseIfInjected(Op::Read);
-    unsigned char byte = 0;
-    ssize_t n;
-    do
-        n = ::pread(m_fd, &byte, 1, offset);
-    while (n < 0 && errno == EINTR);
-    if (n < 0)
-        raise(errno);
-    if (n == 0)
-        throw EInOutError(EInOutError::ReadBeyondEnd);
-    return byte;
-}
-
-std::size_t FileHandle::readAt(std::int64_t offset, char* buffer, std::size_t count, int& failure) const
-{
-    failure = FileFaults::check(Op::Seek);
-    if (failure)
-        return 0;
-    if (offset < 0) {
-        failure = EINVAL;
-        return 0;
-    }
+        failWith(EINVAL);
+    if (m_failure && offset == m_failedAt)
+        failWith(std::exchange(m_failure, 0));
     // A planned failure of the nth byte read ends the read just before that byte, as a bad sector does.
-    const int injected = FileFaults::check(Op::Read, count);
+    int failure = FileFaults::check(Op::Read, count);
     std::size_t done = 0;
     std::size_t step = count;
     while (done < count) {
@@ -148,45 +231,29 @@ std::size_t FileHandle::readAt(std::int64_t offset, char* buffer, std::size_t co
         }
         if (n < 0) {
             failure = errno;
-            return done;
+            break;
         }
         if (n == 0)
-            return done;
+            break;
         done += static_cast<std::size_t>(n);
     }
-    failure = injected;
+    if (failure && done == 0)
+        failWith(failure);
+    m_failure = failure;
+    m_failedAt = offset + static_cast<std::int64_t>(done);
     return done;
 }
 
-void FileHandle::writeByteAt(std::int64_t offset, std::uint8_t value) const
+std::size_t FileHandle::readRange(std::int64_t offset, char* buffer, std::size_t count)
 {
-    raiseIfInjected(Op::Seek);
-    if (offset < 0)
-        raise(EINVAL);
-    raiseIfInjected(Op::Write);
-    ssize_t n;
-    do
-        n = ::pwrite(m_fd, &value, 1, offset);
-    while (n < 0 && errno == EINTR);
-    if (n < 0)
-        raise(errno);
-    if (n == 0)
-        throw EInOutError(EInOutError::DiskFull);
-}
-
-void FileHandle::write(std::string_view data) const
-{
-    raiseIfInjected(Op::Write);
-    while (!data.empty()) {
-        const ssize_t n = ::write(m_fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            raise(errno);
-        if (n == 0)
-            throw EInOutError(EInOutError::DiskFull);
-        data.remove_prefix(static_cast<std::size_t>(n));
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t got = readAt(offset + static_cast<std::int64_t>(done), buffer + done, count - done);
+        if (got == 0)
+            break;
+        done += got;
     }
+    return done;
 }
 
 std::string FileHandle::readAll() const
@@ -195,14 +262,41 @@ std::string FileHandle::readAll() const
     std::string content;
     char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = retried([&] { return ::read(m_fd, buffer, sizeof buffer); });
         if (n < 0)
-            raise(errno);
+            failWith(errno);
         if (n == 0)
             return content;
         content.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+void FileHandle::writeAt(std::int64_t offset, std::string_view data) const
+{
+    if (offset < 0)
+        failWith(EINVAL);
+    raiseIfInjected(Op::Write);
+    while (!data.empty()) {
+        const ssize_t n = retried([&] { return ::pwrite(m_fd, data.data(), data.size(), offset); });
+        if (n < 0)
+            failWith(errno);
+        if (n == 0)
+            throw EInOutError(EInOutError::DiskFull);
+        data.remove_prefix(static_cast<std::size_t>(n));
+        offset += n;
+    }
+}
+
+void FileHandle::write(std::string_view data) const
+{
+    raiseIfInjected(Op::Write);
+    while (!data.empty()) {
+        const ssize_t n = retried([&] { return ::write(m_fd, data.data(), data.size()); });
+        if (n < 0)
+            failWith(errno);
+        if (n == 0)
+            throw EInOutError(EInOutError::DiskFull);
+        data.remove_prefix(static_cast<std::size_t>(n));
     }
 }
 
@@ -211,25 +305,121 @@ void FileHandle::sync() const
     raiseIfInjected(Op::Sync);
     // Devices and pipes cannot be synced; that is no failure of the data.
     if (::fdatasync(m_fd) != 0 && errno != EINVAL)
-        raise(errno);
+        failWith(errno);
 }
 
-void FileHandle::closeChecked()
+void FileHandle::truncate(std::int64_t size) const
+{
+    raiseIfInjected(Op::Truncate);
+    if (retried([&] { return ::ftruncate(m_fd, static_cast<off_t>(size)); }) != 0)
+        failWith(errno);
+}
+
+void FileHandle::reserve(std::int64_t size) const
+{
+    raiseIfInjected(Op::Allocate);
+    // The process's file size limit would cut a write off halfway, as a full disk does: told before anything
+    // is written.
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        && static_cast<rlim_t>(size) > limit.rlim_cur)
+        failWith(EFBIG);
+    if (retried([&] { return ::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)); }) != 0
+        && errno != EOPNOTSUPP)
+        failWith(errno);
+}
+
+void FileHandle::close()
 {
     if (m_fd < 0)
         return;
     const int fd = std::exchange(m_fd, -1);
     const int injected = FileFaults::check(Op::Close);
     if (::close(fd) != 0 && errno != EINTR)
-        raise(errno);
+        failWith(errno);
     if (injected)
-        raise(injected);
+        failWith(injected);
 }
 
-void FileHandle::close() noexcept
+std::optional<FileStatus> FileHandle::status(const std::string& path)
 {
-    if (m_fd < 0)
-        return;
-    (void)FileFaults::check(Op::Close);
-    ::close(std::exchange(m_fd, -1));
+    raiseIfInjected(Op::Stat);
+    struct stat st { };
+    if (path.find('\0') != std::string::npos)
+        return std::nullopt;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        failWith(errno);
+    }
+    return FileStatus { identityOf(st), st.st_mode, st.st_uid, st.st_gid };
+}
+
+std::optional<std::string> FileHandle::resolved(const std::string& path)
+{
+    raiseIfInjected(Op::Resolve);
+    if (path.find('\0') != std::string::npos)
+        return std::nullopt;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        failWith(errno);
+    }
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+void FileHandle::makeFolders(const std::string& path)
+{
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        raiseIfInjected(Op::MakeFolder);
+        if (::mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST)
+            failWith(errno);
+    }
+}
+
+bool FileHandle::replaceWith(const std::string& target, std::string_view content, const std::optional<FileStatus>& old)
+{
+    const std::string folder = folderOf(target);
+    const std::string prefix = temporaryPrefix(target);
+    // Leftovers are only litter: a folder that cannot be cleared of them still takes the new file.
+    try {
+        removeAbandonedTemporaries(folder, prefix);
+    } catch (const EInOutError&) {
+    }
+    // A hidden name beside the file, so that a crash leaves nothing that looks like the file itself.
+    std::string temporary = folder + prefix + std::to_string(::getpid()) + ".XXXXXX";
+    if (const int err = FileFaults::check(Op::Open)) {
+        if (err == EACCES || err == EPERM || err == EROFS)
+            return false;
+        failWith(err);
+    }
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EACCES || errno == EPERM || errno == EROFS)
+            return false;
+        failWith(errno);
+    }
+    FileHandle file(fd, {});
+    try {
+        if (::fchmod(fd, old ? (old->mode & 07777) : modeForNewFile()) != 0)
+            failWith(errno);
+        // Only the owner's own group and root may hand a file over; anyone else keeps the file as their own.
+        if (old)
+            (void)::fchown(fd, old->owner, old->group);
+        file.write(content);
+        file.sync();
+        file.close();
+        raiseIfInjected(Op::Rename);
+        if (::rename(temporary.c_str(), target.c_str()) != 0)
+            failWith(errno);
+    } catch (...) {
+        FileHandle gone(std::move(file));
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    syncFolder(folder);
+    return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,11 +14,26 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
-// An open file that is closed when the handle goes out of scope, on every path.
+// What a look at a path finds there.
+struct FileStatus {
+    FileIdentity identity;
+    std::uint32_t mode = 0; // the kind and the permission bits
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
+    [[nodiscard]] bool isRegular() const;
+    [[nodiscard]] bool isDirectory() const;
+};
+
+// The one way to a file: every step the program takes on a file or a folder is a member of this class, and the
+// FileFaults seam can fail each of them.
 //
-// Opens never block: a FIFO or device named as a viewed file is refused instead of hanging the window.
-// Failing operations raise EInOutError; open() reports its errno instead, because every caller treats a
-// failed open as an ordinary answer ("can't be opened"), not as an error.
+// One error style: a step that fails raises EInOutError with its errno. Opening is the one exception: that a file
+// cannot be opened is an ordinary answer for most callers, so tryOpen() returns it instead, in one type (Opened).
+// A handle closes its file when it goes out of scope, on every path, ignoring a failure of that close; close()
+// closes it and raises when the close fails.
+//
+// Opens never block: a FIFO or device named where a regular file is wanted is refused instead of hanging the
+// window.
 class FileHandle {
 public:
     enum class Mode {
@@ -25,45 +41,71 @@ public:
         ReadWrite, // an existing regular file, read and write, never created or truncated
         CreateText, // created or emptied for writing; devices such as /dev/full are allowed
     };
+    struct Opened;
 
     FileHandle() = default;
-    ~FileHandle() { close(); }
+    ~FileHandle();
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
     FileHandle(FileHandle&& other) noexcept;
     FileHandle& operator=(FileHandle&& other) noexcept;
 
-    // 0 on success, else the errno of the failure (EISDIR, or EINVAL for a FIFO or device where a
-    // regular file is required; ENOENT for a name with a NUL byte in it).
-    [[nodiscard]] int open(const std::string& path, Mode mode);
-    // Creates a new file from a mkstemp template in place; 0 or the errno.
-    [[nodiscard]] int createTemporary(std::string& pathTemplate);
+    // The open file, or the errno why path cannot be opened (EISDIR, or EINVAL for a FIFO or device where a
+    // regular file is wanted; ENOENT for a name with a NUL byte in it, which the system would cut short).
+    [[nodiscard]] static Opened tryOpen(const std::string& path, Mode mode);
+    // The open file; raises when path cannot be opened.
+    [[nodiscard]] static FileHandle open(const std::string& path, Mode mode);
 
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
-    [[nodiscard]] int fd() const { return m_fd; }
     // The file opened, links followed; taken when it was opened.
     [[nodiscard]] FileIdentity identity() const { return m_identity; }
-
     [[nodiscard]] std::int64_t size() const;
-    [[nodiscard]] std::uint8_t readByteAt(std::int64_t offset) const;
-    // Reads up to count bytes at offset into buffer and returns how many it read: fewer at the end of the file,
-    // or when a byte cannot be read, and then failure holds its errno (else 0). Every byte before a failing one
-    // is delivered, so a caller knows exactly which byte failed.
-    [[nodiscard]] std::size_t readAt(std::int64_t offset, char* buffer, std::size_t count, int& failure) const;
-    void writeByteAt(std::int64_t offset, std::uint8_t value) const;
-    // Writes all of data at the current position.
-    void write(std::string_view data) const;
+
+    // Reads up to count bytes at offset into buffer and returns how many it read: fewer at the end of the file, or
+    // when a byte cannot be read. Every byte before a failing one is delivered; the next read, which starts at the
+    // failing byte, raises its error. So a caller that shows what it read knows exactly which byte failed.
+    [[nodiscard]] std::size_t readAt(std::int64_t offset, char* buffer, std::size_t count);
+    // The same, fewer bytes only where the file ends: a byte that cannot be read raises.
+    [[nodiscard]] std::size_t readRange(std::int64_t offset, char* buffer, std::size_t count);
     // Reads from the current position to the end.
     [[nodiscard]] std::string readAll() const;
+    // Writes all of data at offset, or at the current position.
+    void writeAt(std::int64_t offset, std::string_view data) const;
+    void write(std::string_view data) const;
     // Makes written data durable.
     void sync() const;
+    void truncate(std::int64_t size) const;
+    // Reserves room for a file of size bytes without changing its length, so that writing that much cannot run out
+    // of disk halfway; raises EFBIG when it is more than this process may write.
+    void reserve(std::int64_t size) const;
+    void close();
 
-    // Closes and raises EInOutError when the close reports a failure (data may not have reached the disk).
-    void closeChecked();
-    // Closes, ignoring any failure.
-    void close() noexcept;
+    // What path names, links followed; nothing when there is nothing (or the name has a NUL byte).
+    [[nodiscard]] static std::optional<FileStatus> status(const std::string& path);
+    // path with every link followed to the file it names; nothing when there is no such file.
+    [[nodiscard]] static std::optional<std::string> resolved(const std::string& path);
+    // Makes every missing folder of path up to its last "/", private to the user.
+    static void makeFolders(const std::string& path);
+    // Replaces the file target by one holding content, so that at any instant there is either the old file or
+    // the new one, whole: the content goes to a temporary file beside target, is made durable, then renamed over
+    // it, and the rename made durable. The new file keeps old's mode and owner when given. Temporaries that
+    // writers killed halfway left beside target are removed first. False, with nothing changed, when the
+    // folder takes no new file.
+    [[nodiscard]] static bool replaceWith(
+        const std::string& target, std::string_view content, const std::optional<FileStatus>& old);
 
 private:
+    explicit FileHandle(int fd, FileIdentity identity);
+
     int m_fd = -1;
     FileIdentity m_identity;
+    // A read stopped short by a failing byte: the next read from there raises its error.
+    std::int64_t m_failedAt = -1;
+    int m_failure = 0;
+};
+
+struct FileHandle::Opened {
+    FileHandle file;
+    int error = 0;
+    explicit operator bool() const { return error == 0; }
 };

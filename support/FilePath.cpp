@@ -1,22 +1,31 @@
 #include "support/FilePath.h"
 
+#include "support/Exception.h"
 #include "support/FileHandle.h"
-
-#include <sys/stat.h>
 
 bool fileExists(const std::string& path)
 {
-    struct stat st { };
-    // A name with a NUL byte in it (from a damaged settings file) names no file; the system would see only
-    // the part before the NUL.
-    return !path.empty() && path.find('\0') == std::string::npos && ::stat(path.c_str(), &st) == 0
-        && !S_ISDIR(st.st_mode);
+    try {
+        const auto status = FileHandle::status(path);
+        return !path.empty() && status && !status->isDirectory();
+    } catch (const EInOutError&) {
+        return false;
+    }
+}
+
+bool isRegularFile(const std::string& path)
+{
+    try {
+        const auto status = FileHandle::status(path);
+        return status && status->isRegular();
+    } catch (const EInOutError&) {
+        return false;
+    }
 }
 
 bool isReadableFile(const std::string& path)
 {
-    FileHandle file;
-    return file.open(path, FileHandle::Mode::Read) == 0;
+    return bool(FileHandle::tryOpen(path, FileHandle::Mode::Read));
 }
 
 std::string directoryPart(const std::string& path)

@@ -6,6 +6,9 @@
 
 // True when path names something that exists and is no directory.
 [[nodiscard]] bool fileExists(const std::string& path);
+// True when path names a regular file, looked at without opening it: opening some devices (a tape drive) has
+// effects of its own.
+[[nodiscard]] bool isRegularFile(const std::string& path);
 // True when path names a regular file that this process may open for reading. Never blocks: a FIFO or device
 // is refused without waiting for a writer.
 [[nodiscard]] bool isReadableFile(const std::string& path);

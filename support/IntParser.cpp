@@ -4,8 +4,6 @@
 
 #include <string>
 
-namespace {
-
 int hexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -16,6 +14,8 @@ int hexDigitValue(char c)
         return c - 'A' + 10;
     return -1;
 }
+
+namespace {
 
 std::optional<std::int32_t> parseHexDigits(std::string_view digits)
 {

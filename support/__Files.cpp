@@ -1,73 +1,56 @@
 #include "support/__Files.h"
 
-#include "support/FileHandle.h"
+#include "support/Exception.h"
+#include "support/FilePath.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
-
-bool WriteByteAt(const std::string& path, std::int32_t offset, std::uint8_t value)
-{
-    FileHandle file;
-    if (file.open(path, FileHandle::Mode::ReadWrite) != 0)
-        return false;
-    const std::int64_t length = file.size();
-    if (offset < 0 || offset >= length)
-        return false;
-    file.writeByteAt(offset, value);
-    file.sync();
-    return true;
-}
 
 namespace {
 
-// The byte at offset of a file, or nothing when it is not open or ends before the offset.
-std::optional<std::uint8_t> byteAt(const FileHandle& file, std::int64_t offset)
+// What file holds at offset, as far as it reaches into count bytes.
+std::string bytesAt(FileHandle& file, std::int64_t offset, std::size_t count)
 {
-    if (!file.isOpen() || offset < 0 || offset >= file.size())
-        return std::nullopt;
-    return file.readByteAt(offset);
+    std::string bytes(count, '\0');
+    bytes.resize(offset < 0 ? 0 : file.readRange(offset, bytes.data(), count));
+    return bytes;
 }
 
 } // namespace
 
-CheckedWrite writeByteIfUnchanged(
-    const std::string& path, FileIdentity identity, std::int64_t offset, std::uint8_t expected, std::uint8_t value)
+CheckedWrite writeIfUnchanged(const std::string& path, FileIdentity identity, std::int64_t offset,
+    std::string_view expected, std::string_view bytes)
 {
     using Outcome = CheckedWrite::Outcome;
-    FileHandle file;
-    if (file.open(path, FileHandle::Mode::ReadWrite) != 0) {
+    FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::ReadWrite);
+    if (!opened) {
         // Either the file cannot be written, or the path no longer leads to it: a look for reading tells which.
-        FileHandle reader;
-        if (reader.open(path, FileHandle::Mode::Read) == 0 && reader.identity() == identity)
-            return { Outcome::NotWritable, std::nullopt };
-        return { Outcome::Refused, byteAt(reader, offset) };
+        FileHandle::Opened reader = FileHandle::tryOpen(path, FileHandle::Mode::Read);
+        if (reader && reader.file.identity() == identity)
+            return { Outcome::NotWritable, {} };
+        return { Outcome::Refused, reader ? bytesAt(reader.file, offset, bytes.size()) : std::string() };
     }
-    const std::optional<std::uint8_t> found = byteAt(file, offset);
-    if (file.identity() != identity || (found != expected && found != value))
-        return { Outcome::Refused, found };
-    file.writeByteAt(offset, value);
+    FileHandle& file = opened.file;
+    if (file.identity() != identity)
+        return { Outcome::Refused, bytesAt(file, offset, bytes.size()) };
+    std::string found = bytesAt(file, offset, bytes.size());
+    // A range the file does not hold whole would make it grow.
+    if (found.size() != bytes.size() || (found != expected && found != bytes))
+        return { Outcome::Refused, std::move(found) };
+    file.writeAt(offset, bytes);
     file.sync();
-    return { Outcome::Written, found };
+    return { Outcome::Written, std::move(found) };
 }
 
 std::string ProgramDir()
 {
-    std::vector<char> buffer(PATH_MAX);
-    for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0)
-            return "./";
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-            const std::string exe(buffer.data(), static_cast<std::size_t>(n));
-            return exe.substr(0, exe.rfind('/') + 1);
-        }
-        buffer.resize(buffer.size() * 2);
+    try {
+        if (const auto executable = FileHandle::resolved("/proc/self/exe"))
+            return directoryPart(*executable);
+    } catch (const EInOutError&) {
     }
+    return "./";
 }
 
 namespace {
@@ -90,9 +73,9 @@ std::string UserSettingsDir()
     if (dir.back() != '/')
         dir += '/';
     dir += "quillmoor/";
-    for (std::size_t slash = dir.find('/', 1); slash != std::string::npos; slash = dir.find('/', slash + 1)) {
-        if (::mkdir(dir.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST)
-            break;
+    try {
+        FileHandle::makeFolders(dir);
+    } catch (const EInOutError&) {
     }
     return dir;
 }

@@ -3,36 +3,40 @@
 #include "support/FileHandle.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
-
-// Overwrites one byte of an existing file in place and makes it durable before returning true. False when
-// the file cannot be opened for writing or the offset is not inside it; the file never changes length.
-// Raises EInOutError when the size query, positioning, writing or syncing fails after the open.
-[[nodiscard]] bool WriteByteAt(const std::string& path, std::int32_t offset, std::uint8_t value);
+#include <string_view>
 
 // What a write that first looks at the file found.
 struct CheckedWrite {
     enum class Outcome {
-        // The file was the one expected and held the byte expected (or already the new one): it holds value now.
+        // The file was the one expected and held the bytes expected (or already the new ones): it holds them now.
         Written,
         // The file is the one expected, but it cannot be opened for writing (read-only, locked).
         NotWritable,
-        // The path names another file or none, or the file holds another byte there, or ends before it.
+        // The path names another file or none, or the file holds other bytes there, or ends before the range does.
         Refused,
     };
     Outcome outcome = Outcome::Refused;
-    // The byte the file at the path held at the offset before any write, when it could be read: the byte
-    // replaced, or the one that made the write refused.
-    std::optional<std::uint8_t> found;
+    // What the file at the path held in the range before any write, as far as it reaches into the range: the bytes
+    // replaced, or those that made the write refused. Empty when there was nothing to read.
+    std::string found;
 };
 
-// Writes value at offset only while path still names the file identity and that file still holds expected
-// there, and makes it durable. The look and the write are made on the same open file, so nothing that has
-// taken the file's name or changed the byte since it was last read is ever overwritten. Raises EInOutError
-// when the size query, positioning, reading, writing or syncing fails after the open.
-[[nodiscard]] CheckedWrite writeByteIfUnchanged(
-    const std::string& path, FileIdentity identity, std::int64_t offset, std::uint8_t expected, std::uint8_t value);
+// Writes bytes at offset only while path still names the file identity and that file still holds expected there,
+// and makes them durable before returning: one open, the identity check, one read of the range, one write and one
+// sync, on the same open file, so nothing that has taken the file's name or changed its bytes since they were last
+// read is ever overwritten, and nothing is written when any check fails. The file never grows. Raises EInOutError
+// when a step fails after the open.
+[[nodiscard]] CheckedWrite writeIfUnchanged(const std::string& path, FileIdentity identity, std::int64_t offset,
+    std::string_view expected, std::string_view bytes);
+// The same for one byte: a cell's commit.
+[[nodiscard]] inline CheckedWrite WriteByteAt(
+    const std::string& path, FileIdentity identity, std::int64_t offset, std::uint8_t expected, std::uint8_t value)
+{
+    const char was = static_cast<char>(expected);
+    const char now = static_cast<char>(value);
+    return writeIfUnchanged(path, identity, offset, { &was, 1 }, { &now, 1 });
+}
 
 // The directory of the running executable, ending in "/".
 [[nodiscard]] std::string ProgramDir();

@@ -9,7 +9,7 @@
 // The folder holds:
 //   renamed/Quillmoor.ini  settings in a folder the driver may write: replaced by rename
 //   inplace/Quillmoor.ini  settings in a folder it may not: rewritten in place
-//   patch.bin              PatchSize bytes that WriteByteAt patches
+//   patch.bin              PatchSize bytes that the checked write patches, a byte at a time
 //   progress               the step the driver has begun, as a 64-bit number that it updates through a shared
 //                          mapping, so its value survives the driver's kill (-1: none begun)
 namespace KillPlan {

@@ -6,6 +6,7 @@
 // closed to it: root ignores file modes.
 
 #include "support/Exception.h"
+#include "support/FileHandle.h"
 #include "support/StrHF.h"
 #include "support/__Files.h"
 #include "tests/support/KillPlan.h"
@@ -45,7 +46,14 @@ int main(int argc, char** argv)
         progress->store(n);
         try {
             if (step.target == KillPlan::Target::Patch) {
-                if (!WriteByteAt(patch, step.offset, step.byte))
+                // As a commit writes: over the byte last seen there.
+                FileHandle seen = FileHandle::open(patch, FileHandle::Mode::Read);
+                char before = 0;
+                if (seen.readRange(step.offset, &before, 1) != 1)
+                    return 6;
+                const CheckedWrite done
+                    = WriteByteAt(patch, seen.identity(), step.offset, static_cast<std::uint8_t>(before), step.byte);
+                if (done.outcome != CheckedWrite::Outcome::Written)
                     return 6;
                 continue;
             }

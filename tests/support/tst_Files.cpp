@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cstdio>
 #include <sys/stat.h>
 
 class tst_Files : public QObject {
@@ -21,14 +22,14 @@ private slots:
     void init();
     void cleanup();
 
-    void writesOnlyInsideTheFile_data();
-    void writesOnlyInsideTheFile();
-    void cannotOpenForWritingGivesFalse();
-    void aReadOnlyFileGivesFalseAndStaysUnchanged();
+    void aCheckedWriteWritesOnlyOverWhatWasSeen_data();
+    void aCheckedWriteWritesOnlyOverWhatWasSeen();
+    void aCheckedWriteRefusesWhatIsNotTheFileSeen();
+    void aReadOnlyFileIsNotWritableAndStaysUnchanged();
     void patchesASparseFileBeyond2GiBAtTheRightOffset();
     void neverGrowsTheFileEvenAtTheSizeLimit();
-    void failuresAfterTheOpenRaiseAndCloseTheFile_data();
-    void failuresAfterTheOpenRaiseAndCloseTheFile();
+    void everyStepKindCanFailWithItsError_data();
+    void everyStepKindCanFailWithItsError();
     void programDirIsTheExecutablesDirectory();
     void userSettingsFollowTheXdgConfigHome_data();
     void userSettingsFollowTheXdgConfigHome();
@@ -38,12 +39,17 @@ private slots:
     void systemErrorsMapOntoTheCodes();
     void aRangeReadStopsJustBeforeTheFailingByte_data();
     void aRangeReadStopsJustBeforeTheFailingByte();
+    void opensAreRefusedForWhatIsNoRegularFile();
     void pathsAreTakenApartAtTheLastSlash_data();
     void pathsAreTakenApartAtTheLastSlash();
     void onlyWhatExistsAndIsNoDirectoryIsAFile();
 
 private:
     std::string file(const QByteArray& bytes, const char* name = "data.bin");
+    static FileIdentity identityOf(const std::string& path)
+    {
+        return FileHandle::open(path, FileHandle::Mode::Read).identity();
+    }
     static QByteArray contents(const std::string& path);
     static int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size()); }
 
@@ -78,53 +84,97 @@ void tst_Files::cleanup()
     m_dir.reset();
 }
 
-void tst_Files::writesOnlyInsideTheFile_data()
+void tst_Files::aCheckedWriteWritesOnlyOverWhatWasSeen_data()
 {
     QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<bool>("written");
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<QByteArray>("seen");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QByteArray>("found");
     QTest::addColumn<QByteArray>("after");
-    QTest::newRow("first byte") << QByteArray("abcd") << 0 << 0x41 << true << QByteArray("Abcd");
-    QTest::newRow("last byte") << QByteArray("abcd") << 3 << 0xFF << true << QByteArray("abc\xFF");
-    QTest::newRow("offset = length") << QByteArray("abcd") << 4 << 0x41 << false << QByteArray("abcd");
-    QTest::newRow("far beyond") << QByteArray("abcd") << 2147483647 << 0x41 << false << QByteArray("abcd");
-    QTest::newRow("negative") << QByteArray("abcd") << -1 << 0x41 << false << QByteArray("abcd");
-    QTest::newRow("int min") << QByteArray("abcd") << int(INT32_MIN) << 0x41 << false << QByteArray("abcd");
-    QTest::newRow("empty file") << QByteArray() << 0 << 0x41 << false << QByteArray();
-    QTest::newRow("same value again") << QByteArray("abcd") << 1 << int('b') << true << QByteArray("abcd");
-    QTest::newRow("zero byte") << QByteArray("abcd") << 2 << 0 << true << QByteArray("ab\0d", 4);
+
+    const int written = int(CheckedWrite::Outcome::Written), refused = int(CheckedWrite::Outcome::Refused);
+    QTest::newRow("first byte") << QByteArray("abcd") << qint64(0) << QByteArray("a") << QByteArray("A") << written
+                                << QByteArray("a") << QByteArray("Abcd");
+    QTest::newRow("last byte") << QByteArray("abcd") << qint64(3) << QByteArray("d") << QByteArray("\xFF") << written
+                               << QByteArray("d") << QByteArray("abc\xFF");
+    QTest::newRow("a zero byte") << QByteArray("abcd") << qint64(2) << QByteArray("c") << QByteArray(1, '\0') << written
+                                 << QByteArray("c") << QByteArray("ab\0d", 4);
+    QTest::newRow("a range inside") << QByteArray("abcdef") << qint64(1) << QByteArray("bcd") << QByteArray("XYZ")
+                                    << written << QByteArray("bcd") << QByteArray("aXYZef");
+    QTest::newRow("the same bytes again") << QByteArray("abcd") << qint64(1) << QByteArray("b") << QByteArray("b")
+                                          << written << QByteArray("b") << QByteArray("abcd");
+    QTest::newRow("already written, by a write cut off before its answer")
+        << QByteArray("aXYd") << qint64(1) << QByteArray("bc") << QByteArray("XY") << written << QByteArray("XY")
+        << QByteArray("aXYd");
+    QTest::newRow("another byte than the one seen")
+        << QByteArray("abcd") << qint64(1) << QByteArray("x") << QByteArray("Y") << refused << QByteArray("b")
+        << QByteArray("abcd");
+    QTest::newRow("a range of which one byte changed")
+        << QByteArray("abcd") << qint64(0) << QByteArray("abXd") << QByteArray("1234") << refused << QByteArray("abcd")
+        << QByteArray("abcd");
+    QTest::newRow("half of it already written")
+        << QByteArray("aXcd") << qint64(1) << QByteArray("bc") << QByteArray("XY") << refused << QByteArray("Xc")
+        << QByteArray("aXcd");
+    QTest::newRow("offset = length") << QByteArray("abcd") << qint64(4) << QByteArray("") << QByteArray("A") << refused
+                                     << QByteArray() << QByteArray("abcd");
+    QTest::newRow("a range across the end: the file never grows")
+        << QByteArray("abcd") << qint64(2) << QByteArray("cd") << QByteArray("XYZ") << refused << QByteArray("cd")
+        << QByteArray("abcd");
+    QTest::newRow("far beyond") << QByteArray("abcd") << qint64(2147483647) << QByteArray("") << QByteArray("A")
+                                << refused << QByteArray() << QByteArray("abcd");
+    QTest::newRow("negative") << QByteArray("abcd") << qint64(-1) << QByteArray("") << QByteArray("A") << refused
+                              << QByteArray() << QByteArray("abcd");
+    QTest::newRow("an empty file") << QByteArray() << qint64(0) << QByteArray("") << QByteArray("A") << refused
+                                   << QByteArray() << QByteArray();
 }
 
-void tst_Files::writesOnlyInsideTheFile()
+void tst_Files::aCheckedWriteWritesOnlyOverWhatWasSeen()
 {
     QFETCH(QByteArray, before);
-    QFETCH(int, offset);
-    QFETCH(int, value);
-    QFETCH(bool, written);
+    QFETCH(qint64, offset);
+    QFETCH(QByteArray, seen);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, outcome);
+    QFETCH(QByteArray, found);
     QFETCH(QByteArray, after);
     const std::string path = file(before);
-    QCOMPARE(WriteByteAt(path, offset, static_cast<std::uint8_t>(value)), written);
+    const CheckedWrite done = writeIfUnchanged(path, identityOf(path), offset, seen.toStdString(), bytes.toStdString());
+    QCOMPARE(int(done.outcome), outcome);
+    QCOMPARE(QByteArray::fromStdString(done.found), found);
     QCOMPARE(contents(path), after);
 }
 
-void tst_Files::cannotOpenForWritingGivesFalse()
+void tst_Files::aCheckedWriteRefusesWhatIsNotTheFileSeen()
 {
-    QVERIFY(!WriteByteAt(m_dir->filePath("missing").toStdString(), 0, 1));
-    QVERIFY(!QFile::exists(m_dir->filePath("missing"))); // never created
-    QVERIFY(!WriteByteAt(m_dir->path().toStdString(), 0, 1));
+    const std::string path = file("abcd");
+    const FileIdentity seen = identityOf(path);
+    // Another file renamed over the one seen: its bytes are reported, nothing is written.
+    const std::string other = file("abXd", "other.bin");
+    QCOMPARE(::rename(other.c_str(), path.c_str()), 0);
+    const CheckedWrite renamedOver = WriteByteAt(path, seen, 2, 'c', 'Z');
+    QCOMPARE(renamedOver.outcome, CheckedWrite::Outcome::Refused);
+    QCOMPARE(renamedOver.found, std::string("X"));
+    QCOMPARE(contents(path), QByteArray("abXd"));
+    // Names of nothing, or of what is no regular file, are never created or opened for writing.
     const std::string fifo = m_dir->filePath("fifo").toStdString();
     QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
-    QVERIFY(!WriteByteAt(fifo, 0, 1));
-    QVERIFY(!WriteByteAt("/dev/zero", 0, 1));
-    QVERIFY(!WriteByteAt("/dev/full", 0, 1));
+    for (const std::string& name : { m_dir->filePath("missing").toStdString(), m_dir->path().toStdString(), fifo,
+             std::string("/dev/zero"), std::string("/dev/full") }) {
+        const CheckedWrite done = WriteByteAt(name, seen, 0, 0, 1);
+        QVERIFY2(done.outcome == CheckedWrite::Outcome::Refused && done.found.empty(), name.c_str());
+    }
+    QVERIFY(!QFile::exists(m_dir->filePath("missing")));
 }
 
-void tst_Files::aReadOnlyFileGivesFalseAndStaysUnchanged()
+void tst_Files::aReadOnlyFileIsNotWritableAndStaysUnchanged()
 {
     const std::string path = file("abcd");
     ::chmod(path.c_str(), 0444);
-    QCOMPARE(runAsNobody([&] { return WriteByteAt(path, 1, 'X') ? 1 : 0; }), 0);
+    const FileIdentity seen = identityOf(path);
+    QCOMPARE(runAsNobody([&] { return int(WriteByteAt(path, seen, 1, 'b', 'X').outcome); }),
+        int(CheckedWrite::Outcome::NotWritable));
     QCOMPARE(contents(path), QByteArray("abcd"));
 }
 
@@ -132,8 +182,9 @@ void tst_Files::patchesASparseFileBeyond2GiBAtTheRightOffset()
 {
     const std::string path = file("");
     QCOMPARE(::truncate(path.c_str(), 3LL << 30), 0);
-    QVERIFY(WriteByteAt(path, 2147483646, 0x5A));
-    QVERIFY(WriteByteAt(path, 2147483647, 0xA5));
+    const FileIdentity seen = identityOf(path);
+    QCOMPARE(WriteByteAt(path, seen, 2147483646, 0, 0x5A).outcome, CheckedWrite::Outcome::Written);
+    QCOMPARE(WriteByteAt(path, seen, 2147483647, 0, 0xA5).outcome, CheckedWrite::Outcome::Written);
     QFile f(QString::fromStdString(path));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.size(), qint64(3) << 30);
@@ -147,46 +198,100 @@ void tst_Files::patchesASparseFileBeyond2GiBAtTheRightOffset()
 void tst_Files::neverGrowsTheFileEvenAtTheSizeLimit()
 {
     const std::string path = file("abcd");
+    const FileIdentity seen = identityOf(path);
     const int result = runInChild(
         [&] {
             limitFileSize(4);
-            if (!WriteByteAt(path, 3, 'Z'))
+            if (WriteByteAt(path, seen, 3, 'd', 'Z').outcome != CheckedWrite::Outcome::Written)
                 return 1;
-            return WriteByteAt(path, 4, 'Z') ? 2 : 0;
+            return WriteByteAt(path, seen, 4, 0, 'Z').outcome == CheckedWrite::Outcome::Refused ? 0 : 2;
         },
         false);
     QCOMPARE(result, 0);
     QCOMPARE(contents(path), QByteArray("abcZ"));
 }
 
-void tst_Files::failuresAfterTheOpenRaiseAndCloseTheFile_data()
+void tst_Files::everyStepKindCanFailWithItsError_data()
 {
+    // Each kind of step the file layer takes, failed through the seam where a caller takes it: the failure comes
+    // back as the error of its errno, and no descriptor stays open. The commands' own tables then fail every step
+    // each command takes.
     QTest::addColumn<int>("op");
     QTest::addColumn<int>("err");
     QTest::addColumn<int>("code");
-    QTest::newRow("size query") << int(FileFaults::Op::Size) << EIO << EIO;
-    QTest::newRow("seek") << int(FileFaults::Op::Seek) << 131 << 131;
-    QTest::newRow("write, no space") << int(FileFaults::Op::Write) << ENOSPC << 101;
-    QTest::newRow("sync") << int(FileFaults::Op::Sync) << EIO << EIO;
+    using Op = FileFaults::Op;
+    QTest::newRow("open") << int(Op::Open) << EACCES << 5;
+    QTest::newRow("stat") << int(Op::Stat) << EACCES << 5;
+    QTest::newRow("resolve") << int(Op::Resolve) << ELOOP << 3;
+    QTest::newRow("size") << int(Op::Size) << EIO << EIO;
+    QTest::newRow("read") << int(Op::Read) << EIO << EIO;
+    QTest::newRow("write, no space") << int(Op::Write) << ENOSPC << 101;
+    QTest::newRow("sync") << int(Op::Sync) << EIO << EIO;
+    QTest::newRow("close") << int(Op::Close) << EIO << EIO;
+    QTest::newRow("truncate") << int(Op::Truncate) << EIO << EIO;
+    QTest::newRow("allocate") << int(Op::Allocate) << ENOSPC << 101;
+    QTest::newRow("make a folder") << int(Op::MakeFolder) << EACCES << 5;
+    QTest::newRow("rename") << int(Op::Rename) << EXDEV << EXDEV;
+    QTest::newRow("sync the folder") << int(Op::SyncFolder) << EIO << EIO;
+    // Leftovers are only litter: the replace goes on without clearing them.
+    QTest::newRow("list leftovers") << int(Op::ListFolder) << EACCES << 0;
+    QTest::newRow("remove a leftover") << int(Op::Remove) << EACCES << 0;
 }
 
-void tst_Files::failuresAfterTheOpenRaiseAndCloseTheFile()
+void tst_Files::everyStepKindCanFailWithItsError()
 {
     QFETCH(int, op);
     QFETCH(int, err);
     QFETCH(int, code);
     const std::string path = file("abcd");
+    // A leftover of a writer that is gone: process ids above the system's largest never run.
+    file("x", ".data.bin.99999999.Ab3xYz");
     const int descriptors = openDescriptors();
     FileFaults::failNth(static_cast<FileFaults::Op>(op), 1, err);
+    int raised = 0;
     try {
-        (void)WriteByteAt(path, 1, 'X');
-        QFAIL("no error raised");
+        switch (static_cast<FileFaults::Op>(op)) {
+        case FileFaults::Op::Open:
+            (void)FileHandle::open(path, FileHandle::Mode::Read);
+            break;
+        case FileFaults::Op::Stat:
+            (void)FileHandle::status(path);
+            break;
+        case FileFaults::Op::Resolve:
+            (void)FileHandle::resolved(path);
+            break;
+        case FileFaults::Op::MakeFolder:
+            FileHandle::makeFolders(m_dir->filePath("a/b/").toStdString());
+            break;
+        case FileFaults::Op::Rename:
+        case FileFaults::Op::SyncFolder:
+        case FileFaults::Op::ListFolder:
+        case FileFaults::Op::Remove:
+            (void)FileHandle::replaceWith(path, "new", FileHandle::status(path));
+            break;
+        default: {
+            FileHandle handle = FileHandle::open(path, FileHandle::Mode::ReadWrite);
+            char byte = 0;
+            (void)handle.size();
+            (void)handle.readAt(0, &byte, 1);
+            handle.writeAt(0, "A");
+            handle.sync();
+            handle.reserve(8);
+            handle.truncate(4);
+            handle.close();
+        }
+        }
     } catch (const EInOutError& error) {
-        QCOMPARE(error.code(), code);
+        raised = error.code();
     }
+    QCOMPARE(raised, code);
     QCOMPARE(openDescriptors(), descriptors);
-    if (op != int(FileFaults::Op::Sync))
-        QCOMPARE(contents(path), QByteArray("abcd"));
+    // A replace that got as far as its rename had cleared the leftover first.
+    const bool replaced = static_cast<FileFaults::Op>(op) == FileFaults::Op::Rename
+        || static_cast<FileFaults::Op>(op) == FileFaults::Op::SyncFolder;
+    QCOMPARE(QFile::exists(m_dir->filePath(".data.bin.99999999.Ab3xYz")), !replaced);
+    if (static_cast<FileFaults::Op>(op) == FileFaults::Op::Rename) // the old file whole, no temporary left
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { "data.bin" });
 }
 
 void tst_Files::programDirIsTheExecutablesDirectory()
@@ -320,15 +425,36 @@ void tst_Files::aRangeReadStopsJustBeforeTheFailingByte()
     QByteArray bytes(1000, Qt::Uninitialized);
     for (int i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 7);
-    FileHandle handle;
-    QCOMPARE(handle.open(file(bytes), FileHandle::Mode::Read), 0);
+    FileHandle handle = FileHandle::open(file(bytes), FileHandle::Mode::Read);
     if (failingByte)
         FileFaults::failNth(FileFaults::Op::Read, failingByte, EIO);
     QByteArray buffer(count, '\0');
-    int err = -1;
-    QCOMPARE(int(handle.readAt(offset, buffer.data(), std::size_t(count), err)), got);
-    QCOMPARE(err, failure);
+    std::size_t read = 0;
+    int raised = 0;
+    try {
+        read = handle.readAt(offset, buffer.data(), std::size_t(count));
+        // The next read, from the byte that failed, raises its error.
+        if (read < std::size_t(count) && offset + qint64(read) < bytes.size())
+            (void)handle.readAt(offset + qint64(read), buffer.data() + read, std::size_t(count) - read);
+    } catch (const EInOutError& error) {
+        raised = error.code();
+    }
+    QCOMPARE(int(read), got);
+    QCOMPARE(raised, failure);
     QCOMPARE(buffer.left(got), bytes.mid(std::max<qint64>(offset, 0), got));
+}
+
+void tst_Files::opensAreRefusedForWhatIsNoRegularFile()
+{
+    const std::string fifo = m_dir->filePath("fifo").toStdString();
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    // Each returns at once: no open waits for a FIFO's writer.
+    for (const auto& [path, err] : { std::pair { m_dir->filePath("missing").toStdString(), ENOENT },
+             std::pair { m_dir->path().toStdString(), EISDIR }, std::pair { fifo, EINVAL },
+             std::pair { std::string("/dev/zero"), EINVAL }, std::pair { file("x") + std::string(1, '\0'), ENOENT } })
+        QCOMPARE(FileHandle::tryOpen(path, FileHandle::Mode::Read).error, err);
+    QVERIFY(FileHandle::tryOpen(file("x"), FileHandle::Mode::Read));
+    QCOMPARE(FileHandle::tryOpen("/dev/null", FileHandle::Mode::CreateText).error, 0);
 }
 
 void tst_Files::pathsAreTakenApartAtTheLastSlash_data()

@@ -199,10 +199,9 @@ void TForm1::N1Click()
     FileHandle file;
     if (const int err = file.open(*chosen, FileHandle::Mode::CreateText))
         throw EInOutError::fromErrno(err);
-    GridSource::RowBuffers buffers;
     const TableReport report(TableReport::dateLineForNow(), currentFile(),
         TableReport::RowReader([&](std::int32_t row, TableReport::RowTexts& texts) {
-            SG1->rowTexts(row, texts, buffers);
+            SG1->rowTexts(row, texts);
             return true;
         }),
         SG1->rowCount() - 1);
@@ -399,7 +398,7 @@ std::string_view TForm1::cellText(std::int32_t col, std::int32_t row, TextBuffer
     return m_block.rowText(col, row, buffer);
 }
 
-void TForm1::rowTexts(std::int32_t row, RowTexts& texts, RowBuffers&) const
+void TForm1::rowTexts(std::int32_t row, RowTexts& texts) const
 {
     m_block.rowTexts(row, texts);
 }

@@ -90,7 +90,7 @@ private:
     void processEvents() override;
     // GridSource: the rows' texts, made from the shown block's bytes as the grid paints them.
     [[nodiscard]] std::string_view cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const override;
-    void rowTexts(std::int32_t row, RowTexts& texts, RowBuffers& buffers) const override;
+    void rowTexts(std::int32_t row, RowTexts& texts) const override;
 
     void buildControls();
     void buildFileBar();

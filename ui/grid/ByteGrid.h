@@ -42,10 +42,7 @@ public:
     {
         return m_model.cellText(cell, buffer);
     }
-    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::RowBuffers& buffers) const
-    {
-        m_model.rowTexts(row, texts, buffers);
-    }
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts) const { m_model.rowTexts(row, texts); }
     void setCell(std::int32_t col, std::int32_t row, std::string text) { m_model.setCell(col, row, std::move(text)); }
     // The source's texts of rows first .. last changed in columns firstCol .. lastCol (see GridModel::sourceChanged).
     void sourceChanged(GridCell from, GridCell to) { m_model.sourceChanged(from, to); }

@@ -60,15 +60,19 @@ public:
             return *own;
         return m_source ? m_source->cellText(cell.col, cell.row, buffer) : std::string_view();
     }
-    // The texts of the five columns of a row, each as cellText gives it.
-    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::RowBuffers& buffers) const
+    // The texts of the five columns of a row, each as cellText gives it, good until the source is next asked for a
+    // text or a cell of the row next changes.
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts) const
     {
-        if (!m_overrides.holdsRow(row) && m_source) [[likely]] {
-            m_source->rowTexts(row, texts, buffers);
+        if (m_source)
+            m_source->rowTexts(row, texts);
+        else
+            texts.fill({});
+        if (!m_overrides.holdsRow(row)) [[likely]]
             return;
-        }
         for (std::size_t col = 0; col < texts.size(); ++col)
-            texts[col] = cellText({ static_cast<std::int32_t>(col), row }, buffers[col]);
+            if (const std::string* own = m_overrides.find({ static_cast<std::int32_t>(col), row }))
+                texts[col] = *own;
     }
     [[nodiscard]] std::string cell(std::int32_t col, std::int32_t row) const
     {

@@ -494,7 +494,7 @@ void ByteGrid::paintEvent(QPaintEvent* event)
         QPainter painter(viewport());
         const QSize client = viewport()->size();
         const auto underEditor = m_editor.lineEdit()->isVisible() ? m_model.editor().boundCell() : std::nullopt;
-        m_painter.paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
+        GridPainter::paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
         if (const auto line = m_controller.sizingLine()) {
             painter.setCompositionMode(QPainter::RasterOp_NotDestination);
             painter.setPen(QPen(Qt::black, 1, Qt::DotLine));

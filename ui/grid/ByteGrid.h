@@ -122,7 +122,6 @@ private:
     GridInplaceEditor m_editor;
     GridModel m_model { m_editor };
     GridController m_controller { m_model };
-    GridPainter m_painter;
     QPointer<QMenu> m_popup;
     QBasicTimer m_autoScroll;
     bool m_barsHeld = false;

@@ -118,7 +118,7 @@ private:
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
 
-    // Built before the model, which gets it as its view.
+    // Built before the model, which sees it as its GridEditorView.
     GridInplaceEditor m_editor;
     GridModel m_model { m_editor };
     GridController m_controller { m_model };

@@ -6,14 +6,14 @@
 #include <string>
 
 class GridModel;
-class GridView;
+class GridEditorView;
 
 // The in-place editor's side of the grid: the cell it is bound to, editor mode, when it shows, and the hand-back
 // with the order of its notifications (the edit notification for the bound cell before the move that left it goes
 // on). Part of GridModel, whose current cell, texts and handler it works with, and built in GridModel.cpp with it.
 class GridEditorBinding {
 public:
-    GridEditorBinding(GridModel& model, GridView& view);
+    GridEditorBinding(GridModel& model, GridEditorView& view);
 
     [[nodiscard]] bool editorMode() const { return m_editorMode; }
     [[nodiscard]] std::optional<GridCell> boundCell() const { return m_bound; }
@@ -47,7 +47,7 @@ private:
     void hideEditor();
 
     GridModel& m_model;
-    GridView& m_view;
+    GridEditorView& m_view;
     bool m_editorMode = false;
     std::optional<GridCell> m_bound;
     // The editor showed the last time it was asked to.

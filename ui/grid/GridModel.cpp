@@ -2,7 +2,7 @@
 
 #include "support/Exception.h"
 #include "ui/grid/GridHandler.h"
-#include "ui/grid/GridView.h"
+#include "ui/grid/GridEditorView.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,7 +15,7 @@ namespace {
 }
 } // namespace
 
-GridModel::GridModel(GridView& view)
+GridModel::GridModel(GridEditorView& view)
     : m_editor(*this, view)
 {
 }
@@ -249,7 +249,7 @@ GridModel::Operation::~Operation()
 
 // --- GridEditorBinding: built with the model, whose current cell, texts, handler and change record it works with.
 
-GridEditorBinding::GridEditorBinding(GridModel& model, GridView& view)
+GridEditorBinding::GridEditorBinding(GridModel& model, GridEditorView& view)
     : m_model(model)
     , m_view(view)
 {

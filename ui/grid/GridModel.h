@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-class GridView;
+class GridEditorView;
 
 // The byte grid's state and the order of its notifications, without a widget: the texts of single cells over the
 // source's, geometry, the current cell and the anchor, the editing option, editor mode and the editor's binding.
@@ -27,7 +27,7 @@ class GridView;
 // caller. Each operation is written so that whatever has happened by then leaves the grid consistent.
 class GridModel {
 public:
-    explicit GridModel(GridView& view);
+    explicit GridModel(GridEditorView& view);
 
     void setHandler(GridHandler* handler) { m_handler = handler; }
 

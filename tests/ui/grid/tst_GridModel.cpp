@@ -3,14 +3,14 @@
 #include "ui/grid/GridController.h"
 
 #include "tests/ui/grid/TaggedSource.h"
+#include "ui/grid/GridEditorView.h"
 #include "ui/grid/GridHandler.h"
-#include "ui/grid/GridView.h"
 
 #include <QTest>
 
 namespace {
 // Stands in for the widget: an editor that is a string, a focus that is a flag, and a log of what was asked.
-class FakeView : public GridView {
+class FakeEditor : public GridEditorView {
 public:
     QStringList* log = nullptr;
     std::string text;
@@ -66,7 +66,7 @@ private slots:
 void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNotification()
 {
     QStringList log;
-    FakeView view;
+    FakeEditor view;
     view.log = &log;
     Handler handler;
     handler.log = &log;
@@ -100,7 +100,7 @@ void tst_GridModel::aRefusedMoveChangesNothing()
 {
     QFETCH(QString, how);
     QStringList log;
-    FakeView view;
+    FakeEditor view;
     view.log = &log;
     Handler handler;
     handler.log = &log;
@@ -138,7 +138,7 @@ void tst_GridModel::aRefusedMoveChangesNothing()
 void tst_GridModel::rowsWrittenOverTheOpenEditorReloadIt()
 {
     QStringList log;
-    FakeView view;
+    FakeEditor view;
     view.log = &log;
     GridModel model(view);
     model.layout().setClientSize(QSize(500, 300));

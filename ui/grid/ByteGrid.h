@@ -68,7 +68,7 @@ public:
     [[nodiscard]] std::int32_t currentRow() const { return m_model.current().row; }
     [[nodiscard]] GridCell anchor() const { return m_model.anchor(); }
     [[nodiscard]] const GridCursor& cursor() const { return m_model.cursor(); }
-    [[nodiscard]] bool editorMode() const { return m_model.editor().editorMode(); }
+    [[nodiscard]] bool editorMode() const { return m_model.editorMode(); }
     [[nodiscard]] std::int32_t topRow() const { return m_model.layout().topRow(); }
     [[nodiscard]] std::int32_t leftCol() const { return m_model.layout().leftCol(); }
     [[nodiscard]] std::int32_t maxTopRow() const { return m_model.layout().maxTopRow(); }

@@ -77,13 +77,13 @@ void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNoti
     model.setRowCount(3);
     model.setCell(1, 1, "41");
     model.setEditing(true);
-    QVERIFY(model.editor().openEditor());
+    QVERIFY(model.openEditor());
     view.text = "7";
-    model.editor().editorEdited(view.text);
+    model.editorEdited(view.text);
     controller.key(Qt::Key_Down, Qt::NoModifier);
     QCOMPARE(log, (QStringList { "load \"41\"", "edit 1,1 \"7\"", "select 1,2", "edit 1,1 \"7\"", "hide" }));
-    QVERIFY(!model.editor().boundCell());
-    QVERIFY(!model.editor().editorMode());
+    QVERIFY(!model.boundCell());
+    QVERIFY(!model.editorMode());
     QCOMPARE(model.cell(1, 1), std::string("7"));
 }
 
@@ -112,7 +112,7 @@ void tst_GridModel::aRefusedMoveChangesNothing()
     model.setEditing(true);
     controller.key(Qt::Key_Down, Qt::NoModifier);
     controller.key(Qt::Key_Down, Qt::NoModifier);
-    QVERIFY(model.editor().openEditor());
+    QVERIFY(model.openEditor());
     view.text = "typed";
     log.clear();
     handler.refuse = true;
@@ -130,8 +130,8 @@ void tst_GridModel::aRefusedMoveChangesNothing()
     QCOMPARE(model.current(), (GridCell { 1, 3 }));
     QCOMPARE(model.anchor(), (GridCell { 1, 3 }));
     QCOMPARE(model.rowCount(), 5);
-    QVERIFY(model.editor().editorMode());
-    QCOMPARE(model.editor().boundCell(), std::optional<GridCell>({ 1, 3 }));
+    QVERIFY(model.editorMode());
+    QCOMPARE(model.boundCell(), std::optional<GridCell>({ 1, 3 }));
     QVERIFY(view.shown);
 }
 
@@ -146,13 +146,13 @@ void tst_GridModel::rowsWrittenOverTheOpenEditorReloadIt()
     TaggedSource source;
     model.setSource(&source);
     model.setEditing(true);
-    QVERIFY(model.editor().openEditor());
+    QVERIFY(model.openEditor());
     log.clear();
     source.tag = "r";
     model.sourceChanged({ 0, 1 }, { 4, 3 });
     // The editor held the old text of (1, 1): it takes the new one and is bound to it again.
     QCOMPARE(log, QStringList { "load \"r1:1\"" });
-    QCOMPARE(model.editor().boundCell(), std::optional<GridCell>(GridCell { 1, 1 }));
+    QCOMPARE(model.boundCell(), std::optional<GridCell>(GridCell { 1, 1 }));
     QCOMPARE(model.cell(4, 3), std::string("r4:3"));
 }
 

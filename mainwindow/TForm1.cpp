@@ -552,7 +552,7 @@ void TForm1::selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect)
     SG1SelectCell(ACol, ARow, CanSelect);
 }
 
-void TForm1::setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value)
+void TForm1::setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value, EditReport)
 {
     SG1SetEditText(ACol, ARow, Value);
 }

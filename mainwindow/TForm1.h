@@ -78,7 +78,7 @@ protected:
 
 private:
     void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) override;
-    void setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value) override;
+    void setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value, EditReport) override;
     void command(GridCommand command) override;
     void upClick() override;
     void downClick() override;

@@ -343,7 +343,7 @@ void GridModel::editorEdited(std::string text)
     m_overrides.set(cell, text);
     m_changes.texts.push_back({ cell, cell });
     if (m_handler)
-        m_handler->setEditText(cell.col, cell.row, text);
+        m_handler->setEditText(cell.col, cell.row, text, EditReport::Typed);
 }
 
 void GridModel::handBack()
@@ -361,7 +361,7 @@ void GridModel::handBack()
             m_changes.texts.push_back({ cell, cell });
         }
         if (m_handler)
-            m_handler->setEditText(cell.col, cell.row, text);
+            m_handler->setEditText(cell.col, cell.row, text, EditReport::HandedBack);
     } catch (...) {
         unbindEditor();
         throw;

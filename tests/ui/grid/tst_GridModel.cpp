@@ -46,9 +46,12 @@ public:
         log->append(QStringLiteral("select %1,%2").arg(col).arg(row));
         canSelect = !refuse;
     }
-    void setEditText(std::int32_t col, std::int32_t row, const std::string& value) override
+    void setEditText(std::int32_t col, std::int32_t row, const std::string& value, EditReport report) override
     {
-        log->append(QStringLiteral("edit %1,%2 \"%3\"").arg(col).arg(row).arg(QString::fromStdString(value)));
+        log->append(QStringLiteral("edit %1,%2 \"%3\" %4")
+                        .arg(col)
+                        .arg(row)
+                        .arg(QString::fromStdString(value), report == EditReport::Typed ? "typed" : "handed back"));
     }
 };
 } // namespace
@@ -81,7 +84,8 @@ void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNoti
     view.text = "7";
     model.editorEdited(view.text);
     controller.key(Qt::Key_Down, Qt::NoModifier);
-    QCOMPARE(log, (QStringList { "load \"41\"", "edit 1,1 \"7\"", "select 1,2", "edit 1,1 \"7\"", "hide" }));
+    QCOMPARE(log,
+        (QStringList { "load \"41\"", "edit 1,1 \"7\" typed", "select 1,2", "edit 1,1 \"7\" handed back", "hide" }));
     QVERIFY(!model.boundCell());
     QVERIFY(!model.editorMode());
     QCOMPARE(model.cell(1, 1), std::string("7"));

@@ -103,9 +103,16 @@ public:
             return formatOffset(buffer, row - 1);
         return formatValue(col, static_cast<std::uint8_t>(m_bytes[row - 1]));
     }
+    void rowTexts(std::int32_t row, RowTexts& texts) const override
+    {
+        for (std::size_t col = 0; col < texts.size(); ++col)
+            texts[col] = cellText(static_cast<std::int32_t>(col), row, m_offset);
+    }
 
 private:
     const QByteArray& m_bytes;
+    // Only the offset is formatted into it; the value texts view tables of their own.
+    mutable TextBuffer m_offset;
 };
 
 // The grid's side of a block load whose reads come a chunk at a time, as the window makes it: each chunk's rows

@@ -296,7 +296,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         // the editor can show again once the grid has the focus back.
         m_pressed = true;
         setMouseCaptureOwner(this);
-        m_model.editor().suspendEditor();
+        m_model.suspendEditor();
         setFocus(Qt::MouseFocusReason);
         if (event->button() != Qt::LeftButton)
             return;
@@ -310,8 +310,7 @@ void ByteGrid::mousePressEvent(QMouseEvent* event)
         if (hit.col < GridLayout::FixedCols || hit.row < layout.firstRow())
             return;
         const bool wasCurrent = hit == m_model.current();
-        if (!m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier) && wasCurrent
-            && m_model.editor().editorMode())
+        if (!m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier) && wasCurrent && m_model.editorMode())
             m_editor.setOpeningPress(event->timestamp());
     });
 }
@@ -323,7 +322,7 @@ void ByteGrid::mouseDoubleClickEvent(QMouseEvent* event)
         Q_UNUSED(event);
         m_pressed = true;
         setMouseCaptureOwner(this);
-        m_model.editor().suspendEditor();
+        m_model.suspendEditor();
         setFocus(Qt::MouseFocusReason);
     });
 }
@@ -394,8 +393,8 @@ void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
             sizeTo(event->position().toPoint());
             viewport()->update();
             m_controller.finishSizing(event->position().toPoint());
-        } else if (m_model.editor().editorMode()) {
-            m_model.editor().updateEditor();
+        } else if (m_model.editorMode()) {
+            m_model.updateEditor();
         }
         if (event->button() == Qt::RightButton)
             popupAt(event->globalPosition().toPoint());
@@ -435,7 +434,7 @@ void ByteGrid::focusInEvent(QFocusEvent* event)
         // Back from another control or window with editor mode on: the editor shows again, unless a press is
         // being handled, after whose release it shows.
         if (!m_pressed && !m_editor.lineEdit()->isVisible())
-            m_model.editor().updateEditor();
+            m_model.updateEditor();
     });
 }
 
@@ -462,8 +461,8 @@ void ByteGrid::focusLost(QFocusEvent* event)
     const Qt::FocusReason reason = event->reason();
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
         return;
-    if (m_model.editor().editorMode() || m_model.editor().boundCell())
-        m_model.editor().endEditorMode();
+    if (m_model.editorMode() || m_model.boundCell())
+        m_model.endEditorMode();
 }
 
 void ByteGrid::barAction(Qt::Orientation orientation, int action)
@@ -480,7 +479,7 @@ void ByteGrid::resizeEvent(QResizeEvent* event)
         m_model.layout().setClientSize(viewport()->size());
         m_model.scrollTo(topRow(), leftCol());
         syncBars();
-        if (m_model.editor().boundCell())
+        if (m_model.boundCell())
             m_editor.placeEditor(false);
         viewport()->update();
     });
@@ -493,8 +492,8 @@ void ByteGrid::paintEvent(QPaintEvent* event)
     guarded([&] {
         QPainter painter(viewport());
         const QSize client = viewport()->size();
-        const auto underEditor = m_editor.lineEdit()->isVisible() ? m_model.editor().boundCell() : std::nullopt;
-        m_painter.paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
+        const auto underEditor = m_editor.lineEdit()->isVisible() ? m_model.boundCell() : std::nullopt;
+        GridPainter::paint(painter, m_model, palette(), event->rect(), client, { isActiveControl(), underEditor });
         if (const auto line = m_controller.sizingLine()) {
             painter.setCompositionMode(QPainter::RasterOp_NotDestination);
             painter.setPen(QPen(Qt::black, 1, Qt::DotLine));

@@ -42,10 +42,7 @@ public:
     {
         return m_model.cellText(cell, buffer);
     }
-    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::RowBuffers& buffers) const
-    {
-        m_model.rowTexts(row, texts, buffers);
-    }
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts) const { m_model.rowTexts(row, texts); }
     void setCell(std::int32_t col, std::int32_t row, std::string text) { m_model.setCell(col, row, std::move(text)); }
     // The source's texts of rows first .. last changed in columns firstCol .. lastCol (see GridModel::sourceChanged).
     void sourceChanged(GridCell from, GridCell to) { m_model.sourceChanged(from, to); }
@@ -71,7 +68,7 @@ public:
     [[nodiscard]] std::int32_t currentRow() const { return m_model.current().row; }
     [[nodiscard]] GridCell anchor() const { return m_model.anchor(); }
     [[nodiscard]] const GridCursor& cursor() const { return m_model.cursor(); }
-    [[nodiscard]] bool editorMode() const { return m_model.editor().editorMode(); }
+    [[nodiscard]] bool editorMode() const { return m_model.editorMode(); }
     [[nodiscard]] std::int32_t topRow() const { return m_model.layout().topRow(); }
     [[nodiscard]] std::int32_t leftCol() const { return m_model.layout().leftCol(); }
     [[nodiscard]] std::int32_t maxTopRow() const { return m_model.layout().maxTopRow(); }
@@ -121,11 +118,10 @@ private:
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
 
-    // Built before the model, which gets it as its view.
+    // Built before the model, which sees it as its GridEditorView.
     GridInplaceEditor m_editor;
     GridModel m_model { m_editor };
     GridController m_controller { m_model };
-    GridPainter m_painter;
     QPointer<QMenu> m_popup;
     QBasicTimer m_autoScroll;
     bool m_barsHeld = false;

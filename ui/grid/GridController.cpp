@@ -85,7 +85,7 @@ bool GridController::key(int key, Qt::KeyboardModifiers modifiers)
 
 bool GridController::command(GridCommand command)
 {
-    if (m_model.editor().boundCell() || !m_model.handler())
+    if (m_model.boundCell() || !m_model.handler())
         return false;
     m_model.handler()->command(command);
     return true;
@@ -112,7 +112,7 @@ bool GridController::leftPress(GridCell cell, bool shift)
     const GridModel::Operation operation(m_model);
     if (m_model.editing()) {
         if (cell == m_model.current())
-            m_model.editor().resumeEditor();
+            m_model.resumeEditor();
         else
             m_model.moveCurrent(cell, false);
         return false;
@@ -176,14 +176,14 @@ GridController::GridKey GridController::gridKey(int key, Qt::KeyboardModifiers m
     if (this->key(key, modifiers))
         return GridKey::Used;
     if (key == Qt::Key_F2)
-        return m_model.editor().openEditor() ? GridKey::EditAtEnd : GridKey::Used;
+        return m_model.openEditor() ? GridKey::EditAtEnd : GridKey::Used;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        m_model.editor().enterOnGrid();
+        m_model.enterOnGrid();
         return GridKey::Used;
     }
     if (key == Qt::Key_Backspace
         || (printable && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))))
-        return m_model.editor().openEditor() ? GridKey::Type : GridKey::Used;
+        return m_model.openEditor() ? GridKey::Type : GridKey::Used;
     return GridKey::NotUsed;
 }
 
@@ -224,7 +224,7 @@ GridController::EditorKey GridController::editorKey(int key, Qt::KeyboardModifie
         return EditorKey::Done;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_model.editor().endEditorMode();
+        m_model.endEditorMode();
         return EditorKey::Done;
     case Qt::Key_Home:
         return EditorKey::Home;
@@ -275,8 +275,8 @@ void GridController::finishSizing(QPoint pos)
         m_model.setColWidth(sizing.place.index, size);
     else
         m_model.setRowHeight(sizing.place.index, size);
-    if (m_model.editor().editorMode())
-        m_model.editor().updateEditor();
+    if (m_model.editorMode())
+        m_model.updateEditor();
 }
 
 bool GridController::dragTo(QPoint pos)

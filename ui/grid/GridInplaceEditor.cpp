@@ -32,7 +32,7 @@ GridInplaceEditor::GridInplaceEditor(
     m_lineEdit->hide();
     m_lineEdit->installEventFilter(this);
     connect(m_lineEdit, &QLineEdit::textEdited, this,
-        [this](const QString& text) { guarded([&] { m_model.editor().editorEdited(Cp1251::fromQString(text)); }); });
+        [this](const QString& text) { guarded([&] { m_model.editorEdited(Cp1251::fromQString(text)); }); });
 }
 
 GridInplaceEditor::~GridInplaceEditor()

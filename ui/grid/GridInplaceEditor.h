@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/grid/GridView.h"
+#include "ui/grid/GridEditorView.h"
 
 #include <QObject>
 
@@ -17,9 +17,9 @@ class QLineEdit;
 class QMouseEvent;
 
 // The grid's in-place editor: a line edit on the grid's viewport, laid over the current cell, and the keys and
-// presses it handles itself. It is the widget side that the grid's logic talks to (GridView). The line edit
-// belongs to the viewport; this object only watches its events, for as long as it lives.
-class GridInplaceEditor : public QObject, public GridView {
+// presses it handles itself. The grid's logic sees it as a GridEditorView. The line edit belongs to the viewport;
+// this object only watches its events, for as long as it lives.
+class GridInplaceEditor : public QObject, public GridEditorView {
     Q_OBJECT
 public:
     // Gets the line edit's focus events before the line edit itself: the grid and its editor take and lose the

@@ -41,12 +41,6 @@ void GridLayout::setLeftCol(std::int32_t col)
     m_leftCol = std::clamp(col, FixedCols, std::max(FixedCols, maxLeftCol()));
 }
 
-void GridLayout::clampScroll()
-{
-    setTopRow(m_topRow);
-    setLeftCol(m_leftCol);
-}
-
 std::int32_t GridLayout::fixedWidth() const
 {
     std::int32_t width = 0;

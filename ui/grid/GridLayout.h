@@ -57,8 +57,6 @@ public:
     // Both clamp to the allowed range.
     void setTopRow(std::int32_t row);
     void setLeftCol(std::int32_t col);
-    // Puts the top row and left column back into their allowed ranges after a size or count change.
-    void clampScroll();
 
     [[nodiscard]] std::int32_t fixedWidth() const;
     [[nodiscard]] std::int32_t fixedHeight() const;

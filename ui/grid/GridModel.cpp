@@ -1,8 +1,8 @@
 #include "ui/grid/GridModel.h"
 
 #include "support/Exception.h"
+#include "ui/grid/GridEditorView.h"
 #include "ui/grid/GridHandler.h"
-#include "ui/grid/GridView.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,8 +15,8 @@ namespace {
 }
 } // namespace
 
-GridModel::GridModel(GridView& view)
-    : m_editor(*this, view)
+GridModel::GridModel(GridEditorView& editor)
+    : m_editorView(editor)
 {
 }
 
@@ -26,7 +26,7 @@ void GridModel::setCell(std::int32_t col, std::int32_t row, std::string&& text)
     m_overrides.set({ col, row }, std::move(text));
     m_changes.texts.push_back({ { col, row }, { col, row } });
     if (GridCell { col, row } == m_cursor.current)
-        m_editor.currentCellWritten();
+        currentCellWritten();
 }
 
 void GridModel::sourceChanged(GridCell from, GridCell to)
@@ -35,7 +35,7 @@ void GridModel::sourceChanged(GridCell from, GridCell to)
     m_overrides.drop(from, to);
     m_changes.texts.push_back(GridRange::spanning(from, to));
     if (GridRange::spanning(from, to).contains(m_cursor.current))
-        m_editor.currentCellWritten();
+        currentCellWritten();
 }
 
 std::int32_t GridModel::colWidth(std::int32_t col) const
@@ -54,7 +54,7 @@ void GridModel::setColWidth(std::int32_t col, std::int32_t width)
     m_changes.all = true;
     scrollTo(m_layout.topRow(), m_layout.leftCol());
     m_changes.ranges = true;
-    m_editor.placeEditor();
+    placeEditor();
 }
 
 std::int32_t GridModel::rowHeight(std::int32_t row) const
@@ -73,7 +73,7 @@ void GridModel::setRowHeight(std::int32_t row, std::int32_t height)
     m_changes.all = true;
     scrollTo(m_layout.topRow(), m_layout.leftCol());
     m_changes.ranges = true;
-    m_editor.placeEditor();
+    placeEditor();
 }
 
 void GridModel::setRowCount(std::int32_t count)
@@ -139,7 +139,13 @@ void GridModel::setEditing(bool on)
     const Operation operation(*this);
     m_editing = on;
     m_changes.all = true;
-    m_editor.editingSwitched(on);
+    // Switching editing off under an open editor keeps what was typed: the editor is handed back first.
+    if (!on && m_editorMode)
+        endEditorMode();
+    if (!m_editorMode) {
+        m_bound.reset();
+        hideEditor();
+    }
 }
 
 bool GridModel::moveCurrent(GridCell target, bool extend)
@@ -155,7 +161,9 @@ bool GridModel::moveCurrent(GridCell target, bool extend)
     const GridCell oldCurrent = std::exchange(m_cursor.current, target);
     const GridCell oldAnchor = m_cursor.anchor;
     try {
-        m_editor.leaveCell();
+        // Leaving the cell ends editor mode and hands the editor back, its notification before the move goes on.
+        m_editorMode = false;
+        handBack();
     } catch (...) {
         redrawMove(oldCurrent, oldAnchor);
         throw;
@@ -198,7 +206,7 @@ void GridModel::scrollTo(std::int32_t topRow, std::int32_t leftCol)
     if (m_layout.topRow() == oldTop && m_layout.leftCol() == oldLeft)
         return;
     m_changes.ranges = true;
-    m_editor.placeEditor();
+    placeEditor();
 }
 
 void GridModel::setAnchor(GridCell anchor)
@@ -247,15 +255,9 @@ GridModel::Operation::~Operation()
         m_model.m_changeSink(m_model.m_changes);
 }
 
-// --- GridEditorBinding: built with the model, whose current cell, texts, handler and change record it works with.
+// --- The in-place editor
 
-GridEditorBinding::GridEditorBinding(GridModel& model, GridView& view)
-    : m_model(model)
-    , m_view(view)
-{
-}
-
-void GridEditorBinding::currentCellWritten()
+void GridModel::currentCellWritten()
 {
     // The editor held the old text: it must not hand that back over the new one.
     m_bound.reset();
@@ -265,33 +267,33 @@ void GridEditorBinding::currentCellWritten()
         hideEditor();
 }
 
-bool GridEditorBinding::editorWanted() const
+bool GridModel::editorWanted() const
 {
-    return m_model.m_editing && m_editorMode && m_view.editorMayShow();
+    return m_editing && m_editorMode && m_editorView.editorMayShow();
 }
 
-bool GridEditorBinding::openEditor()
+bool GridModel::openEditor()
 {
-    if (!m_model.m_editing)
+    if (!m_editing)
         return false;
-    const GridModel::Operation operation(m_model);
+    const Operation operation(*this);
     // The user is about to type into the current cell: bring it back into view first, as typing blind into a
     // hidden editor would change a byte the user cannot see.
-    m_model.showCell(m_model.m_cursor.current);
+    showCell(m_cursor.current);
     resumeEditor();
     return m_bound.has_value() && m_editorShown;
 }
 
-void GridEditorBinding::resumeEditor()
+void GridModel::resumeEditor()
 {
-    const GridModel::Operation operation(m_model);
+    const Operation operation(*this);
     m_editorMode = true;
     updateEditor();
 }
 
-void GridEditorBinding::enterOnGrid()
+void GridModel::enterOnGrid()
 {
-    if (!m_model.m_editing)
+    if (!m_editing)
         return;
     if (m_editorMode)
         endEditorMode();
@@ -299,52 +301,52 @@ void GridEditorBinding::enterOnGrid()
         openEditor();
 }
 
-void GridEditorBinding::endEditorMode()
+void GridModel::endEditorMode()
 {
-    const GridModel::Operation operation(m_model);
+    const Operation operation(*this);
     m_editorMode = false;
     handBack();
 }
 
-void GridEditorBinding::suspendEditor()
+void GridModel::suspendEditor()
 {
-    const GridModel::Operation operation(m_model);
+    const Operation operation(*this);
     handBack();
 }
 
-void GridEditorBinding::updateEditor()
+void GridModel::updateEditor()
 {
     if (!editorWanted())
         return;
-    const GridModel::Operation operation(m_model);
-    if (m_bound == m_model.m_cursor.current) {
-        m_editorShown = m_view.showEditor(nullptr, true);
+    const Operation operation(*this);
+    if (m_bound == m_cursor.current) {
+        m_editorShown = m_editorView.showEditor(nullptr, true);
         return;
     }
-    m_bound = m_model.m_cursor.current;
-    const std::string text = m_model.cell(m_bound->col, m_bound->row);
-    m_editorShown = m_view.showEditor(&text, true);
+    m_bound = m_cursor.current;
+    const std::string text = cell(m_bound->col, m_bound->row);
+    m_editorShown = m_editorView.showEditor(&text, true);
 }
 
-void GridEditorBinding::placeEditor()
+void GridModel::placeEditor()
 {
     if (m_bound && editorWanted())
-        m_editorShown = m_view.showEditor(nullptr, false);
+        m_editorShown = m_editorView.showEditor(nullptr, false);
 }
 
-void GridEditorBinding::editorEdited(std::string text)
+void GridModel::editorEdited(std::string text)
 {
     if (!m_bound)
         return;
-    const GridModel::Operation operation(m_model);
+    const Operation operation(*this);
     const GridCell cell = *m_bound;
-    m_model.m_overrides.set(cell, text);
-    m_model.m_changes.texts.push_back({ cell, cell });
-    if (m_model.m_handler)
-        m_model.m_handler->setEditText(cell.col, cell.row, text);
+    m_overrides.set(cell, text);
+    m_changes.texts.push_back({ cell, cell });
+    if (m_handler)
+        m_handler->setEditText(cell.col, cell.row, text, EditReport::Typed);
 }
 
-void GridEditorBinding::handBack()
+void GridModel::handBack()
 {
     if (!m_bound) {
         hideEditor();
@@ -352,14 +354,14 @@ void GridEditorBinding::handBack()
     }
     const GridCell cell = *m_bound;
     try {
-        const std::string text = m_view.editorText();
+        const std::string text = m_editorView.editorText();
         GridSource::TextBuffer buffer;
-        if (text != m_model.cellText(cell, buffer)) {
-            m_model.m_overrides.set(cell, text);
-            m_model.m_changes.texts.push_back({ cell, cell });
+        if (text != cellText(cell, buffer)) {
+            m_overrides.set(cell, text);
+            m_changes.texts.push_back({ cell, cell });
         }
-        if (m_model.m_handler)
-            m_model.m_handler->setEditText(cell.col, cell.row, text);
+        if (m_handler)
+            m_handler->setEditText(cell.col, cell.row, text, EditReport::HandedBack);
     } catch (...) {
         unbindEditor();
         throw;
@@ -367,31 +369,14 @@ void GridEditorBinding::handBack()
     unbindEditor();
 }
 
-void GridEditorBinding::unbindEditor()
+void GridModel::unbindEditor()
 {
     m_bound.reset();
     hideEditor();
 }
 
-void GridEditorBinding::hideEditor()
+void GridModel::hideEditor()
 {
     m_editorShown = false;
-    m_view.hideEditor();
-}
-
-void GridEditorBinding::editingSwitched(bool on)
-{
-    // Switching editing off under an open editor keeps what was typed: the editor is handed back first.
-    if (!on && m_editorMode)
-        endEditorMode();
-    if (!m_editorMode) {
-        m_bound.reset();
-        hideEditor();
-    }
-}
-
-void GridEditorBinding::leaveCell()
-{
-    m_editorMode = false;
-    handBack();
+    m_editorView.hideEditor();
 }

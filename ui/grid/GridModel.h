@@ -3,7 +3,6 @@
 #include "ui/grid/GridCell.h"
 #include "ui/grid/GridChanges.h"
 #include "ui/grid/GridCursor.h"
-#include "ui/grid/GridEditorBinding.h"
 #include "ui/grid/GridHandler.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridOverrides.h"
@@ -17,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-class GridView;
+class GridEditorView;
 
 // The byte grid's state and the order of its notifications, without a widget: the texts of single cells over the
 // source's, geometry, the current cell and the anchor, the editing option, editor mode and the editor's binding.
@@ -27,7 +26,7 @@ class GridView;
 // caller. Each operation is written so that whatever has happened by then leaves the grid consistent.
 class GridModel {
 public:
-    explicit GridModel(GridView& view);
+    explicit GridModel(GridEditorView& editor);
 
     void setHandler(GridHandler* handler) { m_handler = handler; }
 
@@ -60,15 +59,19 @@ public:
             return *own;
         return m_source ? m_source->cellText(cell.col, cell.row, buffer) : std::string_view();
     }
-    // The texts of the five columns of a row, each as cellText gives it.
-    void rowTexts(std::int32_t row, GridSource::RowTexts& texts, GridSource::RowBuffers& buffers) const
+    // The texts of the five columns of a row, each as cellText gives it, good until the source is next asked for a
+    // text or a cell of the row next changes.
+    void rowTexts(std::int32_t row, GridSource::RowTexts& texts) const
     {
-        if (!m_overrides.holdsRow(row) && m_source) [[likely]] {
-            m_source->rowTexts(row, texts, buffers);
+        if (m_source)
+            m_source->rowTexts(row, texts);
+        else
+            texts.fill({});
+        if (!m_overrides.holdsRow(row)) [[likely]]
             return;
-        }
         for (std::size_t col = 0; col < texts.size(); ++col)
-            texts[col] = cellText({ static_cast<std::int32_t>(col), row }, buffers[col]);
+            if (const std::string* own = m_overrides.find({ static_cast<std::int32_t>(col), row }))
+                texts[col] = *own;
     }
     [[nodiscard]] std::string cell(std::int32_t col, std::int32_t row) const
     {
@@ -105,20 +108,42 @@ public:
     void setAnchor(GridCell anchor);
     void stepAnchor(std::int32_t dCol, std::int32_t dRow);
 
-    // The in-place editor's binding and editor mode.
-    [[nodiscard]] GridEditorBinding& editor() { return m_editor; }
-    [[nodiscard]] const GridEditorBinding& editor() const { return m_editor; }
+    // The in-place editor: editor mode, the cell the editor is bound to, and when it shows. Its text is handed back
+    // in order: the edit notification for the bound cell comes before the move that left the cell goes on.
+    [[nodiscard]] bool editorMode() const { return m_editorMode; }
+    [[nodiscard]] std::optional<GridCell> boundCell() const { return m_bound; }
+    // Editor mode on, and the editor shown if it may be; true when it shows.
+    bool openEditor();
+    // Enter on the grid: closes an open editor, else opens it.
+    void enterOnGrid();
+    // Enter in the editor, the focus leaving the grid: editor mode off, editor handed back.
+    void endEditorMode();
+    // A mouse press outside the editor: hands the editor back, keeps editor mode.
+    void suspendEditor();
+    // Shows the editor on the current cell when the editing option, editor mode and the focus allow it.
+    void updateEditor();
+    // Editor mode on and the editor shown on the current cell where it stands, as a press on it does.
+    void resumeEditor();
+    // The user changed the editor's text.
+    void editorEdited(std::string text);
+
     // The cell nearest to cell among the scrollable ones.
     [[nodiscard]] GridCell clamped(GridCell cell) const;
     [[nodiscard]] GridHandler* handler() const { return m_handler; }
 
 private:
-    friend class GridEditorBinding;
-
     void rowsFrom(std::int32_t first);
     void showCell(GridCell cell);
     void redrawMove(GridCell oldCurrent, GridCell oldAnchor);
     void applyRowCount(std::int32_t count);
+    // The current cell's text was written: the editor, which held the old one, is reloaded or hidden.
+    void currentCellWritten();
+    // The view scrolled or was resized: a bound editor follows its cell.
+    void placeEditor();
+    [[nodiscard]] bool editorWanted() const;
+    void handBack();
+    void unbindEditor();
+    void hideEditor();
 
     GridHandler* m_handler = nullptr;
     const GridSource* m_source = nullptr;
@@ -126,7 +151,11 @@ private:
     GridLayout m_layout;
     GridCursor m_cursor;
     bool m_editing = false;
-    GridEditorBinding m_editor;
+    GridEditorView& m_editorView;
+    bool m_editorMode = false;
+    std::optional<GridCell> m_bound;
+    // The editor showed the last time it was asked to.
+    bool m_editorShown = false;
     ChangeSink m_changeSink;
     GridChanges m_changes;
     int m_depth = 0;

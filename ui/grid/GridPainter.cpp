@@ -1,5 +1,6 @@
 #include "ui/grid/GridPainter.h"
 
+#include "support/Cp1251.h"
 #include "ui/grid/GridModel.h"
 
 #include <QPainter>
@@ -15,8 +16,6 @@ const QColor LineOnSilver(128, 128, 128);
 void GridPainter::paint(
     QPainter& painter, const GridModel& model, const QPalette& colors, QRect dirty, QSize client, const Look& look)
 {
-    m_texts.setFont(painter.font());
-    m_cells.setFont(painter.font());
     const GridLayout& layout = model.layout();
     const std::int32_t lastCol = layout.lastVisibleCol();
     const std::int32_t lastRow = layout.lastVisibleRow();
@@ -61,10 +60,9 @@ void GridPainter::paintCell(
     QColor line = LineBetweenFixed;
     if (!fixed)
         line = colors.color(QPalette::Base) == LineBetweenScrollable ? LineOnSilver : LineBetweenScrollable;
-    if (!fixed && look.underEditor == cell) {
-        paintLines(painter, rect, line);
+    paintLines(painter, rect, line);
+    if (!fixed && look.underEditor == cell)
         return;
-    }
     QPalette::ColorRole fill = QPalette::Base;
     QPalette::ColorRole ink = QPalette::Text;
     if (fixed) {
@@ -74,18 +72,24 @@ void GridPainter::paintCell(
         fill = QPalette::Highlight;
         ink = QPalette::HighlightedText;
     }
+    const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
+    painter.fillRect(inner, colors.color(fill));
+    if (fixed) {
+        // A raised bevel: light above and left, shadow below and right.
+        painter.setPen(colors.color(QPalette::Light));
+        painter.drawLine(inner.topLeft(), inner.topRight());
+        painter.drawLine(inner.topLeft(), inner.bottomLeft());
+        painter.setPen(colors.color(QPalette::Dark));
+        painter.drawLine(inner.bottomLeft(), inner.bottomRight());
+        painter.drawLine(inner.topRight(), inner.bottomRight());
+    }
     GridSource::TextBuffer buffer;
-    const GridCellImages::Look cellLook { model.cellText(cell, buffer), line.rgba(), colors.color(fill).rgba(),
-        colors.color(ink).rgba(), fixed, colors.color(QPalette::Light).rgba(), colors.color(QPalette::Dark).rgba() };
-    const auto paintOn = [&](QPainter& on, QRect room) { paintCellImage(on, room, cellLook); };
-    // Scaled, the bevel's lines reach a device pixel into the neighbouring cells' lines, which no kept cell can
-    // bring back.
-    if (fixed && painter.device()->devicePixelRatio() != 1)
-        paintOn(painter, rect);
-    else
-        m_cells.draw(painter, rect, cellLook, paintOn);
+    if (const std::string_view text = model.cellText(cell, buffer); !text.empty()) {
+        painter.setPen(colors.color(ink));
+        painter.drawText(
+            inner.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, Cp1251::toQString(text));
+    }
     if (look.active && !fixed && cell == model.current()) {
-        const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
         painter.save();
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
@@ -101,35 +105,4 @@ void GridPainter::paintLines(QPainter& painter, QRect rect, const QColor& color)
     const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
     painter.fillRect(QRect(inner.right() + 1, rect.top(), GridLayout::LineWidth, rect.height()), color);
     painter.fillRect(QRect(rect.left(), inner.bottom() + 1, rect.width(), GridLayout::LineWidth), color);
-}
-
-void GridPainter::paintCellImage(QPainter& painter, QRect rect, const GridCellImages::Look& look)
-{
-    paintLines(painter, rect, QColor::fromRgba(look.line));
-    const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
-    painter.fillRect(inner, QColor::fromRgba(look.fill));
-    if (look.bevel) {
-        // A raised bevel: light above and left, shadow below and right.
-        const QColor light = QColor::fromRgba(look.light);
-        const QColor dark = QColor::fromRgba(look.dark);
-        if (painter.device()->devicePixelRatio() == 1) {
-            // The same pixels as the pen's lines below, filled several times faster.
-            painter.fillRect(QRect(inner.left(), inner.top(), inner.width(), 1), light);
-            painter.fillRect(QRect(inner.left(), inner.top(), 1, inner.height()), light);
-            painter.fillRect(QRect(inner.left(), inner.bottom(), inner.width(), 1), dark);
-            painter.fillRect(QRect(inner.right(), inner.top(), 1, inner.height()), dark);
-        } else {
-            // Scaled, the pen's lines stay one device pixel thin, as the bevel has always been drawn.
-            painter.setPen(light);
-            painter.drawLine(inner.topLeft(), inner.topRight());
-            painter.drawLine(inner.topLeft(), inner.bottomLeft());
-            painter.setPen(dark);
-            painter.drawLine(inner.bottomLeft(), inner.bottomRight());
-            painter.drawLine(inner.topRight(), inner.bottomRight());
-        }
-    }
-    if (!look.text.empty()) {
-        painter.setPen(QColor::fromRgba(look.ink));
-        m_texts.draw(painter, look.text, inner.adjusted(2, 2, 0, 0));
-    }
 }

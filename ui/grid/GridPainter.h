@@ -1,8 +1,6 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
-#include "ui/grid/GridCellImages.h"
-#include "ui/grid/GridTextCache.h"
 
 #include <QPalette>
 #include <QRect>
@@ -11,6 +9,7 @@
 #include <optional>
 
 class GridModel;
+class QColor;
 class QPainter;
 
 // Paints the byte grid as its model stands: the cells that meet the dirty rectangle (lines, the headers' bevels,
@@ -24,16 +23,11 @@ public:
         std::optional<GridCell> underEditor;
     };
 
-    void paint(
+    static void paint(
         QPainter& painter, const GridModel& model, const QPalette& colors, QRect dirty, QSize client, const Look& look);
 
 private:
-    void paintCell(
+    static void paintCell(
         QPainter& painter, const GridModel& model, const QPalette& colors, GridCell cell, QRect rect, const Look& look);
-    // A cell's lines, fill, bevel and text: the pixels a cell keeps from one painting to the next.
-    void paintCellImage(QPainter& painter, QRect rect, const GridCellImages::Look& look);
     static void paintLines(QPainter& painter, QRect rect, const QColor& color);
-
-    GridTextCache m_texts;
-    GridCellImages m_cells;
 };

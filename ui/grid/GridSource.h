@@ -18,13 +18,8 @@ public:
     // empty for a cell the source has nothing for.
     [[nodiscard]] virtual std::string_view cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const = 0;
 
-    // The five texts of a row at once, as a report of thousands of rows reads them, good until the source is next
-    // asked for a text; by default each cell's in turn.
+    // The five texts of a row at once, as a report of thousands of rows reads them: each as cellText gives it, in
+    // storage of the source's own that stays good until the source is next asked for a text.
     using RowTexts = std::array<std::string_view, 5>;
-    using RowBuffers = std::array<TextBuffer, 5>;
-    virtual void rowTexts(std::int32_t row, RowTexts& texts, RowBuffers& buffers) const
-    {
-        for (std::size_t col = 0; col < texts.size(); ++col)
-            texts[col] = cellText(static_cast<std::int32_t>(col), row, buffers[col]);
-    }
+    virtual void rowTexts(std::int32_t row, RowTexts& texts) const = 0;
 };

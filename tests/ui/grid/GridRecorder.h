@@ -9,6 +9,22 @@
 
 #include <functional>
 
+// Notification texts as GridRecorder writes them.
+inline QString selectNote(int col, int row, int count, int curCol, int curRow)
+{
+    return QStringLiteral("select %1,%2 count=%3 current=%4,%5").arg(col).arg(row).arg(count).arg(curCol).arg(curRow);
+}
+
+inline QString editNote(int col, int row, const QString& text, EditReport report, int curCol, int curRow)
+{
+    return QStringLiteral("edit %1,%2 \"%3\" %4 current=%5,%6")
+        .arg(col)
+        .arg(row)
+        .arg(text, report == EditReport::Typed ? QStringLiteral("typed") : QStringLiteral("handed back"))
+        .arg(curCol)
+        .arg(curRow);
+}
+
 // Logs every notification of a grid in order, with what the handler sees of the grid at that moment: the row
 // count and the current cell. Hooks let a test act inside a notification (write a cell, throw, refuse a move).
 class GridRecorder : public GridHandler {
@@ -21,26 +37,17 @@ public:
 
     void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) override
     {
-        log.append(QStringLiteral("select %1,%2 count=%3 current=%4,%5")
-                       .arg(ACol)
-                       .arg(ARow)
-                       .arg(m_grid.rowCount())
-                       .arg(m_grid.currentCol())
-                       .arg(m_grid.currentRow()));
+        log.append(selectNote(ACol, ARow, m_grid.rowCount(), m_grid.currentCol(), m_grid.currentRow()));
         if (onSelect)
             onSelect(ACol, ARow);
         if (refuse)
             CanSelect = false;
     }
 
-    void setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value) override
+    void setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value, EditReport report) override
     {
-        log.append(QStringLiteral("edit %1,%2 \"%3\" current=%4,%5")
-                       .arg(ACol)
-                       .arg(ARow)
-                       .arg(QString::fromLatin1(Value.data(), static_cast<qsizetype>(Value.size())))
-                       .arg(m_grid.currentCol())
-                       .arg(m_grid.currentRow()));
+        log.append(editNote(ACol, ARow, QString::fromLatin1(Value.data(), static_cast<qsizetype>(Value.size())), report,
+            m_grid.currentCol(), m_grid.currentRow()));
         if (Value != m_grid.cell(ACol, ARow))
             log.append(QStringLiteral("  cell differs from Value"));
         if (onEdit)
@@ -58,14 +65,3 @@ public:
 private:
     ByteGrid& m_grid;
 };
-
-// Notification texts as GridRecorder writes them.
-inline QString selectNote(int col, int row, int count, int curCol, int curRow)
-{
-    return QStringLiteral("select %1,%2 count=%3 current=%4,%5").arg(col).arg(row).arg(count).arg(curCol).arg(curRow);
-}
-
-inline QString editNote(int col, int row, const QString& text, int curCol, int curRow)
-{
-    return QStringLiteral("edit %1,%2 \"%3\" current=%4,%5").arg(col).arg(row).arg(text).arg(curCol).arg(curRow);
-}

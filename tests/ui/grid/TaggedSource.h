@@ -2,6 +2,7 @@
 
 #include "ui/grid/GridSource.h"
 
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -18,4 +19,12 @@ struct TaggedSource : GridSource {
             buffer.data(), buffer.size(), "%s%d:%d", row >= 1 && row <= taggedRows ? tag.c_str() : "", col, row);
         return { buffer.data(), static_cast<std::size_t>(length) };
     }
+    void rowTexts(std::int32_t row, RowTexts& texts) const override
+    {
+        for (std::size_t col = 0; col < texts.size(); ++col)
+            texts[col] = cellText(static_cast<std::int32_t>(col), row, m_row[col]);
+    }
+
+private:
+    mutable std::array<TextBuffer, 5> m_row;
 };

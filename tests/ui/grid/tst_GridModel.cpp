@@ -3,14 +3,14 @@
 #include "ui/grid/GridController.h"
 
 #include "tests/ui/grid/TaggedSource.h"
+#include "ui/grid/GridEditorView.h"
 #include "ui/grid/GridHandler.h"
-#include "ui/grid/GridView.h"
 
 #include <QTest>
 
 namespace {
 // Stands in for the widget: an editor that is a string, a focus that is a flag, and a log of what was asked.
-class FakeView : public GridView {
+class FakeEditor : public GridEditorView {
 public:
     QStringList* log = nullptr;
     std::string text;
@@ -46,9 +46,12 @@ public:
         log->append(QStringLiteral("select %1,%2").arg(col).arg(row));
         canSelect = !refuse;
     }
-    void setEditText(std::int32_t col, std::int32_t row, const std::string& value) override
+    void setEditText(std::int32_t col, std::int32_t row, const std::string& value, EditReport report) override
     {
-        log->append(QStringLiteral("edit %1,%2 \"%3\"").arg(col).arg(row).arg(QString::fromStdString(value)));
+        log->append(QStringLiteral("edit %1,%2 \"%3\" %4")
+                        .arg(col)
+                        .arg(row)
+                        .arg(QString::fromStdString(value), report == EditReport::Typed ? "typed" : "handed back"));
     }
 };
 } // namespace
@@ -66,7 +69,7 @@ private slots:
 void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNotification()
 {
     QStringList log;
-    FakeView view;
+    FakeEditor view;
     view.log = &log;
     Handler handler;
     handler.log = &log;
@@ -77,13 +80,14 @@ void tst_GridModel::theEditorIsHandedBackAfterTheSelectAndHiddenAfterTheEditNoti
     model.setRowCount(3);
     model.setCell(1, 1, "41");
     model.setEditing(true);
-    QVERIFY(model.editor().openEditor());
+    QVERIFY(model.openEditor());
     view.text = "7";
-    model.editor().editorEdited(view.text);
+    model.editorEdited(view.text);
     controller.key(Qt::Key_Down, Qt::NoModifier);
-    QCOMPARE(log, (QStringList { "load \"41\"", "edit 1,1 \"7\"", "select 1,2", "edit 1,1 \"7\"", "hide" }));
-    QVERIFY(!model.editor().boundCell());
-    QVERIFY(!model.editor().editorMode());
+    QCOMPARE(log,
+        (QStringList { "load \"41\"", "edit 1,1 \"7\" typed", "select 1,2", "edit 1,1 \"7\" handed back", "hide" }));
+    QVERIFY(!model.boundCell());
+    QVERIFY(!model.editorMode());
     QCOMPARE(model.cell(1, 1), std::string("7"));
 }
 
@@ -100,7 +104,7 @@ void tst_GridModel::aRefusedMoveChangesNothing()
 {
     QFETCH(QString, how);
     QStringList log;
-    FakeView view;
+    FakeEditor view;
     view.log = &log;
     Handler handler;
     handler.log = &log;
@@ -112,7 +116,7 @@ void tst_GridModel::aRefusedMoveChangesNothing()
     model.setEditing(true);
     controller.key(Qt::Key_Down, Qt::NoModifier);
     controller.key(Qt::Key_Down, Qt::NoModifier);
-    QVERIFY(model.editor().openEditor());
+    QVERIFY(model.openEditor());
     view.text = "typed";
     log.clear();
     handler.refuse = true;
@@ -130,15 +134,15 @@ void tst_GridModel::aRefusedMoveChangesNothing()
     QCOMPARE(model.current(), (GridCell { 1, 3 }));
     QCOMPARE(model.anchor(), (GridCell { 1, 3 }));
     QCOMPARE(model.rowCount(), 5);
-    QVERIFY(model.editor().editorMode());
-    QCOMPARE(model.editor().boundCell(), std::optional<GridCell>({ 1, 3 }));
+    QVERIFY(model.editorMode());
+    QCOMPARE(model.boundCell(), std::optional<GridCell>({ 1, 3 }));
     QVERIFY(view.shown);
 }
 
 void tst_GridModel::rowsWrittenOverTheOpenEditorReloadIt()
 {
     QStringList log;
-    FakeView view;
+    FakeEditor view;
     view.log = &log;
     GridModel model(view);
     model.layout().setClientSize(QSize(500, 300));
@@ -146,13 +150,13 @@ void tst_GridModel::rowsWrittenOverTheOpenEditorReloadIt()
     TaggedSource source;
     model.setSource(&source);
     model.setEditing(true);
-    QVERIFY(model.editor().openEditor());
+    QVERIFY(model.openEditor());
     log.clear();
     source.tag = "r";
     model.sourceChanged({ 0, 1 }, { 4, 3 });
     // The editor held the old text of (1, 1): it takes the new one and is bound to it again.
     QCOMPARE(log, QStringList { "load \"r1:1\"" });
-    QCOMPARE(model.editor().boundCell(), std::optional<GridCell>(GridCell { 1, 1 }));
+    QCOMPARE(model.boundCell(), std::optional<GridCell>(GridCell { 1, 1 }));
     QCOMPARE(model.cell(4, 3), std::string("r4:3"));
 }
 

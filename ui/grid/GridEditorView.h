@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
-// What the grid's logic (GridModel) needs from the pixels side: the in-place editor and whether it may show. The
-// grid's GridInplaceEditor implements it; the logic never touches a widget itself, and what it changes reaches the
-// widget as one record (GridChanges) per operation.
-class GridView {
+// The in-place editor as the grid's logic (GridModel) sees it: its text, showing it over the current cell, hiding
+// it, and whether it may show. The grid's GridInplaceEditor implements it; the logic never touches a widget itself,
+// and what it changes reaches the widget as one record (GridChanges) per operation.
+class GridEditorView {
 public:
-    virtual ~GridView() = default;
+    virtual ~GridEditorView() = default;
 
     [[nodiscard]] virtual std::string editorText() const = 0;
     // Lays the editor over the current cell, or hides it (still bound) while that cell is out of view; true when it

@@ -345,7 +345,8 @@ void ShownBlock::LoadBlock(FileHandle::Opened& opened, std::int64_t size)
     }
     m_identity = opened.file.identity();
     const BusyScope hourglass(m_view);
-    const std::int64_t end = std::min<std::int64_t>(std::int64_t(StartByte) + BlockSpan + 1, size);
+    // Only the offsets the program reaches are shown.
+    const std::int64_t end = std::min<std::int64_t>({ std::int64_t(StartByte) + BlockSpan + 1, size, INT32_MAX });
     std::array<char, RowsBetweenEvents> chunk;
     for (std::int64_t offset = StartByte; offset < end;) {
         const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(RowsBetweenEvents, end - offset));

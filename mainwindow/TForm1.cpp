@@ -215,7 +215,7 @@ void TForm1::findBytes(FindFrom from)
         break;
     case ShownBlock::Found::Outcome::Found:
         if (found.rows)
-            SG1->selectCells(found.rows->last, found.rows->first);
+            SG1->selectCells(found.rows->first, found.rows->last);
         break;
     }
 }

@@ -182,7 +182,7 @@ void TForm1::buildGridPanel()
     SG1 = new ByteGrid(GroupBox2);
     SG1->setObjectName(QStringLiteral("SG1"));
     SG1->setHandler(this);
-    SG1->setSource(this);
+    SG1->setSource(&m_block);
     SG1->setAccessibleName(qtext("Таблица байтов"));
     auto* group2Layout = new QVBoxLayout(GroupBox2);
     group2Layout->setContentsMargins(2, 2, 2, 2);

@@ -1,19 +1,25 @@
-#include "mainwindow/BlockSink.h"
+#include "mainwindow/BlockView.h"
+#include "mainwindow/RowFormat.h"
 #include "mainwindow/ShownBlock.h"
 #include "support/Exception.h"
 #include "support/FileFaults.h"
+#include "support/StrHF.h"
+#include "tests/PrivilegeDrop.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 #include <functional>
+#include <map>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
-// The shown block without a window: loads of real files into recorded rows, where each block command moves,
-// the commit of a typed cell into the file, and the position kept in the settings file.
+// The window's commands without the window: loads of real files into rows a recording view counts, where each
+// command moves, the commit of a typed cell into the file, undo, finding, and the position kept in the settings file.
 namespace {
 
 char patternByte(qint64 offset)
@@ -29,27 +35,45 @@ QByteArray pattern(qint64 size)
     return bytes;
 }
 
-// Records what a load does to the rows, in the grid's numbering: row r holds the offset and byte last shown.
-class RecordingSink : public BlockSink {
+QByteArray contents(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Stands in for the window: a path box, typed cell texts, and a record of what the block showed.
+class RecordingView : public BlockView {
 public:
-    std::vector<std::int64_t> offsets = std::vector<std::int64_t>(ShownBlock::BlockSpan + 3, -1);
-    std::vector<int> values = std::vector<int>(ShownBlock::BlockSpan + 3, -1);
+    std::string path;
+    std::map<std::pair<int, int>, std::string> typed;
     int rowCount = 2;
     int events = 0;
     std::vector<bool> busy;
+    std::vector<Notice> notices;
+    std::vector<std::string> dropped;
+    std::vector<int> valueRows;
+    std::string shownFile;
+    std::int64_t shownSize = 0;
     std::function<void()> onEvents;
 
     void clearRows() override { rowCount = 2; }
-    void setBusy(bool on) override { busy.push_back(on); }
-    void showRows(std::int32_t firstRow, std::int64_t firstOffset, std::span<const std::uint8_t> bytes) override
+    void rowsChanged(std::int32_t, std::int32_t last) override { rowCount = std::max(rowCount, last + 1); }
+    void valuesChanged(std::int32_t row) override { valueRows.push_back(row); }
+    void showFile(const std::string& file) override
     {
-        rowCount = std::max<int>(rowCount, firstRow + static_cast<int>(bytes.size()));
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            offsets[firstRow + i] = firstOffset + static_cast<std::int64_t>(i);
-            values[firstRow + i] = bytes[i];
-        }
+        shownFile = file;
+        path = file;
     }
-    void showValue(std::int32_t row, std::uint8_t v) override { values[row] = v; }
+    void showFileSize(std::int64_t size) override { shownSize = size; }
+    std::string currentFile() const override { return path; }
+    std::string typedText(std::int32_t col, std::int32_t row) const override
+    {
+        const auto it = typed.find({ col, row });
+        return it == typed.end() ? std::string() : it->second;
+    }
+    void showNotice(Notice notice) override { notices.push_back(notice); }
+    void showDroppedEdit(const EConvertError& error) override { dropped.push_back(error.message()); }
+    void setBusy(bool on) override { busy.push_back(on); }
     void processEvents() override
     {
         ++events;
@@ -73,15 +97,12 @@ private slots:
     void aFileThatShrinksDuringALoadStopsAtItsNewEnd();
     void blockCommandsMoveByThePlacementRule_data();
     void blockCommandsMoveByThePlacementRule();
-    void goingToAByteShowsAWholeBlock_data();
-    void goingToAByteShowsAWholeBlock();
     void commitWritesTheConvertedByteAtTheRowsOffset_data();
     void commitWritesTheConvertedByteAtTheRowsOffset();
+    void aCommitThatWritesNothingShowsWhatTheFileHolds_data();
+    void aCommitThatWritesNothingShowsWhatTheFileHolds();
     void aTextThatIsNoNumberIsNeitherWrittenNorShown();
-    void anEditOfARowNoLoadFilledIsWrittenNowhere();
-    void aHandBackOfTheShownTextIsNoChange();
-    void findLooksFromTheCurrentByteAndWrapsOnce_data();
-    void findLooksFromTheCurrentByteAndWrapsOnce();
+    void aMatchIsShownAsGoingToItsByteShowsIt();
     void writesAreTakenBackAndMadeAgainInOrder_data();
     void writesAreTakenBackAndMadeAgainInOrder();
     void thePositionSurvivesARestart_data();
@@ -89,16 +110,23 @@ private slots:
 
 private:
     std::string makeFile(const char* name, qint64 size);
+    [[nodiscard]] std::string path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)).toStdString(); }
+    [[nodiscard]] std::string settings() const { return path("Quillmoor.ini"); }
+    // The block's texts of rows 1 to rows are those of the file's bytes from start on.
+    void verifyRows(const ShownBlock& block, const std::string& file, std::int64_t start, int rows);
+    // Types text into a cell and moves on, as the window's grid reports it.
+    void commitTyped(ShownBlock& block, int col, int row, const std::string& text);
     QString play(ShownBlock& block, const QString& step);
+
     std::unique_ptr<QTemporaryDir> m_dir;
-    RecordingSink m_sink;
+    RecordingView m_view;
 };
 
 void tst_ShownBlock::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_sink = RecordingSink();
+    m_view = RecordingView();
 }
 
 void tst_ShownBlock::cleanup()
@@ -109,185 +137,235 @@ void tst_ShownBlock::cleanup()
 
 std::string tst_ShownBlock::makeFile(const char* name, qint64 size)
 {
-    const QString path = m_dir->filePath(QString::fromLatin1(name));
-    QFile f(path);
+    QFile f(QString::fromStdString(path(name)));
     if (!f.open(QIODevice::WriteOnly) || f.write(pattern(size)) != size)
-        qFatal("cannot write %s", qPrintable(path));
-    return path.toStdString();
+        qFatal("cannot write %s", name);
+    return path(name);
 }
 
-static QByteArray contents(const std::string& path)
+void tst_ShownBlock::verifyRows(const ShownBlock& block, const std::string& file, std::int64_t start, int rows)
 {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    QCOMPARE(block.loadedRows(), rows);
+    QCOMPARE(m_view.rowCount, std::max(2, rows + 1));
+    if (rows == 0)
+        return;
+    QFile f(QString::fromStdString(file));
+    QVERIFY(f.open(QIODevice::ReadOnly) && f.seek(start));
+    const QByteArray bytes = f.read(rows);
+    GridSource::RowTexts texts;
+    for (int r = 1; r <= rows; ++r) {
+        block.rowTexts(r, texts);
+        const auto values = valueTexts(static_cast<std::uint8_t>(bytes[r - 1]));
+        QVERIFY2(texts[0] == offsetText(start + r - 1) && texts[1] == values[0] && texts[4] == values[3],
+            qPrintable(QStringLiteral("row %1").arg(r)));
+    }
+}
+
+void tst_ShownBlock::commitTyped(ShownBlock& block, int col, int row, const std::string& text)
+{
+    m_view.typed[{ col, row }] = text;
+    block.edited(col, row);
+    block.commitPending();
 }
 
 void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder_data()
 {
-    QTest::addColumn<int>("size"); // -1: no such file
+    QTest::addColumn<QString>("file"); // a size, or what else the path names
     QTest::addColumn<int>("start");
-    QTest::addColumn<bool>("opened");
-    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("rows"); // -1: the file cannot be shown
+    QTest::addColumn<qint64>("size"); // the size shown
 
-    QTest::newRow("one byte") << 1 << 0 << true << 1;
-    QTest::newRow("two bytes") << 2 << 0 << true << 2;
-    QTest::newRow("a whole block") << 8193 << 0 << true << 8193;
-    QTest::newRow("a longer file: block and one") << 20000 << 0 << true << 8193;
-    QTest::newRow("the tail of a file") << 20000 << 16384 << true << 3616;
-    QTest::newRow("the last block") << 10000 << 1809 << true << 8191;
-    QTest::newRow("exactly one interval") << 256 << 0 << true << 256;
-    QTest::newRow("one interval and a byte") << 257 << 0 << true << 257;
-    QTest::newRow("a start at the end reads nothing") << 100 << 100 << true << 0;
-    QTest::newRow("an empty file cannot be shown") << 0 << 0 << false << 0;
-    QTest::newRow("a missing file cannot be shown") << -1 << 0 << false << 0;
+    QTest::newRow("one byte") << "1" << 0 << 1 << qint64(1);
+    QTest::newRow("two bytes") << "2" << 0 << 2 << qint64(2);
+    QTest::newRow("a whole block") << "8193" << 0 << 8193 << qint64(8193);
+    QTest::newRow("a longer file: block and one") << "20000" << 0 << 8193 << qint64(20000);
+    QTest::newRow("the tail of a file") << "20000" << 16384 << 3616 << qint64(20000);
+    QTest::newRow("the last block") << "10000" << 1809 << 8191 << qint64(10000);
+    QTest::newRow("exactly one interval") << "256" << 0 << 256 << qint64(256);
+    QTest::newRow("one interval and a byte") << "257" << 0 << 257 << qint64(257);
+    QTest::newRow("a start at the end reads nothing") << "100" << 100 << 0 << qint64(100);
+    QTest::newRow("an empty file") << "0" << 0 << -1 << qint64(0);
+    QTest::newRow("no such file") << "missing" << 0 << -1 << qint64(-1);
+    QTest::newRow("a folder") << "folder" << 0 << -1 << qint64(-1);
+    QTest::newRow("a FIFO, never waited for") << "fifo" << 0 << -1 << qint64(-1);
+    QTest::newRow("a device") << "/dev/zero" << 0 << -1 << qint64(-1);
+    QTest::newRow("a file only its owner may read") << "secret" << 0 << -1 << qint64(-1);
+    QTest::newRow("beyond 2 GiB: the true size shown, the rows only up to its reachable end")
+        << "sparse" << 2147483647 - 100 << 100 << (qint64(3) << 30);
 }
 
 void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder()
 {
-    QFETCH(int, size);
+    QFETCH(QString, file);
     QFETCH(int, start);
-    QFETCH(bool, opened);
     QFETCH(int, rows);
-    const std::string path = size < 0 ? m_dir->filePath(QStringLiteral("none")).toStdString() : makeFile("f", size);
-    ShownBlock block(m_sink);
-    m_sink.rowCount = 40;
-
-    QCOMPARE(block.load(path, start), opened);
-
-    QCOMPARE(block.loadedRows(), rows);
-    QCOMPARE(block.file(), path);
-    QCOMPARE(m_sink.rowCount, std::max(2, rows + 1));
-    const QByteArray bytes = contents(path);
-    for (int r = 1; r <= rows; ++r) {
-        QVERIFY2(m_sink.offsets[r] == start + r - 1, qPrintable(QStringLiteral("offset of row %1").arg(r)));
-        QVERIFY2(m_sink.values[r] == static_cast<std::uint8_t>(bytes[start + r - 1]),
-            qPrintable(QStringLiteral("byte of row %1").arg(r)));
+    QFETCH(qint64, size);
+    std::string name = path(file.toLatin1().constData());
+    bool asNobody = false;
+    if (file == QLatin1String("folder")) {
+        QVERIFY(QDir(m_dir->path()).mkdir(file));
+    } else if (file == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(name.c_str(), 0600), 0);
+    } else if (file.startsWith(QLatin1Char('/'))) {
+        name = file.toStdString();
+    } else if (file == QLatin1String("secret")) {
+        makeFile("secret", 100);
+        ::chmod(name.c_str(), 0600);
+        // Open to the user who cannot read the file, so that the settings can still be written.
+        ::chmod(QFile::encodeName(m_dir->path()).constData(), 0777);
+        asNobody = true;
+    } else if (file == QLatin1String("sparse")) {
+        QVERIFY(QFile(QString::fromStdString(makeFile("sparse", 0))).resize(qint64(3) << 30));
+    } else if (file != QLatin1String("missing")) {
+        makeFile("f", file.toInt());
+        name = path("f");
     }
-    QCOMPARE(m_sink.offsets[rows + 1], -1);
-    QCOMPARE(m_sink.events, rows / ShownBlock::RowsBetweenEvents);
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    m_view.rowCount = 40;
+    if (asNobody) {
+        const ActAsNobody nobody;
+        block.open(name, start);
+    } else {
+        block.open(name, start);
+    }
+
+    QCOMPARE(m_view.shownFile, name);
+    QCOMPARE(m_view.shownSize, size);
+    QCOMPARE(block.file(), name);
+    QCOMPARE(m_view.notices,
+        rows < 0 ? std::vector<BlockView::Notice> { BlockView::Notice::CannotOpen } : std::vector<BlockView::Notice> {});
+    verifyRows(block, name, start, std::max(rows, 0));
+    QCOMPARE(m_view.events, std::max(rows, 0) / ShownBlock::RowsBetweenEvents);
     // The hourglass only while the file is open for the load.
-    QCOMPARE(m_sink.busy, (opened ? std::vector<bool> { true, false } : std::vector<bool> {}));
+    QCOMPARE(m_view.busy, (rows >= 0 ? std::vector<bool> { true, false } : std::vector<bool> {}));
     QCOMPARE(block.canNavigate(), rows > 1);
     QVERIFY(!block.busy());
+    // The open command stores the file and the start whatever the load found.
+    QCOMPARE(SettingsReadString(settings(), "File", "NameFile", ""), name);
+    QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), start);
 }
 
 void tst_ShownBlock::aFailingByteLeavesExactlyTheRowsBeforeIt_data()
 {
-    QTest::addColumn<int>("op");
-    QTest::addColumn<int>("nth"); // reads count bytes, positionings count intervals of 256 rows
+    QTest::addColumn<int>("nth"); // the byte of the load that cannot be read
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("rows");
 
-    const int read = int(FileFaults::Op::Read), seek = int(FileFaults::Op::Seek);
-    QTest::newRow("the first byte") << read << 1 << 0 << 0;
-    QTest::newRow("the second byte") << read << 2 << 0 << 1;
-    QTest::newRow("the last byte of an interval") << read << 256 << 0 << 255;
-    QTest::newRow("the first byte of the second interval") << read << 257 << 0 << 256;
-    QTest::newRow("inside the second interval") << read << 300 << 4096 << 299;
-    QTest::newRow("the block's last byte") << read << 8193 << 0 << 8192;
-    QTest::newRow("positioning for the first interval") << seek << 1 << 0 << 0;
-    QTest::newRow("positioning for the third interval") << seek << 3 << 0 << 512;
-    QTest::newRow("positioning for the last row") << seek << 33 << 0 << 8192;
+    QTest::newRow("the first byte") << 1 << 0 << 0;
+    QTest::newRow("the second byte") << 2 << 0 << 1;
+    QTest::newRow("the last byte of an interval") << 256 << 0 << 255;
+    QTest::newRow("the first byte of the second interval") << 257 << 0 << 256;
+    QTest::newRow("inside the second interval") << 300 << 4096 << 299;
+    QTest::newRow("the block's last byte") << 8193 << 0 << 8192;
 }
 
 void tst_ShownBlock::aFailingByteLeavesExactlyTheRowsBeforeIt()
 {
-    QFETCH(int, op);
     QFETCH(int, nth);
     QFETCH(int, start);
     QFETCH(int, rows);
-    const std::string path = makeFile("f", 20000);
-    ShownBlock block(m_sink);
+    const std::string file = makeFile("f", 20000);
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
 
-    FileFaults::failNth(static_cast<FileFaults::Op>(op), nth, EIO);
+    FileFaults::failNth(FileFaults::Op::Read, nth, EIO);
     try {
-        (void)block.load(path, start);
+        block.open(file, start);
         QFAIL("the failure was not reported");
     } catch (const EInOutError& error) {
         QCOMPARE(error.message(), std::string("I/O error 5"));
     }
 
-    QCOMPARE(block.loadedRows(), rows);
-    QCOMPARE(m_sink.rowCount, std::max(2, rows + 1));
-    for (int r = 1; r <= rows; ++r)
-        QVERIFY2(m_sink.values[r] == static_cast<std::uint8_t>(patternByte(start + r - 1)),
-            qPrintable(QStringLiteral("byte of row %1").arg(r)));
-    QCOMPARE(m_sink.offsets[rows + 1], -1);
-    QCOMPARE(m_sink.events, rows / ShownBlock::RowsBetweenEvents);
-    QCOMPARE(m_sink.busy, (std::vector<bool> { true, false }));
+    verifyRows(block, file, start, rows);
+    QCOMPARE(m_view.events, rows / ShownBlock::RowsBetweenEvents);
+    QCOMPARE(m_view.busy, (std::vector<bool> { true, false }));
     QVERIFY(!block.busy());
+    // The command stopped there: nothing was stored.
+    QVERIFY(!QFile::exists(QString::fromStdString(settings())));
 }
 
 void tst_ShownBlock::aFileThatShrinksDuringALoadStopsAtItsNewEnd()
 {
-    const std::string path = makeFile("f", 20000);
-    ShownBlock block(m_sink);
-    m_sink.onEvents = [&] { QFile::resize(QString::fromStdString(path), 300); };
+    const std::string file = makeFile("f", 20000);
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    m_view.onEvents = [&] { QFile::resize(QString::fromStdString(file), 300); };
     try {
-        (void)block.load(path, 0);
+        block.open(file, 0);
         QFAIL("the short read was not reported");
     } catch (const EInOutError& error) {
         QCOMPARE(error.message(), EInOutError(EInOutError::ReadBeyondEnd).message());
     }
-    QCOMPARE(block.loadedRows(), 300);
-    QCOMPARE(m_sink.values[300], static_cast<std::uint8_t>(patternByte(299)));
+    verifyRows(block, file, 0, 300);
 }
 
 void tst_ShownBlock::blockCommandsMoveByThePlacementRule_data()
 {
-    QTest::addColumn<int>("size"); // -1: the file has gone
+    QTest::addColumn<qint64>("size");
     QTest::addColumn<int>("from");
-    QTest::addColumn<int>("move");
+    QTest::addColumn<QString>("command"); // next, previous, start, end, "go N", or "gone next" with the file deleted
     QTest::addColumn<int>("start");
 
-    const int previous = int(ShownBlock::Move::Previous), next = int(ShownBlock::Move::Next),
-              first = int(ShownBlock::Move::Start), end = int(ShownBlock::Move::End);
-    QTest::newRow("next inside the file") << 10000 << 0 << next << 8192;
-    QTest::newRow("next past the end shows the last block") << 10000 << 8192 << next << 1809;
-    QTest::newRow("next from the last block stays") << 10000 << 1809 << next << 1809;
-    QTest::newRow("next to exactly the end") << 16384 << 8192 << next << 8193;
-    QTest::newRow("next in a file shorter than a block") << 5000 << 0 << next << 0;
-    QTest::newRow("next when the file has gone") << -1 << 8192 << next << 0;
-    QTest::newRow("previous") << 20000 << 16384 << previous << 8192;
-    QTest::newRow("previous from inside the first block") << 20000 << 4096 << previous << 0;
-    QTest::newRow("previous from the start") << 20000 << 0 << previous << 0;
-    QTest::newRow("start") << 20000 << 11809 << first << 0;
-    QTest::newRow("end") << 20000 << 0 << end << 11809;
-    QTest::newRow("end of a file shorter than a block") << 5000 << 0 << end << 0;
-    QTest::newRow("end of a file of one block") << 8191 << 0 << end << 0;
-    QTest::newRow("end of a file of one block and a byte") << 8192 << 0 << end << 1;
-    QTest::newRow("end when the file has gone") << -1 << 4096 << end << 0;
+    QTest::newRow("next inside the file") << qint64(10000) << 0 << "next" << 8192;
+    QTest::newRow("next past the end shows the last block") << qint64(10000) << 8192 << "next" << 1809;
+    QTest::newRow("next from the last block stays") << qint64(10000) << 1809 << "next" << 1809;
+    QTest::newRow("next to exactly the end") << qint64(16384) << 8192 << "next" << 8193;
+    QTest::newRow("next in a file shorter than a block") << qint64(5000) << 0 << "next" << 0;
+    QTest::newRow("next when the file has gone") << qint64(20000) << 8192 << "gone next" << 0;
+    QTest::newRow("previous") << qint64(20000) << 16384 << "previous" << 8192;
+    QTest::newRow("previous from inside the first block") << qint64(20000) << 4096 << "previous" << 0;
+    QTest::newRow("previous from the start") << qint64(20000) << 0 << "previous" << 0;
+    QTest::newRow("start") << qint64(20000) << 11809 << "start" << 0;
+    QTest::newRow("end") << qint64(20000) << 0 << "end" << 11809;
+    QTest::newRow("end of a file shorter than a block") << qint64(5000) << 0 << "end" << 0;
+    QTest::newRow("end of a file of one block") << qint64(8191) << 0 << "end" << 0;
+    QTest::newRow("end of a file of one block and a byte") << qint64(8192) << 0 << "end" << 1;
+    QTest::newRow("end when the file has gone") << qint64(20000) << 4096 << "gone end" << 0;
+    QTest::newRow("end of a file beyond 2 GiB: its reachable end")
+        << (qint64(3) << 30) << 0 << "end" << 2147483647 - 8191;
+    QTest::newRow("go to a byte inside the file") << qint64(10000) << 0 << "go 100" << 100;
+    QTest::newRow("go to the first byte of the last block") << qint64(10000) << 0 << "go 1809" << 1809;
+    QTest::newRow("go to a byte inside the last block: the whole block") << qint64(10000) << 0 << "go 1810" << 1809;
+    QTest::newRow("go to the last byte") << qint64(10000) << 0 << "go 9999" << 1809;
+    QTest::newRow("go past the end") << qint64(10000) << 0 << "go 2147483647" << 1809;
+    QTest::newRow("go to a negative byte") << qint64(10000) << 8192 << "go -5" << 0;
 }
 
 void tst_ShownBlock::blockCommandsMoveByThePlacementRule()
 {
-    QFETCH(int, size);
+    QFETCH(qint64, size);
     QFETCH(int, from);
-    QFETCH(int, move);
+    QFETCH(QString, command);
     QFETCH(int, start);
-    const std::string path = size < 0 ? m_dir->filePath(QStringLiteral("none")).toStdString() : makeFile("f", size);
-    ShownBlock block(m_sink);
-    block.setStartByte(from);
-    QCOMPARE(block.startFor(static_cast<ShownBlock::Move>(move), path), start);
-}
+    const std::string file = path("f");
+    QFile f(QString::fromStdString(file));
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(pattern(std::min<qint64>(size, 1 << 20))) && f.resize(size));
+    f.close();
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    block.open(file, from);
+    QVERIFY(block.canNavigate());
 
-void tst_ShownBlock::goingToAByteShowsAWholeBlock_data()
-{
-    QTest::addColumn<int>("n");
-    QTest::addColumn<int>("start");
-    QTest::newRow("inside the file") << 100 << 100;
-    QTest::newRow("the first byte of the last block") << 1809 << 1809;
-    QTest::newRow("inside the last block") << 1810 << 1809;
-    QTest::newRow("the last byte") << 9999 << 1809;
-    QTest::newRow("past the end") << 50000 << 1809;
-    QTest::newRow("negative") << -5 << 0;
-}
+    QStringList words = command.split(QLatin1Char(' '));
+    if (words.front() == QLatin1String("gone")) {
+        QVERIFY(f.remove());
+        words.removeFirst();
+    }
+    const std::map<QString, ShownBlock::Move> moves { { "next", ShownBlock::Move::Next },
+        { "previous", ShownBlock::Move::Previous }, { "start", ShownBlock::Move::Start },
+        { "end", ShownBlock::Move::End } };
+    if (words.front() == QLatin1String("go"))
+        block.goToByte(words[1].toLongLong());
+    else
+        block.move(moves.at(words.front()));
 
-void tst_ShownBlock::goingToAByteShowsAWholeBlock()
-{
-    QFETCH(int, n);
-    QFETCH(int, start);
-    QCOMPARE(ShownBlock::startForByte(n, makeFile("f", 10000)), start);
+    QCOMPARE(block.startByte(), start);
+    QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), start);
+    if (command.startsWith(QLatin1String("gone")))
+        QCOMPARE(m_view.notices, std::vector<BlockView::Notice> { BlockView::Notice::CannotOpen });
+    else
+        verifyRows(block, file, start, int(std::min<qint64>(8193, std::min<qint64>(size, INT32_MAX) - start)));
 }
 
 void tst_ShownBlock::commitWritesTheConvertedByteAtTheRowsOffset_data()
@@ -317,155 +395,186 @@ void tst_ShownBlock::commitWritesTheConvertedByteAtTheRowsOffset()
     QFETCH(int, col);
     QFETCH(QByteArray, text);
     QFETCH(int, byte);
-    const std::string path = makeFile("f", 20000);
+    const std::string file = makeFile("f", 20000);
     const std::string other = makeFile("other", 20000);
-    ShownBlock block(m_sink);
-    block.setStartByte(8192);
-    QVERIFY(block.load(path, 8192));
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    block.open(file, 8192);
+    block.setWriting(true);
 
-    // Writing off: nothing reaches the file, and the row shows what the file holds.
-    QVERIFY(block.commit(col, 5, text.toStdString(), false));
-    QCOMPARE(contents(path), pattern(20000));
-    QCOMPARE(m_sink.values[5], static_cast<std::uint8_t>(patternByte(8196)));
-
-    // Writing on: the byte goes to the file the rows came from, at the row's offset, and the row shows it.
-    QVERIFY(block.commit(col, 5, text.toStdString(), true));
+    // The byte goes to the file the rows came from, at the row's offset, and the row shows it.
+    commitTyped(block, col, 5, text.toStdString());
     QByteArray expected = pattern(20000);
     expected[8196] = static_cast<char>(byte);
-    QCOMPARE(contents(path), expected);
+    QCOMPARE(contents(file), expected);
     QCOMPARE(contents(other), pattern(20000));
-    QCOMPARE(m_sink.values[5], byte);
-    QVERIFY(block.showsOwnText(1, 5, QByteArray::number(byte, 16).toUpper().rightJustified(2, '0').toStdString()));
+    QVERIFY(m_view.notices.empty());
+    QVERIFY(!block.editPending());
+    verifyRows(block, file, 8192, 8193);
+}
+
+void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds_data()
+{
+    QTest::addColumn<QString>("before"); // what happens between the load and the commit
+    QTest::addColumn<bool>("writing");
+    QTest::addColumn<bool>("noticed");
+    QTest::addColumn<QByteArray>("shown"); // the Hex cell of the row afterwards: "file", the byte the file holds
+
+    QTest::newRow("writing off") << "" << false << false << QByteArray("file");
+    QTest::newRow("the file renamed away: the typed text stays") << "vanish" << true << true << QByteArray("");
+    QTest::newRow("another file renamed over it") << "replace" << true << true << QByteArray("77");
+    QTest::newRow("the byte changed by another program") << "poke" << true << true << QByteArray("77");
+    QTest::newRow("the file cannot be opened for writing") << "locked" << true << true << QByteArray("AB");
+    QTest::newRow("a row left from a failed load") << "failed load" << true << true << QByteArray("AB");
+    QTest::newRow("a row left from a failed load, writing off") << "failed load" << false << false
+                                                                << QByteArray("AB");
+}
+
+void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, writing);
+    QFETCH(bool, noticed);
+    QFETCH(QByteArray, shown);
+    const std::string file = makeFile("f", 20000);
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    block.open(file, 0);
+    block.setWriting(writing);
+    QByteArray expected = pattern(20000);
+    const auto other = [&](char byte) {
+        const std::string name = path("other");
+        QFile f(QString::fromStdString(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(100, byte)) != 100)
+            qFatal("cannot write %s", name.c_str());
+        return name;
+    };
+    if (before == QLatin1String("vanish")) {
+        QVERIFY(QFile::rename(QString::fromStdString(file), QString::fromStdString(file + ".gone")));
+    } else if (before == QLatin1String("replace")) {
+        QFile::remove(QString::fromStdString(file));
+        QVERIFY(QFile::rename(QString::fromStdString(other('\x77')), QString::fromStdString(file)));
+        expected = QByteArray(100, '\x77');
+    } else if (before == QLatin1String("poke")) {
+        QFile f(QString::fromStdString(file));
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(0) && f.putChar('\x77'));
+        expected[0] = '\x77';
+    } else if (before == QLatin1String("locked")) {
+        FileFaults::failNth(FileFaults::Op::Open, 1, EACCES);
+    } else if (before == QLatin1String("failed load")) {
+        // Row 1 still shows offset 0, but belongs to no byte of the block at 8192.
+        FileFaults::failNth(FileFaults::Op::Read, 1, EIO);
+        QVERIFY_THROWS_EXCEPTION(EInOutError, block.move(ShownBlock::Move::Next));
+        FileFaults::reset();
+    }
+    // The path box names another file meanwhile: edits still go to the file the rows were loaded from.
+    m_view.path = other('\x11');
+    commitTyped(block, 1, 1, "AB");
+
+    QCOMPARE(contents(before == QLatin1String("vanish") ? file + ".gone" : file), expected);
+    QCOMPARE(contents(m_view.path), QByteArray(100, '\x11'));
+    QCOMPARE(m_view.notices, noticed ? std::vector<BlockView::Notice> { BlockView::Notice::CannotWrite }
+                                     : std::vector<BlockView::Notice> {});
+    QVERIFY(!block.editPending());
+    GridSource::TextBuffer buffer;
+    const QByteArray hex = QByteArray::fromStdString(std::string(block.cellText(1, 1, buffer)));
+    if (shown == "file")
+        QCOMPARE(hex, QByteArray::fromStdString(valueTexts(static_cast<std::uint8_t>(expected[0]))[0]));
+    else if (shown.isEmpty()) // nothing to read: the row was not redrawn, and the grid keeps the typed text
+        QVERIFY(m_view.valueRows.empty());
+    else
+        QCOMPARE(hex, shown);
 }
 
 void tst_ShownBlock::aTextThatIsNoNumberIsNeitherWrittenNorShown()
 {
-    const std::string path = makeFile("f", 100);
-    ShownBlock block(m_sink);
-    QVERIFY(block.load(path, 0));
-    m_sink.values[3] = -1;
+    const std::string file = makeFile("f", 20000);
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    block.open(file, 0);
+    block.setWriting(true);
     for (const auto& [col, text, message] : { std::tuple { 1, "xyz", "'$xyz' is not a valid integer value" },
              std::tuple { 1, "$FF", "'$$FF' is not a valid integer value" },
              std::tuple { 2, "12a", "'12a' is not a valid integer value" } }) {
         try {
-            (void)block.commit(col, 3, text, true);
+            commitTyped(block, col, 3, text);
             QFAIL(text);
         } catch (const EConvertError& error) {
             QCOMPARE(error.message(), std::string(message));
         }
+        // The edit waits for a correction.
+        QVERIFY(block.editPending());
     }
-    QCOMPARE(contents(path), pattern(100));
-    QCOMPARE(m_sink.values[3], -1);
+    QVERIFY(m_view.valueRows.empty());
+    // Once the block changes it can wait no longer: it is dropped, its row showing its byte again, and the error said.
+    block.move(ShownBlock::Move::Next);
+    QCOMPARE(m_view.dropped, std::vector<std::string> { "'12a' is not a valid integer value" });
+    QCOMPARE(m_view.valueRows, std::vector<int> { 3 });
+    QVERIFY(!block.editPending());
+    QCOMPARE(block.startByte(), 8192);
+    QCOMPARE(contents(file), pattern(20000));
 }
 
-void tst_ShownBlock::anEditOfARowNoLoadFilledIsWrittenNowhere()
+void tst_ShownBlock::aMatchIsShownAsGoingToItsByteShowsIt()
 {
-    const std::string path = makeFile("f", 20000);
-    ShownBlock block(m_sink);
-    QVERIFY(block.load(path, 0));
-    // The next block cannot be read: row 1 still shows offset 0, but belongs to no byte of the block at 8192.
-    FileFaults::failNth(FileFaults::Op::Read, 1, EIO);
-    block.setStartByte(8192);
-    QVERIFY_THROWS_EXCEPTION(EInOutError, (void)block.load(path, 8192));
-    FileFaults::reset();
+    const std::string file = makeFile("f", 30000);
+    QByteArray bytes = pattern(30000);
+    QFile f(QString::fromStdString(file));
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes.replace(100, 3, "MZ!").replace(29998, 2, "MZ")));
+    f.close();
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    block.open(file, 0);
+    block.setWriting(true);
+    QVERIFY(!block.takeFindAnswer("4D5"));
+    QVERIFY(block.takeFindAnswer("\"MZ\""));
+    using Outcome = ShownBlock::Found::Outcome;
+    const auto found = [&](ShownBlock::FindFrom from, int row) {
+        const ShownBlock::Found result = block.find(from, row, [] { return false; });
+        return std::tuple(result.outcome, block.startByte(), result.rows.value_or(GridRange {}));
+    };
+    const auto rows = [](int first, int last) { return GridRange { { 1, first }, { 1, last } }; };
 
-    QVERIFY(!block.commit(1, 1, "AB", true));
-    QVERIFY(block.commit(1, 1, "AB", false));
-    QCOMPARE(contents(path), pattern(20000));
-    QCOMPARE(m_sink.values[1], 0xAB);
-    // A file that cannot be opened for writing is no success either.
-    block.setStartByte(0);
-    QVERIFY(block.load(path, 0));
-    FileFaults::failNth(FileFaults::Op::Open, 1, EACCES);
-    QVERIFY(!block.commit(1, 1, "AB", true));
-    QCOMPARE(contents(path), pattern(20000));
-}
-
-void tst_ShownBlock::aHandBackOfTheShownTextIsNoChange()
-{
-    const std::string path = makeFile("f", 100);
-    ShownBlock block(m_sink);
-    QVERIFY(block.load(path, 0));
-    const std::uint8_t byte = patternByte(9); // row 10
-    const std::string hex = QByteArray::number(byte, 16).toUpper().rightJustified(2, '0').toStdString();
-    QVERIFY(block.showsOwnText(1, 10, hex));
-    QVERIFY(block.showsOwnText(2, 10, std::to_string(byte)));
-    QVERIFY(!block.showsOwnText(2, 10, std::to_string(byte + 1)));
-    QVERIFY(!block.showsOwnText(1, 10, ""));
-    // A row the program never filled holds no text of its own but the empty one.
-    QVERIFY(block.showsOwnText(1, 500, ""));
-    QVERIFY(!block.showsOwnText(1, 500, "00"));
-}
-
-void tst_ShownBlock::findLooksFromTheCurrentByteAndWrapsOnce_data()
-{
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<QList<qlonglong>>("at"); // where the needle is written, cut at the end of the file
-    QTest::addColumn<qint64>("from");
-    QTest::addColumn<bool>("forward");
-    QTest::addColumn<qint64>("found"); // -1: none
-
-    const qint64 chunk = ByteSearch::ChunkSize, limit = INT32_MAX; // the program reaches offsets below limit
-    QTest::newRow("at offset 0") << qint64(100) << QList<qlonglong> { 0 } << qint64(0) << true << qint64(0);
-    QTest::newRow("at the byte searched from")
-        << qint64(100) << QList<qlonglong> { 10 } << qint64(10) << true << qint64(10);
-    QTest::newRow("the next one after it")
-        << qint64(100) << QList<qlonglong> { 5, 20, 50 } << qint64(6) << true << qint64(20);
-    QTest::newRow("across a chunk boundary")
-        << 2 * chunk << QList<qlonglong> { chunk - 3 } << qint64(0) << true << chunk - 3;
-    QTest::newRow("at the last bytes") << qint64(100) << QList<qlonglong> { 94 } << qint64(0) << true << qint64(94);
-    QTest::newRow("cut off by the end") << qint64(100) << QList<qlonglong> { 95 } << qint64(0) << true << qint64(-1);
-    QTest::newRow("wrapping") << qint64(100) << QList<qlonglong> { 5 } << qint64(50) << true << qint64(5);
-    QTest::newRow("wrapping onto the byte searched from")
-        << qint64(100) << QList<qlonglong> { 48 } << qint64(50) << true << qint64(48);
-    QTest::newRow("backward") << qint64(100) << QList<qlonglong> { 5, 20, 50 } << qint64(49) << false << qint64(20);
-    QTest::newRow("backward, wrapping") << qint64(100) << QList<qlonglong> { 50 } << qint64(10) << false << qint64(50);
-    QTest::newRow("backward across a chunk boundary")
-        << 2 * chunk + 100 << QList<qlonglong> { chunk - 2 } << 2 * chunk << false << chunk - 2;
-    QTest::newRow("no match") << qint64(3 * chunk) << QList<qlonglong> {} << qint64(7) << true << qint64(-1);
-    QTest::newRow("only wholly below the 2 GiB limit")
-        << limit + 100 << QList<qlonglong> { limit - 103, limit - 3, limit + 10 } << limit + 50 << false << limit - 103;
-}
-
-void tst_ShownBlock::findLooksFromTheCurrentByteAndWrapsOnce()
-{
-    QFETCH(qint64, size);
-    QFETCH(QList<qlonglong>, at);
-    QFETCH(qint64, from);
-    QFETCH(bool, forward);
-    QFETCH(qint64, found);
-    const QByteArray needle("QUILL!");
-    QFile file(m_dir->filePath(QStringLiteral("f")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
-    for (const qint64 offset : at)
-        QVERIFY(file.seek(offset) && file.write(needle.left(int(std::min<qint64>(needle.size(), size - offset)))));
-    file.close();
-    ShownBlock block(m_sink);
-    const auto result
-        = block.find(file.fileName().toStdString(), needle.toStdString(), from, forward, [] { return false; });
-    QVERIFY(result && !result->stopped);
-    QCOMPARE(result->found.value_or(-1), found);
+    // A pending edit is committed first; the match is shown from its byte, its bytes as far as the block shows them.
+    m_view.typed[{ 1, 2 }] = "AB";
+    block.edited(1, 2);
+    QCOMPARE(found(ShownBlock::FindFrom::Here, 2), std::tuple(Outcome::Found, 100, rows(1, 2)));
+    QCOMPARE(contents(file)[1], '\xAB');
+    QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), 100);
+    QCOMPARE(found(ShownBlock::FindFrom::Here, 1), std::tuple(Outcome::Found, 100, rows(1, 2)));
+    // The last block shows the match at the file's end, cut off by nothing; then round to the start.
+    QCOMPARE(found(ShownBlock::FindFrom::After, 1), std::tuple(Outcome::Found, 21809, rows(8190, 8191)));
+    QCOMPARE(found(ShownBlock::FindFrom::After, 8190), std::tuple(Outcome::Found, 100, rows(1, 2)));
+    QCOMPARE(found(ShownBlock::FindFrom::Before, 1), std::tuple(Outcome::Found, 21809, rows(8190, 8191)));
+    QCOMPARE(found(ShownBlock::FindFrom::Before, 8190), std::tuple(Outcome::Found, 100, rows(1, 2)));
+    // Stopped, not found and not opened move nothing.
+    QVERIFY(block.takeFindAnswer("51 51"));
+    QCOMPARE(block.find(ShownBlock::FindFrom::After, 1, [] { return true; }).outcome, Outcome::Stopped);
+    QCOMPARE(found(ShownBlock::FindFrom::Here, 1), std::tuple(Outcome::NotFound, 100, GridRange {}));
+    m_view.path = path("missing");
+    QCOMPARE(found(ShownBlock::FindFrom::Here, 1), std::tuple(Outcome::CannotOpen, 100, GridRange {}));
+    QCOMPARE(block.findAnswer(), std::string("51 51"));
     QVERIFY(!block.busy());
 }
 
 // One step of a history table: "A 9000 CD" commits the Hex text CD at offset 9000 of file A (its block shown
-// first), "undo" and "redo" show the byte's block as the window does and answer y (done), n (refused) or -
-// (nothing to do), "poke A 10 77" writes a byte as another program.
+// first), "undo" and "redo" answer y (done), n (refused) or - (nothing to do), "poke A 10 77" writes a byte as
+// another program.
 QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
 {
     const QStringList words = step.split(QLatin1Char(' '));
     const auto file = [this](const QString& name) { return m_dir->filePath(name).toStdString(); };
     if (words[0] == QLatin1String("undo") || words[0] == QLatin1String("redo")) {
-        const auto direction
-            = words[0] == QLatin1String("undo") ? WriteHistory::Direction::Back : WriteHistory::Direction::Again;
-        const auto write = block.history().next(direction);
-        if (!write)
+        const std::size_t notices = m_view.notices.size();
+        const bool something = block.history()
+                                   .next(words[0] == QLatin1String("undo") ? WriteHistory::Direction::Back
+                                                                           : WriteHistory::Direction::Again)
+                                   .has_value();
+        (void)block.rewrite(
+            words[0] == QLatin1String("undo") ? WriteHistory::Direction::Back : WriteHistory::Direction::Again);
+        if (!something)
             return QStringLiteral("-");
-        if (!block.shows(*write)) {
-            block.setStartByte(write->startByte);
-            (void)block.load(write->path, write->startByte);
-        }
-        return block.rewrite(direction) ? QStringLiteral("y") : QStringLiteral("n");
+        return m_view.notices.size() == notices ? QStringLiteral("y") : QStringLiteral("n");
     }
     if (words[0] == QLatin1String("poke")) {
         QFile f(QString::fromStdString(file(words[1])));
@@ -475,13 +584,11 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
     }
     const std::int32_t offset = words[1].toInt();
     const std::int32_t start = offset / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
-    if (block.file() != file(words[0]) || block.startByte() != start) {
-        block.setStartByte(start);
-        (void)block.load(file(words[0]), start);
-    }
-    if (!block.commit(1, offset - start + 1, words[2].toStdString(), true))
-        return QStringLiteral("refused");
-    return {};
+    if (block.file() != file(words[0]) || block.startByte() != start)
+        block.open(file(words[0]), start);
+    const std::size_t notices = m_view.notices.size();
+    commitTyped(block, 1, offset - start + 1, words[2].toStdString());
+    return m_view.notices.size() == notices ? QString() : QStringLiteral("refused");
 }
 
 void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
@@ -515,7 +622,9 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder()
     QFETCH(QStringList, bytes);
     makeFile("A", 20000);
     makeFile("B", 20000);
-    ShownBlock block(m_sink);
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    block.setWriting(true);
     QString answered;
     for (const QString& step : steps)
         answered += play(block, step);
@@ -548,23 +657,18 @@ void tst_ShownBlock::thePositionSurvivesARestart()
     QFETCH(QByteArray, file);
     QFETCH(int, start);
     QFETCH(QByteArray, restored);
-    const std::string settings = m_dir->filePath(QStringLiteral("Quillmoor.ini")).toStdString();
     {
-        ShownBlock block(m_sink);
-        block.setSettingsFile(settings);
+        ShownBlock block(m_view);
+        block.setSettingsFile(settings());
         QCOMPARE(block.restore(), std::string()); // nothing stored yet
         QCOMPARE(block.startByte(), 0);
-        block.setStartByte(4096);
-        block.storeFile("/elsewhere");
-        block.setStartByte(start);
-        block.storeFile(file.toStdString());
-        block.setStartByte(start + 1);
-        block.storeStartByte();
+        block.open("/elsewhere", 4096);
+        block.open(file.toStdString(), start);
     }
-    ShownBlock restarted(m_sink);
-    restarted.setSettingsFile(settings);
+    ShownBlock restarted(m_view);
+    restarted.setSettingsFile(settings());
     QCOMPARE(restarted.restore(), restored.toStdString());
-    QCOMPARE(restarted.startByte(), start + 1);
+    QCOMPARE(restarted.startByte(), start);
 }
 
 QTEST_GUILESS_MAIN(tst_ShownBlock)

@@ -4,7 +4,6 @@
 #include "ui/grid/GridInplaceEditor.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridModel.h"
-#include "ui/grid/GridPainter.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>

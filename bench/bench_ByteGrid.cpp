@@ -116,18 +116,15 @@ private:
 };
 
 // The grid's side of a block load whose reads come a chunk at a time, as the window makes it: each chunk's rows
-// added and announced as changed, their texts formatted only when painted; the scroll bars held from the reset to the
-// first chunk.
+// added and announced as changed, their texts formatted only when painted.
 void loadInChunks(ByteGrid& grid, const QByteArray& bytes)
 {
-    grid.holdBars(true);
     grid.setRowCount(2);
     const int rows = static_cast<int>(bytes.size());
     for (int first = 1; first <= rows; first += 256) {
         const int last = std::min(rows, first + 255);
         grid.setRowCount(last + 1);
         grid.sourceChanged({ 0, first }, { 4, last });
-        grid.holdBars(false);
         QCoreApplication::processEvents();
     }
 }

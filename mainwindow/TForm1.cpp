@@ -31,7 +31,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QScreen>
 
@@ -357,8 +356,6 @@ void TForm1::commitPendingEdit()
 
 void TForm1::LoadBlock(std::int32_t start)
 {
-    // The bars clearRows holds are released by the first rows shown, or here when none are.
-    const auto releaseBars = qScopeGuard([this] { SG1->holdBars(false); });
     if (!m_block.load(currentFile(), start))
         ShowNotice(text("Ошибка при открытии файла"));
 }
@@ -367,7 +364,6 @@ void TForm1::clearRows()
 {
     // The editor this hands back belongs to the block being left: its text is no edit of the new one.
     const QScopedValueRollback<bool> leaving(m_leavingBlock, true);
-    SG1->holdBars(true);
     SG1->setRowCount(2);
 }
 
@@ -385,7 +381,6 @@ void TForm1::showRows(std::int32_t firstRow, std::int64_t, std::span<const std::
     if (SG1->rowCount() < rows)
         SG1->setRowCount(rows);
     SG1->sourceChanged({ 0, firstRow }, { 4, rows - 1 });
-    SG1->holdBars(false);
 }
 
 void TForm1::showValue(std::int32_t row, std::uint8_t)

@@ -179,19 +179,8 @@ void ByteGrid::scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol)
         viewport()->scroll(dx, 0, QRect(fixedWidth, 0, client.width() - fixedWidth, client.height()));
 }
 
-void ByteGrid::holdBars(bool hold)
-{
-    m_barsHeld = hold;
-    if (!hold && std::exchange(m_barsStale, false))
-        syncBars();
-}
-
 void ByteGrid::syncBars()
 {
-    if (m_barsHeld) {
-        m_barsStale = true;
-        return;
-    }
     updateBar(Qt::Vertical);
     updateBar(Qt::Horizontal);
 }

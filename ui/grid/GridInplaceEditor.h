@@ -5,7 +5,6 @@
 #include <QObject>
 
 #include <functional>
-#include <optional>
 #include <string>
 
 class GridController;

@@ -1,8 +1,5 @@
-// Measures the byte grid the way the main window uses it: a block load (row count 2, then one row more at a
-// time with five cell writes per row, 8193 rows), a full repaint, and the memory the texts take. A QTableWidget
-// filled the same way in the same process is the baseline. Then the grid's share of a block load as the window
-// makes it (texts from a source over the bytes, the row count grown once per 256-row chunk, events processed after
-// each), against reading the 8193 bytes and formatting their 41k texts.
+// Measures the byte grid against a QTableWidget filled the same way in the same process: a fill (row count 2, then
+// one row more at a time with five cell writes per row, 8193 rows), a full repaint, and the memory the texts take.
 
 #include "ui/grid/ByteGrid.h"
 
@@ -11,15 +8,10 @@
 #include "bench/Median.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTableWidget>
-#include <QTemporaryFile>
 
 #include <malloc.h>
-#include <time.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <functional>
@@ -115,47 +107,6 @@ private:
     mutable TextBuffer m_offset;
 };
 
-// The grid's side of a block load whose reads come a chunk at a time, as the window makes it: each chunk's rows
-// added and announced as changed, their texts formatted only when painted; the scroll bars held from the reset to the
-// first chunk.
-void loadInChunks(ByteGrid& grid, const QByteArray& bytes)
-{
-    grid.holdBars(true);
-    grid.setRowCount(2);
-    const int rows = static_cast<int>(bytes.size());
-    for (int first = 1; first <= rows; first += 256) {
-        const int last = std::min(rows, first + 255);
-        grid.setRowCount(last + 1);
-        grid.sourceChanged({ 0, first }, { 4, last });
-        grid.holdBars(false);
-        QCoreApplication::processEvents();
-    }
-}
-
-std::size_t readAndFormat(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray block = file.read(Rows);
-    std::size_t total = 0;
-    for (qsizetype i = 0; i < block.size(); ++i) {
-        total += offsetText(i).size();
-        for (const std::string& text : valueTexts(static_cast<std::uint8_t>(block[i])))
-            total += text.size();
-    }
-    return total;
-}
-
-// CPU time of the whole process (painting may use helper threads), which a busy machine does not inflate by
-// waiting in the run queue.
-double cpuMs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
 std::size_t heapInUse()
 {
     return mallinfo2().uordblks;
@@ -195,39 +146,10 @@ int main(int argc, char* argv[])
     std::printf("full viewport repaint (%dx%d):              ByteGrid %8.3f ms   QTableWidget %8.3f ms\n",
         grid.viewport()->width(), grid.viewport()->height(), gridPaint, tablePaint);
 
-    QTemporaryFile file;
-    if (!file.open())
-        return 1;
     QByteArray bytes(Rows, Qt::Uninitialized);
     for (int i = 0; i < Rows; ++i)
         bytes[i] = static_cast<char>(i * 37 + 11);
-    file.write(bytes);
-    file.flush();
     const BytesSource source(bytes);
-    grid.setSource(&source);
-    std::vector<double> baseline, chunked, baselineCpu, chunkedCpu;
-    std::size_t sink = 0;
-    for (int i = 0; i < Runs; ++i) {
-        double cpu = cpuMs();
-        baseline.push_back(medianMs([&] { sink += readAndFormat(file.fileName()); }, 1));
-        baselineCpu.push_back(cpuMs() - cpu);
-        cpu = cpuMs();
-        chunked.push_back(medianMs([&] { loadInChunks(grid, bytes); }, 1));
-        chunkedCpu.push_back(cpuMs() - cpu);
-    }
-    std::sort(baselineCpu.begin(), baselineCpu.end());
-    std::sort(chunkedCpu.begin(), chunkedCpu.end());
-    std::sort(baseline.begin(), baseline.end());
-    std::sort(chunked.begin(), chunked.end());
-    const double base = baseline[baseline.size() / 2];
-    const double grown = chunked[chunked.size() / 2];
-    std::printf(
-        "block load, rows grown per 256-row chunk:    ByteGrid %8.3f ms   read+format %8.3f ms   ratio %.2f%s\n", grown,
-        base, grown / base, sink ? "" : " (read nothing)");
-    const double baseCpu = baselineCpu[baselineCpu.size() / 2];
-    const double grownCpu = chunkedCpu[chunkedCpu.size() / 2];
-    std::printf("  the same in the process's CPU time:        ByteGrid %8.3f ms   read+format %8.3f ms   ratio %.2f\n",
-        grownCpu, baseCpu, grownCpu / baseCpu);
 
     // The heap a grid's texts take: a block shown from its bytes, as the window shows it, and texts of their own in
     // every cell, which the grid keeps for cells set one by one.

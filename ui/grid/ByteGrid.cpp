@@ -4,6 +4,7 @@
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
 #include "ui/grid/GridAccessibility.h"
+#include "ui/grid/GridPainter.h"
 #include "ui/grid/GridWheelRouter.h"
 
 #include <QAction>
@@ -178,19 +179,8 @@ void ByteGrid::scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol)
         viewport()->scroll(dx, 0, QRect(fixedWidth, 0, client.width() - fixedWidth, client.height()));
 }
 
-void ByteGrid::holdBars(bool hold)
-{
-    m_barsHeld = hold;
-    if (!hold && std::exchange(m_barsStale, false))
-        syncBars();
-}
-
 void ByteGrid::syncBars()
 {
-    if (m_barsHeld) {
-        m_barsStale = true;
-        return;
-    }
     updateBar(Qt::Vertical);
     updateBar(Qt::Horizontal);
 }
@@ -291,39 +281,24 @@ void ByteGrid::popupAt(QPoint globalPos)
 void ByteGrid::mousePressEvent(QMouseEvent* event)
 {
     guarded([&] {
-        m_editor.setOpeningPress(std::nullopt);
         // Until the release the press is held: an error box shown meanwhile cancels it (cancelMode()), so that
         // the editor can show again once the grid has the focus back.
         m_pressed = true;
         setMouseCaptureOwner(this);
-        m_model.suspendEditor();
         setFocus(Qt::MouseFocusReason);
-        if (event->button() != Qt::LeftButton)
-            return;
-        const QPoint pos = event->position().toPoint();
-        const GridLayout& layout = m_model.layout();
-        if (m_controller.startSizing(pos)) {
+        if (m_controller.press(event->position().toPoint(), event->button(), event->modifiers(), event->timestamp()))
             viewport()->update();
-            return;
-        }
-        const GridCell hit = layout.cellAt(pos);
-        if (hit.col < GridLayout::FixedCols || hit.row < layout.firstRow())
-            return;
-        const bool wasCurrent = hit == m_model.current();
-        if (!m_controller.leftPress(hit, event->modifiers() & Qt::ShiftModifier) && wasCurrent && m_model.editorMode())
-            m_editor.setOpeningPress(event->timestamp());
     });
 }
 
 void ByteGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // The second press of a double click hands the editor back and takes the focus, nothing more.
     guarded([&] {
         Q_UNUSED(event);
         m_pressed = true;
         setMouseCaptureOwner(this);
-        m_model.suspendEditor();
         setFocus(Qt::MouseFocusReason);
+        m_controller.doubleClick();
     });
 }
 
@@ -386,16 +361,10 @@ void ByteGrid::mouseReleaseEvent(QMouseEvent* event)
     guarded([&] {
         m_pressed = false;
         m_autoScroll.stop();
-        m_controller.stopDrag();
         if (mouseCaptureOwner() == this)
             setMouseCaptureOwner(nullptr);
-        if (m_controller.sizingLine() && event->button() == Qt::LeftButton) {
-            sizeTo(event->position().toPoint());
+        if (m_controller.release(event->position().toPoint(), event->button()))
             viewport()->update();
-            m_controller.finishSizing(event->position().toPoint());
-        } else if (m_model.editorMode()) {
-            m_model.updateEditor();
-        }
         if (event->button() == Qt::RightButton)
             popupAt(event->globalPosition().toPoint());
     });
@@ -405,11 +374,8 @@ void ByteGrid::cancelMode()
 {
     m_pressed = false;
     m_autoScroll.stop();
-    m_controller.stopDrag();
-    if (m_controller.sizingLine()) {
-        m_controller.cancelSizing();
+    if (m_controller.cancelPress())
         viewport()->update();
-    }
 }
 
 void ByteGrid::wheelEvent(QWheelEvent* event)

@@ -4,7 +4,6 @@
 #include "ui/grid/GridInplaceEditor.h"
 #include "ui/grid/GridLayout.h"
 #include "ui/grid/GridModel.h"
-#include "ui/grid/GridPainter.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -48,10 +47,6 @@ public:
     void sourceChanged(GridCell from, GridCell to) { m_model.sourceChanged(from, to); }
     [[nodiscard]] std::int32_t rowCount() const { return m_model.rowCount(); }
     void setRowCount(std::int32_t count) { m_model.setRowCount(count); }
-    // Holds the scroll bars as they are until released, bringing them up to date then. A reload shrinks the grid
-    // to two rows and grows it again straight after: a bar hidden and shown meanwhile lays the grid out twice and
-    // repaints it all.
-    void holdBars(bool hold);
     [[nodiscard]] std::int32_t colWidth(std::int32_t col) const { return m_model.colWidth(col); }
     void setColWidth(std::int32_t col, std::int32_t width) { m_model.setColWidth(col, width); }
     [[nodiscard]] std::int32_t rowHeight(std::int32_t row) const { return m_model.rowHeight(row); }
@@ -103,7 +98,9 @@ private:
     void redrawFromRow(std::int32_t row);
     // The top row or left column changed from the given values: shifts the shown pixels.
     void scrollPixels(std::int32_t oldTopRow, std::int32_t oldLeftCol);
-    // Brings the scroll bars up to date, unless they are held.
+    // Brings the scroll bars' ranges and thumbs up to date at once. Whether a bar shows, the scroll area decides
+    // once per turn of the event loop (it hears of a range change queued), so a reload that shrinks the grid to two
+    // rows and grows it again before events run keeps its bar shown and the grid laid out as it was.
     void syncBars();
     void addCommand(GridCommand command, const QList<QKeySequence>& keys);
     bool routeWheel(QObject* target, QWheelEvent* event);
@@ -124,8 +121,6 @@ private:
     GridController m_controller { m_model };
     QPointer<QMenu> m_popup;
     QBasicTimer m_autoScroll;
-    bool m_barsHeld = false;
-    bool m_barsStale = false;
     // While a mouse button is down on the grid, the editor stays hidden until the release.
     bool m_pressed = false;
 };

@@ -107,6 +107,53 @@ bool GridController::wheel(int delta)
     return true;
 }
 
+bool GridController::press(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, quint64 time)
+{
+    m_openingPress.reset();
+    m_model.suspendEditor();
+    if (button != Qt::LeftButton)
+        return false;
+    if (startSizing(pos))
+        return true;
+    const GridCell hit = m_model.layout().cellAt(pos);
+    if (hit.col < GridLayout::FixedCols || hit.row < m_model.layout().firstRow())
+        return false;
+    const bool wasCurrent = hit == m_model.current();
+    if (!leftPress(hit, modifiers & Qt::ShiftModifier) && wasCurrent && m_model.editorMode())
+        m_openingPress = time;
+    return false;
+}
+
+void GridController::doubleClick()
+{
+    m_model.suspendEditor();
+}
+
+bool GridController::release(QPoint pos, Qt::MouseButton button)
+{
+    m_drag.reset();
+    if (m_sizing && button == Qt::LeftButton) {
+        finishSizing(pos);
+        return true;
+    }
+    if (m_model.editorMode())
+        m_model.updateEditor();
+    return false;
+}
+
+bool GridController::cancelPress()
+{
+    m_drag.reset();
+    return std::exchange(m_sizing, std::nullopt).has_value();
+}
+
+bool GridController::editorPress(Qt::MouseButton button, quint64 time, quint64 interval)
+{
+    // The press that opened the editor went to the grid, so Qt cannot see the double click the user made.
+    const auto openedAt = std::exchange(m_openingPress, std::nullopt);
+    return button == Qt::LeftButton && openedAt && time - *openedAt <= interval;
+}
+
 bool GridController::leftPress(GridCell cell, bool shift)
 {
     const GridModel::Operation operation(m_model);

@@ -13,7 +13,7 @@
 class GridModel;
 
 // Turns the user's input into moves of the grid's current cell and view: the key table, the wheel, the scroll
-// bars' actions, left presses and the command keys. Each says whether it used the input; none touches a widget.
+// bars' actions, the mouse and the command keys. Each says whether it used the input; none touches a widget.
 class GridController {
 public:
     explicit GridController(GridModel& model);
@@ -24,8 +24,6 @@ public:
     bool wheel(int delta);
     // A command key, passed on to the handler unless an editor is open.
     bool command(GridCommand command);
-    // A left press on a scrollable cell; true when a range drag starts.
-    bool leftPress(GridCell cell, bool shift);
     // What a key on the grid itself asks of the widget once the controller has acted on it.
     enum class GridKey {
         NotUsed,
@@ -46,30 +44,48 @@ public:
     enum class EditorKey { Done, Home, End, CaretToEnd, FocusNext, FocusPrevious };
     EditorKey editorKey(int key, Qt::KeyboardModifiers modifiers);
 
-    // Column and row sizing: a left press on a line between fixed cells starts it (true), the pointer moves the line
-    // (giving its old place, to be redrawn), the release sets the size the line gives, if at least 2.
-    bool startSizing(QPoint pos);
+    // A press on the grid at pos, time in milliseconds. Any button hands the editor back (editor mode stays). A left
+    // press on a line between fixed cells starts sizing (true: the sizing line shows); on a scrollable cell, with
+    // editing on, it moves there or, on the current cell, opens the editor; with editing off it moves there, or with
+    // Shift moves the anchor, and starts a range drag.
+    bool press(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, quint64 time);
+    // The second press of a double click on the grid: hands the editor back, nothing more.
+    void doubleClick();
+    // The end of a press: a range drag ends; a left release ends sizing and applies the size (true: the sizing line
+    // goes), any other shows the editor again in editor mode.
+    bool release(QPoint pos, Qt::MouseButton button);
+    // A press ended without its release (cancel mode): a drag or sizing ends, applying nothing; true when the
+    // sizing line goes.
+    bool cancelPress();
+    // A press on the shown editor: true when it completes a double click, the first press having opened the editor
+    // on the grid within interval milliseconds before.
+    bool editorPress(Qt::MouseButton button, quint64 time, quint64 interval);
+
+    // Column and row sizing, begun by a press: the pointer moves the line (giving its old place, to be redrawn), the
+    // release sets the size the line gives, if at least 2.
     struct SizingLine {
         GridLayout::SizingAxis axis;
         std::int32_t pos;
     };
     [[nodiscard]] std::optional<SizingLine> sizingLine() const;
     std::int32_t sizeTo(QPoint pos);
-    void finishSizing(QPoint pos);
-    void cancelSizing() { m_sizing.reset(); }
 
-    // A range drag, begun by a left press with Shift or with editing off: the anchor follows the pointer over the
-    // scrollable cells; beyond them, the widget's timer steps it on while dragTo says so.
+    // A range drag, begun by a press: the anchor follows the pointer over the scrollable cells; beyond them, the
+    // widget's timer steps it on while dragTo says so.
     [[nodiscard]] bool dragging() const { return m_drag.has_value(); }
     bool dragTo(QPoint pos);
     void stepDrag();
-    void stopDrag() { m_drag.reset(); }
 
     // A scroll bar's action (a QAbstractSlider::SliderAction), the bar's thumb at thumb and held while dragging:
     // scrolls the view and gives the thumb's new position, or nothing when the action moves nothing.
     std::optional<int> barAction(Qt::Orientation orientation, int action, int thumb, bool dragging);
 
 private:
+    // A left press on a scrollable cell; true when a range drag starts.
+    bool leftPress(GridCell cell, bool shift);
+    bool startSizing(QPoint pos);
+    void finishSizing(QPoint pos);
+
     struct Sizing {
         GridLayout::Sizing place;
         std::int32_t offset = 0;
@@ -84,4 +100,6 @@ private:
     int m_wheelSum = 0;
     std::optional<Sizing> m_sizing;
     std::optional<Drag> m_drag;
+    // When the last press on the grid opened the editor on the current cell.
+    std::optional<quint64> m_openingPress;
 };

@@ -163,11 +163,9 @@ void GridInplaceEditor::editorKey(const QKeyEvent* event)
 
 bool GridInplaceEditor::editorMousePress(QMouseEvent* event)
 {
-    const auto openedAt = std::exchange(m_openingPressTime, std::nullopt);
-    if (event->button() != Qt::LeftButton || !openedAt
-        || event->timestamp() - *openedAt > static_cast<quint64>(QApplication::doubleClickInterval()))
+    if (!m_controller.editorPress(
+            event->button(), event->timestamp(), static_cast<quint64>(QApplication::doubleClickInterval())))
         return false;
-    // The press that opened the editor went to the grid, so Qt cannot see the double click the user made.
     QMouseEvent doubleClick(QEvent::MouseButtonDblClick, event->position(), event->scenePosition(),
         event->globalPosition(), event->button(), event->buttons(), event->modifiers());
     doubleClick.setTimestamp(event->timestamp());

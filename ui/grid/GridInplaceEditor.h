@@ -5,7 +5,6 @@
 #include <QObject>
 
 #include <functional>
-#include <optional>
 #include <string>
 
 class GridController;
@@ -40,9 +39,6 @@ public:
     // Lays the editor over the current cell where it stands now (see showEditor).
     bool placeEditor(bool takeFocus);
     void caretToEnd();
-    // A press on the current cell at this time opened the editor; a second press on the editor soon after
-    // completes a double click there. nullopt for any other press.
-    void setOpeningPress(std::optional<quint64> time) { m_openingPressTime = time; }
     // Tab and Shift+Tab, in the grid or in the editor: the focus goes to the control after or before the grid.
     void moveFocusOut(bool next);
 
@@ -59,5 +55,4 @@ private:
     GridController& m_controller;
     FocusEvents m_focusEvents;
     QLineEdit* m_lineEdit;
-    std::optional<quint64> m_openingPressTime;
 };

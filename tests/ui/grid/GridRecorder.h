@@ -17,12 +17,23 @@ inline QString selectNote(int col, int row, int count, int curCol, int curRow)
 
 inline QString editNote(int col, int row, const QString& text, EditReport report, int curCol, int curRow)
 {
+    const QString how = report == EditReport::Typed ? QStringLiteral("typed") : QStringLiteral("handed back");
     return QStringLiteral("edit %1,%2 \"%3\" %4 current=%5,%6")
         .arg(col)
         .arg(row)
-        .arg(text, report == EditReport::Typed ? QStringLiteral("typed") : QStringLiteral("handed back"))
+        .arg(text, how)
         .arg(curCol)
         .arg(curRow);
+}
+
+inline QString typedNote(int col, int row, const QString& text, int curCol, int curRow)
+{
+    return editNote(col, row, text, EditReport::Typed, curCol, curRow);
+}
+
+inline QString handBackNote(int col, int row, const QString& text, int curCol, int curRow)
+{
+    return editNote(col, row, text, EditReport::HandedBack, curCol, curRow);
 }
 
 // Logs every notification of a grid in order, with what the handler sees of the grid at that moment: the row

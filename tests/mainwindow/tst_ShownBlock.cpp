@@ -110,7 +110,10 @@ private slots:
 
 private:
     std::string makeFile(const char* name, qint64 size);
-    [[nodiscard]] std::string path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)).toStdString(); }
+    [[nodiscard]] std::string path(const char* name) const
+    {
+        return m_dir->filePath(QString::fromLatin1(name)).toStdString();
+    }
     [[nodiscard]] std::string settings() const { return path("Quillmoor.ini"); }
     // The block's texts of rows 1 to rows are those of the file's bytes from start on.
     void verifyRows(const ShownBlock& block, const std::string& file, std::int64_t start, int rows);
@@ -234,7 +237,8 @@ void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder()
     QCOMPARE(m_view.shownSize, size);
     QCOMPARE(block.file(), name);
     QCOMPARE(m_view.notices,
-        rows < 0 ? std::vector<BlockView::Notice> { BlockView::Notice::CannotOpen } : std::vector<BlockView::Notice> {});
+        rows < 0 ? std::vector<BlockView::Notice> { BlockView::Notice::CannotOpen }
+                 : std::vector<BlockView::Notice> {});
     verifyRows(block, name, start, std::max(rows, 0));
     QCOMPARE(m_view.events, std::max(rows, 0) / ShownBlock::RowsBetweenEvents);
     // The hourglass only while the file is open for the load.
@@ -426,8 +430,7 @@ void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds_data()
     QTest::newRow("the byte changed by another program") << "poke" << true << true << QByteArray("77");
     QTest::newRow("the file cannot be opened for writing") << "locked" << true << true << QByteArray("AB");
     QTest::newRow("a row left from a failed load") << "failed load" << true << true << QByteArray("AB");
-    QTest::newRow("a row left from a failed load, writing off") << "failed load" << false << false
-                                                                << QByteArray("AB");
+    QTest::newRow("a row left from a failed load, writing off") << "failed load" << false << false << QByteArray("AB");
 }
 
 void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds()
@@ -473,8 +476,9 @@ void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds()
 
     QCOMPARE(contents(before == QLatin1String("vanish") ? file + ".gone" : file), expected);
     QCOMPARE(contents(m_view.path), QByteArray(100, '\x11'));
-    QCOMPARE(m_view.notices, noticed ? std::vector<BlockView::Notice> { BlockView::Notice::CannotWrite }
-                                     : std::vector<BlockView::Notice> {});
+    QCOMPARE(m_view.notices,
+        noticed ? std::vector<BlockView::Notice> { BlockView::Notice::CannotWrite }
+                : std::vector<BlockView::Notice> {});
     QVERIFY(!block.editPending());
     GridSource::TextBuffer buffer;
     const QByteArray hex = QByteArray::fromStdString(std::string(block.cellText(1, 1, buffer)));

@@ -1,12 +1,18 @@
 #include "support/ByteSearch.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <climits>
 
 class tst_ByteSearch : public QObject {
     Q_OBJECT
 private slots:
     void anAnswerIsHexBytesOrAQuotedText_data();
     void anAnswerIsHexBytesOrAQuotedText();
+    void findLooksFromTheCurrentByteAndWrapsOnce_data();
+    void findLooksFromTheCurrentByteAndWrapsOnce();
 };
 
 void tst_ByteSearch::anAnswerIsHexBytesOrAQuotedText_data()
@@ -44,6 +50,62 @@ void tst_ByteSearch::anAnswerIsHexBytesOrAQuotedText()
     QCOMPARE(parsed.has_value(), understood);
     if (parsed)
         QCOMPARE(QByteArray::fromStdString(*parsed), bytes);
+}
+
+void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QList<qlonglong>>("at"); // where the needle is written, cut at the end of the file
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<qint64>("found"); // -1: none
+
+    const qint64 chunk = ByteSearch::ChunkSize, limit = INT32_MAX; // the program reaches offsets below limit
+    QTest::newRow("at offset 0") << qint64(100) << QList<qlonglong> { 0 } << qint64(0) << true << qint64(0);
+    QTest::newRow("at the byte searched from")
+        << qint64(100) << QList<qlonglong> { 10 } << qint64(10) << true << qint64(10);
+    QTest::newRow("the next one after it")
+        << qint64(100) << QList<qlonglong> { 5, 20, 50 } << qint64(6) << true << qint64(20);
+    QTest::newRow("across a chunk boundary")
+        << 2 * chunk << QList<qlonglong> { chunk - 3 } << qint64(0) << true << chunk - 3;
+    QTest::newRow("at the last bytes") << qint64(100) << QList<qlonglong> { 94 } << qint64(0) << true << qint64(94);
+    QTest::newRow("cut off by the end") << qint64(100) << QList<qlonglong> { 95 } << qint64(0) << true << qint64(-1);
+    QTest::newRow("wrapping") << qint64(100) << QList<qlonglong> { 5 } << qint64(50) << true << qint64(5);
+    QTest::newRow("wrapping onto the byte searched from")
+        << qint64(100) << QList<qlonglong> { 48 } << qint64(50) << true << qint64(48);
+    QTest::newRow("backward") << qint64(100) << QList<qlonglong> { 5, 20, 50 } << qint64(49) << false << qint64(20);
+    QTest::newRow("backward, wrapping") << qint64(100) << QList<qlonglong> { 50 } << qint64(10) << false << qint64(50);
+    QTest::newRow("backward across a chunk boundary")
+        << 2 * chunk + 100 << QList<qlonglong> { chunk - 2 } << 2 * chunk << false << chunk - 2;
+    QTest::newRow("no match") << qint64(3 * chunk) << QList<qlonglong> {} << qint64(7) << true << qint64(-1);
+    QTest::newRow("only wholly below the 2 GiB limit")
+        << limit + 100 << QList<qlonglong> { limit - 103, limit - 3, limit + 10 } << limit + 50 << false << limit - 103;
+}
+
+void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce()
+{
+    QFETCH(qint64, size);
+    QFETCH(QList<qlonglong>, at);
+    QFETCH(qint64, from);
+    QFETCH(bool, forward);
+    QFETCH(qint64, found);
+    const QByteArray needle("QUILL!");
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("f")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+    for (const qint64 offset : at)
+        QVERIFY(file.seek(offset) && file.write(needle.left(int(std::min<qint64>(needle.size(), size - offset)))));
+    file.close();
+    FileHandle handle = FileHandle::open(file.fileName().toStdString(), FileHandle::Mode::Read);
+    const std::int64_t limit = std::min<std::int64_t>(size, INT32_MAX);
+    const auto result = ByteSearch::find(handle, limit, needle.toStdString(), from, forward, [] { return true; });
+    QVERIFY(!result.stopped);
+    QCOMPARE(result.found.value_or(-1), found);
+    // Told to stop after its first chunk, a search that needs more gives up with nothing found.
+    if (found < 0 && size > qint64(ByteSearch::ChunkSize)) {
+        const auto stopped = ByteSearch::find(handle, limit, needle.toStdString(), from, forward, [] { return false; });
+        QVERIFY(stopped.stopped && !stopped.found);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ByteSearch)

@@ -11,6 +11,7 @@
 
 #include "bench/BenchFile.h"
 #include "bench/Median.h"
+#include "bench/Offscreen.h"
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
@@ -40,7 +41,7 @@
 
 namespace {
 
-constexpr int BlockRows = TForm1::BlockSpan + 1;
+constexpr int BlockRows = ShownBlock::BlockSpan + 1;
 constexpr double Frame = 1000.0 / 60;
 // Full repaints timed per file and round, each of the grid and the table.
 constexpr int RepaintsPerRound = 15;
@@ -334,7 +335,7 @@ void measureRound(Case& each, Stopwatch& watch, bool keep)
         = [&] { return each.grid->currentRow() == 1 && each.grid->anchor().row == int(sizeof Needle - 1); };
     const KeyTimes find = keyToRowsPainted(each, watch, Qt::Key_F3, Qt::NoModifier, nextMatch(each), matchSelected);
     const double findTable = tableToRowsPainted(each, watch);
-    const qint64 nextBlock = qint64(each.form->startByte()) + TForm1::BlockSpan;
+    const qint64 nextBlock = qint64(each.form->startByte()) + ShownBlock::BlockSpan;
     const double step
         = keyToRowsPainted(each, watch, Qt::Key_PageDown, Qt::AltModifier, nextBlock, [] { return true; }).finished;
     const double stepTable = tableToRowsPainted(each, watch);
@@ -368,12 +369,7 @@ void printRow(const char* file, const char* what, const std::vector<double>& gri
 
 int main(int argc, char* argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform's notes about window hints would drown the figures.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type != QtDebugMsg && type != QtWarningMsg && type != QtInfoMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(message));
-    });
+    runOffscreenQuietly();
     QApplication app(argc, argv);
     QTemporaryDir temporary;
     const std::string dir = temporary.path().toStdString() + "/";

@@ -17,9 +17,10 @@ public:
 
     virtual ~BlockView() = default;
 
-    // Leaves the header row and one data row; row 1 keeps its texts until a load fills it.
+    // Leaves the header row and one data row, row 1 keeping its texts: a load that shows no row.
     virtual void clearRows() = 0;
-    // Rows first to last show new bytes; rows are added as needed.
+    // Rows first to last show new bytes; rows are added as needed. The first rows of a load (first is 1) replace
+    // all rows before, as clearing them and adding these would.
     virtual void rowsChanged(std::int32_t first, std::int32_t last) = 0;
     // The four value cells of row show a new byte; the offset cell stays.
     virtual void valuesChanged(std::int32_t row) = 0;

@@ -336,10 +336,10 @@ void ShownBlock::LoadBlock(FileHandle::Opened& opened, std::int64_t size)
 {
     // Set while the load runs: commands that would start a second load inside it are dropped.
     const QScopedValueRollback<bool> running(m_busy, true);
-    m_view.clearRows();
     m_loadedRows = 0;
     m_identity.reset();
     if (size < 1) {
+        m_view.clearRows();
         m_view.showNotice(BlockView::Notice::CannotOpen);
         return;
     }
@@ -347,19 +347,28 @@ void ShownBlock::LoadBlock(FileHandle::Opened& opened, std::int64_t size)
     const BusyScope hourglass(m_view);
     // Only the offsets the program reaches are shown.
     const std::int64_t end = std::min<std::int64_t>({ std::int64_t(StartByte) + BlockSpan + 1, size, INT32_MAX });
-    std::array<char, RowsBetweenEvents> chunk;
-    for (std::int64_t offset = StartByte; offset < end;) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(RowsBetweenEvents, end - offset));
-        // Short before a byte that cannot be read, whose read then raises: the rows before it are shown.
-        const std::size_t got = opened.file.readAt(offset, chunk.data(), wanted);
-        // The file has shrunk since its size was taken.
-        if (got == 0)
-            throw EInOutError(EInOutError::ReadBeyondEnd);
-        fillRows(static_cast<std::int32_t>(offset - StartByte + 1), chunk.data(), got);
-        offset += static_cast<std::int64_t>(got);
-        if (got == RowsBetweenEvents)
-            m_view.processEvents();
+    // The rows before give way to the first rows shown, or are cleared when there are none.
+    try {
+        std::array<char, RowsBetweenEvents> chunk;
+        for (std::int64_t offset = StartByte; offset < end;) {
+            const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(RowsBetweenEvents, end - offset));
+            // Short before a byte that cannot be read, whose read then raises: the rows before it are shown.
+            const std::size_t got = opened.file.readAt(offset, chunk.data(), wanted);
+            // The file has shrunk since its size was taken.
+            if (got == 0)
+                throw EInOutError(EInOutError::ReadBeyondEnd);
+            fillRows(static_cast<std::int32_t>(offset - StartByte + 1), chunk.data(), got);
+            offset += static_cast<std::int64_t>(got);
+            if (got == RowsBetweenEvents)
+                m_view.processEvents();
+        }
+    } catch (const EInOutError&) {
+        if (m_loadedRows == 0)
+            m_view.clearRows();
+        throw;
     }
+    if (m_loadedRows == 0)
+        m_view.clearRows();
 }
 
 void ShownBlock::fillRows(std::int32_t firstRow, const char* bytes, std::size_t count)

@@ -227,7 +227,9 @@ void TForm1::clearRows()
 
 void TForm1::rowsChanged(std::int32_t first, std::int32_t last)
 {
-    if (SG1->rowCount() <= last)
+    if (first == 1)
+        SG1->resetRows(last + 1);
+    else if (SG1->rowCount() <= last)
         SG1->setRowCount(last + 1);
     SG1->sourceChanged({ 0, first }, { 4, last });
 }

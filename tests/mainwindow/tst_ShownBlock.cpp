@@ -57,7 +57,10 @@ public:
     std::function<void()> onEvents;
 
     void clearRows() override { rowCount = 2; }
-    void rowsChanged(std::int32_t, std::int32_t last) override { rowCount = std::max(rowCount, last + 1); }
+    void rowsChanged(std::int32_t first, std::int32_t last) override
+    {
+        rowCount = first == 1 ? last + 1 : std::max(rowCount, last + 1);
+    }
     void valuesChanged(std::int32_t row) override { valueRows.push_back(row); }
     void showFile(const std::string& file) override
     {

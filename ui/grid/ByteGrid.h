@@ -47,6 +47,7 @@ public:
     void sourceChanged(GridCell from, GridCell to) { m_model.sourceChanged(from, to); }
     [[nodiscard]] std::int32_t rowCount() const { return m_model.rowCount(); }
     void setRowCount(std::int32_t count) { m_model.setRowCount(count); }
+    void resetRows(std::int32_t count) { m_model.resetRows(count); }
     [[nodiscard]] std::int32_t colWidth(std::int32_t col) const { return m_model.colWidth(col); }
     void setColWidth(std::int32_t col, std::int32_t width) { m_model.setColWidth(col, width); }
     [[nodiscard]] std::int32_t rowHeight(std::int32_t row) const { return m_model.rowHeight(row); }

@@ -87,6 +87,14 @@ public:
 
     [[nodiscard]] std::int32_t rowCount() const { return m_layout.rowCount(); }
     void setRowCount(std::int32_t count);
+    // A reload: the row count set to two, then to count, as one operation, so that the view and the scroll bars
+    // change once, from where they stood to where the new rows leave them.
+    void resetRows(std::int32_t count)
+    {
+        const Operation operation(*this);
+        setRowCount(2);
+        setRowCount(count);
+    }
     // Both throw "Grid index out of range" beyond the columns (rows).
     [[nodiscard]] std::int32_t colWidth(std::int32_t col) const;
     void setColWidth(std::int32_t col, std::int32_t width);

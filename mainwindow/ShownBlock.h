@@ -39,8 +39,6 @@ public:
     void setSettingsFile(std::string path) { m_settingsFile = std::move(path); }
 
     [[nodiscard]] std::int32_t startByte() const { return StartByte; }
-    // The file the rows were last loaded from (also when that load failed).
-    [[nodiscard]] const std::string& file() const { return m_file; }
     // How many rows, from row 1, the last load filled.
     [[nodiscard]] std::int32_t loadedRows() const { return m_loadedRows; }
     // A load or a search is running; commands that would start another meanwhile are dropped.
@@ -48,8 +46,6 @@ public:
     // A block command may run: more than one byte is shown and nothing is running.
     [[nodiscard]] bool canNavigate() const { return !m_busy && m_loadedRows > 1; }
     [[nodiscard]] bool editPending() const { return EditPending; }
-    // The bytes written in this run.
-    [[nodiscard]] const WriteHistory& history() const { return m_history; }
 
     // The texts of the rows, as the offset each row was last filled from and the byte it was last given show them;
     // empty for a row never given a byte.

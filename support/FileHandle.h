@@ -56,7 +56,6 @@ public:
     // The open file; raises when path cannot be opened.
     [[nodiscard]] static FileHandle open(const std::string& path, Mode mode);
 
-    [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
     // The file opened, links followed; taken when it was opened.
     [[nodiscard]] FileIdentity identity() const { return m_identity; }
     [[nodiscard]] std::int64_t size() const;

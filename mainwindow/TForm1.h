@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 

@@ -10,6 +10,7 @@
 // full repaint no slower than the table's. Only the window's keys and handlers and the grid's public calls are used.
 
 #include "bench/BenchFile.h"
+#include "bench/BenchWindow.h"
 #include "bench/Median.h"
 #include "bench/Offscreen.h"
 #include "mainwindow/RowFormat.h"
@@ -135,26 +136,6 @@ private:
     bool m_delivering = false;
 };
 
-// Lets the work a command leaves behind run before the next is timed, as a user's pause between two commands does.
-void settle()
-{
-    QElapsedTimer quiet;
-    quiet.start();
-    while (quiet.elapsed() < 3)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-}
-
-void waitFor(const std::function<bool()>& done, const char* what)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done()) {
-        if (waited.elapsed() > 5000)
-            qFatal("waited in vain for %s", what);
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-}
-
 using RowTexts = std::array<QString, 5>;
 
 // The five texts of each row of the block at start, as the table is given them: ready, so that its figure is
@@ -232,12 +213,7 @@ void open(Case& each)
     each.path = each.dir + "file.bin";
     makeFile(each.path, each.size, each.sparse);
     plantNeedles(each.path);
-    const std::string settings = each.dir + "Quillmoor.ini";
-    SettingsWriteString(settings, "File", "NameFile", each.path);
-    SettingsWriteInt(settings, "File", "StartByte", 0);
-    each.form = std::make_unique<TForm1>(each.dir);
-    each.form->show();
-    waitFor([&] { return each.form->windowHandle() && each.form->windowHandle()->isExposed(); }, "the window");
+    each.form = windowOn(each.dir, each.path);
     each.grid = each.form->findChild<ByteGrid*>(QStringLiteral("SG1"));
     if (!each.grid || each.grid->rowCount() != BlockRows + 1)
         qFatal("the window shows no full block of %s", each.path.c_str());

@@ -11,6 +11,7 @@
 // What a user feels of a step, from the key to the rows painted, is bench_Keys's.
 
 #include "bench/BenchFile.h"
+#include "bench/BenchWindow.h"
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/StrHF.h"
@@ -25,7 +26,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QWindow>
 
 #include <algorithm>
 #include <array>
@@ -89,16 +89,6 @@ double cpuMs()
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-// Lets the work a command leaves behind run before the next is timed, as a user's pause between two commands
-// does: the file dialogs' folder views, for one, catch up on the files a report or a settings write changed.
-void settle()
-{
-    QElapsedTimer quiet;
-    quiet.start();
-    while (quiet.elapsed() < 3)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-}
-
 // One file under measure: its own settings folder and window, and the samples of each figure.
 struct Case {
     const char* label;
@@ -113,14 +103,7 @@ struct Case {
 void open(Case& each)
 {
     makeFile(each.path, each.size, each.sparse);
-    const std::string settings = each.dir + "Quillmoor.ini";
-    SettingsWriteString(settings, "File", "NameFile", each.path);
-    SettingsWriteInt(settings, "File", "StartByte", 0);
-    each.form = std::make_unique<TForm1>(each.dir);
-    each.form->show();
-    while (!each.form->windowHandle() || !each.form->windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QCoreApplication::processEvents();
+    each.form = windowOn(each.dir, each.path);
 }
 
 double timed(const std::function<void()>& run, std::vector<double>* cpu = nullptr)

@@ -42,8 +42,7 @@ std::int32_t clampedStart(std::int64_t start)
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, INT32_MAX));
 }
 
-// Offsets and sizes are signed 32-bit in the program: a file of 2 GiB or more is reachable within its first
-// 2147483647 bytes. -1 when the file could not be opened or its size read.
+// The file's true size, shown as it is; -1 when it could not be opened or its size read.
 std::int64_t sizeOf(const FileHandle::Opened& opened)
 {
     if (!opened)
@@ -323,16 +322,19 @@ void ShownBlock::change(const std::string& path, const Placement& place, Store s
     const std::int64_t size = sizeOf(opened);
     if (newFile)
         m_view.showFileSize(size);
-    StartByte = place(static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX)));
+    // Offsets and sizes are signed 32-bit in the program: a file of 2 GiB or more is reached within its first
+    // 2147483647 bytes.
+    const auto reachable = static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX));
+    StartByte = place(reachable);
     m_file = path;
-    LoadBlock(opened, size);
+    LoadBlock(opened, reachable);
     if (store == Store::FileAndStart)
         SettingsWriteString(m_settingsFile, FileSection, NameFileKey, path);
     if (store != Store::Nothing)
         SettingsWriteInt(m_settingsFile, FileSection, StartByteKey, StartByte);
 }
 
-void ShownBlock::LoadBlock(FileHandle::Opened& opened, std::int64_t size)
+void ShownBlock::LoadBlock(FileHandle::Opened& opened, std::int32_t size)
 {
     // Set while the load runs: commands that would start a second load inside it are dropped.
     const QScopedValueRollback<bool> running(m_busy, true);
@@ -345,8 +347,7 @@ void ShownBlock::LoadBlock(FileHandle::Opened& opened, std::int64_t size)
     }
     m_identity = opened.file.identity();
     const BusyScope hourglass(m_view);
-    // Only the offsets the program reaches are shown.
-    const std::int64_t end = std::min<std::int64_t>({ std::int64_t(StartByte) + BlockSpan + 1, size, INT32_MAX });
+    const std::int64_t end = std::min<std::int64_t>(std::int64_t(StartByte) + BlockSpan + 1, size);
     // The rows before give way to the first rows shown, or are cleared when there are none.
     try {
         std::array<char, RowsBetweenEvents> chunk;

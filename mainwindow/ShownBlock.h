@@ -112,8 +112,9 @@ private:
     // Every command that shows a block ends here: the pending edit committed, the file opened once, the start
     // placed, the rows loaded, the position stored.
     void change(const std::string& path, const Placement& place, Store store, bool newFile);
-    // Fills the rows from the opened file at StartByte, one read per RowsBetweenEvents rows.
-    void LoadBlock(FileHandle::Opened& opened, std::int64_t size);
+    // Fills the rows from the opened file at StartByte, one read per RowsBetweenEvents rows, up to size, the
+    // part of the file the program reaches (-1 when it could not be read).
+    void LoadBlock(FileHandle::Opened& opened, std::int32_t size);
     void commitBeforeBlockChange();
     // False when a byte that should have been written was not.
     [[nodiscard]] bool commit(std::int32_t col, std::int32_t row, const std::string& text);

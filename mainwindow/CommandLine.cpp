@@ -6,9 +6,43 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
+
+// The toolkit's own options, which the application object takes out of the arguments when it is made. They are
+// read here before it exists, so that --help answers without a display, and must not be mistaken for the
+// program's own. The toolkit takes them with one dash or two, wherever they stand (a "--" does not end them);
+// those with a value take it as the next argument, and a few also after "=".
+std::vector<std::string> withoutToolkitOptions(const std::vector<std::string>& args)
+{
+    static constexpr std::string_view flags[] = { "reverse", "widgetcount", "nograb", "dograb", "testability" };
+    static constexpr std::string_view withValue[]
+        = { "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+              "qwindowtitle", "session", "style", "stylesheet", "display", "geometry", "name", "title", "visual" };
+    static constexpr std::string_view withEquals[] = { "style=", "stylesheet=", "qmljsdebugger=" };
+    const auto among = [](const auto& names, std::string_view name) {
+        return std::find(std::begin(names), std::end(names), name) != std::end(names);
+    };
+    std::vector<std::string> own;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string_view name = arg;
+        if (i > 0 && name.size() > 1 && name.front() == '-')
+            name.remove_prefix(name.starts_with("--") ? 2 : 1);
+        else
+            name = {};
+        if (among(withValue, name))
+            ++i;
+        else if (!among(flags, name)
+            && std::none_of(std::begin(withEquals), std::end(withEquals),
+                [&](std::string_view prefix) { return name.starts_with(prefix); }))
+            own.push_back(arg);
+    }
+    return own;
+}
 
 // The file argument's own bytes. The parser sees the arguments decoded, and a name that is not valid UTF-8
 // would not come back from it unchanged; the options take no values, so the n-th argument the parser calls
@@ -87,8 +121,9 @@ int answerWithoutWindow(const CommandLine& commandLine)
     return 0;
 }
 
-CommandLine parseCommandLine(const std::vector<std::string>& args, const std::string& workingDir)
+CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const std::string& workingDir)
 {
+    const std::vector<std::string> args = withoutToolkitOptions(givenArgs);
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") });

@@ -16,8 +16,8 @@ struct CommandLine {
     QString error;
 };
 
-// args are the program's arguments as the system passed them (the program's name first); a relative FILE is
-// made absolute against workingDir.
+// args are the program's arguments as the system passed them (the program's name first; the toolkit's own options
+// among them are left to it); a relative FILE is made absolute against workingDir.
 [[nodiscard]] CommandLine parseCommandLine(const std::vector<std::string>& args, const std::string& workingDir);
 // The program's own arguments, made absolute against the working directory.
 [[nodiscard]] CommandLine parseProgramArguments(int argc, char* argv[]);

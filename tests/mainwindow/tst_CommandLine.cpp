@@ -44,6 +44,11 @@ void tst_CommandLine::readsWhatTheArgumentsAskFor_data()
     row("unknown option beside a file", { "fw.bin", "--zzz" }, Action::UsageError);
     row("two files", { "a.bin", "b.bin" }, Action::UsageError);
     row("help takes no value", { "--help=yes" }, Action::UsageError);
+    row("toolkit options left to the toolkit", { "-style", "Fusion", "-reverse", "fw.bin", "--style=Fusion" },
+        Action::Run, "/home/u/work/fw.bin");
+    row("toolkit option's value is not a file", { "--qwindowgeometry", "600x500", "-platform", "xcb" }, Action::Run);
+    row("toolkit takes its options even after --", { "--", "-session", "s1" }, Action::Run);
+    row("only some toolkit options take =", { "-platform=xcb" }, Action::UsageError);
 }
 
 void tst_CommandLine::readsWhatTheArgumentsAskFor()

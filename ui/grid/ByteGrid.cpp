@@ -50,6 +50,16 @@ ByteGrid::ByteGrid(QWidget* parent)
         bar->installEventFilter(this);
         connect(bar, &QAbstractSlider::actionTriggered, this,
             [this, orientation](int action) { guarded([&] { barAction(orientation, action); }); });
+        // A value set from outside the bar's own actions (its menu's "scroll here", an assistive tool) moves the
+        // view as a released drag does; the values the grid sets itself already match the view.
+        connect(bar, &QAbstractSlider::valueChanged, this, [this, orientation, bar](int value) {
+            guarded([&] {
+                if (!bar->isSliderDown() && value != thumbNow(orientation)) {
+                    barAction(orientation, QAbstractSlider::SliderMove);
+                    updateBar(orientation);
+                }
+            });
+        });
     }
 
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
@@ -185,6 +195,14 @@ void ByteGrid::syncBars()
     updateBar(Qt::Horizontal);
 }
 
+int ByteGrid::thumbNow(Qt::Orientation orientation) const
+{
+    const GridLayout& layout = m_model.layout();
+    return orientation == Qt::Vertical
+        ? GridLayout::thumbFor(layout.topRow(), layout.firstRow(), layout.maxTopRow())
+        : GridLayout::thumbFor(layout.leftCol(), GridLayout::FixedCols, layout.maxLeftCol());
+}
+
 void ByteGrid::updateBar(Qt::Orientation orientation)
 {
     const GridLayout& layout = m_model.layout();
@@ -192,11 +210,10 @@ void ByteGrid::updateBar(Qt::Orientation orientation)
     QScrollBar* bar = vertical ? verticalScrollBar() : horizontalScrollBar();
     const std::int32_t first = vertical ? layout.firstRow() : GridLayout::FixedCols;
     const std::int32_t max = vertical ? layout.maxTopRow() : layout.maxLeftCol();
-    const std::int32_t value = vertical ? layout.topRow() : layout.leftCol();
     const int last = max > first ? GridLayout::ThumbPositions - 1 : 0;
     if (bar->maximum() != last)
         bar->setRange(0, last);
-    const int thumb = GridLayout::thumbFor(value, first, max);
+    const int thumb = thumbNow(orientation);
     if (!bar->isSliderDown() && bar->sliderPosition() != thumb)
         bar->setSliderPosition(thumb);
     if (bar->value() != bar->sliderPosition() && !bar->isSliderDown())

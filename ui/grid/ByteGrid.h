@@ -115,6 +115,8 @@ private:
     void cancelMode();
     void updateCursor(QPoint pos);
     void updateBar(Qt::Orientation orientation);
+    // Where the bar's thumb stands for the view as it is.
+    [[nodiscard]] int thumbNow(Qt::Orientation orientation) const;
 
     // Built before the model, which sees it as its GridEditorView.
     GridInplaceEditor m_editor;

@@ -184,9 +184,9 @@ bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& t
         showValue(row, v);
         return false;
     case CheckedWrite::Outcome::Refused:
-        // The row shows what the file at the path holds there; with nothing to read, it keeps what was typed.
-        if (!done.found.empty())
-            showValue(row, static_cast<std::uint8_t>(done.found.front()));
+        // The row shows what the file at the path holds there; with nothing to read there (the file gone or cut
+        // short), the typed value in every column, as for a file that cannot be written.
+        showValue(row, done.found.empty() ? v : static_cast<std::uint8_t>(done.found.front()));
         return false;
     }
     return false;

@@ -427,7 +427,8 @@ void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds_data()
     QTest::addColumn<QByteArray>("shown"); // the Hex cell of the row afterwards: "file", the byte the file holds
 
     QTest::newRow("writing off") << "" << false << false << QByteArray("file");
-    QTest::newRow("the file renamed away: the typed text stays") << "vanish" << true << true << QByteArray("");
+    QTest::newRow("the file renamed away") << "vanish" << true << true << QByteArray("AB");
+    QTest::newRow("the file cut short") << "cut" << true << true << QByteArray("AB");
     QTest::newRow("another file renamed over it") << "replace" << true << true << QByteArray("77");
     QTest::newRow("the byte changed by another program") << "poke" << true << true << QByteArray("77");
     QTest::newRow("the file cannot be opened for writing") << "locked" << true << true << QByteArray("AB");
@@ -464,6 +465,9 @@ void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds()
         QFile f(QString::fromStdString(file));
         QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(0) && f.putChar('\x77'));
         expected[0] = '\x77';
+    } else if (before == QLatin1String("cut")) {
+        QVERIFY(QFile::resize(QString::fromStdString(file), 0));
+        expected.clear();
     } else if (before == QLatin1String("locked")) {
         FileFaults::failNth(FileFaults::Op::Open, 1, EACCES);
     } else if (before == QLatin1String("failed load")) {
@@ -486,8 +490,6 @@ void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds()
     const QByteArray hex = QByteArray::fromStdString(std::string(block.cellText(1, 1, buffer)));
     if (shown == "file")
         QCOMPARE(hex, QByteArray::fromStdString(valueTexts(static_cast<std::uint8_t>(expected[0]))[0]));
-    else if (shown.isEmpty()) // nothing to read: the row was not redrawn, and the grid keeps the typed text
-        QVERIFY(m_view.valueRows.empty());
     else
         QCOMPARE(hex, shown);
 }

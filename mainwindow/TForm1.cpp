@@ -9,6 +9,7 @@
 #include "support/IntParser.h"
 #include "support/__Files.h"
 #include "support/__Str.h"
+#include "ui/Contrast.h"
 #include "ui/EscapeWatch.h"
 #include "ui/EventGuard.h"
 #include "ui/dialogs/Dialogs.h"
@@ -157,13 +158,13 @@ void TForm1::N1Click()
 void TForm1::CheckBox1Click()
 {
     // Unticked, the caption has the desktop's own text colour (black on a light palette, light on a dark one,
-    // where black would vanish); ticked, it is red on any.
+    // where black would vanish); ticked, it is red, lightened on a dark palette until it reads.
     QPalette palette = CheckBox1->palette();
     palette.setColor(QPalette::WindowText, Panel1->palette().color(QPalette::WindowText));
     CheckBox1->setPalette(palette);
     SG1->setEditing(false);
     if (CheckBox1->isChecked()) {
-        palette.setColor(QPalette::WindowText, Qt::red);
+        palette.setColor(QPalette::WindowText, forPalette(Qt::red, Panel1->palette()));
         CheckBox1->setPalette(palette);
         SG1->setEditing(true);
     }

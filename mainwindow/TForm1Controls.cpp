@@ -4,6 +4,7 @@
 
 #include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
+#include "ui/Contrast.h"
 #include "ui/EventGuard.h"
 #include "ui/dialogs/FileColumns.h"
 #include "ui/grid/ByteGrid.h"
@@ -101,6 +102,13 @@ void TForm1::buildFileBar()
     // The sizes were laid out for a narrower font than most desktops have: never cut the caption.
     CheckBox1->setGeometry(64, 6, std::max(169, CheckBox1->sizeHint().width()), 17);
     CheckBox1->setToolTip(qtext("Запись каждого измененного байта"));
+    if (isDarkPalette(CheckBox1->palette())) {
+        // A dark palette's box is barely darker than the window: silver, as the path box is, with a black tick.
+        QPalette box = CheckBox1->palette();
+        box.setColor(QPalette::Base, forPalette(QColor(192, 192, 192), box));
+        box.setColor(QPalette::Text, Qt::black);
+        CheckBox1->setPalette(box);
+    }
     // Editing follows the box's state, whatever changed it: a click, Space, a screen reader's toggle action.
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { guarded([this] { CheckBox1Click(); }); });
     Label2 = new QLabel(qtext("Quillmoor · побайтно"), Panel1);
@@ -109,7 +117,7 @@ void TForm1::buildFileBar()
     // Grey through the palette: a style sheet, even on one label, puts the whole window under the style-sheet
     // style, which costs start-up time and memory for nothing the window shows.
     QPalette grey = Label2->palette();
-    grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    grey.setColor(QPalette::WindowText, forPalette(QColor(0x80, 0x80, 0x80), grey));
     Label2->setPalette(grey);
     auto* panel1Layout = new QHBoxLayout(Panel1);
     panel1Layout->setContentsMargins(1, 1, 1, 1);

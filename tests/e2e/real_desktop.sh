@@ -11,7 +11,8 @@
 # on the lower spin arrow moves the block; the save dialog is captioned in Russian, answering "no" to its
 # overwrite question keeps the file and the dialog; at scale 2 and 1.5 on a 1280x1024 screen the whole window is
 # visible and the lines between cells are silver; the go-to prompt's and the notice's frames are centred on the
-# screen; under a dark palette the path box's text stays readable; fresh starts left alone at scale 1, 1.5 and 2
+# screen; under a dark palette the path box's text, the spin button's glyphs, the write switch's box, the grey
+# label and the ticked red caption stay readable; fresh starts left alone at scale 1, 1.5 and 2
 # give the designed size with all of the frame on the screen, REAL_DESKTOP_FRESH_STARTS times each (2 unless
 # set; 10 for the full check). On failure a screenshot is kept in SHOTS_DIR.
 set -euo pipefail
@@ -267,7 +268,7 @@ for scale in 2 1.5; do
     desktop_stop_program
 done
 
-step "under a dark palette the path stays black on silver"
+step "under a dark palette the path stays black on silver, and the bottom panel reads"
 start_program QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
 desktop_geometry "$window"
 path_box_is_readable() {
@@ -302,6 +303,45 @@ desktop_wait_until path_box_is_readable >/dev/null 2>&1 || {
     path_box_is_readable || true
     fail "the path box is not readable under a dark palette"
 }
+# The bottom panel, unticked and then ticked: the spin button's glyphs on its face, the write switch's box, the
+# grey label and the red caption each stand out from what is behind them by 4.5 to 1.
+panel_reads() {
+    import -window root -crop "${desktop_width}x$desktop_height+$desktop_left+$desktop_top" +repage -depth 8 \
+        "ppm:$work/$1.ppm" 2>/dev/null || return 1
+    python3 - "$work/$1.ppm" "$1" <<'PY'
+import collections, sys
+
+data = open(sys.argv[1], "rb").read()
+parts = data.split(maxsplit=4)
+width, height = int(parts[1]), int(parts[2])
+at = lambda x, y: tuple(parts[4][(y * width + x) * 3:(y * width + x) * 3 + 3])
+linear = lambda v: v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+luminance = lambda c: sum(k * linear(v / 255) for k, v in zip((0.2126, 0.7152, 0.0722), c))
+ratio = lambda a, b: (max(luminance(a), luminance(b)) + 0.05) / (min(luminance(a), luminance(b)) + 0.05)
+top = height - 29
+area = lambda x0, x1, y0, y1: [at(x, y) for y in range(top + y0, top + y1) for x in range(x0, x1)]
+window = at(width // 2, height - 8)
+spin = area(16, 36, 2, 27)
+face = collections.Counter(spin).most_common(1)[0][0]
+checks = {
+    "the spin button's glyphs": [c for c in spin if ratio(c, face) >= 4.5],
+    "the write switch's box": [c for c in area(64, 82, 6, 23) if ratio(c, window) >= 4.5],
+    "the grey label": [c for c in area(width - 170, width - 2, 2, 27) if ratio(c, window) >= 4.5],
+}
+if sys.argv[2] == "ticked":
+    checks = {"the red caption": [c for c in area(84, 300, 6, 23) if c[0] > c[1] + 50 and ratio(c, window) >= 4.5]}
+for name, ink in checks.items():
+    if len(ink) < 20:
+        sys.exit(f"{name}: only {len(ink)} pixels stand out by 4.5 to 1 from {window} (face {face})")
+PY
+}
+for state in unticked ticked; do
+    [ "$state" = ticked ] && write_switch
+    desktop_wait_until panel_reads "$state" >/dev/null 2>&1 || {
+        panel_reads "$state" || true
+        fail "the bottom panel is not readable under a dark palette ($state)"
+    }
+done
 desktop_stop_program
 
 # Fresh starts, each on a desktop of its own: openbox is given a second, the program three more and nothing else

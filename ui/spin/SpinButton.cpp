@@ -1,6 +1,7 @@
 #include "ui/spin/SpinButton.h"
 
 #include "ui/CancelMode.h"
+#include "ui/Contrast.h"
 #include "ui/EventGuard.h"
 #include "ui/spin/SpinButtonQtTimer.h"
 
@@ -17,13 +18,14 @@ using GlyphRows = std::array<const char*, 6>;
 constexpr GlyphRows upRows { ".........", "....#....", "...###...", "..#####..", ".#######.", "........." };
 constexpr GlyphRows downRows { ".........", ".#######.", "..#####..", "...###...", "....#....", "........." };
 
-// A black triangle on olive; like any bitmap glyph, the colour of its lower-left pixel is made transparent.
-QImage glyph(const GlyphRows& rows)
+// A triangle (black, unless told) on olive; like any bitmap glyph, the colour of its lower-left pixel is made
+// transparent.
+QImage glyph(const GlyphRows& rows, QRgb ink = qRgb(0, 0, 0))
 {
     QImage image(9, 6, QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, rows[y][x] == '#' ? qRgb(0, 0, 0) : qRgb(128, 128, 0));
+            image.setPixel(x, y, rows[y][x] == '#' ? ink : qRgb(128, 128, 0));
     const QRgb transparent = image.pixel(0, image.height() - 1);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -126,8 +128,13 @@ void SpinButton::paintEvent(QPaintEvent*)
         QPainter painter(this);
         const SpinButtonLayout layout(size());
         // The lower arrow lies above the upper one: drawn last, it owns the shared row.
-        paintArrow(painter, layout.upper(), upGlyph(), palette(), pressedArrow() == SpinArrow::Up);
-        paintArrow(painter, layout.lower(), downGlyph(), palette(), pressedArrow() == SpinArrow::Down);
+        // Black glyphs vanish on a dark palette's button face; there they take the palette's button text.
+        const bool dark = isDarkPalette(palette());
+        const QRgb ink = palette().color(QPalette::ButtonText).rgb();
+        paintArrow(
+            painter, layout.upper(), dark ? glyph(upRows, ink) : upGlyph(), palette(), pressedArrow() == SpinArrow::Up);
+        paintArrow(painter, layout.lower(), dark ? glyph(downRows, ink) : downGlyph(), palette(),
+            pressedArrow() == SpinArrow::Down);
     });
 }
 

@@ -1,0 +1,47 @@
+#include "ui/Contrast.h"
+
+#include <QPalette>
+
+#include <cmath>
+
+namespace {
+
+double luminance(const QColor& colour)
+{
+    const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+QColor mixed(const QColor& colour, const QColor& with, double share)
+{
+    const auto mix = [share](int a, int b) { return int(std::lround(a + (b - a) * share)); };
+    return QColor(mix(colour.red(), with.red()), mix(colour.green(), with.green()), mix(colour.blue(), with.blue()));
+}
+
+} // namespace
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+bool isDarkPalette(const QPalette& palette)
+{
+    return luminance(palette.color(QPalette::Window)) < luminance(palette.color(QPalette::WindowText));
+}
+
+QColor forPalette(const QColor& colour, const QPalette& palette)
+{
+    if (!isDarkPalette(palette))
+        return colour;
+    const QColor window = palette.color(QPalette::Window);
+    // Twenty steps stop close enough to the least contrast that reads; white itself ends them.
+    for (int step = 0; step < 20; ++step) {
+        const QColor candidate = mixed(colour, Qt::white, step / 20.0);
+        if (contrastRatio(candidate, window) >= 4.5)
+            return candidate;
+    }
+    return Qt::white;
+}

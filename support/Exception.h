@@ -4,8 +4,8 @@
 #include <utility>
 
 // The program's error kinds. Messages are Windows-1251 byte strings, like every text of the program.
-// They deliberately do not derive from std::exception: the top-level guard catches exactly these,
-// so a stray std::bad_alloc or logic error is never dressed up as a user-facing message.
+// They deliberately do not derive from std::exception: the top-level guard shows these with their own message,
+// and anything else under a message that says it was not foreseen.
 class Exception {
 public:
     explicit Exception(std::string message)

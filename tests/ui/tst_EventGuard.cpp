@@ -1,5 +1,6 @@
 #include "ui/EventGuard.h"
 
+#include "support/Cp1251.h"
 #include "tests/ScriptedDialogs.h"
 
 #include <QAction>
@@ -8,6 +9,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+
+#include <functional>
+#include <stdexcept>
+
+Q_DECLARE_METATYPE(std::function<void()>)
 
 namespace {
 // A control whose key handler fails on F5 and records every other key.
@@ -37,6 +43,8 @@ private slots:
     void anErrorFromATimerIsShownOnceAndTheLoopGoesOn();
     void anErrorFromAMenuActionIsShownOnceAndTheMenuStaysUsable();
     void theSilentAbortStopsTheCommandWithoutABox();
+    void anyOtherExceptionIsShownAndTheProgramGoesOn_data();
+    void anyOtherExceptionIsShownAndTheProgramGoesOn();
     void anInstalledHandlerReceivesTheErrorItself();
 
 private:
@@ -127,6 +135,26 @@ void tst_EventGuard::theSilentAbortStopsTheCommandWithoutABox()
 
     QVERIFY(!after);
     QVERIFY(m_dialogs->shown.empty());
+}
+
+void tst_EventGuard::anyOtherExceptionIsShownAndTheProgramGoesOn_data()
+{
+    QTest::addColumn<std::function<void()>>("fail");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("memory") << std::function<void()>([] { throw std::bad_alloc(); })
+                            << QString::fromUtf8("Недостаточно памяти.");
+    QTest::newRow("library") << std::function<void()>([] { throw std::out_of_range("vector::at"); })
+                             << QString::fromUtf8("Непредвиденная ошибка: vector::at.");
+    QTest::newRow("no class") << std::function<void()>([] { throw 7; }) << QString::fromUtf8("Непредвиденная ошибка.");
+}
+
+void tst_EventGuard::anyOtherExceptionIsShownAndTheProgramGoesOn()
+{
+    QFETCH(std::function<void()>, fail);
+    QFETCH(QString, shown);
+    guarded(fail);
+    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { Cp1251::fromUtf8(shown.toStdString()) });
+    QVERIFY(nextEventIsProcessed());
 }
 
 void tst_EventGuard::anInstalledHandlerReceivesTheErrorItself()

@@ -2,6 +2,7 @@
 
 #include "mainwindow/BlockView.h"
 #include "support/ByteSearch.h"
+#include "support/Cp1251.h"
 #include "support/Exception.h"
 #include "support/IntParser.h"
 #include "support/StrHF.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdio>
 
 namespace {
 
@@ -116,15 +118,21 @@ void ShownBlock::rowTexts(std::int32_t row, RowTexts& texts) const
         formatValues(static_cast<std::uint8_t>(v), texts);
 }
 
-void ShownBlock::edited(std::int32_t col, std::int32_t row)
+void ShownBlock::edited(std::int32_t col, std::int32_t row, char32_t noByte)
 {
     EditPending = true;
     EditCol = col;
     EditRow = row;
+    m_editNoByte = noByte;
 }
 
 void ShownBlock::commitPending()
 {
+    if (EditPending && m_editNoByte) {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", unsigned(m_editNoByte));
+        throw EConvertError(Cp1251::fromUtf8("Символ ") + code + Cp1251::fromUtf8(" не имеет байта в Windows-1251"));
+    }
     if (EditPending && !commit(EditCol, EditRow, m_view.typedText(EditCol, EditRow)))
         m_view.showNotice(BlockView::Notice::CannotWrite);
     EditPending = false;

@@ -54,8 +54,9 @@ public:
 
     // Typed bytes reach the file only while writing is on.
     void setWriting(bool on) { m_writing = on; }
-    // The user changed the text of cell (col, row): it is the pending edit.
-    void edited(std::int32_t col, std::int32_t row);
+    // The user changed the text of cell (col, row): it is the pending edit. noByte is the first character typed
+    // that has no byte in the code page (0 for none): such a text is refused, not written as "?".
+    void edited(std::int32_t col, std::int32_t row, char32_t noByte = 0);
     // Commits the pending edit: the cell's text converted by its column is written into the file the rows were
     // loaded from, at its row's offset, when writing is on, and the row shows the byte. The byte is written only
     // while the path still leads to that file and it still holds the byte the row shows; otherwise the row shows
@@ -135,6 +136,7 @@ private:
     bool m_busy = false;
     bool m_writing = false;
     bool EditPending = false;
+    char32_t m_editNoByte = 0;
     std::int32_t EditCol = -1;
     std::int32_t EditRow = -1;
     // The byte each row was last given, or NoByte.

@@ -4,6 +4,7 @@
 #include "mainwindow/TableReport.h"
 #include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
+#include "support/Cp1251.h"
 #include "support/Exception.h"
 #include "support/FilePath.h"
 #include "support/IntParser.h"
@@ -175,7 +176,7 @@ void TForm1::SG1SetEditText(std::int32_t ACol, std::int32_t ARow, const std::str
 {
     // The grid also reports a hand-back of its editor, which is no change of the user's.
     if (Report == EditReport::Typed)
-        m_block.edited(ACol, ARow);
+        m_block.edited(ACol, ARow, Cp1251::firstWithoutByte(SG1->inplaceEditor()->text()));
 }
 
 void TForm1::SG1SelectCell(std::int32_t, std::int32_t, bool&)

@@ -65,15 +65,18 @@ std::string fromQString(const QString& text)
 
 std::optional<std::string> fromQStringExactly(const QString& text)
 {
-    std::string result;
-    result.reserve(static_cast<std::size_t>(text.size()));
+    if (firstWithoutByte(text))
+        return std::nullopt;
+    return fromQString(text);
+}
+
+char32_t firstWithoutByte(const QString& text)
+{
     for (const char32_t codePoint : text.toUcs4()) {
-        const char byte = fromUnicode(codePoint);
-        if (byte == '?' && codePoint != U'?')
-            return std::nullopt;
-        result += byte;
+        if (fromUnicode(codePoint) == '?' && codePoint != U'?')
+            return codePoint;
     }
-    return result;
+    return 0;
 }
 
 std::string fromUtf8(std::string_view utf8)

@@ -18,6 +18,8 @@ namespace Cp1251 {
 [[nodiscard]] std::string fromQString(const QString& text);
 // The same, but nothing when the text holds a character outside the code page.
 [[nodiscard]] std::optional<std::string> fromQStringExactly(const QString& text);
+// The first character of text outside the code page; 0 when every one has its byte.
+[[nodiscard]] char32_t firstWithoutByte(const QString& text);
 
 // For the program's own literals, which the sources hold in UTF-8.
 [[nodiscard]] std::string fromUtf8(std::string_view utf8);

@@ -208,9 +208,11 @@ protected:
     // Sent as key events with their text, so that letters outside Latin-1 arrive as typed.
     void typeInEditor(const QString& text)
     {
-        for (const QChar ch : text) {
+        // A character at a time, as a keyboard or an input method gives it: a pair of surrogates in one event.
+        for (const char32_t ch : text.toUcs4()) {
             QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
-            QTest::sendKeyEvent(QTest::Click, target, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
+            const QString one = QString::fromUcs4(&ch, 1);
+            QTest::sendKeyEvent(QTest::Click, target, Qt::Key(one.toUpper().front().unicode()), one, Qt::NoModifier);
         }
     }
 

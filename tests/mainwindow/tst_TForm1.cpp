@@ -48,7 +48,8 @@ private slots:
     void columnWidthPromptSetsTheOffsetColumn();
     void aCommittedEditWritesTheColumnsConversion_data();
     void aCommittedEditWritesTheColumnsConversion();
-    void aHexTextThatIsNoNumberWritesNothingAndStaysPending();
+    void aTextThatIsNoByteWritesNothingAndStaysPending_data();
+    void aTextThatIsNoByteWritesNothingAndStaysPending();
     void editsInTheSecondBlockLandAtTheirOwnOffset();
     void aHandBackWithoutChangeNeverWrites();
     void typingThenEnterThenMovingWritesOnce();
@@ -417,23 +418,43 @@ void tst_TForm1::aCommittedEditWritesTheColumnsConversion()
     QVERIFY(m_dialogs->texts("error").empty());
 }
 
-void tst_TForm1::aHexTextThatIsNoNumberWritesNothingAndStaysPending()
+void tst_TForm1::aTextThatIsNoByteWritesNothingAndStaysPending_data()
 {
+    QTest::addColumn<int>("col");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("corrected"); // a text of the column for 0x41
+    QTest::newRow("hex no number") << 1 << QStringLiteral("xyz")
+                                   << QStringLiteral("'$xyz' is not a valid integer value.") << QStringLiteral("41");
+    QTest::newRow("ascii, no byte for it")
+        << 4 << QString::fromUtf8("中") << QString::fromUtf8("Символ U+4E2D не имеет байта в Windows-1251.")
+        << QStringLiteral("A");
+    QTest::newRow("ascii, beyond 16 bits")
+        << 4 << QString::fromUtf8("x😀") << QString::fromUtf8("Символ U+1F600 не имеет байта в Windows-1251.")
+        << QStringLiteral("A");
+}
+
+void tst_TForm1::aTextThatIsNoByteWritesNothingAndStaysPending()
+{
+    QFETCH(int, col);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QFETCH(QString, corrected);
     const std::string path = makeFile("f.bin", 100);
     m_form = makeForm(true);
     openThroughTheDialog(path);
     tickWriteSwitch();
-    focusCell(1, 2);
-    typeInEditor(QStringLiteral("xyz"));
+    focusCell(col, 2);
+    typeInEditor(typed);
     key(Qt::Key_Down);
-    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { "'$xyz' is not a valid integer value." });
+    QCOMPARE(m_dialogs->texts("error"), std::vector<std::string> { Cp1251::fromQString(message) });
     QCOMPARE(contents(path), pattern(100));
     QVERIFY(m_form->editPending());
     QCOMPARE(grid()->currentRow(), 2); // the move was abandoned
-    QCOMPARE(grid()->cell(1, 2), std::string("xyz"));
+    QCOMPARE(grid()->inplaceEditor()->text(), typed);
     // Corrected, the next move commits it.
     key(Qt::Key_A, Qt::ControlModifier);
-    typeInEditor(QStringLiteral("41"));
+    typeInEditor(corrected);
     key(Qt::Key_Down);
     QCOMPARE(contents(path)[1], '\x41');
     QCOMPARE(grid()->currentRow(), 3);

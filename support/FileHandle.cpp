@@ -407,8 +407,9 @@ bool FileHandle::replaceWith(const std::string& target, std::string_view content
         if (::fchmod(fd, old ? (old->mode & 07777) : modeForNewFile()) != 0)
             failWith(errno);
         // Only the owner's own group and root may hand a file over; anyone else keeps the file as their own.
-        if (old)
-            (void)::fchown(fd, old->owner, old->group);
+        if (old) {
+            [[maybe_unused]] const bool handedOver = ::fchown(fd, old->owner, old->group) == 0;
+        }
         file.write(content);
         file.sync();
         file.close();

@@ -217,47 +217,36 @@ std::optional<GridCell> ShownBlock::rewrite(WriteHistory::Direction direction)
     const std::optional<WrittenByte> write = m_history.next(direction);
     if (!write)
         return std::nullopt;
-    // Shown as it was when written: that file, that block.
-    if (!rowOf(*write) || m_identity != write->identity) {
-        if (m_view.currentFile() == write->path)
-            change(
-                write->path, [&](std::int32_t) { return write->startByte; }, Store::Start, false);
-        else
-            open(write->path, write->startByte);
+    // Made before any reload: what the reload lets run (keys typed ahead) then comes after it, in the file and in
+    // the history alike, and cannot change which write this key takes back.
+    const bool back = direction == WriteHistory::Direction::Back;
+    const std::uint8_t from = back ? write->after : write->before;
+    const std::uint8_t to = back ? write->before : write->after;
+    const CheckedWrite done = WriteByteAt(write->path, write->identity, write->offset, from, to);
+    if (done.outcome == CheckedWrite::Outcome::Written)
+        m_history.step(direction);
+    else if (done.outcome == CheckedWrite::Outcome::Refused)
+        m_history.dropRefused(direction);
+    // Shown as it was when written: that file, that block; after a refusal, the file as it is now.
+    std::optional<std::int32_t> row = rowOf(*write);
+    if (!row || m_identity != write->identity || done.outcome == CheckedWrite::Outcome::Refused) {
+        const std::int32_t start = write->startByte;
+        const Store store = m_view.currentFile() == write->path ? Store::Start : Store::FileAndStart;
+        change(
+            write->path,
+            // A block that starts at or beyond the end (the file was cut short) is placed as Next places it.
+            [start](
+                std::int32_t size) { return start < size ? start : clampedStart(std::int64_t(size) - EndPlacement); },
+            store, true);
+        row = rowOf(*write);
+    } else if (done.outcome == CheckedWrite::Outcome::Written) {
+        showValue(*row, to);
     }
-    const std::optional<std::int32_t> row = rowOf(*write);
-    if (!rewriteShown(direction))
+    if (done.outcome != CheckedWrite::Outcome::Written)
         m_view.showNotice(BlockView::Notice::CannotWrite);
     if (!row)
         return std::nullopt;
     return GridCell { write->col, *row };
-}
-
-bool ShownBlock::rewriteShown(WriteHistory::Direction direction)
-{
-    const WrittenByte write = *m_history.next(direction);
-    const bool back = direction == WriteHistory::Direction::Back;
-    const std::uint8_t from = back ? write.after : write.before;
-    const std::uint8_t to = back ? write.before : write.after;
-    const std::optional<std::int32_t> row = rowOf(write);
-    CheckedWrite done;
-    if (row)
-        done = WriteByteAt(m_file, write.identity, write.offset, from, to);
-    switch (done.outcome) {
-    case CheckedWrite::Outcome::Written:
-        m_history.step(direction);
-        showValue(*row, to);
-        return true;
-    case CheckedWrite::Outcome::NotWritable:
-        // The file is still the one written: a later try may succeed.
-        return false;
-    case CheckedWrite::Outcome::Refused:
-        break;
-    }
-    m_history.dropRefused(direction);
-    if (row && !done.found.empty())
-        showValue(*row, static_cast<std::uint8_t>(done.found.front()));
-    return false;
 }
 
 void ShownBlock::open(const std::string& path, std::int32_t start)

@@ -119,7 +119,6 @@ private:
     void commitBeforeBlockChange();
     // False when a byte that should have been written was not.
     [[nodiscard]] bool commit(std::int32_t col, std::int32_t row, const std::string& text);
-    [[nodiscard]] bool rewriteShown(WriteHistory::Direction direction);
     // The row of the shown block that holds the byte of write, in the file it was written to.
     [[nodiscard]] std::optional<std::int32_t> rowOf(const WrittenByte& write) const;
     void showValue(std::int32_t row, std::uint8_t v);

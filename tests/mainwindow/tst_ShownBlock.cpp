@@ -573,15 +573,34 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
     const QStringList words = step.split(QLatin1Char(' '));
     const auto file = [this](const QString& name) { return m_dir->filePath(name).toStdString(); };
     if (words[0] == QLatin1String("undo") || words[0] == QLatin1String("redo")) {
+        // "undo typing 41": 41 is typed into row 1 while the undo's reload lets input run.
+        if (words.size() == 3)
+            m_view.onEvents = [&, text = words[2].toStdString(), typed = false]() mutable {
+                if (!std::exchange(typed, true))
+                    commitTyped(block, 1, 1, text);
+            };
         const std::size_t notices = m_view.notices.size();
         const bool done = block
                               .rewrite(words[0] == QLatin1String("undo") ? WriteHistory::Direction::Back
                                                                          : WriteHistory::Direction::Again)
                               .has_value();
+        m_view.onEvents = nullptr;
         if (m_view.notices.size() != notices)
             return QStringLiteral("n");
         return done ? QStringLiteral("y") : QStringLiteral("-");
     }
+    if (words[0] == QLatin1String("open")) {
+        block.open(file(words[1]), words[2].toInt());
+        return {};
+    }
+    if (words[0] == QLatin1String("cut")) {
+        return QFile::resize(m_dir->filePath(words[1]), words[2].toInt()) ? QString() : QStringLiteral("uncut");
+    }
+    // "shows A 10000 1808": the size shown and the block's start, with the block commands at work.
+    if (words[0] == QLatin1String("shows"))
+        return m_view.shownSize == words[2].toInt() && block.startByte() == words[3].toInt() && block.canNavigate()
+            ? QString()
+            : QStringLiteral("[%1 %2]").arg(m_view.shownSize).arg(block.startByte());
     if (words[0] == QLatin1String("poke")) {
         QFile f(QString::fromStdString(file(words[1])));
         if (!f.open(QIODevice::ReadWrite) || !f.seek(words[2].toInt()) || !f.putChar(char(words[3].toInt(nullptr, 16))))
@@ -617,6 +636,13 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
     QTest::newRow("made again refused after a change, with the file's later writes") << QStringList {
         "A 10 AB", "B 5 EF", "A 11 CD", "undo", "undo", "undo", "poke A 10 77", "redo", "redo", "redo"
     } << "yyyny-" << QStringList { "A 10 77", "A 11 --", "B 5 EF" };
+    QTest::newRow("undo takes back the write last at its key, not one typed during its reload")
+        << QStringList { "A 4 EE", "open A 16384", "undo typing 41" } << "y" << QStringList { "A 4 --", "A 0 41" };
+    QTest::newRow("redo makes the write next at its key, not one typed during its reload") << QStringList { "A 4 EE",
+        "undo", "open A 16384", "redo typing 41" } << "yy" << QStringList { "A 4 EE", "A 0 41" };
+    QTest::newRow("a refused undo shows the file as it is now, and the block commands work")
+        << QStringList { "A 16390 EE", "open A 8192", "cut A 10000", "undo", "shows A 10000 1809" } << "n"
+        << QStringList { "A 8192 --" };
     QTest::newRow("a byte another program already took back")
         << QStringList { "A 10 AB", "poke A 10 7D", "undo" } << "y" << QStringList { "A 10 --" };
 }

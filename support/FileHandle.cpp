@@ -8,10 +8,13 @@
 #include <charconv>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
 
@@ -43,7 +46,44 @@ template <typename Call> auto retried(Call call)
 
 FileIdentity identityOf(const struct stat& st)
 {
-    return { std::uint64_t(st.st_dev), std::uint64_t(st.st_ino) };
+    return { .device = std::uint64_t(st.st_dev), .inode = std::uint64_t(st.st_ino) };
+}
+
+// Adds to identity what tells the open file fd from a later file given the same inode number. Each look that fails
+// only leaves its part unknown: the open itself succeeded, and device and inode still say which file it is now.
+//
+// The generation comes with the file handle rather than from FS_IOC_GETVERSION: a handle is how NFS names a file
+// over time, so every file system that can be shared gives one (ext4, xfs, btrfs, tmpfs), while the ioctl is left
+// to each file system and is passed on to a FUSE server; the kernel makes a handle without asking anyone.
+void addLastingMarks(int fd, FileIdentity& identity)
+{
+    struct statfs fs { };
+    const bool fsKnown = ::fstatfs(fd, &fs) == 0;
+    if (fsKnown) {
+        static_assert(sizeof fs.f_fsid == sizeof identity.fileSystem);
+        std::memcpy(&identity.fileSystem, &fs.f_fsid, sizeof identity.fileSystem);
+        identity.hasFileSystem = true;
+    }
+    // overlayfs shows the birth time of the layer that holds the file, and the first open for writing copies a
+    // file up into a new one born then, while device and inode stay: there the birth time would disown the file.
+    struct statx sx { };
+    if ((!fsKnown || fs.f_type != OVERLAYFS_SUPER_MAGIC)
+        && ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_BTIME, &sx) == 0
+        && (sx.stx_mask & STATX_BTIME)) {
+        identity.bornSeconds = sx.stx_btime.tv_sec;
+        identity.bornNanoseconds = sx.stx_btime.tv_nsec;
+        identity.hasBirth = true;
+    }
+    alignas(file_handle) unsigned char room[sizeof(file_handle) + FileIdentity::HandleRoom];
+    auto* handle = reinterpret_cast<file_handle*>(room);
+    handle->handle_bytes = FileIdentity::HandleRoom;
+    int mountId = 0;
+    if (::name_to_handle_at(fd, "", handle, &mountId, AT_EMPTY_PATH) == 0 && handle->handle_bytes > 0
+        && handle->handle_bytes <= FileIdentity::HandleRoom) {
+        identity.handleType = handle->handle_type;
+        identity.handleSize = static_cast<std::uint8_t>(handle->handle_bytes);
+        std::memcpy(identity.handle.data(), handle->f_handle, handle->handle_bytes);
+    }
 }
 
 std::string folderOf(const std::string& path)
@@ -114,6 +154,19 @@ mode_t modeForNewFile()
 }
 
 } // namespace
+
+bool operator==(const FileIdentity& a, const FileIdentity& b)
+{
+    if (a.device != b.device || a.inode != b.inode)
+        return false;
+    if (a.hasFileSystem && b.hasFileSystem && a.fileSystem != b.fileSystem)
+        return false;
+    if (a.hasBirth && b.hasBirth && (a.bornSeconds != b.bornSeconds || a.bornNanoseconds != b.bornNanoseconds))
+        return false;
+    return !a.handleSize || !b.handleSize
+        || (a.handleType == b.handleType && a.handleSize == b.handleSize
+            && std::equal(a.handle.begin(), a.handle.begin() + a.handleSize, b.handle.begin()));
+}
 
 bool FileStatus::isRegular() const
 {
@@ -187,8 +240,10 @@ FileHandle::Opened FileHandle::tryOpen(const std::string& path, Mode mode)
     const bool known = ::fstat(fd, &st) == 0;
     if (mode != Mode::CreateText && (!known || !S_ISREG(st.st_mode)))
         return { {}, known && S_ISDIR(st.st_mode) ? EISDIR : EINVAL };
-    if (known)
+    if (known) {
         file.m_identity = identityOf(st);
+        addLastingMarks(fd, file.m_identity);
+    }
     return { std::move(file), 0 };
 }
 

@@ -1,17 +1,35 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// Which file an open handle holds, whatever names it has or had: the device and inode it lives on. A file
-// renamed over, or a link pointed elsewhere, leaves the old name with another identity.
+// Which file an open handle holds, whatever names it has or had. Device and inode say which file it is now, but not
+// over time: the inode number of a removed file goes to the next file made there, often at once. So an identity
+// taken on an open file also keeps what tells such files apart, each where the file system gives it: the file's
+// handle (on ext4, xfs and btrfs its inode number and a generation that changes whenever the inode is used again),
+// its birth time, and the file system's id. Two identities differ in one of those only where both have it: an
+// identity taken from a path (FileStatus) has none, and a look that failed leaves its part unknown.
 struct FileIdentity {
+    // The handles of local file systems take 8 to 20 bytes; a longer one (some network and stacked file systems)
+    // is left unknown rather than making every identity, and every history entry's file, larger.
+    static constexpr std::size_t HandleRoom = 40;
+
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    std::uint64_t fileSystem = 0;
+    std::int64_t bornSeconds = 0;
+    std::uint32_t bornNanoseconds = 0;
+    std::int32_t handleType = 0;
+    std::uint8_t handleSize = 0; // 0: no handle known
+    bool hasFileSystem = false;
+    bool hasBirth = false;
+    std::array<unsigned char, HandleRoom> handle {};
+
+    friend bool operator==(const FileIdentity& a, const FileIdentity& b);
 };
 
 // What a look at a path finds there.

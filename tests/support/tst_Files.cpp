@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,7 @@ private slots:
     void aCheckedWriteWritesOnlyOverWhatWasSeen_data();
     void aCheckedWriteWritesOnlyOverWhatWasSeen();
     void aCheckedWriteRefusesWhatIsNotTheFileSeen();
+    void aFileMadeAgainOnTheOldInodeIsAnotherFile();
     void aReadOnlyFileIsNotWritableAndStaysUnchanged();
     void patchesASparseFileBeyond2GiBAtTheRightOffset();
     void neverGrowsTheFileEvenAtTheSizeLimit();
@@ -166,6 +168,30 @@ void tst_Files::aCheckedWriteRefusesWhatIsNotTheFileSeen()
         QVERIFY2(done.outcome == CheckedWrite::Outcome::Refused && done.found.empty(), name.c_str());
     }
     QVERIFY(!QFile::exists(m_dir->filePath("missing")));
+}
+
+void tst_Files::aFileMadeAgainOnTheOldInodeIsAnotherFile()
+{
+    // ext4 gives a removed file's inode number to the next file made, here with the same bytes: only the identity
+    // tells them apart. A file system of its own, so that nothing else takes the number first.
+    const QString image = m_dir->filePath("fs.img"), mountPoint = m_dir->filePath("mnt");
+    for (const QStringList& command : { QStringList { "truncate", "-s", "8M", image }, { "mkfs.ext4", "-q", image },
+             { "mkdir", mountPoint }, { "mount", "-o", "loop", image, mountPoint } })
+        if (QProcess::execute(command.first(), command.mid(1)) != 0)
+            QSKIP(qPrintable("no ext4 file system of its own: " + command.join(' ') + " failed"));
+    const auto unmount = qScopeGuard([&] { QCOMPARE(QProcess::execute("umount", { mountPoint }), 0); });
+    const std::string path = file("abcd", "mnt/a.bin");
+    const FileIdentity old = identityOf(path);
+    FileIdentity now;
+    for (int tries = 0; tries < 20 && now.inode != old.inode; ++tries) {
+        QCOMPARE(::unlink(path.c_str()), 0);
+        now = identityOf(file("abcd", "mnt/a.bin"));
+    }
+    if (now.inode != old.inode)
+        QSKIP("the file system gave the removed file's inode number to no new file");
+    QVERIFY(old != now);
+    QCOMPARE(WriteByteAt(path, old, 1, 'b', 'X').outcome, CheckedWrite::Outcome::Refused);
+    QCOMPARE(contents(path), QByteArray("abcd"));
 }
 
 void tst_Files::aReadOnlyFileIsNotWritableAndStaysUnchanged()

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
-// A seam for tests: makes the Nth call of one kind of file step fail with a chosen errno, and lists the steps a
-// piece of code takes. Production code never arms it, and while it is disarmed each step pays one test of a flag.
+// A seam for tests: makes the Nth call of one kind of file step fail with a chosen errno, or runs code just before
+// it, and lists the steps a piece of code takes. Production code never arms it, and while it is disarmed each step
+// pays one test of a flag.
 namespace FileFaults {
 
 // Every kind of step the program takes on a file or a folder.
@@ -29,6 +31,9 @@ constexpr std::size_t OpCount = static_cast<std::size_t>(Op::SyncFolder) + 1;
 
 // The nth (1-based) unit of op from now on fails with err; later ones succeed again.
 void failNth(Op op, int nth, int err);
+// Runs action just before the step that holds the nth (1-based) unit of op from now on: another process changing
+// the file at that instant, say.
+void atNth(Op op, int nth, std::function<void()> action);
 // Forgets what was planned and stops listing.
 void reset();
 

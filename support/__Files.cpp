@@ -38,7 +38,22 @@ CheckedWrite writeIfUnchanged(const std::string& path, FileIdentity identity, st
     // A range the file does not hold whole would make it grow.
     if (found.size() != bytes.size() || (found != expected && found != bytes))
         return { Outcome::Refused, std::move(found) };
+    // Cut short since the read: the file ends before the range now.
+    const std::int64_t size = file.size();
+    const std::int64_t end = offset + static_cast<std::int64_t>(bytes.size());
+    if (end > size)
+        return { Outcome::Refused, std::move(found) };
     file.writeAt(offset, bytes);
+    // Inside the file the write cannot change its size. A file that got shorter meanwhile and now ends just where the
+    // write does was cut beneath it, and the write grew it back (with zeros up to the write, if the cut came before
+    // it). Where the cut was cannot be seen, so the file is cut where the write began; and the write is refused, as
+    // for a file that ends before the range: there is nothing to take back, and no later try could succeed. A write
+    // that reaches the old end leaves the size as it was, so a cut inside its range goes unseen.
+    if (const std::int64_t after = file.size(); after < size && after == end) {
+        file.truncate(offset);
+        file.sync();
+        return { Outcome::Refused, {} };
+    }
     file.sync();
     return { Outcome::Written, std::move(found) };
 }

@@ -23,10 +23,11 @@ struct CheckedWrite {
 };
 
 // Writes bytes at offset only while path still names the file identity and that file still holds expected there,
-// and makes them durable before returning: one open, the identity check, one read of the range, one write and one
-// sync, on the same open file, so nothing that has taken the file's name or changed its bytes since they were last
-// read is ever overwritten, and nothing is written when any check fails. The file never grows. Raises EInOutError
-// when a step fails after the open.
+// and makes them durable before returning: one open, the identity check, one read of the range, one write between
+// two looks at the size, and one sync, on the same open file, so nothing that has taken the file's name or changed its
+// bytes since they were last read is ever overwritten, and nothing is written when any check fails. The file never
+// grows: a write into a file cut short beneath it is cut off again and refused. Raises EInOutError when a step fails
+// after the open.
 [[nodiscard]] CheckedWrite writeIfUnchanged(const std::string& path, FileIdentity identity, std::int64_t offset,
     std::string_view expected, std::string_view bytes);
 // The same for one byte: a cell's commit.

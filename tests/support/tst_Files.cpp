@@ -27,6 +27,7 @@ private slots:
     void aCheckedWriteWritesOnlyOverWhatWasSeen();
     void aCheckedWriteRefusesWhatIsNotTheFileSeen();
     void aFileMadeAgainOnTheOldInodeIsAnotherFile();
+    void aFileCutBeneathAWriteIsNotGrownBack();
     void aReadOnlyFileIsNotWritableAndStaysUnchanged();
     void patchesASparseFileBeyond2GiBAtTheRightOffset();
     void neverGrowsTheFileEvenAtTheSizeLimit();
@@ -192,6 +193,17 @@ void tst_Files::aFileMadeAgainOnTheOldInodeIsAnotherFile()
     QVERIFY(old != now);
     QCOMPARE(WriteByteAt(path, old, 1, 'b', 'X').outcome, CheckedWrite::Outcome::Refused);
     QCOMPARE(contents(path), QByteArray("abcd"));
+}
+
+void tst_Files::aFileCutBeneathAWriteIsNotGrownBack()
+{
+    // Another program cuts the file after the check, before the look at its size or before the write itself.
+    for (const auto op : { FileFaults::Op::Size, FileFaults::Op::Write }) {
+        const std::string path = file("abcd");
+        FileFaults::atNth(op, 1, [&] { QCOMPARE(::truncate(path.c_str(), 1), 0); });
+        QCOMPARE(WriteByteAt(path, identityOf(path), 1, 'b', 'X').outcome, CheckedWrite::Outcome::Refused);
+        QCOMPARE(contents(path), QByteArray("a"));
+    }
 }
 
 void tst_Files::aReadOnlyFileIsNotWritableAndStaysUnchanged()

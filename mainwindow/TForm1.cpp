@@ -205,7 +205,7 @@ void TForm1::findBytes(FindFrom from)
     const ShownBlock::Found found = m_block.find(from == FindFrom::Next ? Where::After
             : from == FindFrom::Previous                                ? Where::Before
                                                                         : Where::Here,
-        SG1->currentRow(), [&escape] { return escape.pressed(); });
+        SG1->currentRow(), [&escape, this] { return escape.pressed() || !isVisible(); }); // a closed window stops it
     switch (found.outcome) {
     case ShownBlock::Found::Outcome::CannotOpen:
         ShowNotice(text("Ошибка при открытии файла"));

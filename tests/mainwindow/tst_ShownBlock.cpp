@@ -555,6 +555,18 @@ void tst_ShownBlock::aMatchIsShownAsGoingToItsByteShowsIt()
     QCOMPARE(found(ShownBlock::FindFrom::After, 8190), std::tuple(Outcome::Found, 100, rows(1, 2)));
     QCOMPARE(found(ShownBlock::FindFrom::Before, 1), std::tuple(Outcome::Found, 21809, rows(8190, 8191)));
     QCOMPARE(found(ShownBlock::FindFrom::Before, 8190), std::tuple(Outcome::Found, 100, rows(1, 2)));
+    // Another path typed while a command lets input run: the command keeps to the file it started on.
+    const std::string other = path("other");
+    QFile o(QString::fromStdString(other));
+    QVERIFY(o.open(QIODevice::WriteOnly) && o.write(QByteArray(30000, '\0')));
+    o.close();
+    m_view.onEvents = [&] { m_view.path = other; };
+    QCOMPARE(found(ShownBlock::FindFrom::After, 1), std::tuple(Outcome::Found, 21809, rows(8190, 8191)));
+    verifyRows(block, file, 21809, 8191);
+    block.open(file, 100);
+    QCOMPARE(readWholeSettingsString(settings(), "File", "NameFile", ""), file);
+    m_view.onEvents = nullptr;
+    m_view.path = file;
     // Stopped, not found and not opened move nothing.
     QVERIFY(block.takeFindAnswer("51 51"));
     QCOMPARE(block.find(ShownBlock::FindFrom::After, 1, [] { return true; }).outcome, Outcome::Stopped);

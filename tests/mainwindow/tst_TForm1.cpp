@@ -65,6 +65,7 @@ private slots:
     void openAndPagingHaveKeysOfTheirOwn();
     void writesAreTakenBackWhereTheyWereMade();
     void aMatchIsShownAsGoingToItsByteShowsIt();
+    void closingTheWindowStopsASearch();
 };
 
 void tst_TForm1::init()
@@ -789,6 +790,22 @@ void tst_TForm1::aMatchIsShownAsGoingToItsByteShowsIt()
     QCOMPARE(
         m_dialogs->texts("notice"), (std::vector<std::string> { cp("Не понимаю, что искать: 4D5"), cp("Не найдено") }));
     QCOMPARE(selection(), std::tuple(20000, 1, 3, 1));
+}
+
+void tst_TForm1::closingTheWindowStopsASearch()
+{
+    // The match lies beyond the first stretch the search reads, after which it lets events run.
+    const qint64 size = 6 << 20;
+    const std::string path = makeFile("f.bin", size);
+    put(path, pattern(size).replace(size - 10, 3, "MZ!"));
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    const QByteArray stored = contents(settings());
+    m_dialogs->promptAnswers.push_back("\"MZ!\"");
+    QTimer::singleShot(0, m_form.get(), [this] { m_form->close(); });
+    key(Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(m_form->startByte(), 0);
+    QCOMPARE(contents(settings()), stored);
 }
 
 QTEST_MAIN(tst_TForm1)

@@ -236,6 +236,14 @@ FileHandle::Opened FileHandle::tryOpen(const std::string& path, Mode mode)
     if (fd < 0)
         return { {}, errno };
     FileHandle file(fd, {});
+    // Only the open must not wait. A FIFO left non-blocking would take one pipe's worth of a report and then fail
+    // it with EAGAIN; once its reader is there, the writes wait for it as any program's do. The step belongs to
+    // the open, and its failure is the open's.
+    if (mode == Mode::CreateText) {
+        const int status = ::fcntl(fd, F_GETFL);
+        if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0)
+            return { {}, errno };
+    }
     struct stat st { };
     const bool known = ::fstat(fd, &st) == 0;
     if (mode != Mode::CreateText && (!known || !S_ISREG(st.st_mode)))

@@ -51,7 +51,7 @@ struct FileStatus {
 // closes it and raises when the close fails.
 //
 // Opens never block: a FIFO or device named where a regular file is wanted is refused instead of hanging the
-// window.
+// window, and a FIFO without a reader cannot be opened for a text. Once open, a text's writes wait as usual.
 class FileHandle {
 public:
     enum class Mode {

@@ -178,6 +178,16 @@ bool FileStatus::isDirectory() const
     return S_ISDIR(mode);
 }
 
+bool FileStatus::isOwnedByUserOrRoot() const
+{
+    return owner == ::geteuid() || owner == 0;
+}
+
+bool FileStatus::isWritableByOthers() const
+{
+    return (mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
 FileHandle::FileHandle(int fd, FileIdentity identity)
     : m_fd(fd)
     , m_identity(identity)

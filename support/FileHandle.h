@@ -40,6 +40,10 @@ struct FileStatus {
     std::uint32_t group = 0;
     [[nodiscard]] bool isRegular() const;
     [[nodiscard]] bool isDirectory() const;
+    // Owned by the user this process acts for, or by root, whom every user trusts anyway.
+    [[nodiscard]] bool isOwnedByUserOrRoot() const;
+    // Writable by the group or by everyone (a folder's sticky bit changes nothing: others may still add names).
+    [[nodiscard]] bool isWritableByOthers() const;
 };
 
 // The one way to a file: every step the program takes on a file or a folder is a member of this class, and the

@@ -3,16 +3,46 @@
 #include "support/Cp1251.h"
 #include "support/Exception.h"
 #include "support/FileHandle.h"
+#include "support/FilePath.h"
 #include "support/IniText.h"
 #include "support/IntParser.h"
 #include "support/__Str.h"
 
+#include <cerrno>
+
 namespace {
+
+// Where the settings at path are read and written, links followed; nothing when another user may have put them
+// there. A folder that another user made (under a shared XDG_CONFIG_HOME, say) could hold a Quillmoor.ini linked
+// to any file of this user's, for a settings write to rewrite, or one naming the file to show at start. So the
+// folder must be the user's or root's and closed to everyone else, and a link must lead to a file of the user's
+// or root's. Asked at every access, so that a folder changed while the program runs counts too.
+std::optional<std::string> ownSettingsFile(const std::string& path)
+{
+    const std::string folder = directoryPart(path);
+    const auto place = FileHandle::status(folder.empty() ? "./" : folder);
+    if (!place || !place->isOwnedByUserOrRoot() || place->isWritableByOthers())
+        return std::nullopt;
+    const auto target = FileHandle::resolved(path);
+    if (!target || *target == path)
+        return path;
+    const auto file = FileHandle::status(*target);
+    if (!file || !file->isOwnedByUserOrRoot())
+        return std::nullopt;
+    return target;
+}
 
 // The settings file's content, or empty when it is missing or cannot be read (which counts as missing).
 std::string readSettings(const std::string& path)
 {
-    FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
+    std::optional<std::string> file;
+    try {
+        file = ownSettingsFile(path);
+    } catch (const EInOutError&) {
+    }
+    if (!file)
+        return {};
+    FileHandle::Opened opened = FileHandle::tryOpen(*file, FileHandle::Mode::Read);
     if (!opened)
         return {};
     try {
@@ -74,7 +104,10 @@ void writeSettings(
 {
     try {
         // Through a symbolic link to the file it names, rather than replacing the link.
-        writeSettingsValue(FileHandle::resolved(path).value_or(path), section, key, value);
+        const auto file = ownSettingsFile(path);
+        if (!file)
+            throw EInOutError::fromErrno(EACCES);
+        writeSettingsValue(*file, section, key, value);
     } catch (const EInOutError&) {
         // Messages are Windows-1251 text; the path is the file system's bytes.
         throw Exception("Unable to write to " + Cp1251::fromPath(path));

@@ -45,5 +45,6 @@ struct CheckedWrite {
 // The settings folder of a program installed for all users, who cannot write beside its executable:
 // $XDG_CONFIG_HOME/quillmoor/, or ~/.config/quillmoor/ when that variable is unset, empty or not absolute (the
 // XDG base directory rules), ending in "/". Missing folders on the way are made, private to the user. When that
-// fails the folder is returned all the same, and the first settings write reports it as any failed write does.
+// fails, or the folder is another user's, it is returned all the same, and the first settings write reports it
+// as any failed write does.
 [[nodiscard]] std::string UserSettingsDir();

@@ -34,7 +34,8 @@ private slots:
     void everyFailingStepOfAWriteLeavesTheOldFileOrTheNew_data();
     void everyFailingStepOfAWriteLeavesTheOldFileOrTheNew();
     void theFileKeepsItsPermissionBits();
-    void writesGoThroughASymbolicLink();
+    void writesGoThroughALinkOnlyInAPlaceOfTheUsers_data();
+    void writesGoThroughALinkOnlyInAPlaceOfTheUsers();
 
 private:
     QString path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)); }
@@ -180,7 +181,8 @@ void tst_StrHF::aReadOnlyFileRaisesTheErrorAndKeepsItsContents()
     const QByteArray before = "[File]\r\nNameFile=/old\r\nStartByte=7\r\n";
     put(ini(), before);
     ::chmod(ini().c_str(), 0444);
-    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0777); // a rename would be allowed
+    // The folder of the user nobody, where a rename would be allowed.
+    ::chown(QFile::encodeName(m_dir->path()).constData(), 65534, 65534);
     const std::string file = ini();
     const int result = runAsNobody([&] {
         try {
@@ -332,14 +334,48 @@ void tst_StrHF::theFileKeepsItsPermissionBits()
     QCOMPARE(st.st_mode & 07777, mode_t(0640));
 }
 
-void tst_StrHF::writesGoThroughASymbolicLink()
+void tst_StrHF::writesGoThroughALinkOnlyInAPlaceOfTheUsers_data()
 {
+    // The settings folder cfg/ holds Quillmoor.ini, a link to the user's real.ini beside it.
+    QTest::addColumn<bool>("foreignFolder"); // cfg/ given to another user
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("foreignFile"); // real.ini given to another user
+    QTest::addColumn<bool>("used");
+    QTest::newRow("the user's") << false << 0700 << false << true;
+    QTest::newRow("a folder of another user") << true << 0755 << false << false;
+    QTest::newRow("a folder everyone may write, sticky as /tmp") << false << 01777 << false << false;
+    QTest::newRow("a folder the group may write") << false << 0770 << false << false;
+    QTest::newRow("a link to a file of another user") << false << 0700 << true << false;
+}
+
+void tst_StrHF::writesGoThroughALinkOnlyInAPlaceOfTheUsers()
+{
+    QFETCH(bool, foreignFolder);
+    QFETCH(int, folderMode);
+    QFETCH(bool, foreignFile);
+    QFETCH(bool, used);
+    if ((foreignFolder || foreignFile) && ::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+    const uid_t nobody = 65534;
     const std::string real = path("real.ini").toStdString();
+    const QByteArray cfg = QFile::encodeName(path("cfg"));
+    const std::string link = cfg.toStdString() + "/Quillmoor.ini";
     put(real, "[File]\r\nStartByte=7\r\n");
-    QVERIFY(QFile::link(QString::fromStdString(real), path("Quillmoor.ini")));
-    SettingsWriteInt(ini(), "File", "StartByte", 9);
-    QVERIFY(QFileInfo(path("Quillmoor.ini")).isSymLink());
-    QCOMPARE(contents(real), QByteArray("[File]\r\nStartByte=9\r\n"));
+    QVERIFY(QDir().mkdir(path("cfg")) && ::symlink(real.c_str(), link.c_str()) == 0);
+    QCOMPARE(::chmod(cfg.constData(), mode_t(folderMode)), 0);
+    QCOMPARE(::chown(cfg.constData(), foreignFolder ? nobody : ::geteuid(), gid_t(-1)), 0);
+    QCOMPARE(::chown(real.c_str(), foreignFile ? nobody : ::geteuid(), gid_t(-1)), 0);
+
+    QCOMPARE(SettingsReadInt(link, "File", "StartByte", 0), used ? 7 : 0);
+    try {
+        SettingsWriteInt(link, "File", "StartByte", 9);
+        QVERIFY(used);
+    } catch (const Exception& error) {
+        QVERIFY(!used);
+        QCOMPARE(QByteArray::fromStdString(error.message()), writeError(link));
+    }
+    QVERIFY(QFileInfo(QString::fromStdString(link)).isSymLink());
+    QCOMPARE(contents(real), "[File]\r\nStartByte=" + QByteArray(used ? "9" : "7") + "\r\n");
 }
 
 QTEST_GUILESS_MAIN(tst_StrHF)

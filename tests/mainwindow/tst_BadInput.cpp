@@ -258,23 +258,24 @@ void tst_BadInput::aFileChangedBeforeTheCommitIsNeverWrittenOutside_data()
 {
     QTest::addColumn<char>("change");
     QTest::addColumn<bool>("written"); // else the write message
-    QTest::addColumn<QByteArray>("shown"); // the Hex cell afterwards: "ab" is the typed text, kept
+    QTest::addColumn<QByteArray>(
+        "shown"); // the Hex cell afterwards: AB, the typed value, where nothing can be read there
     // The edit is of row 50: offset 49 of a 100-byte file, whose byte there is 0x20.
-    QTest::newRow("deleted") << 'v' << false << QByteArray("ab");
-    QTest::newRow("shrunk below the edited byte") << 's' << false << QByteArray("ab");
-    QTest::newRow("shrunk to just before the edited byte") << 'e' << false << QByteArray("ab");
+    QTest::newRow("deleted") << 'v' << false << QByteArray("AB");
+    QTest::newRow("shrunk below the edited byte") << 's' << false << QByteArray("AB");
+    QTest::newRow("shrunk to just before the edited byte") << 'e' << false << QByteArray("AB");
     QTest::newRow("shrunk, the edited byte still inside") << 'i' << true << QByteArray("AB");
     QTest::newRow("grown") << 'g' << true << QByteArray("AB");
     QTest::newRow("its byte changed by another program") << 'c' << false << QByteArray("11");
     // The path names another file now: the user never saw its bytes, so none is written; the row shows its own.
     QTest::newRow("replaced by another file") << 'r' << false << QByteArray("55");
     QTest::newRow("replaced by a copy of itself") << 'k' << false << QByteArray("20");
-    QTest::newRow("replaced by a shorter file") << 'R' << false << QByteArray("ab");
+    QTest::newRow("replaced by a shorter file") << 'R' << false << QByteArray("AB");
     QTest::newRow("replaced by a link to another file") << 'l' << false << QByteArray("66");
     QTest::newRow("replaced by a link to itself") << 'L' << true << QByteArray("AB");
-    QTest::newRow("replaced by a directory") << 'd' << false << QByteArray("ab");
-    QTest::newRow("replaced by a FIFO") << 'f' << false << QByteArray("ab");
-    QTest::newRow("replaced by a link to /dev/zero") << 'z' << false << QByteArray("ab");
+    QTest::newRow("replaced by a directory") << 'd' << false << QByteArray("AB");
+    QTest::newRow("replaced by a FIFO") << 'f' << false << QByteArray("AB");
+    QTest::newRow("replaced by a link to /dev/zero") << 'z' << false << QByteArray("AB");
 }
 
 void tst_BadInput::aFileChangedBeforeTheCommitIsNeverWrittenOutside()

@@ -6,12 +6,16 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
     // Read before the application exists, so that --help and --version answer without a display.
     const CommandLine commandLine = parseProgramArguments(argc, argv);
     if (commandLine.action != CommandLine::Action::Run)
         return answerWithoutWindow(commandLine);
+    // A report saved to a FIFO whose reader goes away must fail as a write (an error box), not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     // The application title captions every message box; it is not appended to the window's own caption.
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));

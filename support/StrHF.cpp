@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr std::size_t MaxSettingsRead = std::size_t(1) << 20;
+
 // Where the settings at path are read and written, links followed; nothing when another user may have put them
 // there. A folder that another user made (under a shared XDG_CONFIG_HOME, say) could hold a Quillmoor.ini linked
 // to any file of this user's, for a settings write to rewrite, or one naming the file to show at start. So the
@@ -46,7 +48,11 @@ std::string readSettings(const std::string& path)
     if (!opened)
         return {};
     try {
-        return opened.file.readAll();
+        // Two short keys are all the program keeps here: a file grown far beyond that (by hand, or by another
+        // program) is read only as far as such keys can sit, so that it cannot make every start slow.
+        std::string content(MaxSettingsRead, '\0');
+        content.resize(opened.file.readRange(0, content.data(), content.size()));
+        return content;
     } catch (const EInOutError&) {
         return {};
     }

@@ -412,6 +412,8 @@ void tst_BadInput::aDamagedSettingsFileStartsTheWindowWithWhatItCanRead_data()
         << noise << -1 << noise + "\r\n[File]\r\nNameFile=%P\r\nStartByte=0\r\n";
     QTest::newRow("a 100 KiB comment line before the section")
         << ";" + longLine + "\r\n" + section << 4096 << ";" + longLine + "\r\n" + rewritten;
+    const QByteArray twoMiB = ";" + QByteArray(2 << 20, 'x') + "\r\n";
+    QTest::newRow("keys beyond the first MiB: not read, and kept") << twoMiB + section << -1 << twoMiB + rewritten;
     QTest::newRow("a 100 KiB start value: no number")
         << "[File]\r\nNameFile=%P\r\nStartByte=" + QByteArray(100 * 1024, '7') + "\r\n"
         << 0 << rewritten;

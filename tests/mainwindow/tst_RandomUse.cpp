@@ -2,7 +2,8 @@
 // real TForm1 over real files; beside it a small model says what every file must hold: bytes change only through
 // a commit of what the user typed, at the offset of the row in the block where it was typed, as the byte the text
 // was made from, and never while the write switch is clear or over a byte another program changed that the row
-// does not show; or through taking a write back or making it again, over a byte the program itself left there. After
+// does not show; or through taking a write back or making it again, over a byte the program itself left there. An
+// undo with keys typed ahead (delivered during its reload) takes back the write that was last at its key. After
 // every action the files on disk are compared with the model and the grid's rows with the files. A failing sequence is
 // shrunk to a short one that still fails, and printed.
 //
@@ -64,15 +65,16 @@ struct Action {
         Redo,
         Poke,
         Find,
+        UndoTypingAhead,
     } kind;
     int a = 0; // key, column, wheel sign, file index, form of the typed text, redo key
     int b = 0; // modifiers, row, typed byte (-1: a text that is no number), editor closed first
     QString text; // typed text or prompt answer
 };
 
-const char* const KindNames[]
-    = { "type", "key", "click", "wheel", "switch", "focus grid", "spin up", "spin down", "go to start", "go to end",
-          "go to byte", "open", "edit path", "column width", "report", "undo", "redo", "poke", "find" };
+const char* const KindNames[] = { "type", "key", "click", "wheel", "switch", "focus grid", "spin up", "spin down",
+    "go to start", "go to end", "go to byte", "open", "edit path", "column width", "report", "undo", "redo", "poke",
+    "find", "undo typing ahead" };
 
 struct FileSpec {
     const char* name;
@@ -171,6 +173,10 @@ std::vector<Action> generate(quint32 seed, int count)
             action = { random.bounded(2) ? Action::Undo : Action::Redo, random.bounded(2), random.bounded(2) };
         }
         actions.push_back(action);
+        // A key that may have committed a byte is now and then followed at once by an undo with keys typed ahead.
+        if (action.kind == Action::Key && (action.a == Qt::Key_Down || action.a == Qt::Key_Return)
+            && random.bounded(3) == 0)
+            actions.push_back({ Action::UndoTypingAhead });
     }
     return actions;
 }
@@ -240,7 +246,12 @@ public:
         const std::string textBefore(m_grid->cell(cellBefore.col, cellBefore.row));
 
         const std::optional<Candidate> pending = m_candidate;
+        // The write the program made last, when the action before made it (and so the model knows it).
+        m_lastAtKey = std::exchange(m_lastCommit, std::nullopt);
+        const std::size_t noticesBefore = m_dialogs.shown.size();
         const std::optional<std::uint8_t> typed = perform(action, rowsBefore);
+        if (action.kind == Action::UndoTypingAhead && m_typedAhead)
+            return checkTypedAhead(m_dialogs.shown.size() != noticesBefore);
 
         // Typing into the current cell makes its text the edit that a commit may write: the typed byte, or for
         // an editing key any byte (0 when the cell was emptied).
@@ -281,6 +292,11 @@ private:
         std::optional<std::uint8_t> value; // nothing: no number, never written
     };
     using Place = std::pair<int, qint64>;
+    struct Written {
+        int file;
+        qint64 offset;
+        char before;
+    };
 
     int indexOf(const std::string& file) const
     {
@@ -361,6 +377,26 @@ private:
             // The byte may be shown in another block or file first.
             if (indexOf(m_form->currentFile()) != m_currentFile || m_form->startByte() != m_shownStart)
                 loads = m_currentFile = indexOf(m_form->currentFile());
+            break;
+        case Action::UndoTypingAhead:
+            // Ctrl+Z with "1" and Down typed at once behind it, delivered whenever the program lets input run
+            // (during the undo's reload, or after it): the undo must still take back the write last at its key.
+            m_typedAhead
+                = m_lastAtKey && !m_candidate && onGrid && m_switch->isChecked() && m_currentFile == m_blockFile;
+            if (!m_typedAhead)
+                break;
+            if (focus == m_grid->inplaceEditor())
+                QTest::keyClick(focus, Qt::Key_Return);
+            // Away from the written byte first, so that the undo shows it again with a reload that lets input run.
+            trigger(m_form->startByte() == 0 ? "N4" : "N3");
+            for (const auto& [key, text] :
+                { std::pair(Qt::Key_1, QStringLiteral("1")), std::pair(Qt::Key_Down, QString()) })
+                for (const QEvent::Type type : { QEvent::KeyPress, QEvent::KeyRelease })
+                    // To the window, which hands each key to whatever has the focus when it arrives.
+                    QCoreApplication::postEvent(m_form->windowHandle(), new QKeyEvent(type, key, Qt::NoModifier, text));
+            QTest::keyClick(m_grid, Qt::Key_Z, Qt::ControlModifier);
+            QCoreApplication::processEvents();
+            loads = m_currentFile = indexOf(m_form->currentFile());
             break;
         case Action::Find:
             // As for undo: only while the rows come from the file the path box names, which a match is shown in.
@@ -560,6 +596,8 @@ private:
                     .arg(QString::fromLatin1(Files[file].name))
                     .arg(offset)
                     .arg(static_cast<std::uint8_t>(disk));
+            if (!rewrite)
+                m_lastCommit = Written { file, offset, expectedAt(file, offset) };
             m_programLast.insert({ file, offset });
             setExpected(file, offset, disk);
             m_written.insert({ file, offset });
@@ -567,6 +605,36 @@ private:
                 m_candidate.reset();
             ++(rewrite ? m_rewrites : m_writes);
         }
+        return checkRows();
+    }
+
+    // After an undo with keys typed ahead: the write last at the key is taken back (unless refused, with a
+    // notice), and besides it only the typed-ahead "1" may have been written (1, or 0x31 in the Ascii column).
+    QString checkTypedAhead(bool refused)
+    {
+        const Written& last = *m_lastAtKey;
+        ++m_typedAheadUndos;
+        for (int file = 0; file < FileCount; ++file) {
+            for (const qint64 offset : differences(file)) {
+                if (offset < 0)
+                    return QStringLiteral("%1 changed its length").arg(QString::fromLatin1(Files[file].name));
+                const QByteArray byte = readAt(file, offset, 1);
+                const char disk = byte.isEmpty() ? '\0' : byte[0];
+                const bool undone = file == last.file && offset == last.offset && disk == last.before;
+                if (!undone && disk != '\x01' && disk != '1')
+                    return QStringLiteral("%1: unexplained write at offset %2 (byte %3) around an undo typed ahead")
+                        .arg(QString::fromLatin1(Files[file].name))
+                        .arg(offset)
+                        .arg(static_cast<std::uint8_t>(disk));
+                m_programLast.insert({ file, offset });
+                m_written.insert({ file, offset });
+                setExpected(file, offset, disk);
+            }
+        }
+        if (!refused && expectedAt(last.file, last.offset) != last.before && readAt(last.file, last.offset, 1) != "1"
+            && readAt(last.file, last.offset, 1) != "\x01")
+            return QStringLiteral("the undo typed ahead did not take back the write at offset %1").arg(last.offset);
+        m_candidate.reset();
         return checkRows();
     }
 
@@ -623,10 +691,14 @@ private:
     // Bytes whose last writer is the program.
     std::set<Place> m_programLast;
     std::set<std::pair<int, qint64>> m_written;
+    std::optional<Written> m_lastCommit;
+    std::optional<Written> m_lastAtKey;
+    bool m_typedAhead = false;
 
 public:
     int m_writes = 0; // commits seen on disk and found right
     int m_rewrites = 0; // writes taken back or made again
+    int m_typedAheadUndos = 0; // undos with keys typed ahead, checked
 
     int writtenBytes() const { return int(m_written.size()); }
 
@@ -653,6 +725,7 @@ struct Figures {
     std::size_t played = 0;
     int commits = 0;
     int rewrites = 0;
+    int typedAhead = 0;
     int written = 0;
     int found = 0;
     int misplaced = 0;
@@ -680,6 +753,7 @@ std::optional<std::pair<std::size_t, QString>> run(
         figures->played = i;
         figures->commits = session.m_writes;
         figures->rewrites = session.m_rewrites;
+        figures->typedAhead = session.m_typedAheadUndos;
         figures->written = session.writtenBytes();
         std::tie(figures->found, figures->misplaced) = session.tally();
     }
@@ -757,8 +831,9 @@ void tst_RandomUse::noByteIsEverWrittenThatTheUserDidNotCommit()
     const qint64 limitMs = qint64(qEnvironmentVariableIntValue("QUILLMOOR_RANDOM_SECONDS")) * 1000;
     Figures figures;
     const auto failure = run(actions, &figures, limitMs);
-    qInfo("figures: seed=%u actions=%zu/%d commits=%d written=%d found=%d misplaced=%d rewrites=%d", seed,
-        figures.played, count, figures.commits, figures.written, figures.found, figures.misplaced, figures.rewrites);
+    qInfo("figures: seed=%u actions=%zu/%d commits=%d written=%d found=%d misplaced=%d rewrites=%d typed-ahead=%d",
+        seed, figures.played, count, figures.commits, figures.written, figures.found, figures.misplaced,
+        figures.rewrites, figures.typedAhead);
     if (!failure)
         return;
     qWarning("seed %u fails after %zu actions: %s; shrinking", seed, failure->first + 1, qPrintable(failure->second));

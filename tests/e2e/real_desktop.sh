@@ -271,41 +271,10 @@ done
 step "under a dark palette the path stays black on silver, and the bottom panel reads"
 start_program QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
 desktop_geometry "$window"
-path_box_is_readable() {
-    import -window root -crop "${desktop_width}x$desktop_height+$desktop_left+$desktop_top" +repage -depth 8 \
-        "ppm:$work/client.ppm" 2>/dev/null || return 1
-    python3 - "$work/client.ppm" <<'PY'
-import sys
-
-data = open(sys.argv[1], "rb").read()
-parts = data.split(maxsplit=4)
-width, height = int(parts[1]), int(parts[2])
-at = lambda x, y: tuple(parts[4][(y * width + x) * 3:(y * width + x) * 3 + 3])
-linear = lambda v: v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
-luminance = lambda c: sum(k * linear(v / 255) for k, v in zip((0.2126, 0.7152, 0.0722), c))
-SILVER = (192, 192, 192)
-if luminance(at(width // 2, height - 8)) > 0.1:
-    sys.exit(f"the window is not dark: {at(width // 2, height - 8)} (is qt6-gtk-platformtheme installed?)")
-# The path box is the one silver area above the grid, whose lines are silver too.
-rows = [y for y in range(70) if sum(at(x, y) == SILVER for x in range(width)) > 100]
-if not rows:
-    sys.exit("no silver path box")
-middle = (rows[0] + rows[-1]) // 2
-across = [x for x in range(width) if at(x, middle) == SILVER]
-box = [at(x, y) for y in range(rows[0], rows[-1] + 1) for x in range(across[0], across[-1])]
-# The strokes of the text, not a stray pixel of the box's edge: many pixels of a contrast of 4.5 or more.
-ink = [c for c in box if (luminance(SILVER) + 0.05) / (luminance(c) + 0.05) >= 4.5]
-if len(ink) < 40:
-    sys.exit(f"only {len(ink)} pixels of the path box stand out from the silver; its darkest is {min(box, key=luminance)}")
-PY
-}
-desktop_wait_until path_box_is_readable >/dev/null 2>&1 || {
-    path_box_is_readable || true
-    fail "the path box is not readable under a dark palette"
-}
-# The bottom panel, unticked and then ticked: the spin button's glyphs on its face, the write switch's box, the
-# grey label and the red caption each stand out from what is behind them by 4.5 to 1.
-panel_reads() {
+# The path box's text on its silver, then the bottom panel, unticked and ticked: the spin button's glyphs on its
+# face, the write switch's box, the grey label and the red caption each stand out from what is behind them by
+# 4.5 to 1.
+dark_window_reads() {
     import -window root -crop "${desktop_width}x$desktop_height+$desktop_left+$desktop_top" +repage -depth 8 \
         "ppm:$work/$1.ppm" 2>/dev/null || return 1
     python3 - "$work/$1.ppm" "$1" <<'PY'
@@ -318,12 +287,24 @@ at = lambda x, y: tuple(parts[4][(y * width + x) * 3:(y * width + x) * 3 + 3])
 linear = lambda v: v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
 luminance = lambda c: sum(k * linear(v / 255) for k, v in zip((0.2126, 0.7152, 0.0722), c))
 ratio = lambda a, b: (max(luminance(a), luminance(b)) + 0.05) / (min(luminance(a), luminance(b)) + 0.05)
+SILVER = (192, 192, 192)
+window = at(width // 2, height - 8)
+if luminance(window) > 0.1:
+    sys.exit(f"the window is not dark: {window} (is qt6-gtk-platformtheme installed?)")
+# The path box is the one silver area above the grid, whose lines are silver too.
+rows = [y for y in range(70) if sum(at(x, y) == SILVER for x in range(width)) > 100]
+if not rows:
+    sys.exit("no silver path box")
+middle = (rows[0] + rows[-1]) // 2
+across = [x for x in range(width) if at(x, middle) == SILVER]
+box = [at(x, y) for y in range(rows[0], rows[-1] + 1) for x in range(across[0], across[-1])]
 top = height - 29
 area = lambda x0, x1, y0, y1: [at(x, y) for y in range(top + y0, top + y1) for x in range(x0, x1)]
-window = at(width // 2, height - 8)
 spin = area(16, 36, 2, 27)
 face = collections.Counter(spin).most_common(1)[0][0]
+# The strokes of a text, not a stray pixel of an edge: many pixels of a contrast of 4.5 or more.
 checks = {
+    "the path box's text": [c for c in box if ratio(c, SILVER) >= 4.5],
     "the spin button's glyphs": [c for c in spin if ratio(c, face) >= 4.5],
     "the write switch's box": [c for c in area(64, 82, 6, 23) if ratio(c, window) >= 4.5],
     "the grey label": [c for c in area(width - 170, width - 2, 2, 27) if ratio(c, window) >= 4.5],
@@ -332,14 +313,14 @@ if sys.argv[2] == "ticked":
     checks = {"the red caption": [c for c in area(84, 300, 6, 23) if c[0] > c[1] + 50 and ratio(c, window) >= 4.5]}
 for name, ink in checks.items():
     if len(ink) < 20:
-        sys.exit(f"{name}: only {len(ink)} pixels stand out by 4.5 to 1 from {window} (face {face})")
+        sys.exit(f"{name}: only {len(ink)} pixels stand out by 4.5 to 1 (window {window}, face {face})")
 PY
 }
 for state in unticked ticked; do
     [ "$state" = ticked ] && write_switch
-    desktop_wait_until panel_reads "$state" >/dev/null 2>&1 || {
-        panel_reads "$state" || true
-        fail "the bottom panel is not readable under a dark palette ($state)"
+    desktop_wait_until dark_window_reads "$state" >/dev/null 2>&1 || {
+        dark_window_reads "$state" || true
+        fail "the window is not readable under a dark palette ($state)"
     }
 done
 desktop_stop_program

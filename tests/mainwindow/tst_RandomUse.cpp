@@ -618,10 +618,9 @@ private:
             for (const qint64 offset : differences(file)) {
                 if (offset < 0)
                     return QStringLiteral("%1 changed its length").arg(QString::fromLatin1(Files[file].name));
-                const QByteArray byte = readAt(file, offset, 1);
-                const char disk = byte.isEmpty() ? '\0' : byte[0];
-                const bool undone = file == last.file && offset == last.offset && disk == last.before;
-                if (!undone && disk != '\x01' && disk != '1')
+                const char disk = readAt(file, offset, 1).front();
+                if (!(file == last.file && offset == last.offset && disk == last.before) && disk != '\x01'
+                    && disk != '1')
                     return QStringLiteral("%1: unexplained write at offset %2 (byte %3) around an undo typed ahead")
                         .arg(QString::fromLatin1(Files[file].name))
                         .arg(offset)
@@ -631,8 +630,8 @@ private:
                 setExpected(file, offset, disk);
             }
         }
-        if (!refused && expectedAt(last.file, last.offset) != last.before && readAt(last.file, last.offset, 1) != "1"
-            && readAt(last.file, last.offset, 1) != "\x01")
+        const char now = expectedAt(last.file, last.offset);
+        if (!refused && now != last.before && now != '1' && now != '\x01')
             return QStringLiteral("the undo typed ahead did not take back the write at offset %1").arg(last.offset);
         m_candidate.reset();
         return checkRows();

@@ -184,8 +184,8 @@ bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& t
     const CheckedWrite done = WriteByteAt(m_file, *m_identity, offset, shown, v);
     switch (done.outcome) {
     case CheckedWrite::Outcome::Written:
-        m_history.record({ m_file, *m_identity, static_cast<std::int32_t>(offset),
-            static_cast<std::uint8_t>(done.found.front()), v, StartByte, col });
+        m_history.record({ m_file, *m_identity, static_cast<std::int32_t>(offset), done.found,
+            std::string(1, static_cast<char>(v)), StartByte, col });
         showValue(row, v);
         return true;
     case CheckedWrite::Outcome::NotWritable:
@@ -200,10 +200,10 @@ bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& t
     return false;
 }
 
-std::optional<std::int32_t> ShownBlock::rowOf(const WrittenByte& write) const
+std::optional<std::int32_t> ShownBlock::rowOf(const WrittenRange& write) const
 {
     const std::int64_t row = std::int64_t(write.offset) - StartByte + 1;
-    if (write.path != m_file || row < 1 || row > m_loadedRows)
+    if (write.path != m_file || row < 1 || row + std::int64_t(write.after.size()) - 1 > m_loadedRows)
         return std::nullopt;
     return static_cast<std::int32_t>(row);
 }
@@ -214,15 +214,15 @@ std::optional<GridCell> ShownBlock::rewrite(WriteHistory::Direction direction)
         return std::nullopt;
     // What is typed and not yet committed is committed first, so that it is the last write.
     commitPending();
-    const std::optional<WrittenByte> write = m_history.next(direction);
+    const std::optional<WrittenRange> write = m_history.next(direction);
     if (!write)
         return std::nullopt;
     // Made before any reload: what the reload lets run (keys typed ahead) then comes after it, in the file and in
     // the history alike, and cannot change which write this key takes back.
     const bool back = direction == WriteHistory::Direction::Back;
-    const std::uint8_t from = back ? write->after : write->before;
-    const std::uint8_t to = back ? write->before : write->after;
-    const CheckedWrite done = WriteByteAt(write->path, write->identity, write->offset, from, to);
+    const std::string& from = back ? write->after : write->before;
+    const std::string& to = back ? write->before : write->after;
+    const CheckedWrite done = writeIfUnchanged(write->path, write->identity, write->offset, from, to);
     if (done.outcome == CheckedWrite::Outcome::Written)
         m_history.step(direction);
     else if (done.outcome == CheckedWrite::Outcome::Refused)
@@ -240,13 +240,55 @@ std::optional<GridCell> ShownBlock::rewrite(WriteHistory::Direction direction)
             store, true);
         row = rowOf(*write);
     } else if (done.outcome == CheckedWrite::Outcome::Written) {
-        showValue(*row, to);
+        showValues(*row, to);
     }
     if (done.outcome != CheckedWrite::Outcome::Written)
         m_view.showNotice(BlockView::Notice::CannotWrite);
     if (!row)
         return std::nullopt;
     return GridCell { write->col, *row };
+}
+
+std::string ShownBlock::shownBytes(std::int32_t first, std::int32_t last) const
+{
+    std::string bytes;
+    for (std::int32_t row = std::max(first, 1); row <= std::min(last, m_loadedRows); ++row)
+        bytes += static_cast<char>(m_rowBytes[static_cast<std::size_t>(row)]);
+    return bytes;
+}
+
+ShownBlock::Pasted ShownBlock::paste(std::int32_t first, std::int32_t last, const std::string& bytes)
+{
+    if (!m_writing || m_busy || bytes.empty() || !m_identity)
+        return Pasted::Nothing;
+    commitPending();
+    std::string data = bytes;
+    if (last > first) {
+        // Several rows: the bytes repeated to fill exactly those rows (00 over a selection is a zero fill).
+        data.clear();
+        while (data.size() < std::size_t(last - first + 1))
+            data += bytes;
+        data.resize(std::size_t(last - first + 1));
+    }
+    // Never past the last row shown, and so never past the end of the file: the file never grows.
+    if (first < 1 || std::int64_t(first) + std::int64_t(data.size()) - 1 > m_loadedRows)
+        return Pasted::DoesNotFit;
+    const auto row = static_cast<std::size_t>(first);
+    std::string shown(data.size(), '\0');
+    for (std::size_t i = 0; i < data.size(); ++i)
+        shown[i] = static_cast<char>(m_rowBytes[row + i]);
+    const std::int32_t offset = StartByte + first - 1;
+    const CheckedWrite done = writeIfUnchanged(m_file, *m_identity, offset, shown, data);
+    if (done.outcome == CheckedWrite::Outcome::Written) {
+        m_history.record({ m_file, *m_identity, offset, done.found, data, StartByte, 1 });
+        showValues(first, data);
+        return Pasted::Written;
+    }
+    // The rows show what the file holds there now, as far as it can be read.
+    if (done.outcome == CheckedWrite::Outcome::Refused)
+        showValues(first, done.found);
+    m_view.showNotice(BlockView::Notice::CannotWrite);
+    return Pasted::NotWritten;
 }
 
 void ShownBlock::open(const std::string& path, std::int32_t start)
@@ -383,6 +425,12 @@ void ShownBlock::showOwnValue(std::int32_t row)
 {
     if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[row] != NoByte)
         showValue(row, static_cast<std::uint8_t>(m_rowBytes[row]));
+}
+
+void ShownBlock::showValues(std::int32_t firstRow, std::string_view bytes)
+{
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        showValue(firstRow + static_cast<std::int32_t>(i), static_cast<std::uint8_t>(bytes[i]));
 }
 
 void ShownBlock::showValue(std::int32_t row, std::uint8_t v)

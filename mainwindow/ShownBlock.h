@@ -85,6 +85,15 @@ public:
     // those that depend on it, and the row shows what the file holds. Gives the cell the byte was typed in.
     [[nodiscard]] std::optional<GridCell> rewrite(WriteHistory::Direction direction);
 
+    // The bytes rows first to last show, as far as the block holds them.
+    [[nodiscard]] std::string shownBytes(std::int32_t first, std::int32_t last) const;
+    enum class Pasted { Written, Nothing, DoesNotFit, NotWritten };
+    // Writes bytes over the shown rows, as one checked write and one undo step, after committing a pending edit:
+    // from row first on when first == last, else repeated to fill exactly rows first to last. Nothing while
+    // writing is off; DoesNotFit, with nothing written, for bytes beyond the last row shown; NotWritten, with
+    // the write error shown, when the check or the write fails.
+    Pasted paste(std::int32_t first, std::int32_t last, const std::string& bytes);
+
     // Finding bytes: the last answer of the find prompt and the bytes it stands for.
     [[nodiscard]] const std::string& findAnswer() const { return m_findAnswer; }
     [[nodiscard]] bool canFindAgain() const { return !m_findBytes.empty(); }
@@ -120,8 +129,10 @@ private:
     // False when a byte that should have been written was not.
     [[nodiscard]] bool commit(std::int32_t col, std::int32_t row, const std::string& text);
     // The row of the shown block that holds the byte of write, in the file it was written to.
-    [[nodiscard]] std::optional<std::int32_t> rowOf(const WrittenByte& write) const;
+    // The row of the write's first byte, when the rows show all of its bytes.
+    [[nodiscard]] std::optional<std::int32_t> rowOf(const WrittenRange& write) const;
     void showValue(std::int32_t row, std::uint8_t v);
+    void showValues(std::int32_t firstRow, std::string_view bytes);
     void showOwnValue(std::int32_t row);
     void fillRows(std::int32_t firstRow, const char* bytes, std::size_t count);
 

@@ -11,7 +11,6 @@
 #include "support/__Files.h"
 #include "support/__Str.h"
 #include "ui/Contrast.h"
-#include "ui/EscapeWatch.h"
 #include "ui/EventGuard.h"
 #include "ui/dialogs/Dialogs.h"
 #include "ui/dialogs/ErrorBox.h"
@@ -184,44 +183,6 @@ void TForm1::SG1SelectCell(std::int32_t, std::int32_t, bool&)
     m_block.commitPending();
 }
 
-void TForm1::findBytes(FindFrom from)
-{
-    if (m_block.busy() || m_block.loadedRows() < 1)
-        return;
-    if (from == FindFrom::Prompt || !m_block.canFindAgain()) {
-        std::string answer = m_block.findAnswer();
-        bool exact = true;
-        if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
-            return;
-        if (!exact || !m_block.takeFindAnswer(answer)) {
-            TrimSpaces(answer);
-            ShowNotice(text("Не понимаю, что искать: ") + answer);
-            return;
-        }
-        from = FindFrom::Prompt;
-    }
-    using Where = ShownBlock::FindFrom;
-    const EscapeWatch escape;
-    const ShownBlock::Found found = m_block.find(from == FindFrom::Next ? Where::After
-            : from == FindFrom::Previous                                ? Where::Before
-                                                                        : Where::Here,
-        SG1->currentRow(), [&escape, this] { return escape.pressed() || !isVisible(); }); // a closed window stops it
-    switch (found.outcome) {
-    case ShownBlock::Found::Outcome::CannotOpen:
-        ShowNotice(text("Ошибка при открытии файла"));
-        break;
-    case ShownBlock::Found::Outcome::NotFound:
-        ShowNotice(text("Не найдено"));
-        break;
-    case ShownBlock::Found::Outcome::Stopped:
-        break;
-    case ShownBlock::Found::Outcome::Found:
-        if (found.rows)
-            SG1->selectCells(found.rows->first, found.rows->last);
-        break;
-    }
-}
-
 void TForm1::clearRows()
 {
     SG1->setRowCount(2);
@@ -370,25 +331,4 @@ void TForm1::dropEvent(QDropEvent* event)
     answerDrag(event, file.has_value());
     if (file)
         guarded([this, &file] { openGivenFile(*file); });
-}
-
-void TForm1::command(GridCommand command)
-{
-    switch (command) {
-    case GridCommand::Undo:
-    case GridCommand::Redo:
-        if (const auto cell = m_block.rewrite(
-                command == GridCommand::Undo ? WriteHistory::Direction::Back : WriteHistory::Direction::Again))
-            SG1->setCurrentCell(*cell);
-        break;
-    case GridCommand::Find:
-        findBytes(FindFrom::Prompt);
-        break;
-    case GridCommand::FindNext:
-        findBytes(FindFrom::Next);
-        break;
-    case GridCommand::FindPrevious:
-        findBytes(FindFrom::Previous);
-        break;
-    }
 }

@@ -602,6 +602,20 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
             return QStringLiteral("n");
         return done ? QStringLiteral("y") : QStringLiteral("-");
     }
+    // "paste A 10 AABB" pastes two bytes at offset 10; "fill A 10 14 00" fills offsets 10 to 14 with 00.
+    if (words[0] == QLatin1String("paste") || words[0] == QLatin1String("fill")) {
+        const bool fill = words[0] == QLatin1String("fill");
+        const std::int32_t from = words[2].toInt();
+        const std::int32_t start = from / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
+        if (m_view.shownFile != file(words[1]) || block.startByte() != start)
+            block.open(file(words[1]), start);
+        const std::int32_t to = fill ? words[3].toInt() : from;
+        const ShownBlock::Pasted pasted = block.paste(
+            from - start + 1, to - start + 1, QByteArray::fromHex(words[fill ? 4 : 3].toLatin1()).toStdString());
+        return pasted == ShownBlock::Pasted::Written   ? QString()
+            : pasted == ShownBlock::Pasted::DoesNotFit ? QStringLiteral("(does not fit)")
+                                                       : QStringLiteral("(refused)");
+    }
     if (words[0] == QLatin1String("open")) {
         block.open(file(words[1]), words[2].toInt());
         return {};
@@ -656,6 +670,17 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
     QTest::newRow("a refused undo shows the file as it is now, and the block commands work")
         << QStringList { "A 16390 EE", "open A 8192", "cut A 10000", "undo", "shows A 10000 1809" } << "n"
         << QStringList { "A 8192 --" };
+    QTest::newRow("a paste is one step") << QStringList { "paste A 10 AABBCC", "undo", "redo" } << "yy"
+                                         << QStringList { "A 10 AA", "A 11 BB", "A 12 CC", "A 13 --" };
+    QTest::newRow("a fill repeats the bytes over the rows, then is taken back whole")
+        << QStringList { "fill A 10 14 0102", "A 20 EE", "undo", "undo" } << "yy"
+        << QStringList { "A 10 --", "A 12 --", "A 14 --", "A 20 --" };
+    QTest::newRow("a fill as long as the rows")
+        << QStringList { "fill A 10 14 0102" } << "" << QStringList { "A 10 01", "A 11 02", "A 14 01", "A 15 --" };
+    QTest::newRow("a paste over one changed byte writes none") << QStringList { "open A 0", "poke A 11 77",
+        "paste A 10 AABBCC" } << "(refused)" << QStringList { "A 10 --", "A 11 77", "A 12 --" };
+    QTest::newRow("a paste past the last row writes none")
+        << QStringList { "paste A 19998 AABBCC" } << "(does not fit)" << QStringList { "A 19998 --", "A 19999 --" };
     QTest::newRow("a byte another program already took back")
         << QStringList { "A 10 AB", "poke A 10 7D", "undo" } << "y" << QStringList { "A 10 --" };
 }

@@ -10,10 +10,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -66,6 +68,7 @@ private slots:
     void writesAreTakenBackWhereTheyWereMade();
     void aMatchIsShownAsGoingToItsByteShowsIt();
     void closingTheWindowStopsASearch();
+    void rowsAreCopiedAndPastedOverShownRows();
 };
 
 void tst_TForm1::init()
@@ -806,6 +809,48 @@ void tst_TForm1::closingTheWindowStopsASearch()
     key(Qt::Key_F, Qt::ControlModifier);
     QCOMPARE(m_form->startByte(), 0);
     QCOMPARE(contents(settings()), stored);
+}
+
+void tst_TForm1::rowsAreCopiedAndPastedOverShownRows()
+{
+    const std::string path = makeFile("f.bin", 100);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QByteArray expected = pattern(100);
+    const auto selectRows = [this](int row, int more) {
+        focusCell(2, row);
+        for (int i = 0; i < more; ++i)
+            key(Qt::Key_Down, Qt::ShiftModifier);
+    };
+
+    // The rows the selection spans, as hex pairs and as raw bytes; pasted from the current row on.
+    selectRows(2, 2);
+    key(Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QString::fromLatin1(expected.mid(1, 3).toHex(' ').toUpper()));
+    QCOMPARE(clipboard->mimeData()->data(QStringLiteral("application/octet-stream")), expected.mid(1, 3));
+    focusCell(1, 10);
+    key(Qt::Key_V, Qt::ControlModifier);
+    expected.replace(9, 3, expected.mid(1, 3));
+    QCOMPARE(contents(path), expected);
+    // A text repeated over the selected rows: a zero fill, taken back whole.
+    clipboard->setText(QStringLiteral("00"));
+    selectRows(20, 3);
+    key(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(contents(path).mid(19, 5), QByteArray("\0\0\0\0", 4) + expected[23]);
+    key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(contents(path), expected);
+    // What is not bytes, and what would reach past the last row, write nothing.
+    clipboard->setText(QStringLiteral(" zz "));
+    key(Qt::Key_V, Qt::ControlModifier);
+    clipboard->setText(QStringLiteral("01 02"));
+    focusCell(1, 100);
+    key(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->texts("notice"),
+        (std::vector<std::string> {
+            cp("Не понимаю, что вставить: zz"), cp("Вставка не помещается в показанные байты") }));
+    QCOMPARE(contents(path), expected);
 }
 
 QTEST_MAIN(tst_TForm1)

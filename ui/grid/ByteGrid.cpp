@@ -72,6 +72,8 @@ ByteGrid::ByteGrid(QWidget* parent)
     addCommand(GridCommand::Find, { QKeySequence(Qt::CTRL | Qt::Key_F) });
     addCommand(GridCommand::FindNext, { QKeySequence(Qt::Key_F3) });
     addCommand(GridCommand::FindPrevious, { QKeySequence(Qt::SHIFT | Qt::Key_F3) });
+    addCommand(GridCommand::Copy, QKeySequence::keyBindings(QKeySequence::Copy));
+    addCommand(GridCommand::Paste, QKeySequence::keyBindings(QKeySequence::Paste));
 }
 
 void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)

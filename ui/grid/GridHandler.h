@@ -11,6 +11,8 @@ enum class GridCommand {
     Find, // Ctrl+F
     FindNext, // F3
     FindPrevious, // Shift+F3
+    Copy, // Ctrl+C
+    Paste, // Ctrl+V
 };
 
 // What an edit notification carries: a change the user just made in the editor (typing, a paste, the editor's own

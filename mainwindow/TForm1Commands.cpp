@@ -1,0 +1,133 @@
+// The grid's command keys: undo and redo, finding bytes, and copying and pasting the bytes of rows.
+#include "mainwindow/TForm1.h"
+
+#include "mainwindow/WindowText.h"
+#include "support/ByteSearch.h"
+#include "support/Cp1251.h"
+#include "support/__Str.h"
+#include "ui/EscapeWatch.h"
+#include "ui/dialogs/InputPrompt.h"
+#include "ui/dialogs/TMessageForm.h"
+#include "ui/grid/ByteGrid.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <algorithm>
+
+using namespace WindowText;
+
+namespace {
+const QString OctetStream = QStringLiteral("application/octet-stream");
+} // namespace
+
+void TForm1::command(GridCommand command)
+{
+    switch (command) {
+    case GridCommand::Undo:
+    case GridCommand::Redo:
+        if (const auto cell = m_block.rewrite(
+                command == GridCommand::Undo ? WriteHistory::Direction::Back : WriteHistory::Direction::Again))
+            SG1->setCurrentCell(*cell);
+        break;
+    case GridCommand::Find:
+        findBytes(FindFrom::Prompt);
+        break;
+    case GridCommand::FindNext:
+        findBytes(FindFrom::Next);
+        break;
+    case GridCommand::FindPrevious:
+        findBytes(FindFrom::Previous);
+        break;
+    case GridCommand::Copy:
+        copyRows();
+        break;
+    case GridCommand::Paste:
+        pasteRows();
+        break;
+    }
+}
+
+void TForm1::findBytes(FindFrom from)
+{
+    if (m_block.busy() || m_block.loadedRows() < 1)
+        return;
+    if (from == FindFrom::Prompt || !m_block.canFindAgain()) {
+        std::string answer = m_block.findAnswer();
+        bool exact = true;
+        if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
+            return;
+        if (!exact || !m_block.takeFindAnswer(answer)) {
+            TrimSpaces(answer);
+            ShowNotice(text("Не понимаю, что искать: ") + answer);
+            return;
+        }
+        from = FindFrom::Prompt;
+    }
+    using Where = ShownBlock::FindFrom;
+    const EscapeWatch escape;
+    const ShownBlock::Found found = m_block.find(from == FindFrom::Next ? Where::After
+            : from == FindFrom::Previous                                ? Where::Before
+                                                                        : Where::Here,
+        SG1->currentRow(), [&escape, this] { return escape.pressed() || !isVisible(); }); // a closed window stops it
+    switch (found.outcome) {
+    case ShownBlock::Found::Outcome::CannotOpen:
+        ShowNotice(text("Ошибка при открытии файла"));
+        break;
+    case ShownBlock::Found::Outcome::NotFound:
+        ShowNotice(text("Не найдено"));
+        break;
+    case ShownBlock::Found::Outcome::Stopped:
+        break;
+    case ShownBlock::Found::Outcome::Found:
+        if (found.rows)
+            SG1->selectCells(found.rows->first, found.rows->last);
+        break;
+    }
+}
+
+void TForm1::copyRows()
+{
+    // The rows the selection spans, whatever its columns: the current row alone when nothing else is selected.
+    const std::int32_t first = std::min(SG1->anchor().row, SG1->currentRow());
+    const std::int32_t last = std::max(SG1->anchor().row, SG1->currentRow());
+    const std::string bytes = m_block.shownBytes(first, last);
+    if (bytes.empty())
+        return;
+    QString text;
+    for (const char byte : bytes)
+        text += QStringLiteral("%1 ").arg(static_cast<unsigned char>(byte), 2, 16, QLatin1Char('0')).toUpper();
+    text.chop(1);
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setData(OctetStream, QByteArray::fromStdString(bytes));
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void TForm1::pasteRows()
+{
+    if (!CheckBox1->isChecked())
+        return;
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    std::string bytes;
+    if (data && data->hasFormat(OctetStream)) {
+        bytes = data->data(OctetStream).toStdString();
+    } else if (data && !data->text().trimmed().isEmpty()) {
+        // Read as an answer to the find prompt is: hex pairs, with or without blanks, or a quoted text.
+        const std::optional<std::string> exact = Cp1251::fromQStringExactly(data->text());
+        const std::optional<std::string> parsed = exact ? ByteSearch::parseAnswer(*exact) : std::nullopt;
+        if (!parsed) {
+            std::string shown = Cp1251::fromQString(data->text());
+            TrimSpaces(shown);
+            ShowNotice(text("Не понимаю, что вставить: ") + shown);
+            return;
+        }
+        bytes = *parsed;
+    }
+    const std::int32_t first = std::min(SG1->anchor().row, SG1->currentRow());
+    const std::int32_t last = std::max(SG1->anchor().row, SG1->currentRow());
+    if (m_block.paste(first, last, bytes) == ShownBlock::Pasted::DoesNotFit)
+        ShowNotice(text("Вставка не помещается в показанные байты"));
+}

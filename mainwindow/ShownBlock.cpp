@@ -184,7 +184,7 @@ bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& t
     const CheckedWrite done = WriteByteAt(m_file, *m_identity, offset, shown, v);
     switch (done.outcome) {
     case CheckedWrite::Outcome::Written:
-        m_history.record({ m_file, *m_identity, static_cast<std::int32_t>(offset), done.found,
+        m_history.record({ m_file, *m_identity, { static_cast<std::int32_t>(offset) }, done.found,
             std::string(1, static_cast<char>(v)), StartByte, col });
         showValue(row, v);
         return true;
@@ -202,7 +202,7 @@ bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& t
 
 std::optional<std::int32_t> ShownBlock::rowOf(const WrittenRange& write) const
 {
-    const std::int64_t row = std::int64_t(write.offset) - StartByte + 1;
+    const std::int64_t row = std::int64_t(write.offsets.front()) - StartByte + 1;
     if (write.path != m_file || row < 1 || row + std::int64_t(write.after.size()) - 1 > m_loadedRows)
         return std::nullopt;
     return static_cast<std::int32_t>(row);
@@ -222,14 +222,16 @@ std::optional<GridCell> ShownBlock::rewrite(WriteHistory::Direction direction)
     const bool back = direction == WriteHistory::Direction::Back;
     const std::string& from = back ? write->after : write->before;
     const std::string& to = back ? write->before : write->after;
-    const CheckedWrite done = writeIfUnchanged(write->path, write->identity, write->offset, from, to);
+    const std::vector<std::int64_t> offsets(write->offsets.begin(), write->offsets.end());
+    const CheckedWrite done = writeRangesIfUnchanged(write->path, write->identity, offsets, from, to);
     if (done.outcome == CheckedWrite::Outcome::Written)
         m_history.step(direction);
     else if (done.outcome == CheckedWrite::Outcome::Refused)
         m_history.dropRefused(direction);
     // Shown as it was when written: that file, that block; after a refusal, the file as it is now.
     std::optional<std::int32_t> row = rowOf(*write);
-    if (!row || m_identity != write->identity || done.outcome == CheckedWrite::Outcome::Refused) {
+    const bool allShown = row && write->offsets.back() - StartByte + std::int64_t(to.size()) <= m_loadedRows;
+    if (!allShown || m_identity != write->identity || done.outcome == CheckedWrite::Outcome::Refused) {
         const std::int32_t start = write->startByte;
         const Store store = m_view.currentFile() == write->path ? Store::Start : Store::FileAndStart;
         change(
@@ -240,7 +242,8 @@ std::optional<GridCell> ShownBlock::rewrite(WriteHistory::Direction direction)
             store, true);
         row = rowOf(*write);
     } else if (done.outcome == CheckedWrite::Outcome::Written) {
-        showValues(*row, to);
+        for (const std::int32_t offset : write->offsets)
+            showValues(offset - StartByte + 1, to);
     }
     if (done.outcome != CheckedWrite::Outcome::Written)
         m_view.showNotice(BlockView::Notice::CannotWrite);
@@ -280,7 +283,7 @@ ShownBlock::Pasted ShownBlock::paste(std::int32_t first, std::int32_t last, cons
     const std::int32_t offset = StartByte + first - 1;
     const CheckedWrite done = writeIfUnchanged(m_file, *m_identity, offset, shown, data);
     if (done.outcome == CheckedWrite::Outcome::Written) {
-        m_history.record({ m_file, *m_identity, offset, done.found, data, StartByte, 1 });
+        m_history.record({ m_file, *m_identity, { offset }, done.found, data, StartByte, 1 });
         showValues(first, data);
         return Pasted::Written;
     }
@@ -484,4 +487,54 @@ ShownBlock::Found ShownBlock::find(FindFrom from, std::int32_t currentRow, const
     const auto last = std::min<std::int64_t>(first + std::int64_t(m_findBytes.size()) - 1, m_loadedRows);
     return { Outcome::Found,
         GridRange { { 1, static_cast<std::int32_t>(first) }, { 1, static_cast<std::int32_t>(last) } } };
+}
+
+ShownBlock::Replaced ShownBlock::replaceAll(const std::string& replacement, const std::function<bool()>& stop)
+{
+    using Outcome = Replaced::Outcome;
+    if (!m_writing || m_busy || m_findBytes.empty() || replacement.size() != m_findBytes.size())
+        return { Outcome::Stopped };
+    commitBeforeBlockChange();
+    if (!m_identity)
+        return { Outcome::CannotOpen };
+    const std::string path = m_file;
+    const FileIdentity identity = *m_identity;
+    ByteSearch::Matches matches;
+    std::int64_t limit = 0;
+    {
+        const QScopedValueRollback<bool> running(m_busy, true);
+        FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
+        if (!opened || opened.file.identity() != identity)
+            return { Outcome::CannotOpen };
+        const BusyScope hourglass(m_view);
+        limit = std::min<std::int64_t>(opened.file.size(), INT32_MAX);
+        matches = ByteSearch::findAll(opened.file, limit, m_findBytes, [&] {
+            m_view.processEvents();
+            return !stop();
+        });
+    }
+    if (matches.stopped)
+        return { Outcome::Stopped };
+    if (matches.offsets.empty())
+        return { Outcome::NotFound };
+    // The writes come only after the whole search, and only while every match still holds the bytes searched.
+    const CheckedWrite done = writeRangesIfUnchanged(path, identity, matches.offsets, m_findBytes, replacement);
+    const std::int64_t first = matches.offsets.front();
+    if (done.outcome != CheckedWrite::Outcome::Written) {
+        m_view.showNotice(BlockView::Notice::CannotWrite);
+        const std::int32_t start = StartByte;
+        change(
+            path,
+            [start](
+                std::int32_t size) { return start < size ? start : clampedStart(std::int64_t(size) - EndPlacement); },
+            Store::Start, false);
+        return { Outcome::NotWritten };
+    }
+    m_history.record({ path, identity, { matches.offsets.begin(), matches.offsets.end() }, m_findBytes, replacement,
+        clampedStart(std::min<std::int64_t>(first, limit - EndPlacement)), 1 });
+    change(path, showingByte(first), Store::Start, false);
+    const std::int64_t row = first - StartByte + 1;
+    const auto last = std::min<std::int64_t>(row + std::int64_t(replacement.size()) - 1, m_loadedRows);
+    return { Outcome::Replaced, matches.offsets.size(),
+        GridRange { { 1, static_cast<std::int32_t>(row) }, { 1, static_cast<std::int32_t>(last) } } };
 }

@@ -111,6 +111,17 @@ public:
     // hourglass is up and pending events run after every chunk read; stop is asked then whether to give up. A match
     // is shown as going to its byte shows it.
     [[nodiscard]] Found find(FindFrom from, std::int32_t currentRow, const std::function<bool()>& stop);
+    struct Replaced {
+        enum class Outcome { Replaced, NotFound, Stopped, CannotOpen, NotWritten } outcome = Outcome::NotFound;
+        std::size_t count = 0;
+        // The rows of the first replaced bytes, as a find shows a match.
+        std::optional<GridRange> rows;
+    };
+    // Replaces every match of the find answer that does not overlap the one before, in the reachable bytes of the
+    // file the rows come from, by replacement (as long): the whole search first, as find() searches, then one
+    // checked write of every match and one undo step. The first replaced byte is then shown as a match is;
+    // refused, the write error is shown and the rows show what the file holds.
+    [[nodiscard]] Replaced replaceAll(const std::string& replacement, const std::function<bool()>& stop);
 
 private:
     enum class Store { Nothing, Start, FileAndStart };
@@ -129,7 +140,7 @@ private:
     // False when a byte that should have been written was not.
     [[nodiscard]] bool commit(std::int32_t col, std::int32_t row, const std::string& text);
     // The row of the shown block that holds the byte of write, in the file it was written to.
-    // The row of the write's first byte, when the rows show all of its bytes.
+    // The row of the write's first byte, when the rows show its first range.
     [[nodiscard]] std::optional<std::int32_t> rowOf(const WrittenRange& write) const;
     void showValue(std::int32_t row, std::uint8_t v);
     void showValues(std::int32_t firstRow, std::string_view bytes);

@@ -112,6 +112,8 @@ private:
     // the clipboard's bytes from the current row on, or repeated over the selected rows.
     void copyRows();
     void pasteRows();
+    // Ctrl+H asks what to find and what to put in its place, and replaces every match in the file.
+    void replaceBytes();
     [[nodiscard]] bool readNumber(
         const std::string& caption, const std::string& prompt, std::string preset, std::int32_t& number);
     [[nodiscard]] std::string settingsPath() const

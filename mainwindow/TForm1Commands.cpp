@@ -47,6 +47,9 @@ void TForm1::command(GridCommand command)
     case GridCommand::Paste:
         pasteRows();
         break;
+    case GridCommand::Replace:
+        replaceBytes();
+        break;
     }
 }
 
@@ -130,4 +133,51 @@ void TForm1::pasteRows()
     const std::int32_t last = std::max(SG1->anchor().row, SG1->currentRow());
     if (m_block.paste(first, last, bytes) == ShownBlock::Pasted::DoesNotFit)
         ShowNotice(text("Вставка не помещается в показанные байты"));
+}
+
+void TForm1::replaceBytes()
+{
+    if (m_block.busy() || m_block.loadedRows() < 1 || !CheckBox1->isChecked())
+        return;
+    std::string answer = m_block.findAnswer();
+    bool exact = true;
+    if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
+        return;
+    if (!exact || !m_block.takeFindAnswer(answer)) {
+        TrimSpaces(answer);
+        ShowNotice(text("Не понимаю, что искать: ") + answer);
+        return;
+    }
+    std::string replacement;
+    if (!InputPrompt(text("Заменить на"), text("Байты (Hex) или \"текст\""), replacement, &exact))
+        return;
+    const std::optional<std::string> bytes = exact ? ByteSearch::parseAnswer(replacement) : std::nullopt;
+    if (!bytes) {
+        TrimSpaces(replacement);
+        ShowNotice(text("Не понимаю, что вставить: ") + replacement);
+        return;
+    }
+    if (bytes->size() != ByteSearch::parseAnswer(answer)->size()) {
+        ShowNotice(text("Замена должна быть той же длины"));
+        return;
+    }
+    const EscapeWatch escape;
+    const ShownBlock::Replaced replaced
+        = m_block.replaceAll(*bytes, [&escape, this] { return escape.pressed() || !isVisible(); });
+    switch (replaced.outcome) {
+    case ShownBlock::Replaced::Outcome::CannotOpen:
+        ShowNotice(text("Ошибка при открытии файла"));
+        break;
+    case ShownBlock::Replaced::Outcome::NotFound:
+        ShowNotice(text("Не найдено"));
+        break;
+    case ShownBlock::Replaced::Outcome::Stopped:
+    case ShownBlock::Replaced::Outcome::NotWritten:
+        break;
+    case ShownBlock::Replaced::Outcome::Replaced:
+        if (replaced.rows)
+            SG1->selectCells(replaced.rows->first, replaced.rows->last);
+        ShowNotice(text("Заменено: ") + std::to_string(replaced.count));
+        break;
+    }
 }

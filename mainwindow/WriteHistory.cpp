@@ -6,13 +6,16 @@ void WriteHistory::record(const WrittenRange& write)
 {
     m_entries.resize(m_done);
     m_bytes.resize(m_entries.empty() ? 0 : m_entries.back().at + 2 * std::size_t(m_entries.back().length));
+    m_offsets.resize(m_entries.empty() ? 0 : m_entries.back().firstOffset + m_entries.back().ranges);
     const auto known = std::find_if(m_files.begin(), m_files.end(),
         [&](const File& file) { return file.identity == write.identity && file.path == write.path; });
     const auto file = static_cast<std::uint32_t>(known - m_files.begin());
     if (known == m_files.end())
         m_files.push_back({ write.path, write.identity });
-    m_entries.push_back({ file, write.offset, write.startByte, static_cast<std::uint32_t>(m_bytes.size()),
+    m_entries.push_back({ file, static_cast<std::uint32_t>(m_offsets.size()),
+        static_cast<std::uint32_t>(write.offsets.size()), write.startByte, static_cast<std::uint32_t>(m_bytes.size()),
         static_cast<std::uint32_t>(write.before.size()), static_cast<std::uint32_t>(write.col) });
+    m_offsets.insert(m_offsets.end(), write.offsets.begin(), write.offsets.end());
     m_bytes += write.before;
     m_bytes += write.after;
     m_done = m_entries.size();
@@ -25,8 +28,10 @@ std::optional<WrittenRange> WriteHistory::next(Direction direction) const
         return std::nullopt;
     const Entry& entry = m_entries[back ? m_done - 1 : m_done];
     const File& file = m_files[entry.file];
-    return WrittenRange { file.path, file.identity, entry.offset, m_bytes.substr(entry.at, entry.length),
-        m_bytes.substr(entry.at + entry.length, entry.length), entry.startByte, static_cast<std::int32_t>(entry.col) };
+    const auto offsets = m_offsets.begin() + std::ptrdiff_t(entry.firstOffset);
+    return WrittenRange { file.path, file.identity, { offsets, offsets + std::ptrdiff_t(entry.ranges) },
+        m_bytes.substr(entry.at, entry.length), m_bytes.substr(entry.at + entry.length, entry.length), entry.startByte,
+        static_cast<std::int32_t>(entry.col) };
 }
 
 void WriteHistory::step(Direction direction)

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-// What one command wrote, as one step: where, the bytes it replaced and the bytes it wrote (as many), and how the
-// window showed it then.
+// What one command wrote, as one step: where (one range, or for a replace every match), the bytes each range held
+// and the bytes written there (as many), and how the window showed it then.
 struct WrittenRange {
     std::string path;
     FileIdentity identity;
-    std::int32_t offset = 0;
+    std::vector<std::int32_t> offsets;
     std::string before;
     std::string after;
     // The block and the column it was typed in.
@@ -20,6 +20,9 @@ struct WrittenRange {
     std::int32_t col = 1;
 };
 
+// Every write of this run, in order, so that each can be taken back and written again as one step. Kept in
+// memory only: an entry costs 24 bytes, 4 a range, and one range's bytes before and after, besides its file's
+// path, which all the entries of a file share.
 class WriteHistory {
 public:
     enum class Direction { Back, Again };
@@ -41,7 +44,9 @@ private:
     };
     struct Entry {
         std::uint32_t file;
-        std::int32_t offset;
+        // Its ranges' offsets in m_offsets.
+        std::uint32_t firstOffset;
+        std::uint32_t ranges;
         std::int32_t startByte;
         // Its bytes in m_bytes: length bytes before, then as many after.
         std::uint32_t at;
@@ -52,6 +57,7 @@ private:
     std::vector<File> m_files;
     std::vector<Entry> m_entries;
     std::string m_bytes;
+    std::vector<std::int32_t> m_offsets;
     // Entries before this one are on disk; from it on, they were taken back.
     std::size_t m_done = 0;
 };

@@ -175,4 +175,20 @@ Result find(FileHandle& file, std::int64_t limit, std::string_view needle, std::
     return result;
 }
 
+Matches findAll(FileHandle& file, std::int64_t limit, std::string_view needle, const std::function<bool()>& goOn)
+{
+    Matches matches;
+    if (needle.empty())
+        return matches;
+    const auto n = static_cast<std::int64_t>(needle.size());
+    Scan scan(file, needle, goOn);
+    scan.each(0, limit, [&](std::int64_t offset) {
+        if (matches.offsets.empty() || offset >= matches.offsets.back() + n)
+            matches.offsets.push_back(offset);
+        return true;
+    });
+    matches.stopped = scan.stopped();
+    return matches;
+}
+
 } // namespace ByteSearch

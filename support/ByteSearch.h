@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Finding a run of bytes in a file, and reading what the user asked to find.
 namespace ByteSearch {
@@ -33,5 +34,16 @@ struct Result {
 // search stops. Raises EInOutError when a read fails.
 [[nodiscard]] Result find(FileHandle& file, std::int64_t limit, std::string_view needle, std::int64_t from,
     bool forward, const std::function<bool()>& goOn);
+
+struct Matches {
+    // The offsets of the matches' first bytes, in order.
+    std::vector<std::int64_t> offsets;
+    bool stopped = false;
+};
+
+// Every match of needle among the first limit bytes of file that does not overlap the one before it, from the
+// start. goOn as for find().
+[[nodiscard]] Matches findAll(
+    FileHandle& file, std::int64_t limit, std::string_view needle, const std::function<bool()>& goOn);
 
 } // namespace ByteSearch

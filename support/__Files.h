@@ -3,6 +3,7 @@
 #include "support/FileHandle.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,11 @@ struct CheckedWrite {
 // after the open.
 [[nodiscard]] CheckedWrite writeIfUnchanged(const std::string& path, FileIdentity identity, std::int64_t offset,
     std::string_view expected, std::string_view bytes);
+// The same over several ranges of one length, in ascending order and apart, each expected to hold expected (or
+// already bytes): all are looked at before the first is written, and one sync makes them durable. found is what
+// the ranges held, one after another. A write that fails part way puts back what it had written before raising.
+[[nodiscard]] CheckedWrite writeRangesIfUnchanged(const std::string& path, FileIdentity identity,
+    std::span<const std::int64_t> offsets, std::string_view expected, std::string_view bytes);
 // The same for one byte: a cell's commit.
 [[nodiscard]] inline CheckedWrite WriteByteAt(
     const std::string& path, FileIdentity identity, std::int64_t offset, std::uint8_t expected, std::uint8_t value)

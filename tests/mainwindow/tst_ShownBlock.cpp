@@ -616,6 +616,27 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
             : pasted == ShownBlock::Pasted::DoesNotFit ? QStringLiteral("(does not fit)")
                                                        : QStringLiteral("(refused)");
     }
+    // "replace A 0B30 EEFF" replaces in A, its first block shown; a fifth word N pokes 77 at offset N while the
+    // search runs, "fail3" fails the third write.
+    if (words[0] == QLatin1String("replace")) {
+        if (m_view.shownFile != file(words[1]))
+            block.open(file(words[1]), 0);
+        if (!block.takeFindAnswer(words[2].toStdString()))
+            return QStringLiteral("(no answer)");
+        if (words.size() > 4 && words[4].startsWith(QLatin1String("fail")))
+            FileFaults::failNth(FileFaults::Op::Write, words[4].mid(4).toInt(), EIO);
+        else if (words.size() > 4)
+            m_view.onEvents = [&, at = words[4]] { play(block, QStringLiteral("poke %1 %2 77").arg(words[1], at)); };
+        try {
+            const auto replaced
+                = block.replaceAll(QByteArray::fromHex(words[3].toLatin1()).toStdString(), [] { return false; });
+            m_view.onEvents = nullptr;
+            return replaced.outcome == ShownBlock::Replaced::Outcome::Replaced ? QString()
+                                                                               : QStringLiteral("(refused)");
+        } catch (const EInOutError&) {
+            return QStringLiteral("(error)");
+        }
+    }
     if (words[0] == QLatin1String("open")) {
         block.open(file(words[1]), words[2].toInt());
         return {};
@@ -681,6 +702,14 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
         "paste A 10 AABBCC" } << "(refused)" << QStringList { "A 10 --", "A 11 77", "A 12 --" };
     QTest::newRow("a paste past the last row writes none")
         << QStringList { "paste A 19998 AABBCC" } << "(does not fit)" << QStringList { "A 19998 --", "A 19999 --" };
+    // 0B 30 stands at every offset that is a multiple of 256.
+    QTest::newRow("a replace is one step over every match") << QStringList { "replace A 0B30 EEFF", "undo",
+        "redo" } << "yy" << QStringList { "A 0 EE", "A 1 FF", "A 19969 FF", "A 2 --" };
+    QTest::newRow("a replace refused by one match changed during the search writes none")
+        << QStringList { "replace A 0B30 EEFF 512" } << "(refused)"
+        << QStringList { "A 0 --", "A 512 77", "A 19968 --" };
+    QTest::newRow("a replace failing part way puts back what it wrote")
+        << QStringList { "replace A 0B30 EEFF fail3" } << "(error)" << QStringList { "A 0 --", "A 256 --", "A 512 --" };
     QTest::newRow("a byte another program already took back")
         << QStringList { "A 10 AB", "poke A 10 7D", "undo" } << "y" << QStringList { "A 10 --" };
 }

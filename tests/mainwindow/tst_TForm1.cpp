@@ -68,7 +68,7 @@ private slots:
     void writesAreTakenBackWhereTheyWereMade();
     void aMatchIsShownAsGoingToItsByteShowsIt();
     void closingTheWindowStopsASearch();
-    void rowsAreCopiedAndPastedOverShownRows();
+    void rowsAreCopiedPastedAndReplaced();
 };
 
 void tst_TForm1::init()
@@ -811,7 +811,7 @@ void tst_TForm1::closingTheWindowStopsASearch()
     QCOMPARE(contents(settings()), stored);
 }
 
-void tst_TForm1::rowsAreCopiedAndPastedOverShownRows()
+void tst_TForm1::rowsAreCopiedPastedAndReplaced()
 {
     const std::string path = makeFile("f.bin", 100);
     m_form = makeForm(true);
@@ -847,9 +847,16 @@ void tst_TForm1::rowsAreCopiedAndPastedOverShownRows()
     clipboard->setText(QStringLiteral("01 02"));
     focusCell(1, 100);
     key(Qt::Key_V, Qt::ControlModifier);
+    // Ctrl+H: what to find, then what to put in its place, as long; every match replaced as one undo step.
+    m_dialogs->promptAnswers = { "0B30", "EEFFAA", "0B30", "EE FF" };
+    key(Qt::Key_H, Qt::ControlModifier);
+    key(Qt::Key_H, Qt::ControlModifier);
+    QCOMPARE(contents(path).left(2), QByteArray("\xEE\xFF"));
+    QCOMPARE(std::tuple(grid()->currentRow(), grid()->anchor().row), std::tuple(1, 2));
+    key(Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(m_dialogs->texts("notice"),
-        (std::vector<std::string> {
-            cp("Не понимаю, что вставить: zz"), cp("Вставка не помещается в показанные байты") }));
+        (std::vector<std::string> { cp("Не понимаю, что вставить: zz"), cp("Вставка не помещается в показанные байты"),
+            cp("Замена должна быть той же длины"), cp("Заменено: 1") }));
     QCOMPARE(contents(path), expected);
 }
 

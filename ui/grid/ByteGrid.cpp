@@ -74,6 +74,7 @@ ByteGrid::ByteGrid(QWidget* parent)
     addCommand(GridCommand::FindPrevious, { QKeySequence(Qt::SHIFT | Qt::Key_F3) });
     addCommand(GridCommand::Copy, QKeySequence::keyBindings(QKeySequence::Copy));
     addCommand(GridCommand::Paste, QKeySequence::keyBindings(QKeySequence::Paste));
+    addCommand(GridCommand::Replace, { QKeySequence(Qt::CTRL | Qt::Key_H) });
 }
 
 void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)

@@ -13,6 +13,7 @@ enum class GridCommand {
     FindPrevious, // Shift+F3
     Copy, // Ctrl+C
     Paste, // Ctrl+V
+    Replace, // Ctrl+H
 };
 
 // What an edit notification carries: a change the user just made in the editor (typing, a paste, the editor's own

@@ -8,7 +8,8 @@
 # Checks, in order: the window opens at its designed place; after the go-to prompt, after a write error's notice
 # and after the open dialog the keys go on to edit the grid and write the byte (the focus is back on the grid,
 # not on the write switch); the open dialog's completer list is gone once a typed path is accepted, so one click
-# on the lower spin arrow moves the block; the save dialog is captioned in Russian, answering "no" to its
+# on the lower spin arrow moves the block; rows copied reach the desktop's clipboard (xclip), and a fill pasted
+# from it is written and taken back whole; the save dialog is captioned in Russian, answering "no" to its
 # overwrite question keeps the file and the dialog; at scale 2 and 1.5 on a 1280x1024 screen the whole window is
 # visible and the lines between cells are silver; the go-to prompt's and the notice's frames are centred on the
 # screen; under a dark palette the path box's text, the spin button's glyphs, the write switch's box, the grey
@@ -156,6 +157,19 @@ desktop_keys ctrl+Home
 desktop_type CD
 desktop_keys Down
 desktop_wait_until byte_is "$work/other.bin" 8192 cd || fail "CD typed after the open dialog was not written at 8192"
+
+step "copy, a fill and its undo go through the desktop's clipboard"
+hex_at() { od -An -tx1 -j "$2" -N"$3" "$1" | tr -d ' \n' | tr a-f A-F | sed 's/../& /g; s/ $//'; }
+clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
+before=$(hex_at "$work/other.bin" 8196 3)
+desktop_keys ctrl+Home shift+Down ctrl+c
+desktop_wait_until clipboard_is "$(hex_at "$work/other.bin" 8192 2)" || fail "the copied rows are not on the clipboard"
+printf '00' | xclip -selection clipboard 2>/dev/null
+desktop_keys ctrl+Home Down Down Down Down shift+Down shift+Down ctrl+v
+desktop_wait_until byte_is "$work/other.bin" 8198 00 || fail "00 pasted over three rows did not fill them"
+[ "$(hex_at "$work/other.bin" 8196 3)" = "00 00 00" ] || fail "the fill wrote $(hex_at "$work/other.bin" 8196 3)"
+desktop_keys ctrl+z
+desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 8196 3)" = "$before" ]' || fail "Ctrl+Z did not take the fill back whole"
 
 step "the save dialog speaks Russian and keeps a file the user does not replace"
 desktop_keys shift+F10

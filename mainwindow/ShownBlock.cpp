@@ -493,10 +493,10 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::string& replacement, cons
 {
     using Outcome = Replaced::Outcome;
     if (!m_writing || m_busy || m_findBytes.empty() || replacement.size() != m_findBytes.size())
-        return { Outcome::Stopped };
+        return { Outcome::Stopped, 0, std::nullopt };
     commitBeforeBlockChange();
     if (!m_identity)
-        return { Outcome::CannotOpen };
+        return { Outcome::CannotOpen, 0, std::nullopt };
     const std::string path = m_file;
     const FileIdentity identity = *m_identity;
     ByteSearch::Matches matches;
@@ -505,7 +505,7 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::string& replacement, cons
         const QScopedValueRollback<bool> running(m_busy, true);
         FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
         if (!opened || opened.file.identity() != identity)
-            return { Outcome::CannotOpen };
+            return { Outcome::CannotOpen, 0, std::nullopt };
         const BusyScope hourglass(m_view);
         limit = std::min<std::int64_t>(opened.file.size(), INT32_MAX);
         matches = ByteSearch::findAll(opened.file, limit, m_findBytes, [&] {
@@ -514,9 +514,9 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::string& replacement, cons
         });
     }
     if (matches.stopped)
-        return { Outcome::Stopped };
+        return { Outcome::Stopped, 0, std::nullopt };
     if (matches.offsets.empty())
-        return { Outcome::NotFound };
+        return { Outcome::NotFound, 0, std::nullopt };
     // The writes come only after the whole search, and only while every match still holds the bytes searched.
     const CheckedWrite done = writeRangesIfUnchanged(path, identity, matches.offsets, m_findBytes, replacement);
     const std::int64_t first = matches.offsets.front();
@@ -528,7 +528,7 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::string& replacement, cons
             [start](
                 std::int32_t size) { return start < size ? start : clampedStart(std::int64_t(size) - EndPlacement); },
             Store::Start, false);
-        return { Outcome::NotWritten };
+        return { Outcome::NotWritten, 0, std::nullopt };
     }
     m_history.record({ path, identity, { matches.offsets.begin(), matches.offsets.end() }, m_findBytes, replacement,
         clampedStart(std::min<std::int64_t>(first, limit - EndPlacement)), 1 });

@@ -3,6 +3,8 @@
 //   find next     from F3 to the rows of the block holding the next match painted (a match every 20000 bytes,
 //                 so that every F3 loads another block), and on to their paint with the match selected, which
 //                 comes once the command has finished, after the new position is stored;
+//   paste         from Ctrl+V over the block's 8193 rows, all selected, to the rows in view painted with the
+//                 pasted byte (the write checked and made durable before);
 //   full repaint  of the grid's viewport.
 // Beside each, in the same rounds, a QTableWidget of the grid's size with the same five columns is given the same
 // rows: for the keys, the time to set the texts of the new block's 8193 rows and get them painted; for the repaint,
@@ -21,6 +23,8 @@
 #include "ui/grid/ByteGrid.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -167,7 +171,7 @@ struct Case {
     std::unique_ptr<QTableWidget> table;
     // Rows below the top row that show when the grid is full.
     int rowsInView = 0;
-    std::vector<double> step, stepTable, findRows, findSelected, findTable, repaint, repaintTable;
+    std::vector<double> step, stepTable, findRows, findSelected, findTable, paste, pasteTable, repaint, repaintTable;
 };
 
 void plantNeedles(const std::string& path)
@@ -241,14 +245,14 @@ struct KeyTimes {
 // From the key to the end of the paints that complete the grid's picture of the block at target: all its rows in
 // view painted, and then with what finished() asks for too.
 KeyTimes keyToRowsPainted(Case& each, Stopwatch& watch, Qt::Key key, Qt::KeyboardModifiers modifiers, qint64 target,
-    const std::function<bool()>& finished)
+    const std::function<bool()>& finished, int firstCol = 0)
 {
     ByteGrid& grid = *each.grid;
     const TForm1& form = *each.form;
     settle();
     const int top = grid.topRow();
     const QRect rows
-        = grid.gridLayout().rangeRect({ { 0, top }, { 4, top + each.rowsInView } }) & grid.viewport()->rect();
+        = grid.gridLayout().rangeRect({ { firstCol, top }, { 4, top + each.rowsInView } }) & grid.viewport()->rect();
     const auto loaded
         = [&] { return form.startByte() == target && grid.topRow() == top && grid.rowCount() > top + each.rowsInView; };
     watch.arm(key, grid.viewport(), rows, loaded, [&] { return loaded() && finished(); });
@@ -315,6 +319,15 @@ void measureRound(Case& each, Stopwatch& watch, bool keep)
     const double step
         = keyToRowsPainted(each, watch, Qt::Key_PageDown, Qt::AltModifier, nextBlock, [] { return true; }).finished;
     const double stepTable = tableToRowsPainted(each, watch);
+    // Every round pastes another byte, so that every row's texts change.
+    const QString fill = each.paste.size() % 2 ? QStringLiteral("55") : QStringLiteral("AA");
+    QGuiApplication::clipboard()->setText(fill);
+    each.grid->selectCells({ 1, 1 }, { 1, BlockRows });
+    const double paste = keyToRowsPainted(
+        each, watch, Qt::Key_V, Qt::ControlModifier, each.form->startByte(),
+        [&] { return Cp1251::toQString(each.grid->cell(1, each.grid->topRow())) == fill; }, 1)
+                             .finished; // the offsets stay as they were
+    const double pasteTable = tableToRowsPainted(each, watch);
     settle();
     std::vector<double> repaint, repaintTable;
     for (int i = 0; i < RepaintsPerRound; ++i) {
@@ -328,6 +341,8 @@ void measureRound(Case& each, Stopwatch& watch, bool keep)
     each.findTable.push_back(findTable);
     each.step.push_back(step);
     each.stepTable.push_back(stepTable);
+    each.paste.push_back(paste);
+    each.pasteTable.push_back(pasteTable);
     each.repaint.insert(each.repaint.end(), repaint.begin(), repaint.end());
     each.repaintTable.insert(each.repaintTable.end(), repaintTable.begin(), repaintTable.end());
 }
@@ -367,6 +382,7 @@ int main(int argc, char* argv[])
         dialogs.promptAnswers.push_back(std::string("\"") + Needle + "\"");
         QTest::keyClick(each.grid, Qt::Key_F, Qt::ControlModifier);
         waitFor([&] { return each.form->startByte() == NeedleEvery; }, "the first match");
+        each.form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(true);
     }
     // Rounds interleaved over the two files, so that a slow moment of the machine weighs on both alike.
     for (int round = -1; round < Runs; ++round)
@@ -384,12 +400,14 @@ int main(int argc, char* argv[])
         printRow(each.label, "page step", each.step, each.stepTable, true);
         printRow("", "find, rows", each.findRows, each.findTable, true);
         printRow("", "find, match", each.findSelected, each.findTable, true);
+        printRow("", "paste", each.paste, each.pasteTable, true);
         printRow("", "full repaint", each.repaint, each.repaintTable, false);
         QFile::remove(QString::fromStdString(each.path));
     }
     std::printf("\npage step: Alt+PageDown to the next block's rows in view painted. find: F3 to the rows of the "
                 "block holding the next match painted (every F3 loads a block), and to them painted with the match "
-                "selected. table: the texts of the new block's 8193 rows, made beforehand, set on its items and "
+                "selected. paste: Ctrl+V of one byte over the block's 8193 rows to those in view painted with it. "
+                "table: the texts of the new block's 8193 rows, made beforehand, set on its items and "
                 "painted. full repaint: the viewport's.\n");
     return 0;
 }

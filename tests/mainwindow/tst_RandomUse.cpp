@@ -3,7 +3,8 @@
 // a commit of what the user typed, at the offset of the row in the block where it was typed, as the byte the text
 // was made from, and never while the write switch is clear or over a byte another program changed that the row
 // does not show; or through taking a write back or making it again, over a byte the program itself left there. An
-// undo with keys typed ahead (delivered during its reload) takes back the write that was last at its key. After
+// undo with keys typed ahead (delivered during its reload) takes back the write that was last at its key. A paste
+// or a replace writes exactly the bytes the model works out from the rows and the file, or none. After
 // every action the files on disk are compared with the model and the grid's rows with the files. A failing sequence is
 // shrunk to a short one that still fails, and printed.
 //
@@ -25,6 +26,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -66,6 +68,8 @@ struct Action {
         Poke,
         Find,
         UndoTypingAhead,
+        Paste,
+        Replace,
     } kind;
     int a = 0; // key, column, wheel sign, file index, form of the typed text, redo key
     int b = 0; // modifiers, row, typed byte (-1: a text that is no number), editor closed first
@@ -74,7 +78,7 @@ struct Action {
 
 const char* const KindNames[] = { "type", "key", "click", "wheel", "switch", "focus grid", "spin up", "spin down",
     "go to start", "go to end", "go to byte", "open", "edit path", "column width", "report", "undo", "redo", "poke",
-    "find", "undo typing ahead" };
+    "find", "undo typing ahead", "paste", "replace" };
 
 struct FileSpec {
     const char* name;
@@ -169,6 +173,11 @@ std::vector<Action> generate(quint32 seed, int count)
             // Ctrl+F with an answer, F3 or Shift+F3.
             action = { Action::Find, random.bounded(3), 0,
                 QStringList { "\"0\"", "0A 0B", "00", "zz" }[random.bounded(4)] };
+        } else if (random.bounded(2) == 0) {
+            // A byte pasted at the current row, or over it and up to four rows below; or every byte like the
+            // current one replaced.
+            action = { random.bounded(4) ? Action::Paste : Action::Replace, random.bounded(256),
+                random.bounded(2) ? random.bounded(5) : 0 };
         } else {
             action = { random.bounded(2) ? Action::Undo : Action::Redo, random.bounded(2), random.bounded(2) };
         }
@@ -252,6 +261,8 @@ public:
         const std::optional<std::uint8_t> typed = perform(action, rowsBefore);
         if (action.kind == Action::UndoTypingAhead && m_typedAhead)
             return checkTypedAhead(m_dialogs.shown.size() != noticesBefore);
+        if ((action.kind == Action::Paste || action.kind == Action::Replace) && m_patching)
+            return checkPatched();
 
         // Typing into the current cell makes its text the edit that a commit may write: the typed byte, or for
         // an editing key any byte (0 when the cell was emptied).
@@ -398,6 +409,51 @@ private:
             QCoreApplication::processEvents();
             loads = m_currentFile = indexOf(m_form->currentFile());
             break;
+        case Action::Paste:
+        case Action::Replace: {
+            // As for undo, on the table with its editor closed, writing on; an edit waiting must be a number, which
+            // the command commits first.
+            m_patched.clear();
+            m_patching = false;
+            if (!onGrid || m_currentFile != m_blockFile || (m_candidate && (!m_candidate->value || m_candidate->any))
+                || !m_switch->isChecked() || (action.kind == Action::Replace && m_blockFile == SparseIndex)
+                || m_grid->rowCount() <= 2)
+                break;
+            if (focus == m_grid->inplaceEditor())
+                QTest::keyClick(focus, Qt::Key_Return);
+            m_patching = true;
+            // The edit waiting is committed first; refused, its row shows what the file holds, which is then seen.
+            if (m_candidate)
+                m_unseen.erase({ m_candidate->file, m_candidate->offset });
+            const QString byte = QString::number(action.a, 16).rightJustified(2, QLatin1Char('0'));
+            const qint64 start = m_form->startByte();
+            if (action.kind == Action::Replace) {
+                // Every byte of the file like the current row's, as the file holds them now.
+                const char needle = readAt(m_blockFile, start + m_grid->currentRow() - 1, 1).front();
+                const QByteArray all = readAt(m_blockFile, 0, sizeOf(m_blockFile));
+                for (qsizetype at = 0; at < all.size(); ++at)
+                    if (all[at] == needle)
+                        m_patched[{ m_blockFile, at }] = char(action.a);
+                m_dialogs.promptAnswers = { QByteArray(1, needle).toHex().toStdString(), byte.toStdString() };
+                QTest::keyClick(m_grid, Qt::Key_H, Qt::ControlModifier);
+                m_dialogs.promptAnswers.clear();
+            } else {
+                for (int i = 0; i < action.b; ++i)
+                    QTest::keyClick(m_grid, Qt::Key_Down, Qt::ShiftModifier);
+                const int first = std::min(m_grid->currentRow(), m_grid->anchor().row);
+                const int last = std::max(m_grid->currentRow(), m_grid->anchor().row);
+                // Whole, over rows the block shows and whose bytes the rows still show; else nothing.
+                bool seen = true;
+                for (int row = first; row <= last; ++row)
+                    seen = seen && !m_unseen.count({ m_blockFile, start + row - 1 });
+                for (int row = first; seen && row <= last && last < m_grid->rowCount(); ++row)
+                    m_patched[{ m_blockFile, start + row - 1 }] = char(action.a);
+                QGuiApplication::clipboard()->setText(byte);
+                QTest::keyClick(m_grid, Qt::Key_V, Qt::ControlModifier);
+            }
+            loads = m_currentFile = indexOf(m_form->currentFile());
+            break;
+        }
         case Action::Find:
             // As for undo: only while the rows come from the file the path box names, which a match is shown in.
             if (!onGrid || m_currentFile != m_blockFile)
@@ -588,21 +644,23 @@ private:
                 continue;
             if (changed.count(-1))
                 return QStringLiteral("%1 changed its length").arg(QString::fromLatin1(Files[file].name));
-            const qint64 offset = *changed.begin();
-            const QByteArray byte = readAt(file, offset, 1);
-            const char disk = byte.isEmpty() ? '\0' : byte[0];
-            if (changed.size() != 1 || !explained(file, offset, disk, switchOn, rewrite))
-                return QStringLiteral("%1: unexplained write at offset %2 (byte %3)")
-                    .arg(QString::fromLatin1(Files[file].name))
-                    .arg(offset)
-                    .arg(static_cast<std::uint8_t>(disk));
-            if (!rewrite)
-                m_lastCommit = Written { file, offset, expectedAt(file, offset) };
-            m_programLast.insert({ file, offset });
-            setExpected(file, offset, disk);
-            m_written.insert({ file, offset });
-            if (!rewrite)
-                m_candidate.reset();
+            // A commit writes one byte; taking back a paste or a replace, or making it again, writes several.
+            for (const qint64 offset : changed) {
+                const QByteArray byte = readAt(file, offset, 1);
+                const char disk = byte.isEmpty() ? '\0' : byte[0];
+                if ((!rewrite && changed.size() != 1) || !explained(file, offset, disk, switchOn, rewrite))
+                    return QStringLiteral("%1: unexplained write at offset %2 (byte %3)")
+                        .arg(QString::fromLatin1(Files[file].name))
+                        .arg(offset)
+                        .arg(static_cast<std::uint8_t>(disk));
+                if (!rewrite)
+                    m_lastCommit = Written { file, offset, expectedAt(file, offset) };
+                m_programLast.insert({ file, offset });
+                setExpected(file, offset, disk);
+                m_written.insert({ file, offset });
+                if (!rewrite)
+                    m_candidate.reset();
+            }
             ++(rewrite ? m_rewrites : m_writes);
         }
         return checkRows();
@@ -633,6 +691,28 @@ private:
         const char now = expectedAt(last.file, last.offset);
         if (!refused && now != last.before && now != '1' && now != '\x01')
             return QStringLiteral("the undo typed ahead did not take back the write at offset %1").arg(last.offset);
+        m_candidate.reset();
+        return checkRows();
+    }
+
+    // After a paste or a replace: exactly the bytes the model expects changed, to the byte expected.
+    QString checkPatched()
+    {
+        for (int file = 0; file < FileCount; ++file) {
+            for (const qint64 offset : differences(file)) {
+                const char disk = offset < 0 ? '\0' : readAt(file, offset, 1).front();
+                const auto it = m_patched.find({ file, offset });
+                if ((it == m_patched.end() || it->second != disk) && !explained(file, offset, disk, true, false))
+                    return QStringLiteral("%1: unexplained write at offset %2 (byte %3) by a paste or replace")
+                        .arg(QString::fromLatin1(Files[file].name))
+                        .arg(offset)
+                        .arg(static_cast<std::uint8_t>(disk));
+                m_programLast.insert({ file, offset });
+                m_written.insert({ file, offset });
+                setExpected(file, offset, disk);
+            }
+        }
+        m_patches += m_patched.empty() ? 0 : 1;
         m_candidate.reset();
         return checkRows();
     }
@@ -693,11 +773,15 @@ private:
     std::optional<Written> m_lastCommit;
     std::optional<Written> m_lastAtKey;
     bool m_typedAhead = false;
+    // What a paste or replace may write: each byte at its place.
+    std::map<Place, char> m_patched;
+    bool m_patching = false;
 
 public:
     int m_writes = 0; // commits seen on disk and found right
     int m_rewrites = 0; // writes taken back or made again
     int m_typedAheadUndos = 0; // undos with keys typed ahead, checked
+    int m_patches = 0; // pastes and replaces that could write
 
     int writtenBytes() const { return int(m_written.size()); }
 
@@ -725,6 +809,7 @@ struct Figures {
     int commits = 0;
     int rewrites = 0;
     int typedAhead = 0;
+    int patches = 0;
     int written = 0;
     int found = 0;
     int misplaced = 0;
@@ -753,6 +838,7 @@ std::optional<std::pair<std::size_t, QString>> run(
         figures->commits = session.m_writes;
         figures->rewrites = session.m_rewrites;
         figures->typedAhead = session.m_typedAheadUndos;
+        figures->patches = session.m_patches;
         figures->written = session.writtenBytes();
         std::tie(figures->found, figures->misplaced) = session.tally();
     }
@@ -830,9 +916,10 @@ void tst_RandomUse::noByteIsEverWrittenThatTheUserDidNotCommit()
     const qint64 limitMs = qint64(qEnvironmentVariableIntValue("QUILLMOOR_RANDOM_SECONDS")) * 1000;
     Figures figures;
     const auto failure = run(actions, &figures, limitMs);
-    qInfo("figures: seed=%u actions=%zu/%d commits=%d written=%d found=%d misplaced=%d rewrites=%d typed-ahead=%d",
+    qInfo("figures: seed=%u actions=%zu/%d commits=%d written=%d found=%d misplaced=%d rewrites=%d typed-ahead=%d "
+          "patches=%d",
         seed, figures.played, count, figures.commits, figures.written, figures.found, figures.misplaced,
-        figures.rewrites, figures.typedAhead);
+        figures.rewrites, figures.typedAhead, figures.patches);
     if (!failure)
         return;
     qWarning("seed %u fails after %zu actions: %s; shrinking", seed, failure->first + 1, qPrintable(failure->second));

@@ -4,6 +4,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 // A file of size bytes to measure on, holding a pattern so that no byte value is favoured. A sparse one holds the
@@ -22,4 +24,18 @@ inline void makeFile(const std::string& path, qint64 size, bool sparse)
         file.write(chunk.constData(), std::min<qint64>(chunk.size(), written - at));
     if (sparse)
         file.resize(size);
+}
+
+// size bytes of no pattern (xorshift), in which a given text of six letters turns up by chance once in 2^48 places.
+inline QByteArray noise(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    std::uint64_t state = 0x9E3779B97F4A7C15u;
+    for (qsizetype i = 0; i + 8 <= bytes.size(); i += 8) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        std::memcpy(bytes.data() + i, &state, 8);
+    }
+    return bytes;
 }

@@ -6,6 +6,7 @@
 // as the window runs it (events let run after every chunk) at most 1.3x the floor and no slower than grep. Per GB
 // the three files stay within 15% of each other.
 
+#include "bench/BenchFile.h"
 #include "bench/Median.h"
 #include "support/ByteSearch.h"
 #include "support/FileHandle.h"
@@ -39,14 +40,7 @@ void makeFile(const QString& path, qint64 size, bool sparse)
     if (sparse) {
         file.resize(size);
     } else {
-        QByteArray chunk(64 * MiB, Qt::Uninitialized);
-        std::uint64_t state = 0x9E3779B97F4A7C15u;
-        for (qsizetype i = 0; i + 8 <= chunk.size(); i += 8) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            std::memcpy(chunk.data() + i, &state, 8);
-        }
+        const QByteArray chunk = noise(64 * MiB);
         for (qint64 at = 0; at < size; at += chunk.size())
             file.write(chunk.constData(), std::min<qint64>(chunk.size(), size - at));
     }

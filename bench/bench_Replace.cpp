@@ -7,6 +7,7 @@
 // The search stays within 1.3x its floor, the writes within 2x theirs, and the match list costs at most 8 bytes a
 // match.
 
+#include "bench/BenchFile.h"
 #include "bench/Median.h"
 #include "support/ByteSearch.h"
 #include "support/FileHandle.h"
@@ -40,14 +41,7 @@ void makeFile(const QString& path, qint64 size)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(path));
-    QByteArray chunk(64 * MiB, Qt::Uninitialized);
-    std::uint64_t state = 0x9E3779B97F4A7C15u;
-    for (qsizetype i = 0; i + 8 <= chunk.size(); i += 8) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        std::memcpy(chunk.data() + i, &state, 8);
-    }
+    QByteArray chunk = noise(64 * MiB);
     for (qsizetype at = 0; at < chunk.size(); at += Every)
         std::memcpy(chunk.data() + at, Needle.data(), Needle.size());
     for (qint64 at = 0; at < size; at += chunk.size())

@@ -108,6 +108,8 @@ private:
     // Ctrl+F asks what to find and looks from the current byte on; F3 and Shift+F3 look for it again after and
     // before it. A match's bytes are selected.
     void findBytes(FindFrom from);
+    // The find prompt, preset with the last answer; false when cancelled or not understood (said so).
+    [[nodiscard]] bool askWhatToFind();
     // Ctrl+C puts the bytes of the selected rows on the clipboard, as hex pairs and as raw bytes; Ctrl+V writes
     // the clipboard's bytes from the current row on, or repeated over the selected rows.
     void copyRows();

@@ -58,15 +58,8 @@ void TForm1::findBytes(FindFrom from)
     if (m_block.busy() || m_block.loadedRows() < 1)
         return;
     if (from == FindFrom::Prompt || !m_block.canFindAgain()) {
-        std::string answer = m_block.findAnswer();
-        bool exact = true;
-        if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
+        if (!askWhatToFind())
             return;
-        if (!exact || !m_block.takeFindAnswer(answer)) {
-            TrimSpaces(answer);
-            ShowNotice(text("Не понимаю, что искать: ") + answer);
-            return;
-        }
         from = FindFrom::Prompt;
     }
     using Where = ShownBlock::FindFrom;
@@ -89,6 +82,20 @@ void TForm1::findBytes(FindFrom from)
             SG1->selectCells(found.rows->first, found.rows->last);
         break;
     }
+}
+
+bool TForm1::askWhatToFind()
+{
+    std::string answer = m_block.findAnswer();
+    bool exact = true;
+    if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
+        return false;
+    if (!exact || !m_block.takeFindAnswer(answer)) {
+        TrimSpaces(answer);
+        ShowNotice(text("Не понимаю, что искать: ") + answer);
+        return false;
+    }
+    return true;
 }
 
 void TForm1::copyRows()
@@ -139,16 +146,10 @@ void TForm1::replaceBytes()
 {
     if (m_block.busy() || m_block.loadedRows() < 1 || !CheckBox1->isChecked())
         return;
-    std::string answer = m_block.findAnswer();
-    bool exact = true;
-    if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
+    if (!askWhatToFind())
         return;
-    if (!exact || !m_block.takeFindAnswer(answer)) {
-        TrimSpaces(answer);
-        ShowNotice(text("Не понимаю, что искать: ") + answer);
-        return;
-    }
     std::string replacement;
+    bool exact = true;
     if (!InputPrompt(text("Заменить на"), text("Байты (Hex) или \"текст\""), replacement, &exact))
         return;
     const std::optional<std::string> bytes = exact ? ByteSearch::parseAnswer(replacement) : std::nullopt;
@@ -157,7 +158,7 @@ void TForm1::replaceBytes()
         ShowNotice(text("Не понимаю, что вставить: ") + replacement);
         return;
     }
-    if (bytes->size() != ByteSearch::parseAnswer(answer)->size()) {
+    if (bytes->size() != ByteSearch::parseAnswer(m_block.findAnswer())->size()) {
         ShowNotice(text("Замена должна быть той же длины"));
         return;
     }

@@ -326,6 +326,14 @@ private:
         return true;
     }
 
+    // A byte the program wrote, and the model now expects.
+    void noteWritten(int file, qint64 offset, char disk)
+    {
+        m_programLast.insert({ file, offset });
+        m_written.insert({ file, offset });
+        setExpected(file, offset, disk);
+    }
+
     void setExpected(int file, qint64 offset, char byte)
     {
         if (file == SparseIndex)
@@ -655,9 +663,7 @@ private:
                         .arg(static_cast<std::uint8_t>(disk));
                 if (!rewrite)
                     m_lastCommit = Written { file, offset, expectedAt(file, offset) };
-                m_programLast.insert({ file, offset });
-                setExpected(file, offset, disk);
-                m_written.insert({ file, offset });
+                noteWritten(file, offset, disk);
                 if (!rewrite)
                     m_candidate.reset();
             }
@@ -683,9 +689,7 @@ private:
                         .arg(QString::fromLatin1(Files[file].name))
                         .arg(offset)
                         .arg(static_cast<std::uint8_t>(disk));
-                m_programLast.insert({ file, offset });
-                m_written.insert({ file, offset });
-                setExpected(file, offset, disk);
+                noteWritten(file, offset, disk);
             }
         }
         const char now = expectedAt(last.file, last.offset);
@@ -707,9 +711,7 @@ private:
                         .arg(QString::fromLatin1(Files[file].name))
                         .arg(offset)
                         .arg(static_cast<std::uint8_t>(disk));
-                m_programLast.insert({ file, offset });
-                m_written.insert({ file, offset });
-                setExpected(file, offset, disk);
+                noteWritten(file, offset, disk);
             }
         }
         m_patches += m_patched.empty() ? 0 : 1;

@@ -1,5 +1,10 @@
 #include "mainwindow/CommandLine.h"
 
+#include "support/Cp1251.h"
+#include "support/Exception.h"
+#include "support/FileHandle.h"
+#include "support/PatchFile.h"
+
 #include <QCommandLineParser>
 #include <QFile>
 
@@ -96,6 +101,39 @@ void print(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
+// --apply, --check and --revert: one line on standard error, and the exit status.
+int answerPatch(const CommandLine& commandLine)
+{
+    const auto say = [](const std::string& text) {
+        print(stderr, QStringLiteral("quillmoor: ") + Cp1251::toQString(text) + QLatin1Char('\n'));
+    };
+    std::string text;
+    try {
+        FileHandle patchFile = FileHandle::open(commandLine.patch, FileHandle::Mode::Read);
+        text = patchFile.readAll();
+    } catch (const EInOutError& error) {
+        say(Cp1251::fromUtf8("не удаётся прочитать заплатку ") + Cp1251::fromPath(commandLine.patch) + ": "
+            + error.message());
+        return 2;
+    }
+    const PatchFile::Parsed parsed = PatchFile::parse(text);
+    if (parsed.errorLine > 0) {
+        say(Cp1251::fromUtf8("заплатка, строка ") + std::to_string(parsed.errorLine) + ": " + parsed.error);
+        return 2;
+    }
+    const PatchFile::Action action = commandLine.action == CommandLine::Action::ApplyPatch ? PatchFile::Action::Apply
+        : commandLine.action == CommandLine::Action::CheckPatch                            ? PatchFile::Action::Check
+                                                                                           : PatchFile::Action::Revert;
+    try {
+        const PatchFile::Answer answer = PatchFile::run(action, parsed.patch, commandLine.file);
+        say(answer.message);
+        return answer.status;
+    } catch (const EInOutError& error) {
+        say(error.message());
+        return 2;
+    }
+}
+
 } // namespace
 
 CommandLine parseProgramArguments(int argc, char* argv[])
@@ -115,6 +153,10 @@ int answerWithoutWindow(const CommandLine& commandLine)
     case CommandLine::Action::UsageError:
         print(stderr, QStringLiteral("quillmoor: ") + commandLine.error + QLatin1Char('\n') + commandLineHelp());
         return 2;
+    case CommandLine::Action::ApplyPatch:
+    case CommandLine::Action::CheckPatch:
+    case CommandLine::Action::RevertPatch:
+        return answerPatch(commandLine);
     case CommandLine::Action::Run:
         break;
     }
@@ -128,8 +170,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const st
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") });
     const QCommandLineOption version(QStringList { QStringLiteral("v"), QStringLiteral("version") });
-    parser.addOption(help);
-    parser.addOption(version);
+    const QCommandLineOption apply(QStringLiteral("apply"));
+    const QCommandLineOption check(QStringLiteral("check"));
+    const QCommandLineOption revert(QStringLiteral("revert"));
+    parser.addOptions({ help, version, apply, check, revert });
 
     QStringList decoded;
     for (const std::string& arg : args)
@@ -162,6 +206,20 @@ CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const st
         return result;
     }
     const std::vector<std::string> files = positionalBytes(args);
+    const int patching = int(parser.isSet(apply)) + int(parser.isSet(check)) + int(parser.isSet(revert));
+    if (patching > 0) {
+        if (patching > 1 || files.size() != 2 || files[0].empty() || files[1].empty()) {
+            result.action = CommandLine::Action::UsageError;
+            result.error = QString::fromUtf8("--apply, --check и --revert: один из них, затем ЗАПЛАТКА и ФАЙЛ");
+            return result;
+        }
+        result.action = parser.isSet(apply) ? CommandLine::Action::ApplyPatch
+            : parser.isSet(check)           ? CommandLine::Action::CheckPatch
+                                            : CommandLine::Action::RevertPatch;
+        result.patch = absolutePath(files[0], workingDir);
+        result.file = absolutePath(files[1], workingDir);
+        return result;
+    }
     if (files.size() > 1) {
         result.action = CommandLine::Action::UsageError;
         result.error = QString::fromUtf8("можно открыть только один файл");
@@ -175,11 +233,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const st
 QString commandLineHelp()
 {
     return QString::fromUtf8("Использование: quillmoor [ФАЙЛ]\n"
+                             "       quillmoor --apply|--check|--revert ЗАПЛАТКА ФАЙЛ\n"
                              "Просмотр и побайтная правка любого файла.\n"
                              "\n"
                              "  ФАЙЛ           открыть этот файл вместо запомненного\n"
+                             "  --apply        наложить заплатку на ФАЙЛ, только если он держит её старые байты\n"
+                             "  --check        сказать, накладывается ли заплатка, уже наложена или конфликтует\n"
+                             "  --revert       снять заплатку, только если ФАЙЛ держит её новые байты\n"
                              "  -h, --help     показать эту справку и выйти\n"
                              "  -v, --version  показать версию и выйти\n"
+                             "\n"
+                             "Пример: quillmoor --apply fw.patch fw-copy.bin (0: наложена или уже была,\n"
+                             "1: конфликт, ничего не записано, 2: ошибка)\n"
                              "\n"
                              "Клавиши в таблице (запись разрешена, редактор закрыт):\n"
                              "  Ctrl+Z               отменить последнюю запись (байт, вставку, замену)\n"
@@ -187,6 +252,7 @@ QString commandLineHelp()
                              "  Ctrl+C               копировать байты выделенных строк\n"
                              "  Ctrl+V               вставить байты с текущей строки или по выделенным\n"
                              "  Ctrl+H               заменить все вхождения байтами той же длины\n"
+                             "  Ctrl+Shift+S         сохранить изменения этого запуска как заплатку\n"
                              "  Ctrl+F               найти байты (4D 5A) или \"текст\"\n"
                              "  F3, Shift+F3         найти снова дальше, ближе к началу\n"
                              "  Escape               прервать поиск\n");

@@ -41,6 +41,12 @@ public:
     [[nodiscard]] std::int32_t startByte() const { return StartByte; }
     // How many rows, from row 1, the last load filled.
     [[nodiscard]] std::int32_t loadedRows() const { return m_loadedRows; }
+    // The file the rows come from, and what this run's writes not taken back changed in it.
+    [[nodiscard]] const std::string& file() const { return m_file; }
+    [[nodiscard]] PatchFile::Patch netChanges() const
+    {
+        return m_identity ? m_history.netChanges(m_file, *m_identity) : PatchFile::Patch {};
+    }
     // A load or a search is running; commands that would start another meanwhile are dropped.
     [[nodiscard]] bool busy() const { return m_busy; }
     // A block command may run: more than one byte is shown and nothing is running.

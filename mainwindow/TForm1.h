@@ -99,6 +99,7 @@ private:
     void buildMenu();
     QFileDialog& openDialog();
     QFileDialog& saveDialog();
+    QFileDialog& patchDialog();
     void setCurrentFile(const std::string& path);
     void presetOpenDialog(const std::string& path);
     // A file given from outside the open dialog: opened when it is a regular file that can be read; otherwise
@@ -116,6 +117,8 @@ private:
     void pasteRows();
     // Ctrl+H asks what to find and what to put in its place, and replaces every match in the file.
     void replaceBytes();
+    // Ctrl+Shift+S saves what this run changed in the shown file as a patch file.
+    void savePatch();
     [[nodiscard]] bool readNumber(
         const std::string& caption, const std::string& prompt, std::string preset, std::int32_t& number);
     [[nodiscard]] std::string settingsPath() const
@@ -155,5 +158,6 @@ private:
     ByteGrid* SG1 = nullptr;
     QFileDialog* OD1 = nullptr;
     QFileDialog* SD1 = nullptr;
+    QFileDialog* m_patchDialog = nullptr;
     QMenu* PopupMenu1 = nullptr;
 };

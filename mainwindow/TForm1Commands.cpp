@@ -4,8 +4,11 @@
 #include "mainwindow/WindowText.h"
 #include "support/ByteSearch.h"
 #include "support/Cp1251.h"
+#include "support/FileHandle.h"
+#include "support/PatchFile.h"
 #include "support/__Str.h"
 #include "ui/EscapeWatch.h"
+#include "ui/dialogs/Dialogs.h"
 #include "ui/dialogs/InputPrompt.h"
 #include "ui/dialogs/TMessageForm.h"
 #include "ui/grid/ByteGrid.h"
@@ -49,6 +52,9 @@ void TForm1::command(GridCommand command)
         break;
     case GridCommand::Replace:
         replaceBytes();
+        break;
+    case GridCommand::SavePatch:
+        savePatch();
         break;
     }
 }
@@ -181,4 +187,21 @@ void TForm1::replaceBytes()
         ShowNotice(text("Заменено: ") + std::to_string(replaced.count));
         break;
     }
+}
+
+void TForm1::savePatch()
+{
+    const PatchFile::Patch patch = m_block.netChanges();
+    if (patch.empty()) {
+        ShowNotice(text("Нет изменений"));
+        return;
+    }
+    const auto chosen = dialogs().execFileDialog(patchDialog());
+    if (!chosen)
+        return;
+    FileHandle::Opened shown = FileHandle::tryOpen(m_block.file(), FileHandle::Mode::Read);
+    FileHandle out = FileHandle::open(*chosen, FileHandle::Mode::CreateText);
+    out.write(PatchFile::format(patch, m_block.file(), shown ? shown.file.size() : -1));
+    out.sync();
+    out.close();
 }

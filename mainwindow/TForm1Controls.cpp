@@ -257,6 +257,23 @@ QFileDialog& TForm1::openDialog()
     return *OD1;
 }
 
+QFileDialog& TForm1::patchDialog()
+{
+    if (!m_patchDialog) {
+        m_patchDialog = new QFileDialog(this);
+        m_patchDialog->setObjectName(QStringLiteral("PatchDialog"));
+        m_patchDialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_patchDialog->setFileMode(QFileDialog::AnyFile);
+        m_patchDialog->setDefaultSuffix(QStringLiteral("patch"));
+        m_patchDialog->setNameFilters(nameFilters(qtext("Заплатки|*.patch|Все файлы|*")));
+        m_patchDialog->setOption(QFileDialog::DontUseNativeDialog);
+        FileColumns::install(*m_patchDialog);
+        m_patchDialog->setSizeGripEnabled(true);
+        m_patchDialog->setDirectory(qpath(m_saveDirectory));
+    }
+    return *m_patchDialog;
+}
+
 QFileDialog& TForm1::saveDialog()
 {
     if (!SD1) {

@@ -1,6 +1,7 @@
 #include "mainwindow/WriteHistory.h"
 
 #include <algorithm>
+#include <map>
 
 void WriteHistory::record(const WrittenRange& write)
 {
@@ -55,4 +56,31 @@ void WriteHistory::dropRefused(Direction direction)
     } else {
         m_entries.erase(std::remove_if(done, m_entries.end(), ofThatFile), m_entries.end());
     }
+}
+
+PatchFile::Patch WriteHistory::netChanges(const std::string& path, FileIdentity identity) const
+{
+    std::map<std::int64_t, std::pair<char, char>> bytes;
+    for (std::size_t e = 0; e < m_done; ++e) {
+        const Entry& entry = m_entries[e];
+        if (m_files[entry.file].path != path || m_files[entry.file].identity != identity)
+            continue;
+        for (std::uint32_t range = 0; range < entry.ranges; ++range) {
+            const std::int64_t offset = m_offsets[entry.firstOffset + range];
+            for (std::uint32_t i = 0; i < entry.length; ++i) {
+                const auto [it, first] = bytes.try_emplace(offset + i, m_bytes[entry.at + i], '\0');
+                it->second.second = m_bytes[entry.at + entry.length + i];
+            }
+        }
+    }
+    PatchFile::Patch patch;
+    for (const auto& [offset, change] : bytes) {
+        if (change.first == change.second)
+            continue;
+        if (patch.empty() || patch.back().offset + std::int64_t(patch.back().before.size()) != offset)
+            patch.push_back({ offset, {}, {} });
+        patch.back().before += change.first;
+        patch.back().after += change.second;
+    }
+    return patch;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/FileHandle.h"
+#include "support/PatchFile.h"
 
 #include <cstdint>
 #include <optional>
@@ -36,6 +37,9 @@ public:
     // That write could not be made, its file having changed: it goes, with every write of that file it depends
     // on, the earlier ones when taking back, the later ones when writing again.
     void dropRefused(Direction direction);
+    // What the writes not taken back changed in the file at path: for each byte, what it held before the first of
+    // them and what it holds after the last; bytes written back to what they held drop out, neighbours join.
+    [[nodiscard]] PatchFile::Patch netChanges(const std::string& path, FileIdentity identity) const;
 
 private:
     struct File {

@@ -49,6 +49,9 @@ void tst_CommandLine::readsWhatTheArgumentsAskFor_data()
     row("toolkit option's value is not a file", { "--qwindowgeometry", "600x500", "-platform", "xcb" }, Action::Run);
     row("toolkit takes its options even after --", { "--", "-session", "s1" }, Action::Run);
     row("only some toolkit options take =", { "-platform=xcb" }, Action::UsageError);
+    row("apply a patch to a file", { "--apply", "p.patch", "f.bin" }, Action::ApplyPatch, "/home/u/work/f.bin");
+    row("a patch but no file", { "--revert", "p.patch" }, Action::UsageError);
+    row("two of the patch options", { "--check", "--apply", "p.patch", "f.bin" }, Action::UsageError);
 }
 
 void tst_CommandLine::readsWhatTheArgumentsAskFor()

@@ -1,6 +1,7 @@
 #include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
+#include "support/PatchFile.h"
 #include "support/StrHF.h"
 #include "tests/PrivilegeDrop.h"
 #include "tests/ScriptedDialogs.h"
@@ -69,6 +70,7 @@ private slots:
     void aMatchIsShownAsGoingToItsByteShowsIt();
     void closingTheWindowStopsASearch();
     void rowsAreCopiedPastedAndReplaced();
+    void theRunsChangesSaveAsAPatchThatMakesACopyTheSame();
 };
 
 void tst_TForm1::init()
@@ -858,6 +860,39 @@ void tst_TForm1::rowsAreCopiedPastedAndReplaced()
         (std::vector<std::string> { cp("Не понимаю, что вставить: zz"), cp("Вставка не помещается в показанные байты"),
             cp("Замена должна быть той же длины"), cp("Заменено: 1") }));
     QCOMPARE(contents(path), expected);
+}
+
+void tst_TForm1::theRunsChangesSaveAsAPatchThatMakesACopyTheSame()
+{
+    const std::string path = makeFile("f.bin", 100);
+    const QByteArray original = contents(path);
+    const std::string copy = makeFile("copy.bin", 100);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    grid()->setFocus();
+    key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    // Two neighbours changed, and a byte changed and written back: one line.
+    focusCell(1, 3);
+    typeInEditor(QStringLiteral("AB"));
+    key(Qt::Key_Down);
+    typeInEditor(QStringLiteral("CD"));
+    key(Qt::Key_Down);
+    typeInEditor(QStringLiteral("EE"));
+    key(Qt::Key_Up);
+    focusCell(1, 5);
+    typeInEditor(QString::fromLatin1(original.mid(4, 1).toHex()));
+    key(Qt::Key_Down);
+    const std::string patch = m_dir->filePath(QStringLiteral("run.patch")).toStdString();
+    m_dialogs->fileAnswers.push_back(patch);
+    key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_dialogs->texts("notice"), std::vector<std::string> { cp("Нет изменений") });
+    QCOMPARE(contents(patch),
+        "quillmoor-patch 1\n# file: " + QByteArray::fromStdString(path) + ", size 100\n00000002 "
+            + original.mid(2, 2).toHex().toUpper() + " ABCD\n");
+    const PatchFile::Parsed parsed = PatchFile::parse(contents(patch).toStdString());
+    QCOMPARE(PatchFile::run(PatchFile::Action::Apply, parsed.patch, copy).status, 0);
+    QCOMPARE(contents(copy), contents(path));
 }
 
 QTEST_MAIN(tst_TForm1)

@@ -75,6 +75,7 @@ ByteGrid::ByteGrid(QWidget* parent)
     addCommand(GridCommand::Copy, QKeySequence::keyBindings(QKeySequence::Copy));
     addCommand(GridCommand::Paste, QKeySequence::keyBindings(QKeySequence::Paste));
     addCommand(GridCommand::Replace, { QKeySequence(Qt::CTRL | Qt::Key_H) });
+    addCommand(GridCommand::SavePatch, { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) });
 }
 
 void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)

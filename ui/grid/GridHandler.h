@@ -14,6 +14,7 @@ enum class GridCommand {
     Copy, // Ctrl+C
     Paste, // Ctrl+V
     Replace, // Ctrl+H
+    SavePatch, // Ctrl+Shift+S
 };
 
 // What an edit notification carries: a change the user just made in the editor (typing, a paste, the editor's own

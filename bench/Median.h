@@ -29,3 +29,12 @@ inline double medianMs(const std::function<void()>& run, int runs = Runs)
     }
     return median(std::move(times));
 }
+
+// The wall time of one call of run, in milliseconds.
+inline double timedMs(const std::function<void()>& run)
+{
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}

@@ -73,14 +73,6 @@ double grepMs(const QString& path)
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-double timedMs(const std::function<void()>& run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
 struct Case {
     const char* name;
     QString path;

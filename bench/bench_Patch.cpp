@@ -23,14 +23,6 @@ namespace {
 constexpr qint64 MiB = qint64(1) << 20;
 constexpr int Lines = 100000;
 
-double timedMs(const std::function<void()>& run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])

@@ -80,14 +80,6 @@ void floorWrites(const std::string& path, const std::vector<std::int64_t>& offse
     ::close(fd);
 }
 
-double timedMs(const std::function<void()>& run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])

@@ -100,6 +100,8 @@ private:
     QFileDialog& openDialog();
     QFileDialog& saveDialog();
     QFileDialog& patchDialog();
+    // A save dialog of the program's own, in the folder of the last save.
+    [[nodiscard]] QFileDialog* newSaveDialog(const QString& name, const QString& suffix, const char* filters);
     void setCurrentFile(const std::string& path);
     void presetOpenDialog(const std::string& path);
     // A file given from outside the open dialog: opened when it is a regular file that can be read; otherwise

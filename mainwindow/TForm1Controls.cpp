@@ -257,36 +257,32 @@ QFileDialog& TForm1::openDialog()
     return *OD1;
 }
 
+QFileDialog* TForm1::newSaveDialog(const QString& name, const QString& suffix, const char* filters)
+{
+    auto* dialog = new QFileDialog(this);
+    dialog->setObjectName(name);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(suffix);
+    dialog->setNameFilters(nameFilters(qtext(filters)));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    FileColumns::install(*dialog);
+    dialog->setSizeGripEnabled(true);
+    dialog->setDirectory(qpath(m_saveDirectory));
+    return dialog;
+}
+
 QFileDialog& TForm1::patchDialog()
 {
-    if (!m_patchDialog) {
-        m_patchDialog = new QFileDialog(this);
-        m_patchDialog->setObjectName(QStringLiteral("PatchDialog"));
-        m_patchDialog->setAcceptMode(QFileDialog::AcceptSave);
-        m_patchDialog->setFileMode(QFileDialog::AnyFile);
-        m_patchDialog->setDefaultSuffix(QStringLiteral("patch"));
-        m_patchDialog->setNameFilters(nameFilters(qtext("Заплатки|*.patch|Все файлы|*")));
-        m_patchDialog->setOption(QFileDialog::DontUseNativeDialog);
-        FileColumns::install(*m_patchDialog);
-        m_patchDialog->setSizeGripEnabled(true);
-        m_patchDialog->setDirectory(qpath(m_saveDirectory));
-    }
+    if (!m_patchDialog)
+        m_patchDialog
+            = newSaveDialog(QStringLiteral("PatchDialog"), QStringLiteral("patch"), "Заплатки|*.patch|Все файлы|*");
     return *m_patchDialog;
 }
 
 QFileDialog& TForm1::saveDialog()
 {
-    if (!SD1) {
-        SD1 = new QFileDialog(this);
-        SD1->setObjectName(QStringLiteral("SD1"));
-        SD1->setAcceptMode(QFileDialog::AcceptSave);
-        SD1->setFileMode(QFileDialog::AnyFile);
-        SD1->setDefaultSuffix(QStringLiteral("TXT"));
-        SD1->setNameFilters(nameFilters(qtext("Текстовые файлы|*.TXT|Все файлы|*.*")));
-        SD1->setOption(QFileDialog::DontUseNativeDialog);
-        FileColumns::install(*SD1);
-        SD1->setSizeGripEnabled(true);
-        SD1->setDirectory(qpath(m_saveDirectory));
-    }
+    if (!SD1)
+        SD1 = newSaveDialog(QStringLiteral("SD1"), QStringLiteral("TXT"), "Текстовые файлы|*.TXT|Все файлы|*.*");
     return *SD1;
 }

@@ -232,14 +232,8 @@ std::optional<GridCell> ShownBlock::rewrite(WriteHistory::Direction direction)
     std::optional<std::int32_t> row = rowOf(*write);
     const bool allShown = row && write->offsets.back() - StartByte + std::int64_t(to.size()) <= m_loadedRows;
     if (!allShown || m_identity != write->identity || done.outcome == CheckedWrite::Outcome::Refused) {
-        const std::int32_t start = write->startByte;
         const Store store = m_view.currentFile() == write->path ? Store::Start : Store::FileAndStart;
-        change(
-            write->path,
-            // A block that starts at or beyond the end (the file was cut short) is placed as Next places it.
-            [start](
-                std::int32_t size) { return start < size ? start : clampedStart(std::int64_t(size) - EndPlacement); },
-            store, true);
+        change(write->path, keepingStart(write->startByte), store, true);
         row = rowOf(*write);
     } else if (done.outcome == CheckedWrite::Outcome::Written) {
         for (const std::int32_t offset : write->offsets)
@@ -276,10 +270,7 @@ ShownBlock::Pasted ShownBlock::paste(std::int32_t first, std::int32_t last, cons
     // Never past the last row shown, and so never past the end of the file: the file never grows.
     if (first < 1 || std::int64_t(first) + std::int64_t(data.size()) - 1 > m_loadedRows)
         return Pasted::DoesNotFit;
-    const auto row = static_cast<std::size_t>(first);
-    std::string shown(data.size(), '\0');
-    for (std::size_t i = 0; i < data.size(); ++i)
-        shown[i] = static_cast<char>(m_rowBytes[row + i]);
+    const std::string shown = shownBytes(first, first + static_cast<std::int32_t>(data.size()) - 1);
     const std::int32_t offset = StartByte + first - 1;
     const CheckedWrite done = writeIfUnchanged(m_file, *m_identity, offset, shown, data);
     if (done.outcome == CheckedWrite::Outcome::Written) {
@@ -345,6 +336,13 @@ void ShownBlock::goToByte(std::int64_t n)
     if (!canNavigate())
         return;
     change(m_view.currentFile(), showingByte(n), Store::Start, false);
+}
+
+ShownBlock::Placement ShownBlock::keepingStart(std::int32_t start)
+{
+    // A block that starts at or beyond the end (the file was cut short) is placed as Next places it.
+    return
+        [start](std::int32_t size) { return start < size ? start : clampedStart(std::int64_t(size) - EndPlacement); };
 }
 
 ShownBlock::Placement ShownBlock::showingByte(std::int64_t n)
@@ -522,12 +520,7 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::string& replacement, cons
     const std::int64_t first = matches.offsets.front();
     if (done.outcome != CheckedWrite::Outcome::Written) {
         m_view.showNotice(BlockView::Notice::CannotWrite);
-        const std::int32_t start = StartByte;
-        change(
-            path,
-            [start](
-                std::int32_t size) { return start < size ? start : clampedStart(std::int64_t(size) - EndPlacement); },
-            Store::Start, false);
+        change(path, keepingStart(StartByte), Store::Start, false);
         return { Outcome::NotWritten, 0, std::nullopt };
     }
     m_history.record({ path, identity, { matches.offsets.begin(), matches.offsets.end() }, m_findBytes, replacement,

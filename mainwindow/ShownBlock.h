@@ -136,6 +136,8 @@ private:
 
     // Where going to byte n moves.
     [[nodiscard]] static Placement showingByte(std::int64_t n);
+    // The block at start, or, when the file no longer reaches it, the last block.
+    [[nodiscard]] static Placement keepingStart(std::int32_t start);
     // Every command that shows a block ends here: the pending edit committed, the file opened once, the start
     // placed, the rows loaded, the position stored.
     void change(const std::string& path, const Placement& place, Store store, bool newFile);

@@ -19,11 +19,18 @@
 #include <QMimeData>
 
 #include <algorithm>
+#include <utility>
 
 using namespace WindowText;
 
 namespace {
 const QString OctetStream = QStringLiteral("application/octet-stream");
+
+// The rows the selection spans, whatever its columns: the current row alone when nothing else is selected.
+std::pair<std::int32_t, std::int32_t> selectedRows(const ByteGrid& grid)
+{
+    return std::minmax(grid.anchor().row, grid.currentRow());
+}
 } // namespace
 
 void TForm1::command(GridCommand command)
@@ -106,9 +113,7 @@ bool TForm1::askWhatToFind()
 
 void TForm1::copyRows()
 {
-    // The rows the selection spans, whatever its columns: the current row alone when nothing else is selected.
-    const std::int32_t first = std::min(SG1->anchor().row, SG1->currentRow());
-    const std::int32_t last = std::max(SG1->anchor().row, SG1->currentRow());
+    const auto [first, last] = selectedRows(*SG1);
     const std::string bytes = m_block.shownBytes(first, last);
     if (bytes.empty())
         return;
@@ -142,8 +147,7 @@ void TForm1::pasteRows()
         }
         bytes = *parsed;
     }
-    const std::int32_t first = std::min(SG1->anchor().row, SG1->currentRow());
-    const std::int32_t last = std::max(SG1->anchor().row, SG1->currentRow());
+    const auto [first, last] = selectedRows(*SG1);
     if (m_block.paste(first, last, bytes) == ShownBlock::Pasted::DoesNotFit)
         ShowNotice(text("Вставка не помещается в показанные байты"));
 }

@@ -107,16 +107,15 @@ int answerPatch(const CommandLine& commandLine)
     const auto say = [](const std::string& text) {
         print(stderr, QStringLiteral("quillmoor: ") + Cp1251::toQString(text) + QLatin1Char('\n'));
     };
-    std::string text;
+    PatchFile::Parsed parsed;
     try {
         FileHandle patchFile = FileHandle::open(commandLine.patch, FileHandle::Mode::Read);
-        text = patchFile.readAll();
+        parsed = PatchFile::read(patchFile);
     } catch (const EInOutError& error) {
         say(Cp1251::fromUtf8("не удаётся прочитать заплатку ") + Cp1251::fromPath(commandLine.patch) + ": "
             + error.message());
         return 2;
     }
-    const PatchFile::Parsed parsed = PatchFile::parse(text);
     if (parsed.errorLine > 0) {
         say(Cp1251::fromUtf8("заплатка, строка ") + std::to_string(parsed.errorLine) + ": " + parsed.error);
         return 2;

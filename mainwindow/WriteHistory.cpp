@@ -50,6 +50,17 @@ void WriteHistory::dropRefused(Direction direction)
     const auto ofThatFile = [&](const Entry& entry) { return m_files[entry.file].identity == identity; };
     const auto done = m_entries.begin() + static_cast<std::ptrdiff_t>(m_done);
     if (back) {
+        for (auto entry = m_entries.begin(); entry != done; ++entry) {
+            if (!ofThatFile(*entry))
+                continue;
+            Entry settled = *entry;
+            settled.firstOffset = static_cast<std::uint32_t>(m_settledOffsets.size());
+            settled.at = static_cast<std::uint32_t>(m_settledBytes.size());
+            const auto offsets = m_offsets.begin() + std::ptrdiff_t(entry->firstOffset);
+            m_settledOffsets.insert(m_settledOffsets.end(), offsets, offsets + std::ptrdiff_t(entry->ranges));
+            m_settledBytes += std::string_view(m_bytes).substr(entry->at, 2 * std::size_t(entry->length));
+            m_settled.push_back(settled);
+        }
         const auto kept = std::remove_if(m_entries.begin(), done, ofThatFile);
         m_done = static_cast<std::size_t>(kept - m_entries.begin());
         m_entries.erase(kept, done);
@@ -61,26 +72,39 @@ void WriteHistory::dropRefused(Direction direction)
 PatchFile::Patch WriteHistory::netChanges(const std::string& path, FileIdentity identity) const
 {
     std::map<std::int64_t, std::pair<char, char>> bytes;
-    for (std::size_t e = 0; e < m_done; ++e) {
-        const Entry& entry = m_entries[e];
+    const auto take = [&](const Entry& entry, const std::string& pool, const std::vector<std::int32_t>& offsets) {
         if (m_files[entry.file].path != path || m_files[entry.file].identity != identity)
-            continue;
+            return;
         for (std::uint32_t range = 0; range < entry.ranges; ++range) {
-            const std::int64_t offset = m_offsets[entry.firstOffset + range];
+            const std::int64_t offset = offsets[entry.firstOffset + range];
             for (std::uint32_t i = 0; i < entry.length; ++i) {
-                const auto [it, first] = bytes.try_emplace(offset + i, m_bytes[entry.at + i], '\0');
-                it->second.second = m_bytes[entry.at + entry.length + i];
+                const auto [it, first] = bytes.try_emplace(offset + i, pool[entry.at + i], '\0');
+                it->second.second = pool[entry.at + entry.length + i];
             }
         }
-    }
+    };
+    // The settled writes of a file all came before its entries still on the list.
+    for (const Entry& entry : m_settled)
+        take(entry, m_settledBytes, m_settledOffsets);
+    for (std::size_t e = 0; e < m_done; ++e)
+        take(m_entries[e], m_bytes, m_offsets);
     PatchFile::Patch patch;
+    std::int64_t lineStart = 0;
+    std::string before, after;
     for (const auto& [offset, change] : bytes) {
         if (change.first == change.second)
             continue;
-        if (patch.empty() || patch.back().offset + std::int64_t(patch.back().before.size()) != offset)
-            patch.push_back({ offset, {}, {} });
-        patch.back().before += change.first;
-        patch.back().after += change.second;
+        if (lineStart + std::int64_t(before.size()) != offset) {
+            if (!before.empty())
+                patch.add(lineStart, before, after);
+            lineStart = offset;
+            before.clear();
+            after.clear();
+        }
+        before += change.first;
+        after += change.second;
     }
+    if (!before.empty())
+        patch.add(lineStart, before, after);
     return patch;
 }

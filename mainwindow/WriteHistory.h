@@ -64,4 +64,9 @@ private:
     std::vector<std::int32_t> m_offsets;
     // Entries before this one are on disk; from it on, they were taken back.
     std::size_t m_done = 0;
+    // Writes on disk that can no longer be taken back, their file having changed: they still count among the run's
+    // changes. Kept as the entries are, in their own arrays.
+    std::vector<Entry> m_settled;
+    std::string m_settledBytes;
+    std::vector<std::int32_t> m_settledOffsets;
 };

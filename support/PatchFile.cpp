@@ -5,8 +5,10 @@
 #include "support/IntParser.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
+#include <utility>
 
 namespace PatchFile {
 
@@ -27,19 +29,20 @@ std::string hexOf(std::string_view bytes)
     return text;
 }
 
-std::optional<std::string> bytesOf(std::string_view hex)
+// Reads hex pairs into bytes; false when hex is empty or not pairs of hex digits.
+bool bytesOf(std::string_view hex, std::string& bytes)
 {
+    bytes.clear();
     if (hex.empty() || hex.size() % 2 != 0)
-        return std::nullopt;
-    std::string bytes;
+        return false;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
         const int high = hexDigitValue(hex[i]);
         const int low = hexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0)
-            return std::nullopt;
+            return false;
         bytes += static_cast<char>(high * 16 + low);
     }
-    return bytes;
+    return true;
 }
 
 std::string offsetText(std::int64_t offset)
@@ -56,72 +59,154 @@ std::string said(const char* utf8)
 
 } // namespace
 
+void Patch::add(std::int64_t offset, std::string_view before, std::string_view after)
+{
+    m_offsets.push_back(static_cast<std::int32_t>(offset));
+    m_before.append(before);
+    m_after.append(after);
+    m_ends.push_back(static_cast<std::uint32_t>(m_before.size()));
+}
+
+void Patch::reserve(std::size_t lines)
+{
+    m_offsets.reserve(lines);
+    m_ends.reserve(lines);
+}
+
+void Patch::clear()
+{
+    *this = Patch();
+}
+
+Patch::Line Patch::operator[](std::size_t i) const
+{
+    const std::size_t from = i == 0 ? 0 : m_ends[i - 1];
+    const std::size_t length = m_ends[i] - from;
+    return { m_offsets[i], std::string_view(m_before).substr(from, length),
+        std::string_view(m_after).substr(from, length) };
+}
+
 std::string format(const Patch& patch, std::string_view file, std::int64_t size)
 {
     std::string text = std::string(Header) + "\n# file: " + std::string(file) + ", size " + std::to_string(size) + "\n";
-    for (const Line& line : patch)
+    for (std::size_t i = 0; i < patch.size(); ++i) {
+        const Patch::Line line = patch[i];
         text += offsetText(line.offset) + ' ' + hexOf(line.before) + ' ' + hexOf(line.after) + '\n';
+    }
     return text;
 }
 
-Parsed parse(std::string_view text)
-{
-    Parsed parsed;
-    const auto fail = [&](int number, const char* what) {
-        parsed.patch.clear();
-        parsed.errorLine = number;
-        parsed.error = said(what);
-        return parsed;
-    };
-    int number = 0;
-    bool headed = false;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
-        ++number;
+namespace {
+
+// Takes a patch's text line by line, however it arrives.
+class LineReader {
+public:
+    // False once a line cannot be read.
+    bool take(std::string_view line)
+    {
+        ++m_number;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        if (!headed) {
+        if (!m_headed) {
             if (line != Header)
-                return fail(number, "нет заголовка quillmoor-patch 1");
-            headed = true;
-            continue;
+                return fail("нет заголовка quillmoor-patch 1");
+            m_headed = true;
+            return true;
         }
         if (line.find_first_not_of(' ') == std::string_view::npos || line.front() == '#')
-            continue;
-        std::vector<std::string_view> words;
+            return true;
+        std::array<std::string_view, 3> words;
+        std::size_t count = 0;
         for (std::size_t at = 0; at < line.size();) {
             const std::size_t from = line.find_first_not_of(' ', at);
             if (from == std::string_view::npos)
                 break;
             const std::size_t to = std::min(line.find(' ', from), line.size());
-            words.push_back(line.substr(from, to - from));
+            if (count == words.size())
+                return fail("нужны смещение, старые байты и новые байты");
+            words[count++] = line.substr(from, to - from);
             at = to;
         }
-        if (words.size() != 3)
-            return fail(number, "нужны смещение, старые байты и новые байты");
+        if (count != words.size())
+            return fail("нужны смещение, старые байты и новые байты");
         std::int64_t offset = 0;
         if (words[0].size() > 15 || words[0].find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
-            return fail(number, "смещение не шестнадцатеричное");
+            return fail("смещение не шестнадцатеричное");
         for (const char digit : words[0])
             offset = offset * 16 + hexDigitValue(digit);
-        const std::optional<std::string> before = bytesOf(words[1]);
-        const std::optional<std::string> after = bytesOf(words[2]);
-        if (!before || !after)
-            return fail(number, "байты должны быть парами шестнадцатеричных цифр");
-        if (before->size() != after->size())
-            return fail(number, "старые и новые байты разной длины");
-        if (offset + std::int64_t(before->size()) - 1 > LastOffset)
-            return fail(number, "строка за смещением 2147483646");
-        if (!parsed.patch.empty()
-            && offset < parsed.patch.back().offset + std::int64_t(parsed.patch.back().before.size()))
-            return fail(number, "строка перекрывает предыдущую или стоит перед ней");
-        parsed.patch.push_back({ offset, *before, *after });
+        if (!bytesOf(words[1], m_before) || !bytesOf(words[2], m_after))
+            return fail("байты должны быть парами шестнадцатеричных цифр");
+        if (m_before.size() != m_after.size())
+            return fail("старые и новые байты разной длины");
+        if (offset + std::int64_t(m_before.size()) - 1 > LastOffset)
+            return fail("строка за смещением 2147483646");
+        Patch& patch = m_parsed.patch;
+        if (!patch.empty() && offset < patch.back().offset + std::int64_t(patch.back().before.size()))
+            return fail("строка перекрывает предыдущую или стоит перед ней");
+        patch.add(offset, m_before, m_after);
+        return true;
     }
-    if (!headed)
-        return fail(1, "нет заголовка quillmoor-patch 1");
-    return parsed;
+
+    Parsed finish()
+    {
+        if (!m_headed && m_parsed.errorLine == 0)
+            fail("нет заголовка quillmoor-patch 1", 1);
+        return std::move(m_parsed);
+    }
+
+    Patch& patch() { return m_parsed.patch; }
+
+private:
+    bool fail(const char* what, int number = 0)
+    {
+        m_parsed.patch.clear();
+        m_parsed.errorLine = number > 0 ? number : m_number;
+        m_parsed.error = said(what);
+        return false;
+    }
+
+    Parsed m_parsed;
+    int m_number = 0;
+    bool m_headed = false;
+    // The bytes of the line being read, kept to spare an allocation per line.
+    std::string m_before;
+    std::string m_after;
+};
+
+} // namespace
+
+Parsed read(FileHandle& file)
+{
+    std::array<char, 64 * 1024> chunk;
+    // The lines are counted first, so that their arrays are made once at their size instead of growing to up to
+    // twice of it.
+    std::size_t lines = 0;
+    std::int64_t at = 0;
+    for (std::size_t got; (got = file.readRange(at, chunk.data(), chunk.size())) > 0; at += std::int64_t(got))
+        lines += std::size_t(std::count(chunk.data(), chunk.data() + got, '\n'));
+    LineReader reader;
+    reader.patch().reserve(lines + 1);
+    std::string partial; // a line cut by the end of a chunk
+    at = 0;
+    for (std::size_t got; (got = file.readRange(at, chunk.data(), chunk.size())) > 0; at += std::int64_t(got)) {
+        std::string_view text(chunk.data(), got);
+        for (std::size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
+            bool taken = false;
+            if (partial.empty()) {
+                taken = reader.take(text.substr(0, end));
+            } else {
+                partial.append(text.substr(0, end));
+                taken = reader.take(partial);
+                partial.clear();
+            }
+            if (!taken)
+                return reader.finish();
+        }
+        partial.append(text);
+    }
+    if (!partial.empty())
+        reader.take(partial);
+    return reader.finish();
 }
 
 Answer run(Action action, const Patch& patch, const std::string& path)
@@ -133,45 +218,44 @@ Answer run(Action action, const Patch& patch, const std::string& path)
         return { 2, said("не удаётся открыть файл: ") + Cp1251::fromPath(path) };
     FileHandle& file = opened.file;
     const std::int64_t size = file.size();
-    // Every line's bytes as the file holds them, looked at before anything is written.
-    std::vector<std::string> found;
-    std::size_t conflict = patch.size();
+    const auto from = [&](const Patch::Line& line) { return revert ? line.after : line.before; };
+    const auto to = [&](const Patch::Line& line) { return revert ? line.before : line.after; };
+    // Every line's bytes as the file holds them, looked at before anything is written. Only the first conflict's
+    // bytes are kept: when there is none, every line holds its old bytes, and they are what a failed write puts back.
+    std::string there;
+    std::optional<std::pair<std::size_t, std::string>> conflict;
     bool applied = true;
     for (std::size_t i = 0; i < patch.size(); ++i) {
-        const Line& line = patch[i];
+        const Patch::Line line = patch[i];
         if (line.offset + std::int64_t(line.before.size()) > size)
             return { 2, said("строка за концом файла, смещение ") + offsetText(line.offset) };
-        std::string there(line.before.size(), '\0');
+        there.resize(line.before.size());
         there.resize(file.readRange(line.offset, there.data(), there.size()));
-        const std::string& from = revert ? line.after : line.before;
-        const std::string& to = revert ? line.before : line.after;
-        if (there != from && conflict == patch.size())
-            conflict = i;
-        applied = applied && there == to;
-        found.push_back(std::move(there));
+        if (there != from(line) && !conflict)
+            conflict.emplace(i, there);
+        applied = applied && there == to(line);
     }
     if (applied)
         return { 0,
             said(revert ? "заплатка уже снята, ничего не записано" : "заплатка уже наложена, ничего не записано") };
-    if (conflict < patch.size()) {
-        const Line& line = patch[conflict];
+    if (conflict) {
+        const Patch::Line line = patch[conflict->first];
         return { 1,
-            said("конфликт по смещению ") + offsetText(line.offset) + said(": ожидалось ")
-                + hexOf(revert ? line.after : line.before) + said(", найдено ") + hexOf(found[conflict])
-                + said("; ничего не записано") };
+            said("конфликт по смещению ") + offsetText(line.offset) + said(": ожидалось ") + hexOf(from(line))
+                + said(", найдено ") + hexOf(conflict->second) + said("; ничего не записано") };
     }
     if (action == Action::Check)
         return { 0, said("заплатка накладывается") };
     std::size_t written = 0;
     try {
         for (; written < patch.size(); ++written)
-            file.writeAt(patch[written].offset, revert ? patch[written].before : patch[written].after);
+            file.writeAt(patch[written].offset, to(patch[written]));
         file.sync();
     } catch (const EInOutError& error) {
         // What was written, and the line that failed part way, get their old bytes back, as far as they can.
         for (std::size_t i = 0; i <= written && i < patch.size(); ++i) {
             try {
-                file.writeAt(patch[i].offset, found[i]);
+                file.writeAt(patch[i].offset, from(patch[i]));
             } catch (const EInOutError&) {
             }
         }

@@ -19,14 +19,32 @@
 // UTF-8 text with LF line ends; lines that start with '#', and blank lines, are comments.
 namespace PatchFile {
 
-struct Line {
-    std::int64_t offset = 0;
-    std::string before;
-    std::string after; // as long as before
-};
+// The lines in ascending order of offset, none overlapping the next. A patch may have millions of lines, so they
+// are held as three arrays and one pool of bytes per side rather than as strings of their own.
+class Patch {
+public:
+    struct Line {
+        std::int64_t offset = 0;
+        std::string_view before;
+        std::string_view after; // as long as before
+    };
 
-// The lines in ascending order of offset, none overlapping the next.
-using Patch = std::vector<Line>;
+    // Adds a line after the last one; the caller keeps the order.
+    void add(std::int64_t offset, std::string_view before, std::string_view after);
+    void reserve(std::size_t lines);
+    void clear();
+    [[nodiscard]] std::size_t size() const { return m_offsets.size(); }
+    [[nodiscard]] bool empty() const { return m_offsets.empty(); }
+    [[nodiscard]] Line operator[](std::size_t i) const;
+    [[nodiscard]] Line back() const { return (*this)[size() - 1]; }
+
+private:
+    // Offsets stop at 2147483646, and so do the bytes of lines that never overlap.
+    std::vector<std::int32_t> m_offsets;
+    std::vector<std::uint32_t> m_ends; // where each line's bytes end in the pools
+    std::string m_before;
+    std::string m_after;
+};
 
 // The text of patch, with a comment naming the file it was made from.
 [[nodiscard]] std::string format(const Patch& patch, std::string_view file, std::int64_t size);
@@ -37,7 +55,9 @@ struct Parsed {
     int errorLine = 0;
     std::string error;
 };
-[[nodiscard]] Parsed parse(std::string_view text);
+// Reads the patch in file a piece at a time, so that only its parsed lines are held; raises when the file cannot be
+// read.
+[[nodiscard]] Parsed read(FileHandle& file);
 
 enum class Action { Apply, Check, Revert };
 

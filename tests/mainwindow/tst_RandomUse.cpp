@@ -12,7 +12,7 @@
 // run also wants QTEST_FUNCTION_TIMEOUT (milliseconds) above Qt Test's five minutes. QUILLMOOR_RANDOM_SECONDS
 // ends the playing of a seed after that many seconds, for runs within a time budget (scripts/soak). Every seed
 // ends with one line for scripts to read:
-//   figures: seed=S actions=PLAYED/PLANNED commits=C written=W found=F misplaced=M
+//   figures: seed=S actions=PLAYED/PLANNED commits=C written=W found=F misplaced=M ... patch-bytes=P
 // C commits were seen on disk, at W distinct bytes; F of those hold the model's value at the end, and M bytes of
 // all the files differ from the model (a changed length counts as one).
 
@@ -20,6 +20,7 @@
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "support/IntParser.h"
+#include "support/PatchFile.h"
 #include "tests/ScriptedDialogs.h"
 #include "ui/grid/ByteGrid.h"
 
@@ -329,6 +330,7 @@ private:
     // A byte the program wrote, and the model now expects.
     void noteWritten(int file, qint64 offset, char disk)
     {
+        m_net.try_emplace({ file, offset }, expectedAt(file, offset), disk).first->second.second = disk;
         m_programLast.insert({ file, offset });
         m_written.insert({ file, offset });
         setExpected(file, offset, disk);
@@ -777,6 +779,8 @@ private:
     bool m_typedAhead = false;
     // What a paste or replace may write: each byte at its place.
     std::map<Place, char> m_patched;
+    // Each byte the program wrote: what it held before the first write, and the last byte written.
+    std::map<Place, std::pair<char, char>> m_net;
     bool m_patching = false;
 
 public:
@@ -784,8 +788,62 @@ public:
     int m_rewrites = 0; // writes taken back or made again
     int m_typedAheadUndos = 0; // undos with keys typed ahead, checked
     int m_patches = 0; // pastes and replaces that could write
+    int m_patchBytes = 0; // bytes the run's saved patch changes
 
     int writtenBytes() const { return int(m_written.size()); }
+
+    // Saves the shown file's patch of the run, takes it back and makes it again with the command line's steps: the
+    // file is first what it would be had the program written nothing, then again what the run left. A byte another
+    // program changed after the program's last write to it makes both a conflict that writes nothing. Counts the
+    // bytes the patch changes.
+    QString saveAndReplayPatch()
+    {
+        const int file = m_blockFile;
+        // The grid's commands wait while its editor is open.
+        if (file >= FileCount || m_grid->rowCount() < 2 || m_grid->editorMode())
+            return {};
+        std::map<qint64, std::pair<char, char>> net;
+        bool conflict = false;
+        for (const auto& [place, change] : m_net) {
+            if (place.first == file && change.first != change.second) {
+                net.insert({ place.second, change });
+                conflict = conflict || expectedAt(file, place.second) != change.second;
+            }
+        }
+        const std::string patchPath = m_dir.filePath(QStringLiteral("run.patch")).toStdString();
+        QFile::remove(QString::fromStdString(patchPath));
+        const std::size_t notices = m_dialogs.texts("notice").size();
+        m_dialogs.fileAnswers = { patchPath };
+        for (QAction* action : m_grid->actions())
+            if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S))
+                action->trigger();
+        m_dialogs.fileAnswers.clear();
+        if (net.empty())
+            return m_dialogs.texts("notice").size() == notices + 1
+                ? QString()
+                : QStringLiteral("no changes, but no notice; saved: ") + [&] {
+                      QFile saved(QString::fromStdString(patchPath));
+                      return saved.open(QIODevice::ReadOnly) ? QString::fromLatin1(saved.readAll()) : QString();
+                  }();
+        if (!QFile::exists(QString::fromStdString(patchPath)))
+            return QStringLiteral("%1 bytes changed, but no patch saved").arg(net.size());
+        const auto replay = [&](PatchFile::Action action, bool toAfter) {
+            FileHandle patchFile = FileHandle::open(patchPath, FileHandle::Mode::Read);
+            const PatchFile::Parsed parsed = PatchFile::read(patchFile);
+            const int status = PatchFile::run(action, parsed.patch, path(file).toStdString()).status;
+            if (status != (conflict ? 1 : 0))
+                return QStringLiteral("the patch answered %1 with%2 a conflict").arg(status).arg(conflict ? "" : "out");
+            if (!conflict)
+                for (const auto& [offset, change] : net)
+                    setExpected(file, offset, toAfter ? change.second : change.first);
+            return differences(file).empty() ? QString() : QStringLiteral("the patch left other bytes than the run");
+        };
+        QString failure = replay(PatchFile::Action::Revert, false);
+        if (failure.isEmpty())
+            failure = replay(PatchFile::Action::Apply, true);
+        m_patchBytes = int(net.size());
+        return failure.isEmpty() ? QString() : QStringLiteral("patch of %1: ").arg(Files[file].name) + failure;
+    }
 
     // The written bytes that hold the model's value, and every byte of every file that does not.
     std::pair<int, int> tally() const
@@ -812,6 +870,7 @@ struct Figures {
     int rewrites = 0;
     int typedAhead = 0;
     int patches = 0;
+    int patchBytes = 0;
     int written = 0;
     int found = 0;
     int misplaced = 0;
@@ -835,8 +894,14 @@ std::optional<std::pair<std::size_t, QString>> run(
             break;
         }
     }
+    if (!failure) {
+        const QString message = session.saveAndReplayPatch();
+        if (!message.isEmpty())
+            failure = std::make_pair(i > 0 ? i - 1 : 0, message);
+    }
     if (figures) {
         figures->played = i;
+        figures->patchBytes = session.m_patchBytes;
         figures->commits = session.m_writes;
         figures->rewrites = session.m_rewrites;
         figures->typedAhead = session.m_typedAheadUndos;
@@ -919,9 +984,9 @@ void tst_RandomUse::noByteIsEverWrittenThatTheUserDidNotCommit()
     Figures figures;
     const auto failure = run(actions, &figures, limitMs);
     qInfo("figures: seed=%u actions=%zu/%d commits=%d written=%d found=%d misplaced=%d rewrites=%d typed-ahead=%d "
-          "patches=%d",
+          "patches=%d patch-bytes=%d",
         seed, figures.played, count, figures.commits, figures.written, figures.found, figures.misplaced,
-        figures.rewrites, figures.typedAhead, figures.patches);
+        figures.rewrites, figures.typedAhead, figures.patches, figures.patchBytes);
     if (!failure)
         return;
     qWarning("seed %u fails after %zu actions: %s; shrinking", seed, failure->first + 1, qPrintable(failure->second));

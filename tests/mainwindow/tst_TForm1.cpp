@@ -890,7 +890,8 @@ void tst_TForm1::theRunsChangesSaveAsAPatchThatMakesACopyTheSame()
     QCOMPARE(contents(patch),
         "quillmoor-patch 1\n# file: " + QByteArray::fromStdString(path) + ", size 100\n00000002 "
             + original.mid(2, 2).toHex().toUpper() + " ABCD\n");
-    const PatchFile::Parsed parsed = PatchFile::parse(contents(patch).toStdString());
+    FileHandle patchFile = FileHandle::open(patch, FileHandle::Mode::Read);
+    const PatchFile::Parsed parsed = PatchFile::read(patchFile);
     QCOMPARE(PatchFile::run(PatchFile::Action::Apply, parsed.patch, copy).status, 0);
     QCOMPARE(contents(copy), contents(path));
 }

@@ -30,6 +30,10 @@ void tst_PatchFile::answersAndLeavesTheFile_data()
     const int apply = int(PatchFile::Action::Apply), check = int(PatchFile::Action::Check),
               revert = int(PatchFile::Action::Revert);
     QTest::newRow("applied") << apply << Patch << Original << 0 << Patched;
+    // The patch is read 64 KiB at a time: a line cut by the end of a piece must read as one.
+    const QByteArray comment = "# " + QByteArray(64 * 1024 - 38 - 3 - 10, 'x') + '\n';
+    QTest::newRow("applied, its first line across two pieces read")
+        << apply << Patch.left(38) + comment + Patch.mid(38) << Original << 0 << Patched;
     QTest::newRow("already applied: nothing written") << apply << Patch << Patched << 0 << Patched;
     QTest::newRow("conflict at the first line")
         << apply << Patch << QByteArray("0q23456789ABCDEF") << 1 << QByteArray("0q23456789ABCDEF");
@@ -71,7 +75,11 @@ void tst_PatchFile::answersAndLeavesTheFile()
         action = -action - 1;
         FileFaults::failNth(FileFaults::Op::Write, 2, EIO);
     }
-    const PatchFile::Parsed parsed = PatchFile::parse(patch.toStdString());
+    QFile patchFile(dir.filePath(QStringLiteral("p.patch")));
+    QVERIFY(patchFile.open(QIODevice::WriteOnly) && patchFile.write(patch) == patch.size());
+    patchFile.close();
+    FileHandle opened = FileHandle::open(patchFile.fileName().toStdString(), FileHandle::Mode::Read);
+    const PatchFile::Parsed parsed = PatchFile::read(opened);
     const int answered
         = parsed.errorLine > 0 ? 2 : PatchFile::run(PatchFile::Action(action), parsed.patch, path.toStdString()).status;
     FileFaults::reset();

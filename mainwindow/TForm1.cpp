@@ -2,6 +2,7 @@
 
 #include "mainwindow/FileDrop.h"
 #include "mainwindow/TableReport.h"
+#include "mainwindow/ValueWindow.h"
 #include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
 #include "support/Cp1251.h"
@@ -169,6 +170,8 @@ void TForm1::CheckBox1Click()
         SG1->setEditing(true);
     }
     m_block.setWriting(CheckBox1->isChecked());
+    if (m_values && m_values->isVisible())
+        showValues();
 }
 
 void TForm1::SG1SetEditText(std::int32_t ACol, std::int32_t ARow, const std::string&, EditReport Report)

@@ -12,6 +12,7 @@
 #include <string>
 
 class ByteGrid;
+class ValueWindow;
 class SpinButton;
 class QCheckBox;
 class QFileDialog;
@@ -65,6 +66,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) override
@@ -121,6 +123,11 @@ private:
     void replaceBytes();
     // Ctrl+Shift+S saves what this run changed in the shown file as a patch file.
     void savePatch();
+    // F12 shows or hides the value window, made on first use; it shows the bytes from the current row on, and a
+    // value typed there is written from the current row on.
+    void toggleValues();
+    void showValues();
+    void writeValue(const std::string& bytes);
     [[nodiscard]] bool readNumber(
         const std::string& caption, const std::string& prompt, std::string preset, std::int32_t& number);
     [[nodiscard]] std::string settingsPath() const
@@ -136,6 +143,7 @@ private:
     // The file the drag over the window carries, when it is one that may be dropped.
     std::optional<std::string> m_dragFile;
     ShownBlock m_block { *this };
+    ValueWindow* m_values = nullptr;
     // The bytes of the path last put into the path box, which a QString may not carry unchanged.
     std::string m_shownPath;
     // The file dialogs are built when first shown; until then their presets wait here.

@@ -1,6 +1,8 @@
 // The grid's command keys: undo and redo, finding bytes, and copying and pasting the bytes of rows.
 #include "mainwindow/TForm1.h"
 
+#include "mainwindow/ValueWindow.h"
+#include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
 #include "support/ByteSearch.h"
 #include "support/Cp1251.h"
@@ -13,6 +15,7 @@
 #include "ui/dialogs/TMessageForm.h"
 #include "ui/grid/ByteGrid.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -208,4 +211,54 @@ void TForm1::savePatch()
     out.write(PatchFile::format(patch, m_block.file(), shown ? shown.file.size() : -1));
     out.sync();
     out.close();
+}
+
+void TForm1::toggleValues()
+{
+    if (!m_values) {
+        m_values = new ValueWindow(
+            this, [this](const std::string& bytes) { writeValue(bytes); },
+            [this](bool next) {
+                activateWindow();
+                if (next)
+                    CheckBox1->setFocus(Qt::TabFocusReason);
+                else
+                    SG1->setFocus(Qt::BacktabFocusReason);
+            });
+        auto* hide = new QAction(m_values);
+        hide->setShortcut(Qt::Key_F12);
+        connect(hide, &QAction::triggered, m_values, &QWidget::hide);
+        m_values->addAction(hide);
+        placeBesideOwner(m_values, this);
+    }
+    if (m_values->isVisible()) {
+        m_values->hide();
+        return;
+    }
+    m_values->show();
+    showValues();
+}
+
+void TForm1::showValues()
+{
+    const std::int32_t row = SG1->currentRow();
+    m_values->showBytes(
+        row >= 1 ? m_block.shownBytes(row, row + ValueWindow::ByteSpan - 1) : std::string(), CheckBox1->isChecked());
+}
+
+void TForm1::writeValue(const std::string& bytes)
+{
+    const std::int32_t row = SG1->currentRow();
+    if (m_block.paste(row, row, bytes) == ShownBlock::Pasted::DoesNotFit)
+        ShowNotice(text("Значение не помещается в показанные байты"));
+}
+
+bool TForm1::focusNextPrevChild(bool next)
+{
+    // Shift+Tab from the write switch goes back into the value window, as Tab from the grid goes on into it.
+    if (!next && m_values && m_values->isVisible() && focusWidget() == CheckBox1) {
+        m_values->enter();
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }

@@ -2,6 +2,7 @@
 // when first shown.
 #include "mainwindow/TForm1.h"
 
+#include "mainwindow/ValueWindow.h"
 #include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
 #include "ui/Contrast.h"
@@ -215,6 +216,30 @@ void TForm1::buildShortcuts()
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &TForm1::SpeedButton1Click);
     shortcut(QKeySequence(Qt::ALT | Qt::Key_PageUp), &TForm1::SpinButton1UpClick);
     shortcut(QKeySequence(Qt::ALT | Qt::Key_PageDown), &TForm1::SpinButton1DownClick);
+    // F12 on the grid, its editor open or not.
+    auto* values = new QAction(SG1);
+    values->setShortcut(Qt::Key_F12);
+    values->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(values, &QAction::triggered, this, [this] { guarded([this] { toggleValues(); }); });
+    SG1->addAction(values);
+    // The value window follows the current row and what the rows show; Tab from the grid goes into it.
+    SG1->watchChanges([this](const GridChanges& changes) {
+        if (!m_values || !m_values->isVisible())
+            return;
+        const std::int32_t row = SG1->currentRow();
+        bool touched = changes.all || changes.cursorBefore.current.row != row
+            || (changes.rowsFrom && *changes.rowsFrom <= row + ValueWindow::ByteSpan - 1);
+        for (const GridRange& range : changes.texts)
+            touched = touched || (range.first.row <= row + ValueWindow::ByteSpan - 1 && range.last.row >= row);
+        if (touched)
+            guarded([this] { showValues(); });
+    });
+    SG1->setFocusBeyond([this](bool next) {
+        if (!next || !m_values || !m_values->isVisible())
+            return false;
+        m_values->enter();
+        return true;
+    });
 }
 
 void TForm1::buildMenu()

@@ -45,3 +45,20 @@ void placeOnScreen(QWidget* window)
         return placeWindow(designed, where ? where->availableGeometry() : QRect()).marginsRemoved(frame);
     });
 }
+
+QRect placeBeside(const QRect& owner, QSize size, const QRect& available)
+{
+    const bool roomOnTheRight = available.isEmpty() || owner.right() + size.width() <= available.right();
+    const int left = roomOnTheRight ? owner.right() + 1 : owner.right() + 1 - size.width();
+    return placeWindow({ QPoint(left, owner.top()), size }, available);
+}
+
+void placeBesideOwner(QWidget* window, const QWidget* owner)
+{
+    FramePlacement::install(window, [window, owner](const QMargins& frame) {
+        const QScreen* where = owner->screen();
+        return placeBeside(
+            owner->frameGeometry(), window->size().grownBy(frame), where ? where->availableGeometry() : QRect())
+            .marginsRemoved(frame);
+    });
+}

@@ -11,3 +11,10 @@ class QWidget;
 
 // Opens window where it was designed to, frame included, moved and shrunk as far as its screen needs.
 void placeOnScreen(QWidget* window);
+
+// Where a tool window of outer size opens beside its owner's outer rectangle: on its right when the screen has
+// room there, else over the owner's right edge; moved and shrunk as placeWindow does, to be wholly visible.
+[[nodiscard]] QRect placeBeside(const QRect& owner, QSize size, const QRect& available);
+
+// Opens window beside owner, frame included.
+void placeBesideOwner(QWidget* window, const QWidget* owner);

@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -71,6 +73,9 @@ private slots:
     void closingTheWindowStopsASearch();
     void rowsAreCopiedPastedAndReplaced();
     void theRunsChangesSaveAsAPatchThatMakesACopyTheSame();
+    void aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep_data();
+    void aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep();
+    void theValueWindowFollowsTheRowTakesTabAndIsReadOnlyWithWritingOff();
 };
 
 void tst_TForm1::init()
@@ -894,6 +899,107 @@ void tst_TForm1::theRunsChangesSaveAsAPatchThatMakesACopyTheSame()
     const PatchFile::Parsed parsed = PatchFile::read(patchFile);
     QCOMPARE(PatchFile::run(PatchFile::Action::Apply, parsed.patch, copy).status, 0);
     QCOMPARE(contents(copy), contents(path));
+}
+
+// The value window's rows: int8, uint8, int16, uint16, int32, uint32, int64, uint64, float32, float64, time32,
+// time64, FILETIME, DOS, bin, text. Typed at grid row 11 (offset 10) unless another row is given.
+void tst_TForm1::aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col"); // 1 little-endian, 2 big-endian
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("written"); // hex; empty when nothing may be written
+    QTest::addColumn<int>("gridRow");
+    const auto row = [](const char* name, int type, int col, const char* typed, const char* written, int at = 11) {
+        QTest::newRow(name) << type << col << QString::fromUtf8(typed) << QByteArray(written) << at;
+    };
+    row("int8 at its least", 0, 1, "-128", "80");
+    row("int8 one below", 0, 2, "-129", "");
+    row("uint16 at its most, BE", 3, 2, "65535", "FFFF");
+    row("int32 BE", 4, 2, "305419896", "12345678");
+    row("int32 LE", 4, 1, "305419896", "78563412");
+    row("uint32 one past its most", 5, 1, "4294967296", "");
+    row("int64 at its least, BE", 6, 2, "-9223372036854775808", "8000000000000000");
+    row("uint64 at its most, LE", 7, 1, "18446744073709551615", "FFFFFFFFFFFFFFFF");
+    row("float32 LE", 8, 1, "1.5", "0000C03F");
+    row("float64 negative zero, BE", 9, 2, "-0", "8000000000000000");
+    row("time32 at its last second, BE", 10, 2, "2038-01-19 03:14:07 UTC", "7FFFFFFF");
+    row("time32 one second later", 10, 1, "2038-01-19 03:14:08", "");
+    row("DOS date-time, its first", 13, 1, "1980-01-01 00:00:00", "00002100");
+    row("binary", 14, 1, "101", "05");
+    row("text", 15, 1, "Привет", "CFF0E8E2E5F2");
+    row("text with no byte", 15, 1, "中", "");
+    row("int64 past the last shown row", 6, 1, "1", "", 96);
+}
+
+void tst_TForm1::aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep()
+{
+    QFETCH(int, row);
+    QFETCH(int, col);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, written);
+    QFETCH(int, gridRow);
+    const std::string path = makeFile("f.bin", 100);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    focusCell(1, gridRow);
+    key(Qt::Key_F12);
+    auto* table = m_form->findChild<QTableWidget*>(QStringLiteral("ValueTable"));
+    QVERIFY(table && table->isVisible());
+    table->setCurrentCell(row, col);
+    table->editItem(table->currentItem());
+    // (Offscreen, the tool window is never made active: its editor is found rather than focused.)
+    QPointer<QLineEdit> editor = table->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->setText(typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(!editor);
+    QByteArray expected = pattern(100);
+    const QByteArray bytes = QByteArray::fromHex(written);
+    expected.replace(gridRow - 1, bytes.size(), bytes);
+    QCOMPARE(contents(path), expected);
+    if (bytes.isEmpty()) {
+        const char* said = gridRow == 11 ? "Не понимаю значение: " : "Значение не помещается в показанные байты";
+        const auto texts = m_dialogs->texts(gridRow == 11 ? "error" : "notice");
+        QVERIFY(texts.size() == 1 && texts[0].starts_with(cp(said)));
+        return;
+    }
+    // The window follows the write; it is one step to take back.
+    QCOMPARE(table->item(0, 1)->text(), QString::number(qint8(bytes[0])));
+    QApplication::setActiveWindow(m_form.get());
+    grid()->setFocus();
+    key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(contents(path), pattern(100));
+}
+
+void tst_TForm1::theValueWindowFollowsTheRowTakesTabAndIsReadOnlyWithWritingOff()
+{
+    const std::string path = makeFile("f.bin", 100);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    // F12 with the editor open shows the window. (Offscreen, a window shown is made active: the real desktop's test
+    // sees that the keyboard stays in the main window.)
+    focusCell(1, 2);
+    typeInEditor(QStringLiteral("4"));
+    key(Qt::Key_F12);
+    auto* table = m_form->findChild<QTableWidget*>(QStringLiteral("ValueTable"));
+    QVERIFY(table && table->isVisible());
+    QApplication::setActiveWindow(m_form.get());
+    grid()->setFocus();
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    QCOMPARE(table->item(1, 2)->text(), QString::number(quint8(pattern(100)[3])));
+    for (int row = 0; row < table->rowCount(); ++row)
+        QVERIFY(!(table->item(row, 1)->flags() & Qt::ItemIsEditable));
+    // Tab goes from the grid into the window, and on to the write switch.
+    key(Qt::Key_Tab);
+    QCOMPARE(table->window()->focusWidget(), table);
+    QTest::keyClick(table, Qt::Key_Tab);
+    QCOMPARE(m_form->focusWidget(), m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1")));
+    grid()->setFocus();
+    key(Qt::Key_F12);
+    QVERIFY(!table->isVisible());
 }
 
 QTEST_MAIN(tst_TForm1)

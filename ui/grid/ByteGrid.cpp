@@ -137,6 +137,8 @@ void ByteGrid::applyChanges(const GridChanges& changes)
     }
     if (changes.ranges)
         syncBars();
+    if (m_watch)
+        m_watch(changes);
     GridAccessibility* heard = listener(this);
     if (!heard) [[likely]]
         return;

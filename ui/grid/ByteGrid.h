@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -34,6 +35,12 @@ public:
     ~ByteGrid() override;
 
     void setHandler(GridHandler* handler) { m_model.setHandler(handler); }
+    // Hears what each operation changed once the grid has applied it: the current cell moved, texts changed. It
+    // may not throw.
+    using ChangeWatch = std::function<void(const GridChanges&)>;
+    void watchChanges(ChangeWatch watch) { m_watch = std::move(watch); }
+    // Where Tab and Shift+Tab go before the controls of the grid's window (see GridInplaceEditor).
+    void setFocusBeyond(GridInplaceEditor::FocusBeyond beyond) { m_editor.setFocusBeyond(std::move(beyond)); }
     // The source of the texts not set on their cells (see GridModel::cellText); it must outlive the grid's use.
     void setSource(const GridSource* source);
     [[nodiscard]] std::string cell(std::int32_t col, std::int32_t row) const { return m_model.cell(col, row); }
@@ -123,6 +130,7 @@ private:
     GridModel m_model { m_editor };
     GridController m_controller { m_model };
     QPointer<QMenu> m_popup;
+    ChangeWatch m_watch;
     QBasicTimer m_autoScroll;
     // While a mouse button is down on the grid, the editor stays hidden until the release.
     bool m_pressed = false;

@@ -106,6 +106,8 @@ void GridInplaceEditor::caretToEnd()
 
 void GridInplaceEditor::moveFocusOut(bool next)
 {
+    if (m_beyond && m_beyond(next))
+        return;
     // The editor is no Tab stop: Tab and Shift+Tab go to the control after or before the grid itself.
     for (QWidget* widget = next ? m_grid.nextInFocusChain() : m_grid.previousInFocusChain();
          widget && widget != &m_grid; widget = next ? widget->nextInFocusChain() : widget->previousInFocusChain()) {

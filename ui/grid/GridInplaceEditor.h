@@ -41,6 +41,9 @@ public:
     void caretToEnd();
     // Tab and Shift+Tab, in the grid or in the editor: the focus goes to the control after or before the grid.
     void moveFocusOut(bool next);
+    // Asked first where Tab and Shift+Tab go: true when it took the focus elsewhere, out of the window.
+    using FocusBeyond = std::function<bool(bool next)>;
+    void setFocusBeyond(FocusBeyond beyond) { m_beyond = std::move(beyond); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -54,5 +57,6 @@ private:
     GridModel& m_model;
     GridController& m_controller;
     FocusEvents m_focusEvents;
+    FocusBeyond m_beyond;
     QLineEdit* m_lineEdit;
 };

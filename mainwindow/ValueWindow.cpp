@@ -1,0 +1,202 @@
+#include "mainwindow/ValueWindow.h"
+
+#include "mainwindow/WindowText.h"
+#include "support/ByteValues.h"
+#include "support/Cp1251.h"
+#include "support/Exception.h"
+#include "ui/EventGuard.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+using ByteValues::Order;
+using ByteValues::Type;
+using WindowText::qtext;
+
+constexpr int RowCount = static_cast<int>(std::size(ByteValues::AllTypes));
+// The widest text of a value column, a float64 of a negative exponent of three digits.
+const char* const WidestValue = "-2.2250738585072014e-308";
+
+Type typeOf(int row)
+{
+    return ByteValues::AllTypes[row];
+}
+
+Order orderOf(int col)
+{
+    return col == 1 ? Order::Little : Order::Big;
+}
+
+bool hasCell(int row, int col)
+{
+    return col == 1 || (col == 2 && ByteValues::hasOrder(typeOf(row)));
+}
+
+// Writes only on Enter: Escape, a click elsewhere or Tab drop what was typed, so that no value is written that the
+// user did not confirm.
+class ValueDelegate : public QStyledItemDelegate {
+public:
+    using Commit = std::function<void(int row, int col, const QString& text)>;
+    ValueDelegate(QObject* parent, Commit commit)
+        : QStyledItemDelegate(parent)
+        , m_commit(std::move(commit))
+    {
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
+    {
+        const auto* line = qobject_cast<QLineEdit*>(editor);
+        if (line)
+            guarded([&] { m_commit(index.row(), index.column(), line->text()); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QWidget*>(watched);
+        if (editor && event->type() == QEvent::FocusOut) {
+            emit closeEditor(editor, NoHint);
+            return false;
+        }
+        if (editor && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+                emit closeEditor(editor, NoHint);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(watched, event);
+    }
+
+private:
+    Commit m_commit;
+};
+
+} // namespace
+
+ValueWindow::ValueWindow(QWidget* owner, Write write, Leave leave)
+    : QWidget(owner, Qt::Tool)
+    , m_table(new QTableWidget(RowCount, 3, this))
+    , m_write(std::move(write))
+    , m_leave(std::move(leave))
+{
+    setObjectName(QStringLiteral("ValueWindow"));
+    setWindowTitle(qtext("Значения"));
+    // It appears beside the window being worked in and leaves the keyboard there.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    m_table->setObjectName(QStringLiteral("ValueTable"));
+    m_table->setAccessibleName(qtext("Значения"));
+    m_table->setHorizontalHeaderLabels({ qtext("Тип"), qtext("Прямой (LE)"), qtext("Обратный (BE)") });
+    m_table->verticalHeader()->hide();
+    m_table->setTabKeyNavigation(false);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked);
+    m_table->setItemDelegate(
+        new ValueDelegate(m_table, [this](int row, int col, const QString& text) { commitTyped(row, col, text); }));
+    m_table->installEventFilter(this);
+    QStringList names;
+    for (int row = 0; row < RowCount; ++row) {
+        names << Cp1251::toQString(ByteValues::name(typeOf(row)));
+        for (int col = 0; col < 3; ++col)
+            m_table->setItem(row, col, new QTableWidgetItem);
+        m_table->item(row, 0)->setText(names.back());
+        m_table->item(row, 0)->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    }
+    // A row header each, for assistive technology, which names a cell by its row and column.
+    m_table->setVerticalHeaderLabels(names);
+    // The text runs across both value columns.
+    m_table->setSpan(RowCount - 1, 1, 1, 2);
+    m_table->setCurrentCell(0, 1);
+
+    const QFontMetrics metrics = m_table->fontMetrics();
+    const int padding = metrics.averageCharWidth();
+    m_table->resizeColumnToContents(0);
+    for (int col = 1; col <= 2; ++col) {
+        m_table->resizeColumnToContents(col);
+        m_table->setColumnWidth(col,
+            std::max(m_table->columnWidth(col), metrics.horizontalAdvance(QString::fromLatin1(WidestValue)) + padding));
+    }
+    m_table->resizeRowsToContents();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_table);
+    const int frame = 2 * m_table->frameWidth();
+    resize(m_table->horizontalHeader()->length() + frame,
+        m_table->horizontalHeader()->height() + m_table->verticalHeader()->length() + frame);
+    showBytes({}, false);
+}
+
+void ValueWindow::showBytes(std::string_view bytes, bool writable)
+{
+    m_bytes = bytes;
+    m_writable = writable;
+    for (int row = 0; row < RowCount; ++row) {
+        for (int col = 1; col <= 2; ++col) {
+            QTableWidgetItem* item = m_table->item(row, col);
+            const QString text = Cp1251::toQString(ByteValues::shown(typeOf(row), orderOf(col), bytes));
+            if (item->text() != text)
+                item->setText(text);
+            const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                | (writable && hasCell(row, col) ? Qt::ItemIsEditable : Qt::NoItemFlags);
+            if (item->flags() != flags)
+                item->setFlags(flags);
+        }
+    }
+}
+
+void ValueWindow::enter()
+{
+    raise();
+    activateWindow();
+    m_table->setFocus(Qt::TabFocusReason);
+}
+
+bool ValueWindow::focusNextPrevChild(bool next)
+{
+    // The table is the window's one stop: Tab and Shift+Tab go on to the main window's controls.
+    guarded([&] { m_leave(next); });
+    return true;
+}
+
+bool ValueWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter opens the current value cell's editor, as a double click does.
+    // (An open editor's Return, which it passes on to the table, is the editor's.)
+    if (watched == m_table && event->type() == QEvent::KeyPress && m_table->hasFocus()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        QTableWidgetItem* item = m_table->currentItem();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && item && (item->flags() & Qt::ItemIsEditable)) {
+            m_table->editItem(item);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ValueWindow::commitTyped(int row, int col, const QString& text)
+{
+    if (!m_writable || !hasCell(row, col))
+        return;
+    const std::optional<std::string> typed = Cp1251::fromQStringExactly(text);
+    const std::optional<std::string> bytes
+        = typed ? ByteValues::bytesOf(typeOf(row), orderOf(col), *typed) : std::nullopt;
+    if (!bytes)
+        throw EConvertError(Cp1251::fromUtf8("Не понимаю значение: ") + Cp1251::fromQString(text));
+    // A value the bytes already show is not written again: a NaN typed over another NaN keeps its own bits, a time
+    // its fractions of a second.
+    const std::string there = m_bytes.substr(0, bytes->size());
+    if (there.size() == bytes->size()
+        && ByteValues::shown(typeOf(row), orderOf(col), there) == ByteValues::shown(typeOf(row), orderOf(col), *bytes))
+        return;
+    m_write(*bytes);
+}

@@ -4,8 +4,10 @@
 #include "support/ByteValues.h"
 #include "support/Cp1251.h"
 #include "support/Exception.h"
+#include "ui/Accessibility.h"
 #include "ui/EventGuard.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -140,6 +142,8 @@ void ValueWindow::showBytes(std::string_view bytes, bool writable)
 {
     m_bytes = bytes;
     m_writable = writable;
+    const QTableWidgetItem* current = m_table->currentItem();
+    const QString heard = current ? current->text() : QString();
     for (int row = 0; row < RowCount; ++row) {
         for (int col = 1; col <= 2; ++col) {
             QTableWidgetItem* item = m_table->item(row, col);
@@ -150,6 +154,14 @@ void ValueWindow::showBytes(std::string_view bytes, bool writable)
                 | (writable && hasCell(row, col) ? Qt::ItemIsEditable : Qt::NoItemFlags);
             if (item->flags() != flags)
                 item->setFlags(flags);
+        }
+    }
+    // A screen reader speaks the current cell's new value, as it speaks a focused object's new name.
+    if (AccessibilityState::listening && current && current->text() != heard) {
+        if (QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_table)) {
+            QAccessibleEvent changed(table->tableInterface()->cellAt(current->row(), current->column()),
+                QAccessible::NameChanged);
+            sendAccessibilityEvent(changed);
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,6 +73,7 @@ private slots:
     void everyControlHasANameInTheProgramsLanguage();
     void noControlIsLeftWithoutAName();
     void theFileSizeIsReadWithItsNumber();
+    void theValueWindowReadsAsATableWithNamesAndIsHeardAsTheRowMoves();
 
 private:
     [[nodiscard]] ByteGrid* grid() const { return m_form->findChild<ByteGrid*>(QStringLiteral("SG1")); }
@@ -349,6 +351,28 @@ void tst_WindowAccessibility::theFileSizeIsReadWithItsNumber()
         = QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>(QStringLiteral("LabelSizeF")));
     const QString heard = size->text(QAccessible::Name) + QLatin1Char(' ') + size->text(QAccessible::Description);
     QVERIFY2(heard.contains(QString::number(Bytes.size())), qPrintable(heard));
+}
+
+void tst_WindowAccessibility::theValueWindowReadsAsATableWithNamesAndIsHeardAsTheRowMoves()
+{
+    key(Qt::Key_F12);
+    auto* values = m_form->findChild<QTableWidget*>(QStringLiteral("ValueTable"));
+    QVERIFY(values && values->isVisible());
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(values);
+    QCOMPARE(table->text(QAccessible::Name), QStringLiteral("Значения"));
+    QAccessibleInterface* int32BE = table->tableInterface()->cellAt(4, 2);
+    QCOMPARE(int32BE->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+        QStringLiteral("Обратный (BE)"));
+    QCOMPARE(
+        int32BE->tableCellInterface()->rowHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("int32"));
+    QCOMPARE(int32BE->text(QAccessible::Name), QString::number(0x0BC041FF));
+    m_heard.clear();
+    QApplication::setActiveWindow(m_form.get());
+    grid()->setFocus();
+    key(Qt::Key_Down);
+    QCOMPARE(int32BE->text(QAccessible::Name), QString::number(qint32(0xC041FF00)));
+    // The value window's current cell, int8 LE, is heard with its new value.
+    QVERIFY2(m_heard.contains(QStringLiteral("name \"-64\"")), qPrintable(m_heard.join(QLatin1Char(','))));
 }
 
 QTEST_MAIN(tst_WindowAccessibility)

@@ -9,7 +9,9 @@
 # and after the open dialog the keys go on to edit the grid and write the byte (the focus is back on the grid,
 # not on the write switch); the open dialog's completer list is gone once a typed path is accepted, so one click
 # on the lower spin arrow moves the block; rows copied reach the desktop's clipboard (xclip), and a fill pasted
-# from it is written and taken back whole; the save dialog is captioned in Russian, answering "no" to its
+# from it is written and taken back whole; F12 shows the value window beside the main window (inside the screen at
+# scale 1 and 2) without taking the keyboard, Tab goes into it, an int32 typed big-endian there is written and
+# Ctrl+Z on the grid takes it back; the save dialog is captioned in Russian, answering "no" to its
 # overwrite question keeps the file and the dialog; at scale 2 and 1.5 on a 1280x1024 screen the whole window is
 # visible and the lines between cells are silver; the go-to prompt's and the notice's frames are centred on the
 # screen; under a dark palette the path box's text, the spin button's glyphs, the write switch's box, the grey
@@ -171,6 +173,46 @@ desktop_wait_until byte_is "$work/other.bin" 8198 00 || fail "00 pasted over thr
 desktop_keys ctrl+z
 desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 8196 3)" = "$before" ]' || fail "Ctrl+Z did not take the fill back whole"
 
+step "F12 shows the value window beside the window, leaving it the keyboard; a value typed there is written and taken back"
+# frame_inside LEFT: the frame last measured starts at LEFT or right of it and is all on the 1280x1024 screen.
+frame_inside() {
+    [ "$desktop_left" -ge "$1" ] && [ "$desktop_top" -ge 0 ] && [ $((desktop_left + desktop_width)) -le 1280 ] &&
+        [ $((desktop_top + desktop_height)) -le 1024 ]
+}
+# show_values: F12 on the grid, and the value window framed; its id in $values.
+show_values() {
+    desktop_keys F12
+    desktop_wait_until desktop_find_window "^Значения\$" || fail "F12 showed no value window"
+    values=$desktop_window
+    desktop_wait_until desktop_frame_geometry "$values" || fail "the window manager did not frame the value window"
+}
+before=$(hex_at "$work/other.bin" 8193 4)
+desktop_keys ctrl+Home
+show_values
+desktop_frame_geometry "$window"
+main_right=$((desktop_left + desktop_width))
+desktop_frame_geometry "$values"
+frame_inside "$main_right" || fail "the value window's frame is at $desktop_left,$desktop_top, not right of $main_right"
+sleep 0.5
+main_window_active || fail "the value window took the keyboard when it appeared"
+# A move, then Tab into the value window, down to int32 and across to its big-endian value.
+desktop_keys Down Tab
+desktop_wait_until desktop_is_active "$values" || fail "Tab from the grid did not go into the value window"
+desktop_keys Down Down Down Down Right Return
+desktop_type 305419896
+desktop_keys Return
+desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 8193 4)" = "12 34 56 78" ]' ||
+    fail "int32 BE 305419896 typed in the value window wrote $(hex_at "$work/other.bin" 8193 4) at 8193"
+desktop_keys shift+Tab
+back_to_main "Shift+Tab in the value window"
+desktop_keys ctrl+z
+desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 8193 4)" = "$before" ]' ||
+    fail "Ctrl+Z did not take the value back whole"
+desktop_keys F12
+desktop_wait_until desktop_window_gone "$values" || fail "F12 did not hide the value window"
+# The places inside the main window are reckoned from its geometry, measured last.
+desktop_geometry "$window"
+
 step "the save dialog speaks Russian and keeps a file the user does not replace"
 desktop_keys shift+F10
 desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu from the keyboard"
@@ -279,6 +321,14 @@ for scale in 2 1.5; do
         lines_are_silver "$scale" || true
         fail "at scale $scale the grid's lines are not silver"
     }
+    if [ "$scale" = 2 ]; then
+        desktop_click "$window" 300 194
+        show_values
+        frame_inside 0 ||
+            fail "at scale 2 the value window's frame is at $desktop_left,$desktop_top, ${desktop_width}x$desktop_height"
+        sleep 0.5
+        main_window_active || fail "at scale 2 the value window took the keyboard when it appeared"
+    fi
     desktop_stop_program
 done
 
@@ -368,4 +418,4 @@ for scale in 1 1.5 2; do
     done
 done
 
-echo "real desktop: 8 passed, 0 failed"
+echo "real desktop: 9 passed, 0 failed"

@@ -159,8 +159,8 @@ void ValueWindow::showBytes(std::string_view bytes, bool writable)
     // A screen reader speaks the current cell's new value, as it speaks a focused object's new name.
     if (AccessibilityState::listening && current && current->text() != heard) {
         if (QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_table)) {
-            QAccessibleEvent changed(table->tableInterface()->cellAt(current->row(), current->column()),
-                QAccessible::NameChanged);
+            QAccessibleEvent changed(
+                table->tableInterface()->cellAt(current->row(), current->column()), QAccessible::NameChanged);
             sendAccessibilityEvent(changed);
         }
     }

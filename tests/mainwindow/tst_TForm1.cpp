@@ -902,7 +902,8 @@ void tst_TForm1::theRunsChangesSaveAsAPatchThatMakesACopyTheSame()
 }
 
 // The value window's rows: int8, uint8, int16, uint16, int32, uint32, int64, uint64, float32, float64, time32,
-// time64, FILETIME, DOS, bin, text. Typed at grid row 11 (offset 10) unless another row is given.
+// time64, FILETIME, DOS, bin, text. Typed at grid row 11 (offset 10) unless another row is given. What each type
+// reads and refuses is the value module's test; here, what reaches the disk.
 void tst_TForm1::aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep_data()
 {
     QTest::addColumn<int>("row");
@@ -913,22 +914,13 @@ void tst_TForm1::aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep_data()
     const auto row = [](const char* name, int type, int col, const char* typed, const char* written, int at = 11) {
         QTest::newRow(name) << type << col << QString::fromUtf8(typed) << QByteArray(written) << at;
     };
-    row("int8 at its least", 0, 1, "-128", "80");
     row("int8 one below", 0, 2, "-129", "");
-    row("uint16 at its most, BE", 3, 2, "65535", "FFFF");
     row("int32 BE", 4, 2, "305419896", "12345678");
     row("int32 LE", 4, 1, "305419896", "78563412");
-    row("uint32 one past its most", 5, 1, "4294967296", "");
-    row("int64 at its least, BE", 6, 2, "-9223372036854775808", "8000000000000000");
     row("uint64 at its most, LE", 7, 1, "18446744073709551615", "FFFFFFFFFFFFFFFF");
-    row("float32 LE", 8, 1, "1.5", "0000C03F");
     row("float64 negative zero, BE", 9, 2, "-0", "8000000000000000");
-    row("time32 at its last second, BE", 10, 2, "2038-01-19 03:14:07 UTC", "7FFFFFFF");
-    row("time32 one second later", 10, 1, "2038-01-19 03:14:08", "");
     row("DOS date-time, its first", 13, 1, "1980-01-01 00:00:00", "00002100");
-    row("binary", 14, 1, "101", "05");
     row("text", 15, 1, "Привет", "CFF0E8E2E5F2");
-    row("text with no byte", 15, 1, "中", "");
     row("int64 past the last shown row", 6, 1, "1", "", 96);
 }
 

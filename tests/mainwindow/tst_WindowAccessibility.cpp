@@ -360,11 +360,10 @@ void tst_WindowAccessibility::theValueWindowReadsAsATableWithNamesAndIsHeardAsTh
     QVERIFY(values && values->isVisible());
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(values);
     QCOMPARE(table->text(QAccessible::Name), QStringLiteral("Значения"));
+    // Named by their column and row, as a screen reader asks the table.
+    QCOMPARE(table->tableInterface()->columnDescription(2), QStringLiteral("Обратный (BE)"));
+    QCOMPARE(table->tableInterface()->rowDescription(4), QStringLiteral("int32"));
     QAccessibleInterface* int32BE = table->tableInterface()->cellAt(4, 2);
-    QCOMPARE(int32BE->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
-        QStringLiteral("Обратный (BE)"));
-    QCOMPARE(
-        int32BE->tableCellInterface()->rowHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("int32"));
     QCOMPARE(int32BE->text(QAccessible::Name), QString::number(0x0BC041FF));
     m_heard.clear();
     QApplication::setActiveWindow(m_form.get());

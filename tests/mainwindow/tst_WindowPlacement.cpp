@@ -10,6 +10,8 @@ class tst_WindowPlacement : public QObject {
 private slots:
     void theWholeWindowIsOnTheScreen_data();
     void theWholeWindowIsOnTheScreen();
+    void theValueWindowIsBesideTheMainWindow_data();
+    void theValueWindowIsBesideTheMainWindow();
     void onlyARealFrameCounts_data();
     void onlyARealFrameCounts();
 };
@@ -22,43 +24,49 @@ void tst_WindowPlacement::theWholeWindowIsOnTheScreen_data()
 {
     QTest::addColumn<QRect>("available");
     QTest::addColumn<QRect>("expected");
-    QTest::addColumn<QSize>("beside"); // a tool window placed beside the main window, or the main window itself
     // Work areas in Qt's device-independent pixels: a screen's pixels divided by the scale factor.
-    QTest::newRow("1280x1024 at 1x: as designed") << QRect(0, 0, 1280, 1024) << Designed << QSize();
-    QTest::newRow("1024x768 at 1x: as designed") << QRect(0, 0, 1024, 768) << Designed << QSize();
-    QTest::newRow("1280x1024 at 1.5x: as designed") << QRect(0, 0, 853, 682) << Designed << QSize();
-    QTest::newRow("exactly touching the right and bottom edges") << QRect(0, 0, 848, 574) << Designed << QSize();
-    QTest::newRow("1280x1024 at 2x: moved") << QRect(0, 0, 640, 512) << QRect(73, 42, 567, 470) << QSize();
-    QTest::newRow("1024x768 at 1.5x: moved") << QRect(0, 0, 682, 512) << QRect(115, 42, 567, 470) << QSize();
-    QTest::newRow("one pixel short: moved by one") << QRect(0, 0, 847, 573) << QRect(280, 103, 567, 470) << QSize();
-    QTest::newRow("1024x768 at 2x: moved, then shrunk") << QRect(0, 0, 512, 384) << QRect(0, 0, 512, 384) << QSize();
-    QTest::newRow("narrow only: shrunk across, kept down")
-        << QRect(0, 0, 500, 1024) << QRect(0, 104, 500, 470) << QSize();
-    QTest::newRow("a panel at the top, 2x") << QRect(0, 30, 640, 482) << QRect(73, 42, 567, 470) << QSize();
-    QTest::newRow("a tall panel at the top pushes it down")
-        << QRect(0, 200, 1280, 824) << QRect(281, 200, 567, 470) << QSize();
-    QTest::newRow("a panel at the left, 2x, shrunk") << QRect(100, 0, 540, 512) << QRect(100, 42, 540, 470) << QSize();
+    QTest::newRow("1280x1024 at 1x: as designed") << QRect(0, 0, 1280, 1024) << Designed;
+    QTest::newRow("1024x768 at 1x: as designed") << QRect(0, 0, 1024, 768) << Designed;
+    QTest::newRow("1280x1024 at 1.5x: as designed") << QRect(0, 0, 853, 682) << Designed;
+    QTest::newRow("exactly touching the right and bottom edges") << QRect(0, 0, 848, 574) << Designed;
+    QTest::newRow("1280x1024 at 2x: moved") << QRect(0, 0, 640, 512) << QRect(73, 42, 567, 470);
+    QTest::newRow("1024x768 at 1.5x: moved") << QRect(0, 0, 682, 512) << QRect(115, 42, 567, 470);
+    QTest::newRow("one pixel short: moved by one") << QRect(0, 0, 847, 573) << QRect(280, 103, 567, 470);
+    QTest::newRow("1024x768 at 2x: moved, then shrunk") << QRect(0, 0, 512, 384) << QRect(0, 0, 512, 384);
+    QTest::newRow("narrow only: shrunk across, kept down") << QRect(0, 0, 500, 1024) << QRect(0, 104, 500, 470);
+    QTest::newRow("a panel at the top, 2x") << QRect(0, 30, 640, 482) << QRect(73, 42, 567, 470);
+    QTest::newRow("a tall panel at the top pushes it down") << QRect(0, 200, 1280, 824) << QRect(281, 200, 567, 470);
+    QTest::newRow("a panel at the left, 2x, shrunk") << QRect(100, 0, 540, 512) << QRect(100, 42, 540, 470);
     QTest::newRow("a work area right of the designed place")
-        << QRect(1280, 0, 1280, 1024) << QRect(1280, 104, 567, 470) << QSize();
-    QTest::newRow("no work area known: as designed") << QRect() << Designed << QSize();
-    const QSize tool(430, 420);
-    QTest::newRow("beside, at its right") << QRect(0, 0, 1280, 1024) << QRect(848, 104, 430, 420) << tool;
-    QTest::newRow("beside, no room at the right: over its right edge")
-        << QRect(0, 0, 1024, 768) << QRect(418, 104, 430, 420) << tool;
-    QTest::newRow("beside, 1280x1024 at 2x") << QRect(0, 0, 640, 512) << QRect(210, 42, 430, 420) << tool;
-    QTest::newRow("beside, 1024x768 at 2x: shrunk") << QRect(0, 0, 512, 384) << QRect(82, 0, 430, 384) << tool;
+        << QRect(1280, 0, 1280, 1024) << QRect(1280, 104, 567, 470);
+    QTest::newRow("no work area known: as designed") << QRect() << Designed;
 }
 
 void tst_WindowPlacement::theWholeWindowIsOnTheScreen()
 {
     QFETCH(QRect, available);
     QFETCH(QRect, expected);
-    QFETCH(QSize, beside);
-    const QRect main = placeWindow(Designed, available);
-    const QRect placed = beside.isValid() ? placeBeside(main, beside, available) : main;
+    const QRect placed = placeWindow(Designed, available);
     QCOMPARE(placed, expected);
     if (!available.isEmpty())
         QVERIFY2(available.contains(placed), qPrintable(QStringLiteral("placed outside the work area")));
+}
+
+void tst_WindowPlacement::theValueWindowIsBesideTheMainWindow_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("at its right") << QRect(0, 0, 1280, 1024) << QRect(848, 104, 430, 420);
+    QTest::newRow("no room at its right: over its right edge") << QRect(0, 0, 1024, 768) << QRect(418, 104, 430, 420);
+    QTest::newRow("1280x1024 at 2x") << QRect(0, 0, 640, 512) << QRect(210, 42, 430, 420);
+    QTest::newRow("1024x768 at 2x: shrunk") << QRect(0, 0, 512, 384) << QRect(82, 0, 430, 384);
+}
+
+void tst_WindowPlacement::theValueWindowIsBesideTheMainWindow()
+{
+    QFETCH(QRect, available);
+    QFETCH(QRect, expected);
+    QCOMPARE(placeBeside(placeWindow(Designed, available), QSize(430, 420), available), expected);
 }
 
 void tst_WindowPlacement::onlyARealFrameCounts_data()

@@ -15,7 +15,6 @@
 #include "ui/dialogs/TMessageForm.h"
 #include "ui/grid/ByteGrid.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -225,10 +224,6 @@ void TForm1::toggleValues()
                 else
                     SG1->setFocus(Qt::BacktabFocusReason);
             });
-        auto* hide = new QAction(m_values);
-        hide->setShortcut(Qt::Key_F12);
-        connect(hide, &QAction::triggered, m_values, &QWidget::hide);
-        m_values->addAction(hide);
         placeBesideOwner(m_values, this);
     }
     if (m_values->isVisible()) {

@@ -8,6 +8,7 @@
 #include "ui/EventGuard.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -96,6 +97,10 @@ ValueWindow::ValueWindow(QWidget* owner, Write write, Leave leave)
     setWindowTitle(qtext("Значения"));
     // It appears beside the window being worked in and leaves the keyboard there.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    auto* hide = new QAction(this);
+    hide->setShortcut(Qt::Key_F12);
+    connect(hide, &QAction::triggered, this, &QWidget::hide);
+    addAction(hide);
     m_table->setObjectName(QStringLiteral("ValueTable"));
     m_table->setAccessibleName(qtext("Значения"));
     m_table->setHorizontalHeaderLabels({ qtext("Тип"), qtext("Прямой (LE)"), qtext("Обратный (BE)") });

@@ -10,7 +10,8 @@ class QTableWidget;
 
 // The bytes from the current row on, read as numbers, times and text in both byte orders at once: a tool window of
 // the main window's own, which follows its current row. With writing on, a value typed into a cell is handed to
-// the write callback as the bytes it stands for in that cell's byte order.
+// the write callback as the bytes it stands for in that cell's byte order. F12 in it hides it, as F12 on the grid
+// does.
 class ValueWindow : public QWidget {
 public:
     // Writes bytes from the current row on.
@@ -25,7 +26,6 @@ public:
 
     // bytes run from the current row's byte to the last shown row's, or are empty when no row is current.
     void showBytes(std::string_view bytes, bool writable);
-    [[nodiscard]] QTableWidget* table() const { return m_table; }
     // Takes the focus into the table, the window raised and made active.
     void enter();
 

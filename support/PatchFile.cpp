@@ -67,12 +67,6 @@ void Patch::add(std::int64_t offset, std::string_view before, std::string_view a
     m_ends.push_back(static_cast<std::uint32_t>(m_before.size()));
 }
 
-void Patch::reserve(std::size_t lines)
-{
-    m_offsets.reserve(lines);
-    m_ends.reserve(lines);
-}
-
 void Patch::clear()
 {
     *this = Patch();
@@ -154,8 +148,6 @@ public:
         return std::move(m_parsed);
     }
 
-    Patch& patch() { return m_parsed.patch; }
-
 private:
     bool fail(const char* what, int number = 0)
     {
@@ -178,16 +170,9 @@ private:
 Parsed read(FileHandle& file)
 {
     std::array<char, 64 * 1024> chunk;
-    // The lines are counted first, so that their arrays are made once at their size instead of growing to up to
-    // twice of it.
-    std::size_t lines = 0;
-    std::int64_t at = 0;
-    for (std::size_t got; (got = file.readRange(at, chunk.data(), chunk.size())) > 0; at += std::int64_t(got))
-        lines += std::size_t(std::count(chunk.data(), chunk.data() + got, '\n'));
     LineReader reader;
-    reader.patch().reserve(lines + 1);
     std::string partial; // a line cut by the end of a chunk
-    at = 0;
+    std::int64_t at = 0;
     for (std::size_t got; (got = file.readRange(at, chunk.data(), chunk.size())) > 0; at += std::int64_t(got)) {
         std::string_view text(chunk.data(), got);
         for (std::size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {

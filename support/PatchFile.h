@@ -31,7 +31,6 @@ public:
 
     // Adds a line after the last one; the caller keeps the order.
     void add(std::int64_t offset, std::string_view before, std::string_view after);
-    void reserve(std::size_t lines);
     void clear();
     [[nodiscard]] std::size_t size() const { return m_offsets.size(); }
     [[nodiscard]] bool empty() const { return m_offsets.empty(); }

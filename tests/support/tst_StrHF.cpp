@@ -8,10 +8,36 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
+#include <functional>
+#include <string>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs check as the user nobody and gives what it found wrong, or "" when nothing: a forked child hands back only
+// its exit status, so the answer comes through a pipe, cut to what the pipe holds before the parent reads.
+std::string problemAsNobody(const std::function<std::string()>& check)
+{
+    std::array<int, 2> ends {};
+    if (::pipe(ends.data()) != 0)
+        return "no pipe for the child's answer";
+    const int status = runAsNobody([&] {
+        const std::string problem = check().substr(0, 4096);
+        return ::write(ends[1], problem.data(), problem.size()) == ssize_t(problem.size()) ? 0 : 1;
+    });
+    ::close(ends[1]);
+    std::array<char, 4096> problem {};
+    const ssize_t got = ::read(ends[0], problem.data(), problem.size());
+    ::close(ends[0]);
+    return std::string(problem.data(), std::size_t(std::max<ssize_t>(got, 0))) + (status == 0 ? "" : " (child failed)");
+}
+
+} // namespace
 
 class tst_StrHF : public QObject {
     Q_OBJECT
@@ -294,11 +320,25 @@ void tst_StrHF::everyFailingStepOfAWriteLeavesTheOldFileOrTheNew()
     put(ini(), before);
     ::chmod(ini().c_str(), 0666);
     const std::string file = ini();
-    const auto check = [&]() -> int {
+    const auto check = [&]() -> std::string {
         FileFaults::startListing();
-        SettingsWriteString(file, "File", "NameFile", value.toStdString());
+        try {
+            SettingsWriteString(file, "File", "NameFile", value.toStdString());
+        } catch (const Exception& error) {
+            return "the write failed with no step failing: " + error.message();
+        }
         const std::vector<FileFaults::Step> steps = FileFaults::steps();
         const QByteArray after = contents(file);
+        if (SettingsReadString(file, "File", "NameFile", "") != value.toStdString())
+            return "the write with no step failing left the file as " + after.toStdString();
+        // Failing each step proves something only if the write takes the steps that make it whole.
+        const auto takes = [&](FileFaults::Op op) {
+            return std::any_of(
+                steps.begin(), steps.end(), [op](const FileFaults::Step& step) { return step.op == op; });
+        };
+        if (!takes(FileFaults::Op::Write) || !takes(FileFaults::Op::Sync)
+            || (!inPlace && !takes(FileFaults::Op::Rename)))
+            return "the write takes no write, sync or rename step";
         std::array<int, FileFaults::OpCount> seen {};
         for (std::size_t i = 0; i < steps.size(); ++i) {
             FileFaults::reset();
@@ -306,22 +346,27 @@ void tst_StrHF::everyFailingStepOfAWriteLeavesTheOldFileOrTheNew()
             const auto op = static_cast<std::size_t>(steps[i].op);
             FileFaults::failNth(steps[i].op, seen[op] + 1, EIO);
             seen[op] += static_cast<int>(steps[i].units);
+            const std::string failed = "step " + std::to_string(i) + " (op " + std::to_string(op) + ") failing: ";
             try {
                 SettingsWriteString(file, "File", "NameFile", value.toStdString());
                 // Only what leaves nothing to lose is ignored: a close after the sync, a leftover not cleared.
                 if (contents(file) != after)
-                    return 100 + int(i);
+                    return failed + "the write was reported done but left " + contents(file).toStdString();
             } catch (const Exception& error) {
+                if (error.message() != "Unable to write to " + file)
+                    return failed + "the write reported \"" + error.message() + "\"";
                 const QByteArray now = contents(file);
-                if (error.message() != "Unable to write to " + file || (now != before && now != after))
-                    return 200 + int(i);
+                if (now != before && now != after)
+                    return failed + "the file holds neither its old text nor the new: " + now.toStdString();
             }
-            if (QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden) != QStringList { "Quillmoor.ini" })
-                return 300 + int(i);
+            const QStringList left = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+            if (left != QStringList { "Quillmoor.ini" })
+                return failed + "the folder holds " + left.join(QStringLiteral(", ")).toStdString();
         }
-        return steps.size() > 4 ? 0 : 1;
+        return {};
     };
-    QCOMPARE(inPlace ? runAsNobody(check) : check(), 0);
+    const std::string problem = inPlace ? problemAsNobody(check) : check();
+    QVERIFY2(problem.empty(), problem.c_str());
 }
 
 void tst_StrHF::theFileKeepsItsPermissionBits()

@@ -15,11 +15,11 @@
 #include "bench/BenchWindow.h"
 #include "bench/Median.h"
 #include "bench/Offscreen.h"
-#include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "support/StrHF.h"
 #include "tests/ScriptedDialogs.h"
+#include "tests/mainwindow/RowOracle.h"
 #include "ui/grid/ByteGrid.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 
 #include "bench/BenchFile.h"
 #include "bench/Median.h"
-#include "support/FileHandle.h"
+#include "mainwindow/PatchCommand.h"
 #include "support/PatchFile.h"
 
 #include <QCoreApplication>
@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
     QRandomGenerator random(7);
     while (int(offsets.size()) < Lines)
         offsets.insert(qint64(random.bounded(quint64(size / 8))) * 8);
-    PatchFile::Patch patch;
+    ByteChanges patch;
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     for (const qint64 offset : offsets) {
         std::string before(4, '\0');
@@ -99,17 +99,15 @@ int main(int argc, char* argv[])
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
     std::vector<double> ours, floor;
     for (int round = 0; round <= rounds; ++round) {
-        PatchFile::Answer answer;
-        const double oursMs = timedMs([&] {
-            FileHandle patchFile = FileHandle::open(patchPath, FileHandle::Mode::Read);
-            answer = PatchFile::run(PatchFile::Action::Apply, PatchFile::read(patchFile).patch, path);
-        });
+        PatchCommand::Answer answer;
+        const double oursMs
+            = timedMs([&] { answer = PatchCommand::run(PatchCommand::Action::Apply, patchPath, path); });
         if (answer.status != 0)
             qFatal("not applied: %s", answer.message.c_str());
         const double floorMs = timedMs([&] {
             std::string there(4, '\0');
             for (std::size_t i = 0; i < patch.size(); ++i) {
-                const PatchFile::Patch::Line line = patch[i];
+                const ByteChanges::Run line = patch[i];
                 if (::pread(fd, there.data(), 4, line.offset) != 4
                     || ::pwrite(fd, line.before.data(), 4, line.offset) != 4)
                     qFatal("pread or pwrite failed");
@@ -128,8 +126,7 @@ int main(int argc, char* argv[])
     // What reading and applying the patch holds at its peak. The file is back to its old bytes after the floor.
     g_peak = g_live;
     const std::size_t before = g_live;
-    FileHandle patchFile = FileHandle::open(patchPath, FileHandle::Mode::Read);
-    if (PatchFile::run(PatchFile::Action::Apply, PatchFile::read(patchFile).patch, path).status != 0)
+    if (PatchCommand::run(PatchCommand::Action::Apply, patchPath, path).status != 0)
         qFatal("not applied");
     std::printf("memory of reading and applying it: %.2f MB at the peak; the patch is %.2f MB\n",
         double(g_peak - before) / 1e6, double(text.size()) / 1e6);

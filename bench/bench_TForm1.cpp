@@ -12,10 +12,10 @@
 
 #include "bench/BenchFile.h"
 #include "bench/BenchWindow.h"
-#include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/StrHF.h"
 #include "tests/ScriptedDialogs.h"
+#include "tests/mainwindow/RowOracle.h"
 
 #include "bench/Median.h"
 #include "bench/Offscreen.h"

@@ -1,9 +1,7 @@
 #include "mainwindow/CommandLine.h"
 
+#include "mainwindow/PatchCommand.h"
 #include "support/Cp1251.h"
-#include "support/Exception.h"
-#include "support/FileHandle.h"
-#include "support/PatchFile.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -104,33 +102,13 @@ void print(std::FILE* stream, const QString& text)
 // --apply, --check and --revert: one line on standard error, and the exit status.
 int answerPatch(const CommandLine& commandLine)
 {
-    const auto say = [](const std::string& text) {
-        print(stderr, QStringLiteral("quillmoor: ") + Cp1251::toQString(text) + QLatin1Char('\n'));
-    };
-    PatchFile::Parsed parsed;
-    try {
-        FileHandle patchFile = FileHandle::open(commandLine.patch, FileHandle::Mode::Read);
-        parsed = PatchFile::read(patchFile);
-    } catch (const EInOutError& error) {
-        say(Cp1251::fromUtf8("не удаётся прочитать заплатку ") + Cp1251::fromPath(commandLine.patch) + ": "
-            + error.message());
-        return 2;
-    }
-    if (parsed.errorLine > 0) {
-        say(Cp1251::fromUtf8("заплатка, строка ") + std::to_string(parsed.errorLine) + ": " + parsed.error);
-        return 2;
-    }
-    const PatchFile::Action action = commandLine.action == CommandLine::Action::ApplyPatch ? PatchFile::Action::Apply
-        : commandLine.action == CommandLine::Action::CheckPatch                            ? PatchFile::Action::Check
-                                                                                           : PatchFile::Action::Revert;
-    try {
-        const PatchFile::Answer answer = PatchFile::run(action, parsed.patch, commandLine.file);
-        say(answer.message);
-        return answer.status;
-    } catch (const EInOutError& error) {
-        say(error.message());
-        return 2;
-    }
+    using Action = PatchCommand::Action;
+    const Action action = commandLine.action == CommandLine::Action::ApplyPatch ? Action::Apply
+        : commandLine.action == CommandLine::Action::CheckPatch                 ? Action::Check
+                                                                                : Action::Revert;
+    const PatchCommand::Answer answer = PatchCommand::run(action, commandLine.patch, commandLine.file);
+    print(stderr, QStringLiteral("quillmoor: ") + Cp1251::toQString(answer.message) + QLatin1Char('\n'));
+    return answer.status;
 }
 
 } // namespace

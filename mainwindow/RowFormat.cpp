@@ -1,8 +1,6 @@
 #include "mainwindow/RowFormat.h"
 
-namespace {
-constexpr char HexDigits[] = "0123456789ABCDEF";
-}
+#include "support/HexText.h"
 
 // Formatted by hand: every paint formats a screenful of these, and printf's format parsing cost more than the rest
 // of the row's texts together. Written from the end of the buffer backwards; the longest text, 16 hex digits and a
@@ -26,7 +24,7 @@ std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offse
     std::uint64_t bits = static_cast<std::uint64_t>(offset);
     int digits = 0;
     while (digits < 8 || bits != 0) {
-        *--p = HexDigits[bits & 15];
+        *--p = HexText::Digits[bits & 15];
         bits >>= 4;
         ++digits;
     }
@@ -40,7 +38,7 @@ bool countUp(char* first, char* last, int base)
     for (char* digit = last; digit >= first; --digit) {
         const int value = *digit <= '9' ? *digit - '0' : *digit - 'A' + 10;
         if (value + 1 < base) {
-            *digit = HexDigits[value + 1];
+            *digit = HexText::Digits[value + 1];
             return true;
         }
         *digit = '0';
@@ -65,12 +63,6 @@ std::string_view OffsetTexts::text(std::int64_t offset)
     return m_text;
 }
 
-std::string offsetText(std::int64_t offset)
-{
-    GridSource::TextBuffer buffer;
-    return std::string(formatOffset(buffer, offset));
-}
-
 std::string_view formatValue(std::int32_t col, std::uint8_t v)
 {
     if (col < 1 || col > 4)
@@ -78,11 +70,4 @@ std::string_view formatValue(std::int32_t col, std::uint8_t v)
     GridSource::RowTexts texts;
     formatValues(v, texts);
     return texts[static_cast<std::size_t>(col)];
-}
-
-std::array<std::string, 4> valueTexts(std::uint8_t v)
-{
-    GridSource::RowTexts texts;
-    formatValues(v, texts);
-    return { std::string(texts[1]), std::string(texts[2]), std::string(texts[3]), std::string(texts[4]) };
 }

@@ -1,22 +1,18 @@
 #pragma once
 
+#include "support/HexText.h"
 #include "ui/grid/GridSource.h"
 
 #include <array>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
-// The texts of one grid row for the byte v found at offset o.
-
-// Column 0: "0000001F (31)": at least eight upper-case hex digits, then the decimal offset in brackets.
-[[nodiscard]] std::string offsetText(std::int64_t offset);
-// Columns 1 to 4: hex ("0A"), decimal ("10"), binary ("00001010") and the Windows-1251 character, or "<...>"
-// for the control codes below 32.
-[[nodiscard]] std::array<std::string, 4> valueTexts(std::uint8_t v);
-
-// The same texts without a string of their own, as the grid asks for them when it paints a cell: the offset's
-// formatted into buffer, the value's (column 1 to 4) viewing a table made at compile time.
+// The texts of one grid row for the byte v found at offset o, without a string of their own, as the grid asks for
+// them when it paints a cell.
+//
+// Column 0, formatted into buffer: "0000001F (31)", at least eight upper-case hex digits, then the decimal offset in
+// brackets. Columns 1 to 4, viewing a table made at compile time: hex ("0A"), decimal ("10"), binary ("00001010")
+// and the Windows-1251 character, or "<...>" for the control codes below 32.
 [[nodiscard]] std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset);
 [[nodiscard]] std::string_view formatValue(std::int32_t col, std::uint8_t v);
 namespace RowFormatTables {
@@ -31,11 +27,10 @@ struct ValueTexts {
 
 constexpr std::array<ValueTexts, 256> makeValueTexts()
 {
-    constexpr std::string_view HexDigits = "0123456789ABCDEF";
     std::array<ValueTexts, 256> all {};
     for (unsigned v = 0; v < all.size(); ++v) {
         ValueTexts& texts = all[v];
-        texts.hex = { HexDigits[v >> 4], HexDigits[v & 15] };
+        texts.hex = { HexText::Digits[v >> 4], HexText::Digits[v & 15] };
         unsigned rest = v;
         std::size_t at = texts.dec.size();
         do {

@@ -5,6 +5,7 @@
 #include "support/Cp1251.h"
 #include "support/Exception.h"
 #include "support/IntParser.h"
+#include "support/PatchFile.h"
 #include "support/StrHF.h"
 #include "support/__Bin.h"
 #include "support/__Files.h"
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdio>
 
 namespace {
@@ -39,13 +39,13 @@ private:
     BlockView& m_view;
 };
 
-std::int32_t clampedStart(std::int64_t start)
+Address clampedStart(Address start)
 {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(start, 0, INT32_MAX));
+    return std::clamp<Address>(start, 0, ReachableSize);
 }
 
 // The file's true size, shown as it is; -1 when it could not be opened or its size read.
-std::int64_t sizeOf(const FileHandle::Opened& opened)
+Address sizeOf(const FileHandle::Opened& opened)
 {
     if (!opened)
         return -1;
@@ -85,44 +85,56 @@ std::uint8_t cellByte(std::int32_t col, std::string text)
 
 ShownBlock::ShownBlock(BlockView& view)
     : m_view(view)
-    , m_rowBytes(BlockSpan + 2, NoByte)
+    , m_bytes(BlockSpan + 1, NoByte)
 {
 }
 
-std::string_view ShownBlock::cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const
+void ShownBlock::tell(const BlockChange& change) const
 {
-    if (row < 1 || row >= static_cast<std::int32_t>(m_rowBytes.size()))
-        return {};
-    if (col == 0) {
-        if (!m_shownStart)
-            return {};
-        // Copied out: the next row's text is counted up in the same place.
-        const std::string_view text = m_offsetTexts.text(*m_shownStart + row - 1);
-        std::copy(text.begin(), text.end(), buffer.begin());
-        return { buffer.data(), text.size() };
-    }
-    const std::int16_t v = m_rowBytes[static_cast<std::size_t>(row)];
-    return v == NoByte ? std::string_view() : formatValue(col, static_cast<std::uint8_t>(v));
+    for (const Watch& watch : m_watches)
+        watch(change);
 }
 
-void ShownBlock::rowTexts(std::int32_t row, RowTexts& texts) const
+std::optional<std::uint8_t> ShownBlock::shownByte(Address address) const
 {
-    const bool known = row >= 1 && row < static_cast<std::int32_t>(m_rowBytes.size());
-    // The offset's text views the place it is counted up in, good until the next one is asked for: all a reader
-    // of whole rows needs, and a copy fewer for each of a report's 8193.
-    texts[0] = known && m_shownStart ? m_offsetTexts.text(*m_shownStart + row - 1) : std::string_view();
-    const std::int16_t v = known ? m_rowBytes[static_cast<std::size_t>(row)] : NoByte;
-    if (v == NoByte)
-        std::fill(texts.begin() + 1, texts.end(), std::string_view());
-    else
-        formatValues(static_cast<std::uint8_t>(v), texts);
+    const Address index = address - firstShown();
+    if (index < 0 || index >= Address(m_bytes.size()) || m_bytes[std::size_t(index)] == NoByte)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(m_bytes[std::size_t(index)]);
 }
 
-void ShownBlock::edited(std::int32_t col, std::int32_t row, char32_t noByte)
+std::string ShownBlock::shownBytes(AddressRange range) const
+{
+    std::string bytes;
+    for (Address at = std::max(range.begin, loaded().begin); at < std::min(range.end, loaded().end); ++at)
+        bytes += static_cast<char>(m_bytes[std::size_t(at - StartByte)]);
+    return bytes;
+}
+
+ByteChanges ShownBlock::netChanges() const
+{
+    return m_identity ? m_history.netChanges(m_file, *m_identity) : ByteChanges {};
+}
+
+void ShownBlock::setCurrent(Address address)
+{
+    if (address == m_current)
+        return;
+    m_current = address;
+    tell({ BlockChange::Kind::Current });
+}
+
+void ShownBlock::setWriting(bool on)
+{
+    m_writing = on;
+    tell({ BlockChange::Kind::Writing });
+}
+
+void ShownBlock::edited(std::int32_t col, Address address, char32_t noByte)
 {
     EditPending = true;
     EditCol = col;
-    EditRow = row;
+    m_editAddress = address;
     m_editNoByte = noByte;
 }
 
@@ -133,7 +145,7 @@ void ShownBlock::commitPending()
         std::snprintf(code, sizeof code, "U+%04X", unsigned(m_editNoByte));
         throw EConvertError(Cp1251::fromUtf8("Символ ") + code + Cp1251::fromUtf8(" не имеет байта в Windows-1251"));
     }
-    if (EditPending && !commit(EditCol, EditRow, m_view.typedText(EditCol, EditRow)))
+    if (EditPending && !commit(EditCol, m_editAddress, m_view.typedText(EditCol, m_editAddress)))
         m_view.showNotice(BlockView::Notice::CannotWrite);
     EditPending = false;
 }
@@ -147,148 +159,168 @@ void ShownBlock::commitBeforeBlockChange()
         // and the error box says why nothing was written; holding the command back would leave the user stuck
         // whenever the text cannot be corrected (writing switched off, no file to go back to).
         EditPending = false;
-        showOwnValue(EditRow);
+        showOwnByte(m_editAddress);
         m_view.showDroppedEdit(error);
     }
 }
 
-bool ShownBlock::commit(std::int32_t col, std::int32_t row, const std::string& text)
+bool ShownBlock::commit(std::int32_t col, Address address, const std::string& text)
 {
-    const std::int64_t offset = std::int64_t(StartByte) + row - 1;
     // Typed over a row before offset 0 (a start restored from a hand-edited settings file): no byte to take it.
-    if (offset < 0)
+    if (address < 0)
         return true;
     std::uint8_t v = cellByte(col, text);
-    // A row beyond those the last load filled (row 1 after a failed load still shows the block before) belongs
-    // to no byte of this block, so its edit is written nowhere.
-    const bool inBlock = row >= 1 && row <= m_loadedRows && offset <= INT32_MAX;
+    // A byte the last load did not show (the first one shown after a failed load is still the block before's)
+    // belongs to no byte of this block, so its edit is written nowhere.
+    const bool inBlock = loaded().contains(address);
+    const char typed = static_cast<char>(v);
     if (!m_writing) {
-        // Nothing is written while writing is off, so the row shows the byte the file really holds.
+        // Nothing is written while writing is off, so the byte shown is the one the file really holds.
+        char found = typed;
         if (inBlock) {
             FileHandle::Opened opened = FileHandle::tryOpen(m_file, FileHandle::Mode::Read);
-            char found = 0;
             try {
-                if (opened && opened.file.readRange(offset, &found, 1) == 1)
-                    v = static_cast<std::uint8_t>(found);
+                if (!opened || opened.file.readRange(address, &found, 1) != 1)
+                    found = typed;
             } catch (const EInOutError&) {
+                found = typed;
             }
         }
-        showValue(row, v);
+        show(address, { &found, 1 });
         return true;
     }
     if (!inBlock) {
-        showValue(row, v);
+        show(address, { &typed, 1 });
         return false;
     }
-    const auto shown = static_cast<std::uint8_t>(m_rowBytes[row]);
-    const CheckedWrite done = WriteByteAt(m_file, *m_identity, offset, shown, v);
+    const char shown = static_cast<char>(m_bytes[std::size_t(address - StartByte)]);
+    const CheckedWrite done = writeChanges(ByteChanges(address, { &shown, 1 }, { &typed, 1 }), col, StartByte);
     switch (done.outcome) {
     case CheckedWrite::Outcome::Written:
-        m_history.record({ m_file, *m_identity, { static_cast<std::int32_t>(offset) }, done.found,
-            std::string(1, static_cast<char>(v)), StartByte, col });
-        showValue(row, v);
-        return true;
     case CheckedWrite::Outcome::NotWritable:
-        showValue(row, v);
-        return false;
+        show(address, { &typed, 1 });
+        return done.outcome == CheckedWrite::Outcome::Written;
     case CheckedWrite::Outcome::Refused:
-        // The row shows what the file at the path holds there; with nothing to read there (the file gone or cut
-        // short), the typed value in every column, as for a file that cannot be written.
-        showValue(row, done.found.empty() ? v : static_cast<std::uint8_t>(done.found.front()));
+        // What the file at the path holds there; with nothing to read there (the file gone or cut short), the
+        // typed value, as for a file that cannot be written.
+        show(address, done.look.found.empty() ? std::string_view(&typed, 1) : std::string_view(done.look.found));
         return false;
     }
     return false;
 }
 
-std::optional<std::int32_t> ShownBlock::rowOf(const WrittenRange& write) const
+CheckedWrite ShownBlock::writeChanges(const ByteChanges& changes, std::int32_t col, Address startByte)
 {
-    const std::int64_t row = std::int64_t(write.offsets.front()) - StartByte + 1;
-    if (write.path != m_file || row < 1 || row + std::int64_t(write.after.size()) - 1 > m_loadedRows)
-        return std::nullopt;
-    return static_cast<std::int32_t>(row);
+    if (!m_history.hasRoomFor(changes))
+        throw Exception(Cp1251::fromUtf8("Слишком много изменений для отмены: ничего не записано"));
+    const CheckedWrite done = writeIfUnchanged(m_file, *m_identity, changes);
+    if (done.outcome == CheckedWrite::Outcome::Written) {
+        m_history.record({ m_file, *m_identity, changes, startByte, col });
+        tell({ BlockChange::Kind::Written, changes.span(), &changes });
+    }
+    return done;
 }
 
-std::optional<GridCell> ShownBlock::rewrite(WriteHistory::Direction direction)
+std::optional<ShownBlock::Place> ShownBlock::rewrite(WriteHistory::Direction direction)
 {
     if (!m_writing || m_busy)
         return std::nullopt;
     // What is typed and not yet committed is committed first, so that it is the last write.
     commitPending();
-    const std::optional<WrittenRange> write = m_history.next(direction);
-    if (!write)
+    const std::optional<WrittenStep> step = m_history.next(direction);
+    if (!step)
         return std::nullopt;
     // Made before any reload: what the reload lets run (keys typed ahead) then comes after it, in the file and in
     // the history alike, and cannot change which write this key takes back.
     const bool back = direction == WriteHistory::Direction::Back;
-    const std::string& from = back ? write->after : write->before;
-    const std::string& to = back ? write->before : write->after;
-    const std::vector<std::int64_t> offsets(write->offsets.begin(), write->offsets.end());
-    const CheckedWrite done = writeRangesIfUnchanged(write->path, write->identity, offsets, from, to);
-    if (done.outcome == CheckedWrite::Outcome::Written)
+    const ByteChanges changes = back ? step->changes.inverse() : step->changes;
+    const CheckedWrite done = writeIfUnchanged(step->path, step->identity, changes);
+    if (done.outcome == CheckedWrite::Outcome::Written) {
         m_history.step(direction);
-    else if (done.outcome == CheckedWrite::Outcome::Refused)
+        tell({ BlockChange::Kind::Written, changes.span(), &changes });
+    } else if (done.outcome == CheckedWrite::Outcome::Refused) {
         m_history.dropRefused(direction);
+    }
     // Shown as it was when written: that file, that block; after a refusal, the file as it is now.
-    std::optional<std::int32_t> row = rowOf(*write);
-    const bool allShown = row && write->offsets.back() - StartByte + std::int64_t(to.size()) <= m_loadedRows;
-    if (!allShown || m_identity != write->identity || done.outcome == CheckedWrite::Outcome::Refused) {
-        const Store store = m_view.currentFile() == write->path ? Store::Start : Store::FileAndStart;
-        change(write->path, keepingStart(write->startByte), store, true);
-        row = rowOf(*write);
+    const auto shownWhole = [&] {
+        const AddressRange span = changes.span();
+        return step->path == m_file && m_identity == step->identity && loaded().begin <= span.begin
+            && span.end <= loaded().end;
+    };
+    if (!shownWhole() || done.outcome == CheckedWrite::Outcome::Refused) {
+        const Store store = m_view.currentFile() == step->path ? Store::Start : Store::FileAndStart;
+        change(step->path, keepingStart(step->startByte), store, true);
     } else if (done.outcome == CheckedWrite::Outcome::Written) {
-        for (const std::int32_t offset : write->offsets)
-            showValues(offset - StartByte + 1, to);
+        for (std::size_t i = 0; i < changes.size(); ++i)
+            show(changes[i].offset, changes[i].after);
     }
     if (done.outcome != CheckedWrite::Outcome::Written)
         m_view.showNotice(BlockView::Notice::CannotWrite);
-    if (!row)
+    const ByteChanges::Run first = changes[0];
+    if (step->path != m_file || first.offset < loaded().begin || first.end() > loaded().end)
         return std::nullopt;
-    return GridCell { write->col, *row };
+    return Place { step->col, first.offset };
 }
 
-std::string ShownBlock::shownBytes(std::int32_t first, std::int32_t last) const
+ShownBlock::Pasted ShownBlock::paste(AddressRange selected, const Clipboard& clipboard)
 {
+    if (!m_writing)
+        return {};
     std::string bytes;
-    for (std::int32_t row = std::max(first, 1); row <= std::min(last, m_loadedRows); ++row)
-        bytes += static_cast<char>(m_rowBytes[static_cast<std::size_t>(row)]);
-    return bytes;
+    if (clipboard.octets) {
+        bytes = *clipboard.octets;
+    } else if (!clipboard.text.trimmed().isEmpty()) {
+        // Read as an answer to the find prompt is: hex pairs, with or without blanks, or a quoted text.
+        const std::optional<std::string> exact = Cp1251::fromQStringExactly(clipboard.text);
+        const std::optional<std::string> parsed = exact ? ByteSearch::parseAnswer(*exact) : std::nullopt;
+        if (!parsed) {
+            std::string shown = Cp1251::fromQString(clipboard.text);
+            TrimSpaces(shown);
+            return { Pasted::Outcome::NotUnderstood, shown };
+        }
+        bytes = *parsed;
+    }
+    return { writeOver(selected, bytes), {} };
 }
 
-ShownBlock::Pasted ShownBlock::paste(std::int32_t first, std::int32_t last, const std::string& bytes)
+ShownBlock::Pasted::Outcome ShownBlock::writeValue(const std::string& bytes)
 {
+    return writeOver({ m_current, m_current + 1 }, bytes);
+}
+
+ShownBlock::Pasted::Outcome ShownBlock::writeOver(AddressRange selected, const std::string& bytes)
+{
+    using Outcome = Pasted::Outcome;
     if (!m_writing || m_busy || bytes.empty() || !m_identity)
-        return Pasted::Nothing;
+        return Outcome::Nothing;
     commitPending();
     std::string data = bytes;
-    if (last > first) {
-        // Several rows: the bytes repeated to fill exactly those rows (00 over a selection is a zero fill).
+    if (selected.size() > 1) {
         data.clear();
-        while (data.size() < std::size_t(last - first + 1))
+        while (Address(data.size()) < selected.size())
             data += bytes;
-        data.resize(std::size_t(last - first + 1));
+        data.resize(std::size_t(selected.size()));
     }
-    // Never past the last row shown, and so never past the end of the file: the file never grows.
-    if (first < 1 || std::int64_t(first) + std::int64_t(data.size()) - 1 > m_loadedRows)
-        return Pasted::DoesNotFit;
-    const std::string shown = shownBytes(first, first + static_cast<std::int32_t>(data.size()) - 1);
-    const std::int32_t offset = StartByte + first - 1;
-    const CheckedWrite done = writeIfUnchanged(m_file, *m_identity, offset, shown, data);
+    // Never past the last byte shown, and so never past the end of the file: the file never grows.
+    const AddressRange target { selected.begin, selected.begin + Address(data.size()) };
+    if (target.begin < loaded().begin || target.end > loaded().end)
+        return Outcome::DoesNotFit;
+    const CheckedWrite done = writeChanges(ByteChanges(target.begin, shownBytes(target), data), 1, StartByte);
     if (done.outcome == CheckedWrite::Outcome::Written) {
-        m_history.record({ m_file, *m_identity, { offset }, done.found, data, StartByte, 1 });
-        showValues(first, data);
-        return Pasted::Written;
+        show(target.begin, data);
+        return Outcome::Written;
     }
-    // The rows show what the file holds there now, as far as it can be read.
+    // The bytes show what the file holds there now, as far as it can be read.
     if (done.outcome == CheckedWrite::Outcome::Refused)
-        showValues(first, done.found);
+        show(target.begin, done.look.found);
     m_view.showNotice(BlockView::Notice::CannotWrite);
-    return Pasted::NotWritten;
+    return Outcome::NotWritten;
 }
 
-void ShownBlock::open(const std::string& path, std::int32_t start)
+void ShownBlock::open(const std::string& path, Address start)
 {
     change(
-        path, [start](std::int32_t) { return start; }, Store::FileAndStart, true);
+        path, [start](Address) { return start; }, Store::FileAndStart, true);
 }
 
 std::string ShownBlock::restore()
@@ -302,55 +334,53 @@ std::string ShownBlock::restore()
 
 void ShownBlock::showRestored()
 {
-    const std::int32_t stored = StartByte;
+    const Address stored = StartByte;
     change(
-        m_view.currentFile(), [stored](std::int32_t) { return stored; }, Store::Nothing, true);
+        m_view.currentFile(), [stored](Address) { return stored; }, Store::Nothing, true);
 }
 
 void ShownBlock::move(Move move)
 {
     if (!canNavigate())
         return;
-    const std::int64_t from = StartByte;
+    const Address from = StartByte;
     change(
         m_view.currentFile(),
-        [move, from](std::int32_t size) -> std::int32_t {
+        [move, from](Address size) -> Address {
             switch (move) {
             case Move::Previous:
                 return clampedStart(from - BlockSpan);
             case Move::Next:
                 // The placement rule: a start at or beyond the end of the file shows the last block.
-                return clampedStart(from + BlockSpan >= size ? std::int64_t(size) - EndPlacement : from + BlockSpan);
+                return clampedStart(from + BlockSpan >= size ? size - EndPlacement : from + BlockSpan);
             case Move::Start:
                 return 0;
             case Move::End:
-                return clampedStart(std::int64_t(size) - EndPlacement);
+                return clampedStart(size - EndPlacement);
             }
             return 0;
         },
         Store::Start, false);
 }
 
-void ShownBlock::goToByte(std::int64_t n)
+void ShownBlock::goToByte(Address n)
 {
     if (!canNavigate())
         return;
     change(m_view.currentFile(), showingByte(n), Store::Start, false);
 }
 
-ShownBlock::Placement ShownBlock::keepingStart(std::int32_t start)
+ShownBlock::Placement ShownBlock::keepingStart(Address start)
 {
     // A block that starts at or beyond the end (the file was cut short) is placed as Next places it.
-    return
-        [start](std::int32_t size) { return start < size ? start : clampedStart(std::int64_t(size) - EndPlacement); };
+    return [start](Address size) { return start < size ? start : clampedStart(size - EndPlacement); };
 }
 
-ShownBlock::Placement ShownBlock::showingByte(std::int64_t n)
+ShownBlock::Placement ShownBlock::showingByte(Address n)
 {
     // A start inside the last 8191 bytes would show a stub of a block (a single row would even leave every
     // block command without effect), so the last block is shown instead, as for a start past the end.
-    return
-        [n](std::int32_t size) { return clampedStart(std::min<std::int64_t>(n, std::int64_t(size) - EndPlacement)); };
+    return [n](Address size) { return clampedStart(std::min<Address>(n, size - EndPlacement)); };
 }
 
 void ShownBlock::change(const std::string& path, const Placement& place, Store store, bool newFile)
@@ -359,86 +389,84 @@ void ShownBlock::change(const std::string& path, const Placement& place, Store s
     if (newFile)
         m_view.showFile(path);
     FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
-    const std::int64_t size = sizeOf(opened);
+    const Address size = sizeOf(opened);
     if (newFile)
         m_view.showFileSize(size);
-    // Offsets and sizes are signed 32-bit in the program: a file of 2 GiB or more is reached within its first
-    // 2147483647 bytes.
-    const auto reachable = static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX));
+    // A file larger than the program reaches is reached within its first ReachableSize bytes.
+    const Address reachable = std::min(size, ReachableSize);
     StartByte = place(reachable);
     m_file = path;
     LoadBlock(opened, reachable);
     if (store == Store::FileAndStart)
         SettingsWriteString(m_settingsFile, FileSection, NameFileKey, path);
     if (store != Store::Nothing)
-        SettingsWriteInt(m_settingsFile, FileSection, StartByteKey, StartByte);
+        SettingsWriteInt(m_settingsFile, FileSection, StartByteKey, static_cast<std::int32_t>(StartByte));
 }
 
-void ShownBlock::LoadBlock(FileHandle::Opened& opened, std::int32_t size)
+void ShownBlock::LoadBlock(FileHandle::Opened& opened, Address size)
 {
     // Set while the load runs: commands that would start a second load inside it are dropped.
     const QScopedValueRollback<bool> running(m_busy, true);
-    m_loadedRows = 0;
+    m_loadedCount = 0;
     m_identity.reset();
     if (size < 1) {
-        m_view.clearRows();
+        tell({ BlockChange::Kind::Emptied });
         m_view.showNotice(BlockView::Notice::CannotOpen);
         return;
     }
     m_identity = opened.file.identity();
     const BusyScope hourglass(m_view);
-    const std::int64_t end = std::min<std::int64_t>(std::int64_t(StartByte) + BlockSpan + 1, size);
-    // The rows before give way to the first rows shown, or are cleared when there are none.
+    const Address end = std::min(StartByte + BlockSpan + 1, size);
+    // The bytes before give way to the first bytes shown, or are cleared when there are none.
     try {
         std::array<char, RowsBetweenEvents> chunk;
-        for (std::int64_t offset = StartByte; offset < end;) {
-            const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(RowsBetweenEvents, end - offset));
-            // Short before a byte that cannot be read, whose read then raises: the rows before it are shown.
+        for (Address offset = StartByte; offset < end;) {
+            const auto wanted = static_cast<std::size_t>(std::min<Address>(RowsBetweenEvents, end - offset));
+            // Short before a byte that cannot be read, whose read then raises: the bytes before it are shown.
             const std::size_t got = opened.file.readAt(offset, chunk.data(), wanted);
             // The file has shrunk since its size was taken.
             if (got == 0)
                 throw EInOutError(EInOutError::ReadBeyondEnd);
-            fillRows(static_cast<std::int32_t>(offset - StartByte + 1), chunk.data(), got);
-            offset += static_cast<std::int64_t>(got);
+            const bool first = offset == StartByte;
+            if (first)
+                m_shownStart = StartByte;
+            const auto* bytes = reinterpret_cast<const unsigned char*>(chunk.data());
+            std::copy(bytes, bytes + got, m_bytes.begin() + (offset - StartByte));
+            m_loadedCount = offset - StartByte + Address(got);
+            tell({ first ? BlockChange::Kind::Loaded : BlockChange::Kind::LoadedMore,
+                { offset, offset + Address(got) } });
+            offset += Address(got);
             if (got == RowsBetweenEvents)
                 m_view.processEvents();
         }
     } catch (const EInOutError&) {
-        if (m_loadedRows == 0)
-            m_view.clearRows();
+        if (m_loadedCount == 0)
+            tell({ BlockChange::Kind::Emptied });
         throw;
     }
-    if (m_loadedRows == 0)
-        m_view.clearRows();
+    if (m_loadedCount == 0)
+        tell({ BlockChange::Kind::Emptied });
 }
 
-void ShownBlock::fillRows(std::int32_t firstRow, const char* bytes, std::size_t count)
+void ShownBlock::showOwnByte(Address address)
 {
-    const auto* values = reinterpret_cast<const std::uint8_t*>(bytes);
-    for (std::size_t i = 0; i < count; ++i)
-        m_rowBytes[static_cast<std::size_t>(firstRow) + i] = values[i];
-    m_shownStart = StartByte;
-    m_loadedRows = firstRow + static_cast<std::int32_t>(count) - 1;
-    m_view.rowsChanged(firstRow, m_loadedRows);
+    if (const std::optional<std::uint8_t> byte = shownByte(address)) {
+        const char own = static_cast<char>(*byte);
+        show(address, { &own, 1 });
+    }
 }
 
-void ShownBlock::showOwnValue(std::int32_t row)
+void ShownBlock::show(Address address, std::string_view bytes)
 {
-    if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()) && m_rowBytes[row] != NoByte)
-        showValue(row, static_cast<std::uint8_t>(m_rowBytes[row]));
-}
-
-void ShownBlock::showValues(std::int32_t firstRow, std::string_view bytes)
-{
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        showValue(firstRow + static_cast<std::int32_t>(i), static_cast<std::uint8_t>(bytes[i]));
-}
-
-void ShownBlock::showValue(std::int32_t row, std::uint8_t v)
-{
-    if (row >= 0 && row < static_cast<std::int32_t>(m_rowBytes.size()))
-        m_rowBytes[row] = v;
-    m_view.valuesChanged(row);
+    if (bytes.empty())
+        return;
+    const Address first = firstShown();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const Address index = address + Address(i) - first;
+        if (index >= 0 && index < Address(m_bytes.size()))
+            m_bytes[std::size_t(index)] = static_cast<unsigned char>(bytes[i]);
+    }
+    tell({ BlockChange::Kind::Bytes, { address, address + Address(bytes.size()) } });
 }
 
 bool ShownBlock::takeFindAnswer(const std::string& answer)
@@ -451,12 +479,12 @@ bool ShownBlock::takeFindAnswer(const std::string& answer)
     return true;
 }
 
-ShownBlock::Found ShownBlock::find(FindFrom from, std::int32_t currentRow, const std::function<bool()>& stop)
+ShownBlock::Found ShownBlock::find(FindFrom from, const std::function<bool()>& stop)
 {
     using Outcome = Found::Outcome;
     if (m_busy || m_findBytes.empty())
-        return { Outcome::Stopped, std::nullopt };
-    const std::int64_t current = std::int64_t(StartByte) + currentRow - 1;
+        return { Outcome::Stopped, {} };
+    const Address current = m_current;
     commitBeforeBlockChange();
     const std::string path = m_view.currentFile();
     ByteSearch::Result result;
@@ -464,70 +492,86 @@ ShownBlock::Found ShownBlock::find(FindFrom from, std::int32_t currentRow, const
         const QScopedValueRollback<bool> running(m_busy, true);
         FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
         if (!opened)
-            return { Outcome::CannotOpen, std::nullopt };
+            return { Outcome::CannotOpen, {} };
         const BusyScope hourglass(m_view);
-        const std::int64_t limit = std::min<std::int64_t>(opened.file.size(), INT32_MAX);
-        const std::int64_t after = from == FindFrom::After ? 1 : (from == FindFrom::Before ? -1 : 0);
+        const Address limit = std::min(opened.file.size(), ReachableSize);
+        const Address after = from == FindFrom::After ? 1 : (from == FindFrom::Before ? -1 : 0);
         result = ByteSearch::find(opened.file, limit, m_findBytes, current + after, from != FindFrom::Before, [&] {
             m_view.processEvents();
             return !stop();
         });
     }
     if (result.stopped)
-        return { Outcome::Stopped, std::nullopt };
+        return { Outcome::Stopped, {} };
     if (!result.found)
-        return { Outcome::NotFound, std::nullopt };
-    const std::int64_t match = *result.found;
+        return { Outcome::NotFound, {} };
+    const Address match = *result.found;
     change(path, showingByte(match), Store::Start, false);
-    const std::int64_t first = match - StartByte + 1;
-    if (first < 1 || first > m_loadedRows)
-        return { Outcome::Found, std::nullopt };
-    const auto last = std::min<std::int64_t>(first + std::int64_t(m_findBytes.size()) - 1, m_loadedRows);
-    return { Outcome::Found,
-        GridRange { { 1, static_cast<std::int32_t>(first) }, { 1, static_cast<std::int32_t>(last) } } };
+    return { Outcome::Found, { match, match + Address(m_findBytes.size()) } };
 }
 
-ShownBlock::Replaced ShownBlock::replaceAll(const std::string& replacement, const std::function<bool()>& stop)
+ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& answer, const std::function<bool()>& stop)
 {
     using Outcome = Replaced::Outcome;
-    if (!m_writing || m_busy || m_findBytes.empty() || replacement.size() != m_findBytes.size())
-        return { Outcome::Stopped, 0, std::nullopt };
+    if (!m_writing)
+        return Replaced { Outcome::WritingOff, 0, {} };
+    const std::optional<std::string> replacement = answer ? ByteSearch::parseAnswer(*answer) : std::nullopt;
+    if (!replacement)
+        return Replaced { Outcome::NotUnderstood, 0, {} };
+    if (replacement->size() != m_findBytes.size())
+        return Replaced { Outcome::LengthDiffers, 0, {} };
+    if (m_busy || m_findBytes.empty())
+        return Replaced { Outcome::Stopped, 0, {} };
     commitBeforeBlockChange();
     if (!m_identity)
-        return { Outcome::CannotOpen, 0, std::nullopt };
+        return Replaced { Outcome::CannotOpen, 0, {} };
     const std::string path = m_file;
     const FileIdentity identity = *m_identity;
     ByteSearch::Matches matches;
-    std::int64_t limit = 0;
+    Address limit = 0;
     {
         const QScopedValueRollback<bool> running(m_busy, true);
         FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
         if (!opened || opened.file.identity() != identity)
-            return { Outcome::CannotOpen, 0, std::nullopt };
+            return Replaced { Outcome::CannotOpen, 0, {} };
         const BusyScope hourglass(m_view);
-        limit = std::min<std::int64_t>(opened.file.size(), INT32_MAX);
+        limit = std::min(opened.file.size(), ReachableSize);
         matches = ByteSearch::findAll(opened.file, limit, m_findBytes, [&] {
             m_view.processEvents();
             return !stop();
         });
     }
     if (matches.stopped)
-        return { Outcome::Stopped, 0, std::nullopt };
+        return Replaced { Outcome::Stopped, 0, {} };
     if (matches.offsets.empty())
-        return { Outcome::NotFound, 0, std::nullopt };
-    // The writes come only after the whole search, and only while every match still holds the bytes searched.
-    const CheckedWrite done = writeRangesIfUnchanged(path, identity, matches.offsets, m_findBytes, replacement);
-    const std::int64_t first = matches.offsets.front();
+        return Replaced { Outcome::NotFound, 0, {} };
+    const std::size_t count = matches.offsets.size();
+    const Address first = matches.offsets.front();
+    ByteChanges changes;
+    changes.reserve(count, count * m_findBytes.size());
+    for (const Address offset : matches.offsets)
+        changes.add(offset, m_findBytes, *replacement);
+    matches = {};
+    // The writes come only after the whole search, and only while every match still holds the bytes searched. The
+    // step is kept with the block that shows the first match.
+    const CheckedWrite done = writeChanges(changes, 1, showingByte(first)(limit));
     if (done.outcome != CheckedWrite::Outcome::Written) {
         m_view.showNotice(BlockView::Notice::CannotWrite);
         change(path, keepingStart(StartByte), Store::Start, false);
-        return { Outcome::NotWritten, 0, std::nullopt };
+        return Replaced { Outcome::NotWritten, 0, {} };
     }
-    m_history.record({ path, identity, { matches.offsets.begin(), matches.offsets.end() }, m_findBytes, replacement,
-        clampedStart(std::min<std::int64_t>(first, limit - EndPlacement)), 1 });
     change(path, showingByte(first), Store::Start, false);
-    const std::int64_t row = first - StartByte + 1;
-    const auto last = std::min<std::int64_t>(row + std::int64_t(replacement.size()) - 1, m_loadedRows);
-    return { Outcome::Replaced, matches.offsets.size(),
-        GridRange { { 1, static_cast<std::int32_t>(row) }, { 1, static_cast<std::int32_t>(last) } } };
+    return { Outcome::Replaced, count, { first, first + Address(replacement->size()) } };
+}
+
+void ShownBlock::savePatch(const std::string& path) const
+{
+    const ByteChanges changes = netChanges();
+    // Read before the patch file is made, so that a failing read leaves none behind.
+    FileHandle::Opened shown = FileHandle::tryOpen(m_file, FileHandle::Mode::Read);
+    const std::optional<Address> size = shown ? std::optional(shown.file.size()) : std::nullopt;
+    FileHandle out = FileHandle::open(path, FileHandle::Mode::CreateText);
+    out.write(PatchFile::format(changes, m_file, size));
+    out.sync();
+    out.close();
 }

@@ -1,9 +1,8 @@
 #include "mainwindow/TForm1.h"
 
+#include "mainwindow/BlockRows.h"
 #include "mainwindow/FileDrop.h"
 #include "mainwindow/TableReport.h"
-#include "mainwindow/ValueWindow.h"
-#include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
 #include "support/Cp1251.h"
 #include "support/Exception.h"
@@ -11,7 +10,6 @@
 #include "support/IntParser.h"
 #include "support/__Files.h"
 #include "support/__Str.h"
-#include "ui/Contrast.h"
 #include "ui/EventGuard.h"
 #include "ui/dialogs/Dialogs.h"
 #include "ui/dialogs/ErrorBox.h"
@@ -45,7 +43,9 @@ TForm1::TForm1(std::string programDir, std::string startFile, std::string settin
     , m_startFile(std::move(startFile))
 {
     buildControls();
-    buildMenu();
+    m_rows = std::make_unique<BlockRows>(m_block, *SG1);
+    SG1->setSource(m_rows.get());
+    m_block.watch([this](const BlockChange& change) { m_rows->blockChanged(change); });
     // An error while restoring the last file is shown, and the window is still created and shown.
     guarded([this] { FormCreate(); });
 }
@@ -158,27 +158,16 @@ void TForm1::N1Click()
 
 void TForm1::CheckBox1Click()
 {
-    // Unticked, the caption has the desktop's own text colour (black on a light palette, light on a dark one,
-    // where black would vanish); ticked, it is red, lightened on a dark palette until it reads.
-    QPalette palette = CheckBox1->palette();
-    palette.setColor(QPalette::WindowText, Panel1->palette().color(QPalette::WindowText));
-    CheckBox1->setPalette(palette);
-    SG1->setEditing(false);
-    if (CheckBox1->isChecked()) {
-        palette.setColor(QPalette::WindowText, forPalette(Qt::red, Panel1->palette()));
-        CheckBox1->setPalette(palette);
-        SG1->setEditing(true);
-    }
+    colourWriteSwitch();
+    SG1->setEditing(CheckBox1->isChecked());
     m_block.setWriting(CheckBox1->isChecked());
-    if (m_values && m_values->isVisible())
-        showValues();
 }
 
 void TForm1::SG1SetEditText(std::int32_t ACol, std::int32_t ARow, const std::string&, EditReport Report)
 {
     // The grid also reports a hand-back of its editor, which is no change of the user's.
     if (Report == EditReport::Typed)
-        m_block.edited(ACol, ARow, Cp1251::firstWithoutByte(SG1->inplaceEditor()->text()));
+        m_block.edited(ACol, m_rows->addressOf(ARow), Cp1251::firstWithoutByte(SG1->inplaceEditor()->text()));
 }
 
 void TForm1::SG1SelectCell(std::int32_t, std::int32_t, bool&)
@@ -186,28 +175,9 @@ void TForm1::SG1SelectCell(std::int32_t, std::int32_t, bool&)
     m_block.commitPending();
 }
 
-void TForm1::clearRows()
+std::string TForm1::typedText(std::int32_t col, Address address) const
 {
-    SG1->setRowCount(2);
-}
-
-void TForm1::rowsChanged(std::int32_t first, std::int32_t last)
-{
-    if (first == 1)
-        SG1->resetRows(last + 1);
-    else if (SG1->rowCount() <= last)
-        SG1->setRowCount(last + 1);
-    SG1->sourceChanged({ 0, first }, { 4, last });
-}
-
-void TForm1::valuesChanged(std::int32_t row)
-{
-    SG1->sourceChanged({ 1, row }, { 4, row });
-}
-
-std::string TForm1::typedText(std::int32_t col, std::int32_t row) const
-{
-    return SG1->cell(col, row);
+    return SG1->cell(col, m_rows->rowOf(address));
 }
 
 void TForm1::showNotice(Notice notice)
@@ -254,7 +224,7 @@ void TForm1::setCurrentFile(const std::string& path)
     EditNameF->setText(qpath(path));
 }
 
-void TForm1::showFileSize(std::int64_t size)
+void TForm1::showFileSize(Address size)
 {
     // Offsets stop at 2 GiB, but the size shown is the file's true one.
     LabelSizeF->setText(QString::number(size));

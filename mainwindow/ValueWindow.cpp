@@ -6,6 +6,7 @@
 #include "support/Exception.h"
 #include "ui/Accessibility.h"
 #include "ui/EventGuard.h"
+#include "ui/dialogs/TMessageForm.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -87,10 +89,10 @@ private:
 
 } // namespace
 
-ValueWindow::ValueWindow(QWidget* owner, Write write, Leave leave)
+ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     : QWidget(owner, Qt::Tool)
+    , m_block(block)
     , m_table(new QTableWidget(RowCount, 3, this))
-    , m_write(std::move(write))
     , m_leave(std::move(leave))
 {
     setObjectName(QStringLiteral("ValueWindow"));
@@ -140,13 +142,37 @@ ValueWindow::ValueWindow(QWidget* owner, Write write, Leave leave)
     const int frame = 2 * m_table->frameWidth();
     resize(m_table->horizontalHeader()->length() + frame,
         m_table->horizontalHeader()->height() + m_table->verticalHeader()->length() + frame);
-    showBytes({}, false);
+    showBytes();
+    m_block.watch([window = QPointer(this)](const BlockChange& change) {
+        if (window)
+            guarded([&] { window->blockChanged(change); });
+    });
 }
 
-void ValueWindow::showBytes(std::string_view bytes, bool writable)
+void ValueWindow::showEvent(QShowEvent* event)
 {
-    m_bytes = bytes;
-    m_writable = writable;
+    QWidget::showEvent(event);
+    showBytes();
+}
+
+void ValueWindow::blockChanged(const BlockChange& change)
+{
+    if (!isVisible())
+        return;
+    using Kind = BlockChange::Kind;
+    const AddressRange read { m_block.current(), m_block.current() + ByteSpan };
+    if (change.kind == Kind::Loaded || change.kind == Kind::Emptied || change.kind == Kind::Current
+        || change.kind == Kind::Writing || change.bytes.overlaps(read))
+        showBytes();
+}
+
+void ValueWindow::showBytes()
+{
+    const Address from = m_block.current();
+    m_bytes = m_block.shownBytes({ from, from + ByteSpan });
+    m_writable = m_block.writing();
+    const std::string_view bytes = m_bytes;
+    const bool writable = m_writable;
     const QTableWidgetItem* current = m_table->currentItem();
     const QString heard = current ? current->text() : QString();
     for (int row = 0; row < RowCount; ++row) {
@@ -215,5 +241,6 @@ void ValueWindow::commitTyped(int row, int col, const QString& text)
     if (there.size() == bytes->size()
         && ByteValues::shown(typeOf(row), orderOf(col), there) == ByteValues::shown(typeOf(row), orderOf(col), *bytes))
         return;
-    m_write(*bytes);
+    if (m_block.writeValue(*bytes) == ShownBlock::Pasted::Outcome::DoesNotFit)
+        ShowNotice(Cp1251::fromUtf8("Значение не помещается в показанные байты"));
 }

@@ -1,38 +1,67 @@
 #include "mainwindow/WriteHistory.h"
 
 #include <algorithm>
-#include <map>
+#include <limits>
 
-void WriteHistory::record(const WrittenRange& write)
+std::size_t WriteHistory::runsEnd(std::size_t step) const
 {
-    m_entries.resize(m_done);
-    m_bytes.resize(m_entries.empty() ? 0 : m_entries.back().at + 2 * std::size_t(m_entries.back().length));
-    m_offsets.resize(m_entries.empty() ? 0 : m_entries.back().firstOffset + m_entries.back().ranges);
-    const auto known = std::find_if(m_files.begin(), m_files.end(),
-        [&](const File& file) { return file.identity == write.identity && file.path == write.path; });
-    const auto file = static_cast<std::uint32_t>(known - m_files.begin());
-    if (known == m_files.end())
-        m_files.push_back({ write.path, write.identity });
-    m_entries.push_back({ file, static_cast<std::uint32_t>(m_offsets.size()),
-        static_cast<std::uint32_t>(write.offsets.size()), write.startByte, static_cast<std::uint32_t>(m_bytes.size()),
-        static_cast<std::uint32_t>(write.before.size()), static_cast<std::uint32_t>(write.col) });
-    m_offsets.insert(m_offsets.end(), write.offsets.begin(), write.offsets.end());
-    m_bytes += write.before;
-    m_bytes += write.after;
-    m_done = m_entries.size();
+    return step + 1 < m_steps.size() ? m_steps[step + 1].firstRun : m_offsets.size();
 }
 
-std::optional<WrittenRange> WriteHistory::next(Direction direction) const
+ByteChanges WriteHistory::changesOf(std::size_t step) const
+{
+    ByteChanges changes;
+    const std::size_t first = m_steps[step].firstRun;
+    const std::size_t last = runsEnd(step);
+    changes.reserve(last - first, last == first ? 0 : m_ends[last - 1] - (first == 0 ? 0 : m_ends[first - 1]));
+    for (std::size_t run = first; run < last; ++run) {
+        const std::size_t from = run == 0 ? 0 : m_ends[run - 1];
+        const std::size_t length = m_ends[run] - from;
+        changes.add(m_offsets[run], std::string_view(m_before).substr(from, length),
+            std::string_view(m_after).substr(from, length));
+    }
+    return changes;
+}
+
+bool WriteHistory::hasRoomFor(const ByteChanges& changes) const
+{
+    const std::size_t kept = m_done == 0 ? 0 : (runsEnd(m_done - 1) == 0 ? 0 : m_ends[runsEnd(m_done - 1) - 1]);
+    return changes.byteCount() <= std::numeric_limits<std::uint32_t>::max() - kept;
+}
+
+void WriteHistory::record(const WrittenStep& step)
+{
+    const std::size_t runs = m_done == m_steps.size() ? m_offsets.size() : m_steps[m_done].firstRun;
+    m_steps.resize(m_done);
+    m_offsets.resize(runs);
+    m_ends.resize(runs);
+    m_before.resize(runs == 0 ? 0 : m_ends.back());
+    m_after.resize(m_before.size());
+    const auto known = std::find_if(m_files.begin(), m_files.end(),
+        [&](const File& file) { return file.identity == step.identity && file.path == step.path; });
+    const auto file = static_cast<std::uint32_t>(known - m_files.begin());
+    if (known == m_files.end())
+        m_files.push_back({ step.path, step.identity });
+    m_steps.push_back({ step.startByte, static_cast<std::uint32_t>(runs), file, static_cast<std::uint32_t>(step.col) });
+    for (std::size_t i = 0; i < step.changes.size(); ++i) {
+        const ByteChanges::Run run = step.changes[i];
+        m_offsets.push_back(run.offset);
+        m_before += run.before;
+        m_after += run.after;
+        m_ends.push_back(static_cast<std::uint32_t>(m_before.size()));
+    }
+    m_done = m_steps.size();
+}
+
+std::optional<WrittenStep> WriteHistory::next(Direction direction) const
 {
     const bool back = direction == Direction::Back;
-    if (back ? m_done == 0 : m_done == m_entries.size())
+    if (back ? m_done == 0 : m_done == m_steps.size())
         return std::nullopt;
-    const Entry& entry = m_entries[back ? m_done - 1 : m_done];
-    const File& file = m_files[entry.file];
-    const auto offsets = m_offsets.begin() + std::ptrdiff_t(entry.firstOffset);
-    return WrittenRange { file.path, file.identity, { offsets, offsets + std::ptrdiff_t(entry.ranges) },
-        m_bytes.substr(entry.at, entry.length), m_bytes.substr(entry.at + entry.length, entry.length), entry.startByte,
-        static_cast<std::int32_t>(entry.col) };
+    const std::size_t at = back ? m_done - 1 : m_done;
+    const Step& step = m_steps[at];
+    const File& file = m_files[step.file];
+    return WrittenStep { file.path, file.identity, changesOf(at), step.startByte, static_cast<std::int32_t>(step.col) };
 }
 
 void WriteHistory::step(Direction direction)
@@ -43,68 +72,110 @@ void WriteHistory::step(Direction direction)
         ++m_done;
 }
 
+template <typename Keep> void WriteHistory::keepSteps(Keep keep)
+{
+    WriteHistory kept;
+    std::size_t done = 0;
+    for (std::size_t s = 0; s < m_steps.size(); ++s) {
+        if (!keep(s))
+            continue;
+        if (s < m_done)
+            ++done;
+        const std::size_t first = m_steps[s].firstRun;
+        kept.m_steps.push_back(m_steps[s]);
+        kept.m_steps.back().firstRun = static_cast<std::uint32_t>(kept.m_offsets.size());
+        for (std::size_t run = first; run < runsEnd(s); ++run) {
+            const std::size_t from = run == 0 ? 0 : m_ends[run - 1];
+            kept.m_offsets.push_back(m_offsets[run]);
+            kept.m_before.append(m_before, from, m_ends[run] - from);
+            kept.m_after.append(m_after, from, m_ends[run] - from);
+            kept.m_ends.push_back(static_cast<std::uint32_t>(kept.m_before.size()));
+        }
+    }
+    kept.m_done = done;
+    kept.m_files = std::move(m_files);
+    kept.m_settled = std::move(m_settled);
+    *this = std::move(kept);
+}
+
 void WriteHistory::dropRefused(Direction direction)
 {
     const bool back = direction == Direction::Back;
-    const FileIdentity identity = m_files[m_entries[back ? m_done - 1 : m_done].file].identity;
-    const auto ofThatFile = [&](const Entry& entry) { return m_files[entry.file].identity == identity; };
-    const auto done = m_entries.begin() + static_cast<std::ptrdiff_t>(m_done);
+    const std::uint32_t file = m_steps[back ? m_done - 1 : m_done].file;
+    const FileIdentity identity = m_files[file].identity;
+    const auto ofThatFile = [&](std::size_t s) { return m_files[m_steps[s].file].identity == identity; };
     if (back) {
-        for (auto entry = m_entries.begin(); entry != done; ++entry) {
-            if (!ofThatFile(*entry))
+        // What they wrote stays on disk, and among the run's changes of their file.
+        for (std::size_t s = 0; s < m_done; ++s) {
+            if (!ofThatFile(s))
                 continue;
-            Entry settled = *entry;
-            settled.firstOffset = static_cast<std::uint32_t>(m_settledOffsets.size());
-            settled.at = static_cast<std::uint32_t>(m_settledBytes.size());
-            const auto offsets = m_offsets.begin() + std::ptrdiff_t(entry->firstOffset);
-            m_settledOffsets.insert(m_settledOffsets.end(), offsets, offsets + std::ptrdiff_t(entry->ranges));
-            m_settledBytes += std::string_view(m_bytes).substr(entry->at, 2 * std::size_t(entry->length));
-            m_settled.push_back(settled);
+            const auto settled = std::find_if(
+                m_settled.begin(), m_settled.end(), [&](const auto& entry) { return entry.first == m_steps[s].file; });
+            if (settled == m_settled.end())
+                m_settled.emplace_back(std::uint32_t(m_steps[s].file), changesOf(s));
+            else
+                settled->second = settled->second.followedBy(changesOf(s));
         }
-        const auto kept = std::remove_if(m_entries.begin(), done, ofThatFile);
-        m_done = static_cast<std::size_t>(kept - m_entries.begin());
-        m_entries.erase(kept, done);
+        keepSteps([&](std::size_t s) { return s >= m_done || !ofThatFile(s); });
     } else {
-        m_entries.erase(std::remove_if(done, m_entries.end(), ofThatFile), m_entries.end());
+        keepSteps([&](std::size_t s) { return s < m_done || !ofThatFile(s); });
     }
 }
 
-PatchFile::Patch WriteHistory::netChanges(const std::string& path, FileIdentity identity) const
+ByteChanges WriteHistory::netChanges(const std::string& path, FileIdentity identity) const
 {
-    std::map<std::int64_t, std::pair<char, char>> bytes;
-    const auto take = [&](const Entry& entry, const std::string& pool, const std::vector<std::int32_t>& offsets) {
-        if (m_files[entry.file].path != path || m_files[entry.file].identity != identity)
-            return;
-        for (std::uint32_t range = 0; range < entry.ranges; ++range) {
-            const std::int64_t offset = offsets[entry.firstOffset + range];
-            for (std::uint32_t i = 0; i < entry.length; ++i) {
-                const auto [it, first] = bytes.try_emplace(offset + i, pool[entry.at + i], '\0');
-                it->second.second = pool[entry.at + entry.length + i];
-            }
+    const auto ofFile
+        = [&](std::uint32_t file) { return m_files[file].path == path && m_files[file].identity == identity; };
+    // The file's runs by offset; their indices are their order in time.
+    std::vector<std::uint32_t> runs;
+    for (std::size_t s = 0; s < m_done; ++s) {
+        if (ofFile(m_steps[s].file)) {
+            for (std::size_t run = m_steps[s].firstRun; run < runsEnd(s); ++run)
+                runs.push_back(static_cast<std::uint32_t>(run));
         }
-    };
-    // The settled writes of a file all came before its entries still on the list.
-    for (const Entry& entry : m_settled)
-        take(entry, m_settledBytes, m_settledOffsets);
-    for (std::size_t e = 0; e < m_done; ++e)
-        take(m_entries[e], m_bytes, m_offsets);
-    PatchFile::Patch patch;
-    std::int64_t lineStart = 0;
-    std::string before, after;
-    for (const auto& [offset, change] : bytes) {
-        if (change.first == change.second)
-            continue;
-        if (lineStart + std::int64_t(before.size()) != offset) {
-            if (!before.empty())
-                patch.add(lineStart, before, after);
-            lineStart = offset;
-            before.clear();
-            after.clear();
-        }
-        before += change.first;
-        after += change.second;
     }
-    if (!before.empty())
-        patch.add(lineStart, before, after);
-    return patch;
+    std::stable_sort(
+        runs.begin(), runs.end(), [&](std::uint32_t a, std::uint32_t b) { return m_offsets[a] < m_offsets[b]; });
+    const auto bytesOf = [&](const std::string& pool, std::uint32_t run) {
+        const std::size_t from = run == 0 ? 0 : m_ends[run - 1];
+        return std::string_view(pool).substr(from, m_ends[run] - from);
+    };
+    const auto endOf = [&](std::uint32_t run) { return m_offsets[run] + Address(bytesOf(m_before, run).size()); };
+    ByteChanges net;
+    std::string before, after;
+    for (std::size_t first = 0; first < runs.size();) {
+        // The runs that overlap, one after another: written one over the other, each byte holds what it held before
+        // the first of them and what the last one left.
+        std::size_t last = first + 1;
+        Address end = endOf(runs[first]);
+        for (; last < runs.size() && m_offsets[runs[last]] < end; ++last)
+            end = std::max(end, endOf(runs[last]));
+        const Address start = m_offsets[runs[first]];
+        if (last == first + 1) {
+            net.addChanged(start, bytesOf(m_before, runs[first]), bytesOf(m_after, runs[first]));
+        } else {
+            std::sort(runs.begin() + std::ptrdiff_t(first), runs.begin() + std::ptrdiff_t(last));
+            before.assign(std::size_t(end - start), '\0');
+            after.assign(before.size(), '\0');
+            std::vector<bool> touched(before.size());
+            for (std::size_t r = first; r < last; ++r) {
+                const std::string_view was = bytesOf(m_before, runs[r]);
+                const std::string_view now = bytesOf(m_after, runs[r]);
+                for (std::size_t i = 0, at = std::size_t(m_offsets[runs[r]] - start); i < was.size(); ++i, ++at) {
+                    if (!touched[at])
+                        before[at] = was[i];
+                    touched[at] = true;
+                    after[at] = now[i];
+                }
+            }
+            net.addChanged(start, before, after);
+        }
+        first = last;
+    }
+    // The settled writes of a file all came before its steps still on the list.
+    for (const auto& [file, settled] : m_settled) {
+        if (ofFile(file))
+            return settled.followedBy(net);
+    }
+    return net;
 }

@@ -1,72 +1,72 @@
 #pragma once
 
+#include "support/ByteChanges.h"
 #include "support/FileHandle.h"
-#include "support/PatchFile.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-// What one command wrote, as one step: where (one range, or for a replace every match), the bytes each range held
-// and the bytes written there (as many), and how the window showed it then.
-struct WrittenRange {
+// What one command wrote, as one step of the history: the change set, the file it was written to, and how the
+// window showed it then (the block, and the column it was typed in).
+struct WrittenStep {
     std::string path;
     FileIdentity identity;
-    std::vector<std::int32_t> offsets;
-    std::string before;
-    std::string after;
-    // The block and the column it was typed in.
-    std::int32_t startByte = 0;
+    ByteChanges changes;
+    Address startByte = 0;
     std::int32_t col = 1;
 };
 
-// Every write of this run, in order, so that each can be taken back and written again as one step. Kept in
-// memory only: an entry costs 24 bytes, 4 a range, and one range's bytes before and after, besides its file's
-// path, which all the entries of a file share.
+// Every write of this run, in order, so that each can be taken back and written again as one step. Kept in memory
+// only. A run of many small writes is the common case, so the steps' change sets are pooled: a step costs 16 bytes,
+// a run of it 12 and its bytes before and after, besides its file's path, which all the steps of a file share.
 class WriteHistory {
 public:
     enum class Direction { Back, Again };
 
+    // Whether the history can take changes as its next step: it holds at most 4 GiB of bytes.
+    [[nodiscard]] bool hasRoomFor(const ByteChanges& changes) const;
     // A new write: what was taken back can no longer be written again.
-    void record(const WrittenRange& write);
+    void record(const WrittenStep& step);
     // The write that Back takes back or Again writes again, if any.
-    [[nodiscard]] std::optional<WrittenRange> next(Direction direction) const;
+    [[nodiscard]] std::optional<WrittenStep> next(Direction direction) const;
     // That write was taken back or written again.
     void step(Direction direction);
     // That write could not be made, its file having changed: it goes, with every write of that file it depends
     // on, the earlier ones when taking back, the later ones when writing again.
     void dropRefused(Direction direction);
-    // What the writes not taken back changed in the file at path: for each byte, what it held before the first of
-    // them and what it holds after the last; bytes written back to what they held drop out, neighbours join.
-    [[nodiscard]] PatchFile::Patch netChanges(const std::string& path, FileIdentity identity) const;
+    // What the writes not taken back changed in the file at path, as one change set.
+    [[nodiscard]] ByteChanges netChanges(const std::string& path, FileIdentity identity) const;
 
 private:
     struct File {
         std::string path;
         FileIdentity identity;
     };
-    struct Entry {
-        std::uint32_t file;
-        // Its ranges' offsets in m_offsets.
-        std::uint32_t firstOffset;
-        std::uint32_t ranges;
-        std::int32_t startByte;
-        // Its bytes in m_bytes: length bytes before, then as many after.
-        std::uint32_t at;
-        std::uint32_t length : 24;
+    struct Step {
+        Address startByte;
+        // Its runs run from here to the next step's first.
+        std::uint32_t firstRun;
+        std::uint32_t file : 24;
         std::uint32_t col : 8;
     };
 
+    [[nodiscard]] std::size_t runsEnd(std::size_t step) const;
+    [[nodiscard]] ByteChanges changesOf(std::size_t step) const;
+    // Keeps only the steps for which keep answers true, and their runs.
+    template <typename Keep> void keepSteps(Keep keep);
+
     std::vector<File> m_files;
-    std::vector<Entry> m_entries;
-    std::string m_bytes;
-    std::vector<std::int32_t> m_offsets;
-    // Entries before this one are on disk; from it on, they were taken back.
+    std::vector<Step> m_steps;
+    // Every step's runs, one step after another.
+    std::vector<Address> m_offsets;
+    std::vector<std::uint32_t> m_ends; // where each run's bytes end in the pools
+    std::string m_before;
+    std::string m_after;
+    // Steps before this one are on disk; from it on, they were taken back.
     std::size_t m_done = 0;
-    // Writes on disk that can no longer be taken back, their file having changed: they still count among the run's
-    // changes. Kept as the entries are, in their own arrays.
-    std::vector<Entry> m_settled;
-    std::string m_settledBytes;
-    std::vector<std::int32_t> m_settledOffsets;
+    // Per file, what writes on disk that can no longer be taken back changed (their file having changed): they
+    // still count among the run's changes.
+    std::vector<std::pair<std::uint32_t, ByteChanges>> m_settled;
 };

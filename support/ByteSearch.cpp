@@ -1,6 +1,6 @@
 #include "support/ByteSearch.h"
 
-#include "support/IntParser.h"
+#include "support/HexText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,28 +24,6 @@ std::optional<std::string> quotedText(std::string_view inner)
     return bytes;
 }
 
-std::optional<std::string> hexBytes(std::string_view answer)
-{
-    std::string bytes;
-    int high = -1;
-    for (const char c : answer) {
-        if (c == ' ' && high < 0)
-            continue;
-        const int digit = hexDigitValue(c);
-        if (digit < 0)
-            return std::nullopt;
-        if (high < 0) {
-            high = digit;
-        } else {
-            bytes += static_cast<char>(high * 16 + digit);
-            high = -1;
-        }
-    }
-    if (high >= 0)
-        return std::nullopt;
-    return bytes;
-}
-
 // Reads the file piece by piece into one buffer and looks for the needle in what it holds.
 class Scan {
 public:
@@ -62,12 +40,12 @@ public:
     // Visits every match lying wholly inside [begin, end), in order, until onMatch answers false. A chunk's last
     // needle.size() - 1 bytes are carried on to the next one, so that a match across their boundary is found;
     // no match fits in them alone, so none is visited twice.
-    void each(std::int64_t begin, std::int64_t end, const std::function<bool(std::int64_t)>& onMatch)
+    void each(Address begin, Address end, const std::function<bool(Address)>& onMatch)
     {
         const std::size_t n = m_needle.size();
         std::size_t carried = 0;
-        for (std::int64_t at = begin; end - at + std::int64_t(carried) >= std::int64_t(n);) {
-            const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(ChunkSize, end - at));
+        for (Address at = begin; end - at + Address(carried) >= Address(n);) {
+            const auto wanted = static_cast<std::size_t>(std::min<Address>(ChunkSize, end - at));
             const std::size_t got = read(at, m_buffer.get() + carried, wanted);
             const char* const data = m_buffer.get();
             const std::size_t held = carried + got;
@@ -76,11 +54,11 @@ public:
                     ::memmem(from, static_cast<std::size_t>(data + held - from), m_needle.data(), n));
                 if (!hit)
                     break;
-                if (!onMatch(at - std::int64_t(carried) + (hit - data)))
+                if (!onMatch(at - Address(carried) + (hit - data)))
                     return;
                 from = hit + 1;
             }
-            at += std::int64_t(got);
+            at += Address(got);
             if (!goOn() || got < wanted)
                 return;
             carried = std::min(held, n - 1);
@@ -89,10 +67,10 @@ public:
     }
 
     // The first match lying wholly inside [begin, end).
-    std::optional<std::int64_t> first(std::int64_t begin, std::int64_t end)
+    std::optional<Address> first(Address begin, Address end)
     {
-        std::optional<std::int64_t> found;
-        each(begin, end, [&found](std::int64_t offset) {
+        std::optional<Address> found;
+        each(begin, end, [&found](Address offset) {
             found = offset;
             return false;
         });
@@ -101,13 +79,13 @@ public:
 
     // The last match lying wholly inside [begin, end), looking in windows from the end towards the start; each
     // window reaches needle.size() - 1 bytes into the one after it.
-    std::optional<std::int64_t> last(std::int64_t begin, std::int64_t end)
+    std::optional<Address> last(Address begin, Address end)
     {
-        const auto n = static_cast<std::int64_t>(m_needle.size());
-        for (std::int64_t high = end; high - begin >= n;) {
-            const std::int64_t low = std::max<std::int64_t>(begin, high - std::int64_t(ChunkSize));
-            std::optional<std::int64_t> found;
-            each(low, high, [&found](std::int64_t offset) {
+        const auto n = static_cast<Address>(m_needle.size());
+        for (Address high = end; high - begin >= n;) {
+            const Address low = std::max<Address>(begin, high - Address(ChunkSize));
+            std::optional<Address> found;
+            each(low, high, [&found](Address offset) {
                 found = offset;
                 return true;
             });
@@ -119,10 +97,7 @@ public:
     }
 
 private:
-    std::size_t read(std::int64_t offset, char* into, std::size_t count)
-    {
-        return m_file.readRange(offset, into, count);
-    }
+    std::size_t read(Address offset, char* into, std::size_t count) { return m_file.readRange(offset, into, count); }
 
     bool goOn()
     {
@@ -148,41 +123,41 @@ std::optional<std::string> parseAnswer(std::string_view answer)
     if (answer.empty())
         return std::nullopt;
     if (answer.front() != '"')
-        return hexBytes(answer);
+        return HexText::bytesOf(answer, HexText::Blanks::BetweenBytes);
     if (answer.size() < 2 || answer.back() != '"')
         return std::nullopt;
     return quotedText(answer.substr(1, answer.size() - 2));
 }
 
-Result find(FileHandle& file, std::int64_t limit, std::string_view needle, std::int64_t from, bool forward,
+Result find(FileHandle& file, Address limit, std::string_view needle, Address from, bool forward,
     const std::function<bool()>& goOn)
 {
     Result result;
     if (needle.empty())
         return result;
-    const auto n = static_cast<std::int64_t>(needle.size());
+    const auto n = static_cast<Address>(needle.size());
     Scan scan(file, needle, goOn);
     if (forward) {
-        result.found = scan.first(std::max<std::int64_t>(from, 0), limit);
+        result.found = scan.first(std::max<Address>(from, 0), limit);
         if (!result.found && !scan.stopped())
             result.found = scan.first(0, std::min(from + n - 1, limit));
     } else {
         result.found = scan.last(0, std::min(from + n, limit));
         if (!result.found && !scan.stopped())
-            result.found = scan.last(std::max<std::int64_t>(from + 1, 0), limit);
+            result.found = scan.last(std::max<Address>(from + 1, 0), limit);
     }
     result.stopped = scan.stopped();
     return result;
 }
 
-Matches findAll(FileHandle& file, std::int64_t limit, std::string_view needle, const std::function<bool()>& goOn)
+Matches findAll(FileHandle& file, Address limit, std::string_view needle, const std::function<bool()>& goOn)
 {
     Matches matches;
     if (needle.empty())
         return matches;
-    const auto n = static_cast<std::int64_t>(needle.size());
+    const auto n = static_cast<Address>(needle.size());
     Scan scan(file, needle, goOn);
-    scan.each(0, limit, [&](std::int64_t offset) {
+    scan.each(0, limit, [&](Address offset) {
         if (matches.offsets.empty() || offset >= matches.offsets.back() + n)
             matches.offsets.push_back(offset);
         return true;

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "support/Address.h"
 #include "support/FileHandle.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,7 +23,7 @@ constexpr std::size_t ChunkSize = std::size_t(4) << 20;
 
 struct Result {
     // The offset of the match's first byte.
-    std::optional<std::int64_t> found;
+    std::optional<Address> found;
     // goOn asked to stop before the search was done.
     bool stopped = false;
 };
@@ -32,18 +32,18 @@ struct Result {
 // at from or after it, else, wrapping once, the first one before from; backward, the last match that starts at
 // from or before it, else the last one after it. goOn is asked after every chunk read; once it answers false the
 // search stops. Raises EInOutError when a read fails.
-[[nodiscard]] Result find(FileHandle& file, std::int64_t limit, std::string_view needle, std::int64_t from,
-    bool forward, const std::function<bool()>& goOn);
+[[nodiscard]] Result find(FileHandle& file, Address limit, std::string_view needle, Address from, bool forward,
+    const std::function<bool()>& goOn);
 
 struct Matches {
     // The offsets of the matches' first bytes, in order.
-    std::vector<std::int64_t> offsets;
+    std::vector<Address> offsets;
     bool stopped = false;
 };
 
 // Every match of needle among the first limit bytes of file that does not overlap the one before it, from the
 // start. goOn as for find().
 [[nodiscard]] Matches findAll(
-    FileHandle& file, std::int64_t limit, std::string_view needle, const std::function<bool()>& goOn);
+    FileHandle& file, Address limit, std::string_view needle, const std::function<bool()>& goOn);
 
 } // namespace ByteSearch

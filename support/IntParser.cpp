@@ -1,19 +1,9 @@
 #include "support/IntParser.h"
 
 #include "support/Exception.h"
+#include "support/HexText.h"
 
 #include <string>
-
-int hexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 namespace {
 
@@ -23,7 +13,7 @@ std::optional<std::int32_t> parseHexDigits(std::string_view digits)
         return std::nullopt;
     std::uint32_t value = 0;
     for (const char c : digits) {
-        const int d = hexDigitValue(c);
+        const int d = HexText::digitValue(c);
         // A ninth significant digit would push bits out of the 32-bit pattern.
         if (d < 0 || value > 0x0FFFFFFFu)
             return std::nullopt;

@@ -14,6 +14,3 @@
 
 // As tryParseInt, but a rejected text raises EConvertError("'<text>' is not a valid integer value").
 [[nodiscard]] std::int32_t parseInt(std::string_view text);
-
-// The value of a hexadecimal digit of either case, or -1 for any other character.
-[[nodiscard]] int hexDigitValue(char c);

@@ -7,62 +7,76 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace {
-
-// What file holds at offset, as far as it reaches into count bytes.
-std::string bytesAt(FileHandle& file, std::int64_t offset, std::size_t count)
+FileLook lookAt(FileHandle& file, const ByteChanges& changes, AlreadyWritten rule)
 {
-    std::string bytes(count, '\0');
-    bytes.resize(offset < 0 ? 0 : file.readRange(offset, bytes.data(), count));
-    return bytes;
+    FileLook look;
+    look.found.reserve(changes.byteCount());
+    bool allAfter = true;
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const ByteChanges::Run run = changes[i];
+        const std::size_t from = look.found.size();
+        look.found.resize(from + run.before.size());
+        look.found.resize(
+            from + (run.offset < 0 ? 0 : file.readRange(run.offset, look.found.data() + from, run.before.size())));
+        const std::string_view there = std::string_view(look.found).substr(from);
+        // A run the file does not hold whole would make it grow.
+        if (there.size() != run.before.size() && !look.beyondEnd)
+            look.beyondEnd = i;
+        const bool before = there == run.before;
+        const bool after = there == run.after;
+        allAfter = allAfter && after;
+        if (!before && !(after && rule == AlreadyWritten::RunByRun) && !look.conflict)
+            look.conflict = i;
+    }
+    // A patch applied before: nothing conflicts, and nothing is to be written.
+    if (allAfter)
+        look.conflict.reset();
+    look.written = allAfter;
+    return look;
 }
 
-} // namespace
-
-CheckedWrite writeIfUnchanged(const std::string& path, FileIdentity identity, std::int64_t offset,
-    std::string_view expected, std::string_view bytes)
-{
-    return writeRangesIfUnchanged(path, identity, { &offset, 1 }, expected, bytes);
-}
-
-CheckedWrite writeRangesIfUnchanged(const std::string& path, FileIdentity identity,
-    std::span<const std::int64_t> offsets, std::string_view expected, std::string_view bytes)
+CheckedWrite writeIfUnchanged(
+    const std::string& path, std::optional<FileIdentity> identity, const ByteChanges& changes, AlreadyWritten rule)
 {
     using Outcome = CheckedWrite::Outcome;
-    const std::size_t n = bytes.size();
     FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::ReadWrite);
     if (!opened) {
         // Either the file cannot be written, or the path no longer leads to it: a look for reading tells which.
         FileHandle::Opened reader = FileHandle::tryOpen(path, FileHandle::Mode::Read);
-        if (reader && reader.file.identity() == identity)
-            return { Outcome::NotWritable, {} };
-        return { Outcome::Refused, reader ? bytesAt(reader.file, offsets.front(), n) : std::string() };
+        if (reader && (!identity || reader.file.identity() == *identity))
+            return { Outcome::NotWritable, {}, false };
+        return { Outcome::Refused, reader ? lookAt(reader.file, changes, rule) : FileLook {}, false };
     }
     FileHandle& file = opened.file;
-    if (file.identity() != identity)
-        return { Outcome::Refused, bytesAt(file, offsets.front(), n) };
-    std::string found;
-    for (const std::int64_t offset : offsets) {
-        const std::string there = bytesAt(file, offset, n);
-        found += there;
-        // A range the file does not hold whole would make it grow.
-        if (there.size() != n || (there != expected && there != bytes))
-            return { Outcome::Refused, std::move(found) };
+    if (identity && file.identity() != *identity)
+        return { Outcome::Refused, lookAt(file, changes, rule), false };
+    CheckedWrite done { Outcome::Refused, lookAt(file, changes, rule), false };
+    const FileLook& look = done.look;
+    if (look.beyondEnd || look.conflict)
+        return done;
+    // Cut short since the look: the file ends before the last run now.
+    const Address size = file.size();
+    const AddressRange span = changes.span();
+    if (span.end > size) {
+        done.cutShort = true;
+        return done;
     }
-    // Cut short since the read: the file ends before the last range now.
-    const std::int64_t size = file.size();
-    const std::int64_t end = offsets.back() + static_cast<std::int64_t>(n);
-    if (end > size)
-        return { Outcome::Refused, std::move(found) };
+    if (look.written) {
+        // Nothing to write; but the bytes may be those of a write whose sync failed, and are made durable now.
+        file.sync();
+        done.outcome = Outcome::Written;
+        return done;
+    }
     std::size_t written = 0;
     try {
-        for (; written < offsets.size(); ++written)
-            file.writeAt(offsets[written], bytes);
+        for (; written < changes.size(); ++written)
+            file.writeAt(changes[written].offset, changes[written].after);
     } catch (const EInOutError&) {
-        // The ranges written, and the one that failed part way, get their old bytes back, as far as they can.
-        for (std::size_t i = 0; i <= written && i < offsets.size(); ++i) {
+        // The runs written, and the one that failed part way, get their old bytes back, as far as they can.
+        for (std::size_t i = 0; i <= written && i < changes.size(); ++i) {
+            const ByteChanges::Run run = changes[i];
             try {
-                file.writeAt(offsets[i], std::string_view(found).substr(i * n, n));
+                file.writeAt(run.offset, std::string_view(look.found).substr(run.at, run.before.size()));
             } catch (const EInOutError&) {
             }
         }
@@ -75,15 +89,18 @@ CheckedWrite writeRangesIfUnchanged(const std::string& path, FileIdentity identi
     // Inside the file the write cannot change its size. A file that got shorter meanwhile and now ends just where the
     // write does was cut beneath it, and the write grew it back (with zeros up to the write, if the cut came before
     // it). Where the cut was cannot be seen, so the file is cut where the write began; and the write is refused, as
-    // for a file that ends before the range: there is nothing to take back, and no later try could succeed. A write
-    // that reaches the old end leaves the size as it was, so a cut inside its range goes unseen.
-    if (const std::int64_t after = file.size(); after < size && after == end) {
-        file.truncate(offsets.front());
+    // for a file that ends before the run: there is nothing to take back, and no later try could succeed. A write
+    // that reaches the old end leaves the size as it was, so a cut inside its runs goes unseen.
+    if (const Address after = file.size(); after < size && after == span.end) {
+        file.truncate(span.begin);
         file.sync();
-        return { Outcome::Refused, {} };
+        done.look.found.clear();
+        done.cutShort = true;
+        return done;
     }
     file.sync();
-    return { Outcome::Written, std::move(found) };
+    done.outcome = Outcome::Written;
+    return done;
 }
 
 std::string ProgramDir()

@@ -1,11 +1,31 @@
 #pragma once
 
+#include "support/ByteChanges.h"
 #include "support/FileHandle.h"
 
 #include <cstdint>
-#include <span>
+#include <optional>
 #include <string>
-#include <string_view>
+
+// What a look at the runs of a change set found in a file.
+struct FileLook {
+    // What the runs held, one after another as the change set's pools lay them out, as far as the file reaches.
+    std::string found;
+    // The first run the file does not hold whole.
+    std::optional<std::size_t> beyondEnd;
+    // The first run that holds other bytes than the change may be written over.
+    std::optional<std::size_t> conflict;
+    // Every run holds its new bytes already: there is nothing to write.
+    bool written = false;
+};
+
+// When a run that already holds its new bytes may be written over: run by run (a write of the window's own whose
+// answer was lost part way), or only when all runs do, so that a patch half applied by some other means is a
+// conflict rather than something to finish.
+enum class AlreadyWritten { RunByRun, AllOrNone };
+
+// Looks at every run of changes in file, reading each once. Raises EInOutError when a read fails.
+[[nodiscard]] FileLook lookAt(FileHandle& file, const ByteChanges& changes, AlreadyWritten rule);
 
 // What a write that first looks at the file found.
 struct CheckedWrite {
@@ -14,35 +34,34 @@ struct CheckedWrite {
         Written,
         // The file is the one expected, but it cannot be opened for writing (read-only, locked).
         NotWritable,
-        // The path names another file or none, or the file holds other bytes there, or ends before the range does.
+        // The path names another file or none, or the file holds other bytes, or ends before a run does, or was cut
+        // short while it was written.
         Refused,
     };
     Outcome outcome = Outcome::Refused;
-    // What the file at the path held in the range before any write, as far as it reaches into the range: the bytes
-    // replaced, or those that made the write refused. Empty when there was nothing to read.
-    std::string found;
+    // The look at the runs before any write; empty when the path led to no file.
+    FileLook look;
+    // Refused: the file was cut short after the look.
+    bool cutShort = false;
 };
 
-// Writes bytes at offset only while path still names the file identity and that file still holds expected there,
-// and makes them durable before returning: one open, the identity check, one read of the range, one write between
-// two looks at the size, and one sync, on the same open file, so nothing that has taken the file's name or changed its
-// bytes since they were last read is ever overwritten, and nothing is written when any check fails. The file never
-// grows: a write into a file cut short beneath it is cut off again and refused. Raises EInOutError when a step fails
-// after the open.
-[[nodiscard]] CheckedWrite writeIfUnchanged(const std::string& path, FileIdentity identity, std::int64_t offset,
-    std::string_view expected, std::string_view bytes);
-// The same over several ranges of one length, in ascending order and apart, each expected to hold expected (or
-// already bytes): all are looked at before the first is written, and one sync makes them durable. found is what
-// the ranges held, one after another. A write that fails part way puts back what it had written before raising.
-[[nodiscard]] CheckedWrite writeRangesIfUnchanged(const std::string& path, FileIdentity identity,
-    std::span<const std::int64_t> offsets, std::string_view expected, std::string_view bytes);
+// Writes changes only while path still names the file identity (when given; the command line, which has read
+// nothing before, takes any) and that file still holds every run's old bytes, and makes them durable before
+// returning: one open, the identity check, a look at every run, the writes between two looks at the size, and one
+// sync, on the same open file, so nothing that has taken the file's name or changed its bytes since they were
+// read is ever overwritten, and nothing is written when any check fails. A change whose runs all hold their new
+// bytes already writes nothing. A write that fails part way puts back what it had written, then raises. The file
+// never grows: a write into a file cut short beneath it, which would make it long again, is cut off again and
+// refused. Raises EInOutError when a step fails after the open.
+[[nodiscard]] CheckedWrite writeIfUnchanged(const std::string& path, std::optional<FileIdentity> identity,
+    const ByteChanges& changes, AlreadyWritten rule = AlreadyWritten::RunByRun);
 // The same for one byte: a cell's commit.
 [[nodiscard]] inline CheckedWrite WriteByteAt(
-    const std::string& path, FileIdentity identity, std::int64_t offset, std::uint8_t expected, std::uint8_t value)
+    const std::string& path, FileIdentity identity, Address offset, std::uint8_t expected, std::uint8_t value)
 {
     const char was = static_cast<char>(expected);
     const char now = static_cast<char>(value);
-    return writeIfUnchanged(path, identity, offset, { &was, 1 }, { &now, 1 });
+    return writeIfUnchanged(path, identity, ByteChanges(offset, { &was, 1 }, { &now, 1 }));
 }
 
 // The directory of the running executable, ending in "/".

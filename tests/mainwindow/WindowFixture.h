@@ -1,9 +1,9 @@
 #pragma once
 
-#include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "tests/ScriptedDialogs.h"
+#include "tests/mainwindow/RowOracle.h"
 #include "ui/EventGuard.h"
 #include "ui/grid/ByteGrid.h"
 

@@ -1,4 +1,3 @@
-#include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "support/FileHandle.h"

@@ -1,5 +1,8 @@
 #include "mainwindow/CommandLine.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Action = CommandLine::Action;
@@ -15,6 +18,8 @@ private slots:
     void namesAnUnknownOptionAsTyped_data();
     void namesAnUnknownOptionAsTyped();
     void textsAreRussianAndEndWithANewLine();
+    void patchCommandsAnswerAndLeaveTheFile_data();
+    void patchCommandsAnswerAndLeaveTheFile();
 };
 
 void tst_CommandLine::readsWhatTheArgumentsAskFor_data()
@@ -100,6 +105,87 @@ void tst_CommandLine::textsAreRussianAndEndWithANewLine()
     QVERIFY(commandLineHelp().contains(QStringLiteral("--version")));
     QVERIFY(commandLineVersion().startsWith(QStringLiteral("Quillmoor ")));
     QVERIFY(commandLineHelp().endsWith(QLatin1Char('\n')) && commandLineVersion().endsWith(QLatin1Char('\n')));
+}
+
+void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QByteArray>("patch"); // empty: none
+    QTest::addColumn<QByteArray>("before"); // empty: no file
+    QTest::addColumn<QString>("fault"); // what the write faults library does to the program's writes
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // %p stands for the patch's path, %f for the file's
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray original = "0123456789ABCDEF";
+    const QByteArray patched = "0xy3456789ZBCDEF";
+    const QByteArray patch = "quillmoor-patch 1\n# file: /x, size 16\n00000001 3132 7879\n0000000A 41 5A\n";
+    const auto row = [&](const char* name, const char* action, const QByteArray& before, int status, const char* said,
+                         const QByteArray& after, const QByteArray& text = {}, const char* fault = "") {
+        QTest::newRow(name) << QString::fromLatin1(action) << (text.isNull() ? patch : text) << before
+                            << QString::fromLatin1(fault) << status << QString::fromUtf8(said) << after;
+    };
+    row("applied", "--apply", original, 0, "заплатка наложена", patched);
+    row("already applied: nothing written", "--apply", patched, 0, "заплатка уже наложена, ничего не записано",
+        patched);
+    row("a conflict at the last line, after lines that hold", "--apply", "0123456789qBCDEF", 1,
+        "конфликт по смещению 0000000A: ожидалось 41, найдено 71; ничего не записано", "0123456789qBCDEF");
+    row("half applied is a conflict", "--apply", "0xy3456789ABCDEF", 1,
+        "конфликт по смещению 00000001: ожидалось 3132, найдено 7879; ничего не записано", "0xy3456789ABCDEF");
+    row("taken back", "--revert", patched, 0, "заплатка снята", original);
+    row("already taken back", "--revert", original, 0, "заплатка уже снята, ничего не записано", original);
+    row("check: applies", "--check", original, 0, "заплатка накладывается", original);
+    row("check: applied", "--check", patched, 0, "заплатка уже наложена, ничего не записано", patched);
+    row("check: conflicts", "--check", "0q23456789ABCDEF", 1,
+        "конфликт по смещению 00000001: ожидалось 3132, найдено 7132; ничего не записано", "0q23456789ABCDEF");
+    row("a line past the end, after a conflict", "--apply", "0q23456789ABCDEF", 2,
+        "строка за концом файла, смещение 00000010", "0q23456789ABCDEF", patch + "00000010 00 01\n");
+    row("a patch that cannot be read", "--apply", original, 2, "заплатка, строка 2: старые и новые байты разной длины",
+        original, "quillmoor-patch 1\n00000001 31 7879\n");
+    row("no patch", "--apply", original, 2, "не удаётся прочитать заплатку %p: File not found", original, "");
+    row("no file", "--check", "", 2, "не удаётся открыть файл: %f", "<missing>");
+    row("a write failing part way puts back what was written", "--apply", original, 2, "I/O error 5", original, {},
+        "QUILLMOOR_FAIL_WRITE=2");
+    row("a file cut short during the write is not grown back", "--apply", original, 2,
+        "файл укорочен во время записи, заплатка не наложена", "0", {}, "QUILLMOOR_CUT_AT_WRITE=1:1");
+}
+
+void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile()
+{
+    QFETCH(QString, action);
+    QFETCH(QByteArray, patch);
+    QFETCH(QByteArray, before);
+    QFETCH(QString, fault);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString patchPath = dir.filePath(QStringLiteral("p.patch"));
+    const QString path = dir.filePath(QStringLiteral("f.bin"));
+    for (const auto& [name, bytes] : { std::pair(patchPath, patch), std::pair(path, before) }) {
+        QFile file(name);
+        QVERIFY(bytes.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
+    }
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    if (!fault.isEmpty()) {
+        environment.insert(fault.section(QLatin1Char('='), 0, 0), fault.section(QLatin1Char('='), 1));
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUILLMOOR_WRITE_FAULTS));
+        // The sanitizers' runtime wants to be loaded first; the library only passes the writes on to it.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+            environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+    }
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(QUILLMOOR_PROGRAM), { action, patchPath, path });
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(QString::fromUtf8(program.readAllStandardError()),
+        QStringLiteral("quillmoor: ")
+            + QString(said).replace(QLatin1String("%p"), patchPath).replace(QLatin1String("%f"), path)
+            + QLatin1Char('\n'));
+    QCOMPARE(program.exitCode(), status);
+    QFile file(path);
+    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>"), after);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

@@ -1,4 +1,3 @@
-#include "mainwindow/RowFormat.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "support/FileFaults.h"
@@ -63,7 +62,7 @@ private:
     struct Outcome {
         std::vector<std::string> notices;
         std::vector<std::string> errors;
-        std::int32_t start = 0;
+        Address start = 0;
         int rowCount = 0;
         std::string shownFile;
         QByteArray settings;

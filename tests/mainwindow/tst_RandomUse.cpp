@@ -16,12 +16,12 @@
 // C commits were seen on disk, at W distinct bytes; F of those hold the model's value at the end, and M bytes of
 // all the files differ from the model (a changed length counts as one).
 
-#include "mainwindow/RowFormat.h"
+#include "mainwindow/PatchCommand.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "support/IntParser.h"
-#include "support/PatchFile.h"
 #include "tests/ScriptedDialogs.h"
+#include "tests/mainwindow/RowOracle.h"
 #include "ui/grid/ByteGrid.h"
 
 #include <QAction>
@@ -827,10 +827,8 @@ public:
                   }();
         if (!QFile::exists(QString::fromStdString(patchPath)))
             return QStringLiteral("%1 bytes changed, but no patch saved").arg(net.size());
-        const auto replay = [&](PatchFile::Action action, bool toAfter) {
-            FileHandle patchFile = FileHandle::open(patchPath, FileHandle::Mode::Read);
-            const PatchFile::Parsed parsed = PatchFile::read(patchFile);
-            const int status = PatchFile::run(action, parsed.patch, path(file).toStdString()).status;
+        const auto replay = [&](PatchCommand::Action action, bool toAfter) {
+            const int status = PatchCommand::run(action, patchPath, path(file).toStdString()).status;
             if (status != (conflict ? 1 : 0))
                 return QStringLiteral("the patch answered %1 with%2 a conflict").arg(status).arg(conflict ? "" : "out");
             if (!conflict)
@@ -838,9 +836,9 @@ public:
                     setExpected(file, offset, toAfter ? change.second : change.first);
             return differences(file).empty() ? QString() : QStringLiteral("the patch left other bytes than the run");
         };
-        QString failure = replay(PatchFile::Action::Revert, false);
+        QString failure = replay(PatchCommand::Action::Revert, false);
         if (failure.isEmpty())
-            failure = replay(PatchFile::Action::Apply, true);
+            failure = replay(PatchCommand::Action::Apply, true);
         m_patchBytes = int(net.size());
         return failure.isEmpty() ? QString() : QStringLiteral("patch of %1: ").arg(Files[file].name) + failure;
     }

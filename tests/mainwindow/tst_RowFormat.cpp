@@ -38,7 +38,8 @@ void tst_RowFormat::offsetTextShowsHexAndDecimal()
 {
     QFETCH(qint64, offset);
     QFETCH(QByteArray, text);
-    QCOMPARE(QByteArray::fromStdString(offsetText(offset)), text);
+    GridSource::TextBuffer buffer;
+    QCOMPARE(QByteArray::fromStdString(std::string(formatOffset(buffer, offset))), text);
 }
 
 void tst_RowFormat::offsetTextAgreesWithPrintfAcrossDigitCounts()
@@ -54,7 +55,9 @@ void tst_RowFormat::offsetTextAgreesWithPrintfAcrossDigitCounts()
     for (const qint64 offset : offsets) {
         const QByteArray expected
             = QByteArray::number(offset, 16).toUpper().rightJustified(8, '0') + " (" + QByteArray::number(offset) + ")";
-        QVERIFY2(QByteArray::fromStdString(offsetText(offset)) == expected, expected.constData());
+        GridSource::TextBuffer buffer;
+        QVERIFY2(
+            QByteArray::fromStdString(std::string(formatOffset(buffer, offset))) == expected, expected.constData());
         if (offset > 0)
             (void)counted.text(offset - 1);
         QVERIFY2(QByteArray::fromStdString(std::string(counted.text(offset))) == expected, expected.constData());
@@ -63,6 +66,12 @@ void tst_RowFormat::offsetTextAgreesWithPrintfAcrossDigitCounts()
 
 void tst_RowFormat::everyByteFormatsAndReadsBack()
 {
+    const auto valueTexts = [](std::uint8_t v) {
+        GridSource::RowTexts row;
+        formatValues(v, row);
+        return std::array<std::string, 4> { std::string(row[1]), std::string(row[2]), std::string(row[3]),
+            std::string(row[4]) };
+    };
     for (int v = 0; v < 256; ++v) {
         const auto texts = valueTexts(static_cast<std::uint8_t>(v));
         const QByteArray row = QByteArray::number(v);
@@ -90,7 +99,8 @@ void tst_RowFormat::formattingOverOldTextsLeavesNothingOfThem()
     offset.fill('y');
     for (int v = 255; v >= 0; --v) {
         const std::int64_t at = (std::int64_t(1) << (v % 40)) - v;
-        QVERIFY2(formatOffset(offset, at) == offsetText(at), QByteArray::number(at));
+        GridSource::TextBuffer fresh;
+        QVERIFY2(formatOffset(offset, at) == formatOffset(fresh, at), QByteArray::number(at));
     }
 }
 

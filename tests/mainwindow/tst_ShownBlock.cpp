@@ -1,11 +1,10 @@
 #include "mainwindow/BlockView.h"
-#include "mainwindow/RowFormat.h"
 #include "mainwindow/ShownBlock.h"
 #include "support/Exception.h"
 #include "support/FileFaults.h"
-#include "support/PatchFile.h"
 #include "support/StrHF.h"
 #include "tests/PrivilegeDrop.h"
+#include "tests/mainwindow/RowOracle.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,8 +18,9 @@
 #include <sys/stat.h>
 #include <vector>
 
-// The window's commands without the window: loads of real files into rows a recording view counts, where each
-// command moves, the commit of a typed cell into the file, undo, finding, and the position kept in the settings file.
+// The window's commands without the window: loads of real files, whose changes a recording watcher counts as rows,
+// where each command moves, the commit of a typed byte into the file, undo, finding, and the position kept in the
+// settings file.
 namespace {
 
 char patternByte(qint64 offset)
@@ -42,37 +42,54 @@ QByteArray contents(const std::string& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-// Stands in for the window: a path box, typed cell texts, and a record of what the block showed.
+// Stands in for the window: a path box, typed texts, and a record of what the block showed, its rows counted as the
+// window's grid counts them (row r shows the byte at firstShown() + r - 1, below the header row).
 class RecordingView : public BlockView {
 public:
     std::string path;
-    std::map<std::pair<int, int>, std::string> typed;
-    int rowCount = 2;
+    std::map<std::pair<int, Address>, std::string> typed;
+    Address rowCount = 2;
     int events = 0;
     std::vector<bool> busy;
     std::vector<Notice> notices;
     std::vector<std::string> dropped;
-    std::vector<int> valueRows;
+    std::vector<AddressRange> bytesChanged;
     std::string shownFile;
-    std::int64_t shownSize = 0;
+    Address shownSize = 0;
     std::function<void()> onEvents;
 
-    void clearRows() override { rowCount = 2; }
-    void rowsChanged(std::int32_t first, std::int32_t last) override
+    void follow(ShownBlock& block)
     {
-        rowCount = first == 1 ? last + 1 : std::max(rowCount, last + 1);
+        block.watch([this, &block](const BlockChange& change) {
+            const Address rowsTo = change.bytes.end - block.firstShown() + 1;
+            switch (change.kind) {
+            case BlockChange::Kind::Emptied:
+                rowCount = 2;
+                break;
+            case BlockChange::Kind::Loaded:
+                rowCount = rowsTo;
+                break;
+            case BlockChange::Kind::LoadedMore:
+                rowCount = std::max(rowCount, rowsTo);
+                break;
+            case BlockChange::Kind::Bytes:
+                bytesChanged.push_back(change.bytes);
+                break;
+            default:
+                break;
+            }
+        });
     }
-    void valuesChanged(std::int32_t row) override { valueRows.push_back(row); }
     void showFile(const std::string& file) override
     {
         shownFile = file;
         path = file;
     }
-    void showFileSize(std::int64_t size) override { shownSize = size; }
+    void showFileSize(Address size) override { shownSize = size; }
     std::string currentFile() const override { return path; }
-    std::string typedText(std::int32_t col, std::int32_t row) const override
+    std::string typedText(std::int32_t col, Address address) const override
     {
-        const auto it = typed.find({ col, row });
+        const auto it = typed.find({ col, address });
         return it == typed.end() ? std::string() : it->second;
     }
     void showNotice(Notice notice) override { notices.push_back(notice); }
@@ -101,8 +118,8 @@ private slots:
     void aFileThatShrinksDuringALoadStopsAtItsNewEnd();
     void blockCommandsMoveByThePlacementRule_data();
     void blockCommandsMoveByThePlacementRule();
-    void commitWritesTheConvertedByteAtTheRowsOffset_data();
-    void commitWritesTheConvertedByteAtTheRowsOffset();
+    void commitWritesTheConvertedByteAtItsAddress_data();
+    void commitWritesTheConvertedByteAtItsAddress();
     void aCommitThatWritesNothingShowsWhatTheFileHolds_data();
     void aCommitThatWritesNothingShowsWhatTheFileHolds();
     void aTextThatIsNoNumberIsNeitherWrittenNorShown();
@@ -119,10 +136,10 @@ private:
         return m_dir->filePath(QString::fromLatin1(name)).toStdString();
     }
     [[nodiscard]] std::string settings() const { return path("Quillmoor.ini"); }
-    // The block's texts of rows 1 to rows are those of the file's bytes from start on.
-    void verifyRows(const ShownBlock& block, const std::string& file, std::int64_t start, int rows);
-    // Types text into a cell and moves on, as the window's grid reports it.
-    void commitTyped(ShownBlock& block, int col, int row, const std::string& text);
+    // The last load showed rows bytes of the file from start on, and the block shows each as the file holds it.
+    void verifyRows(const ShownBlock& block, const std::string& file, Address start, int rows);
+    // Types text into the column of a byte and moves on, as the window reports it.
+    void commitTyped(ShownBlock& block, int col, Address address, const std::string& text);
     QString play(ShownBlock& block, const QString& step);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -150,28 +167,26 @@ std::string tst_ShownBlock::makeFile(const char* name, qint64 size)
     return path(name);
 }
 
-void tst_ShownBlock::verifyRows(const ShownBlock& block, const std::string& file, std::int64_t start, int rows)
+void tst_ShownBlock::verifyRows(const ShownBlock& block, const std::string& file, Address start, int rows)
 {
-    QCOMPARE(block.loadedRows(), rows);
-    QCOMPARE(m_view.rowCount, std::max(2, rows + 1));
+    QCOMPARE(block.loaded().size(), Address(rows));
+    QCOMPARE(m_view.rowCount, Address(std::max(2, rows + 1)));
     if (rows == 0)
         return;
+    QCOMPARE(block.firstShown(), start);
     QFile f(QString::fromStdString(file));
     QVERIFY(f.open(QIODevice::ReadOnly) && f.seek(start));
     const QByteArray bytes = f.read(rows);
-    GridSource::RowTexts texts;
-    for (int r = 1; r <= rows; ++r) {
-        block.rowTexts(r, texts);
-        const auto values = valueTexts(static_cast<std::uint8_t>(bytes[r - 1]));
-        QVERIFY2(texts[0] == offsetText(start + r - 1) && texts[1] == values[0] && texts[4] == values[3],
-            qPrintable(QStringLiteral("row %1").arg(r)));
-    }
+    QCOMPARE(QByteArray::fromStdString(block.shownBytes(block.loaded())), bytes);
+    for (int i = 0; i < rows; ++i)
+        QVERIFY2(block.shownByte(start + i) == static_cast<std::uint8_t>(bytes[i]),
+            qPrintable(QStringLiteral("byte %1").arg(start + i)));
 }
 
-void tst_ShownBlock::commitTyped(ShownBlock& block, int col, int row, const std::string& text)
+void tst_ShownBlock::commitTyped(ShownBlock& block, int col, Address address, const std::string& text)
 {
-    m_view.typed[{ col, row }] = text;
-    block.edited(col, row);
+    m_view.typed[{ col, address }] = text;
+    block.edited(col, address);
     block.commitPending();
 }
 
@@ -230,6 +245,7 @@ void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder()
     }
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
     m_view.rowCount = 40;
     if (asNobody) {
         const ActAsNobody nobody;
@@ -276,6 +292,7 @@ void tst_ShownBlock::aFailingByteLeavesExactlyTheRowsBeforeIt()
     const std::string file = makeFile("f", 20000);
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
 
     FileFaults::failNth(FileFaults::Op::Read, nth, EIO);
     try {
@@ -298,6 +315,7 @@ void tst_ShownBlock::aFileThatShrinksDuringALoadStopsAtItsNewEnd()
     const std::string file = makeFile("f", 20000);
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
     m_view.onEvents = [&] { QFile::resize(QString::fromStdString(file), 300); };
     try {
         block.open(file, 0);
@@ -352,6 +370,7 @@ void tst_ShownBlock::blockCommandsMoveByThePlacementRule()
     f.close();
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
     block.open(file, from);
     QVERIFY(block.canNavigate());
 
@@ -376,7 +395,7 @@ void tst_ShownBlock::blockCommandsMoveByThePlacementRule()
         verifyRows(block, file, start, int(std::min<qint64>(8193, std::min<qint64>(size, INT32_MAX) - start)));
 }
 
-void tst_ShownBlock::commitWritesTheConvertedByteAtTheRowsOffset_data()
+void tst_ShownBlock::commitWritesTheConvertedByteAtItsAddress_data()
 {
     QTest::addColumn<int>("col");
     QTest::addColumn<QByteArray>("text");
@@ -398,7 +417,7 @@ void tst_ShownBlock::commitWritesTheConvertedByteAtTheRowsOffset_data()
     QTest::newRow("ascii, a Cyrillic letter") << 4 << QByteArray("\xC6") << 0xC6;
 }
 
-void tst_ShownBlock::commitWritesTheConvertedByteAtTheRowsOffset()
+void tst_ShownBlock::commitWritesTheConvertedByteAtItsAddress()
 {
     QFETCH(int, col);
     QFETCH(QByteArray, text);
@@ -407,11 +426,12 @@ void tst_ShownBlock::commitWritesTheConvertedByteAtTheRowsOffset()
     const std::string other = makeFile("other", 20000);
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
     block.open(file, 8192);
     block.setWriting(true);
 
-    // The byte goes to the file the rows came from, at the row's offset, and the row shows it.
-    commitTyped(block, col, 5, text.toStdString());
+    // The byte goes to the file the bytes came from, at its address, and is shown.
+    commitTyped(block, col, 8196, text.toStdString());
     QByteArray expected = pattern(20000);
     expected[8196] = static_cast<char>(byte);
     QCOMPARE(contents(file), expected);
@@ -447,6 +467,7 @@ void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds()
     const std::string file = makeFile("f", 20000);
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
     block.open(file, 0);
     block.setWriting(writing);
     QByteArray expected = pattern(20000);
@@ -477,10 +498,11 @@ void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds()
         FileFaults::failNth(FileFaults::Op::Read, 1, EIO);
         QVERIFY_THROWS_EXCEPTION(EInOutError, block.move(ShownBlock::Move::Next));
         FileFaults::reset();
+        QCOMPARE(block.firstShown(), Address(0));
     }
     // The path box names another file meanwhile: edits still go to the file the rows were loaded from.
     m_view.path = other('\x11');
-    commitTyped(block, 1, 1, "AB");
+    commitTyped(block, 1, 0, "AB");
 
     QCOMPARE(contents(before == QLatin1String("vanish") ? file + ".gone" : file), expected);
     QCOMPARE(contents(m_view.path), QByteArray(100, '\x11'));
@@ -488,8 +510,9 @@ void tst_ShownBlock::aCommitThatWritesNothingShowsWhatTheFileHolds()
         noticed ? std::vector<BlockView::Notice> { BlockView::Notice::CannotWrite }
                 : std::vector<BlockView::Notice> {});
     QVERIFY(!block.editPending());
-    GridSource::TextBuffer buffer;
-    const QByteArray hex = QByteArray::fromStdString(std::string(block.cellText(1, 1, buffer)));
+    const std::optional<std::uint8_t> byte = block.shownByte(0);
+    QVERIFY(byte);
+    const QByteArray hex = QByteArray::fromStdString(valueTexts(*byte)[0]);
     if (shown == "file")
         QCOMPARE(hex, QByteArray::fromStdString(valueTexts(static_cast<std::uint8_t>(expected[0]))[0]));
     else
@@ -501,13 +524,14 @@ void tst_ShownBlock::aTextThatIsNoNumberIsNeitherWrittenNorShown()
     const std::string file = makeFile("f", 20000);
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
     block.open(file, 0);
     block.setWriting(true);
     for (const auto& [col, text, message] : { std::tuple { 1, "xyz", "'$xyz' is not a valid integer value" },
              std::tuple { 1, "$FF", "'$$FF' is not a valid integer value" },
              std::tuple { 2, "12a", "'12a' is not a valid integer value" } }) {
         try {
-            commitTyped(block, col, 3, text);
+            commitTyped(block, col, 2, text);
             QFAIL(text);
         } catch (const EConvertError& error) {
             QCOMPARE(error.message(), std::string(message));
@@ -515,11 +539,11 @@ void tst_ShownBlock::aTextThatIsNoNumberIsNeitherWrittenNorShown()
         // The edit waits for a correction.
         QVERIFY(block.editPending());
     }
-    QVERIFY(m_view.valueRows.empty());
+    QVERIFY(m_view.bytesChanged.empty());
     // Once the block changes it can wait no longer: it is dropped, its row showing its byte again, and the error said.
     block.move(ShownBlock::Move::Next);
     QCOMPARE(m_view.dropped, std::vector<std::string> { "'12a' is not a valid integer value" });
-    QCOMPARE(m_view.valueRows, std::vector<int> { 3 });
+    QCOMPARE(m_view.bytesChanged, (std::vector<AddressRange> { { 2, 3 } }));
     QVERIFY(!block.editPending());
     QCOMPARE(block.startByte(), 8192);
     QCOMPARE(contents(file), pattern(20000));
@@ -534,36 +558,40 @@ void tst_ShownBlock::aMatchIsShownAsGoingToItsByteShowsIt()
     f.close();
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
     block.open(file, 0);
     block.setWriting(true);
     QVERIFY(!block.takeFindAnswer("4D5"));
     QVERIFY(block.takeFindAnswer("\"MZ\""));
     using Outcome = ShownBlock::Found::Outcome;
-    const auto found = [&](ShownBlock::FindFrom from, int row) {
-        const ShownBlock::Found result = block.find(from, row, [] { return false; });
-        return std::tuple(result.outcome, block.startByte(), result.rows.value_or(GridRange {}));
+    // From the current address, as the window keeps it: the start and match it shows.
+    const auto found = [&](ShownBlock::FindFrom from, Address current) {
+        block.setCurrent(current);
+        const ShownBlock::Found result = block.find(from, [] { return false; });
+        return std::tuple(result.outcome, block.startByte(), result.match);
     };
-    const auto rows = [](int first, int last) { return GridRange { { 1, first }, { 1, last } }; };
+    const auto matchAt = [](Address first) { return AddressRange { first, first + 2 }; };
 
-    // A pending edit is committed first; the match is shown from its byte, its bytes as far as the block shows them.
-    m_view.typed[{ 1, 2 }] = "AB";
-    block.edited(1, 2);
-    QCOMPARE(found(ShownBlock::FindFrom::Here, 2), std::tuple(Outcome::Found, 100, rows(1, 2)));
+    // A pending edit is committed first; the match is shown from its byte.
+    m_view.typed[{ 1, 1 }] = "AB";
+    block.edited(1, 1);
+    QCOMPARE(found(ShownBlock::FindFrom::Here, 1), std::tuple(Outcome::Found, Address(100), matchAt(100)));
     QCOMPARE(contents(file)[1], '\xAB');
     QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), 100);
-    QCOMPARE(found(ShownBlock::FindFrom::Here, 1), std::tuple(Outcome::Found, 100, rows(1, 2)));
+    QCOMPARE(found(ShownBlock::FindFrom::Here, 100), std::tuple(Outcome::Found, Address(100), matchAt(100)));
     // The last block shows the match at the file's end, cut off by nothing; then round to the start.
-    QCOMPARE(found(ShownBlock::FindFrom::After, 1), std::tuple(Outcome::Found, 21809, rows(8190, 8191)));
-    QCOMPARE(found(ShownBlock::FindFrom::After, 8190), std::tuple(Outcome::Found, 100, rows(1, 2)));
-    QCOMPARE(found(ShownBlock::FindFrom::Before, 1), std::tuple(Outcome::Found, 21809, rows(8190, 8191)));
-    QCOMPARE(found(ShownBlock::FindFrom::Before, 8190), std::tuple(Outcome::Found, 100, rows(1, 2)));
+    QCOMPARE(found(ShownBlock::FindFrom::After, 100), std::tuple(Outcome::Found, Address(21809), matchAt(29998)));
+    QCOMPARE(block.loaded().end, Address(30000));
+    QCOMPARE(found(ShownBlock::FindFrom::After, 29998), std::tuple(Outcome::Found, Address(100), matchAt(100)));
+    QCOMPARE(found(ShownBlock::FindFrom::Before, 100), std::tuple(Outcome::Found, Address(21809), matchAt(29998)));
+    QCOMPARE(found(ShownBlock::FindFrom::Before, 29998), std::tuple(Outcome::Found, Address(100), matchAt(100)));
     // Another path typed while a command lets input run: the command keeps to the file it started on.
     const std::string other = path("other");
     QFile o(QString::fromStdString(other));
     QVERIFY(o.open(QIODevice::WriteOnly) && o.write(QByteArray(30000, '\0')));
     o.close();
     m_view.onEvents = [&] { m_view.path = other; };
-    QCOMPARE(found(ShownBlock::FindFrom::After, 1), std::tuple(Outcome::Found, 21809, rows(8190, 8191)));
+    QCOMPARE(found(ShownBlock::FindFrom::After, 100), std::tuple(Outcome::Found, Address(21809), matchAt(29998)));
     verifyRows(block, file, 21809, 8191);
     block.open(file, 100);
     QCOMPARE(readWholeSettingsString(settings(), "File", "NameFile", ""), file);
@@ -571,10 +599,11 @@ void tst_ShownBlock::aMatchIsShownAsGoingToItsByteShowsIt()
     m_view.path = file;
     // Stopped, not found and not opened move nothing.
     QVERIFY(block.takeFindAnswer("51 51"));
-    QCOMPARE(block.find(ShownBlock::FindFrom::After, 1, [] { return true; }).outcome, Outcome::Stopped);
-    QCOMPARE(found(ShownBlock::FindFrom::Here, 1), std::tuple(Outcome::NotFound, 100, GridRange {}));
+    block.setCurrent(100);
+    QCOMPARE(block.find(ShownBlock::FindFrom::After, [] { return true; }).outcome, Outcome::Stopped);
+    QCOMPARE(found(ShownBlock::FindFrom::Here, 100), std::tuple(Outcome::NotFound, Address(100), AddressRange {}));
     m_view.path = path("missing");
-    QCOMPARE(found(ShownBlock::FindFrom::Here, 1), std::tuple(Outcome::CannotOpen, 100, GridRange {}));
+    QCOMPARE(found(ShownBlock::FindFrom::Here, 100), std::tuple(Outcome::CannotOpen, Address(100), AddressRange {}));
     QCOMPARE(block.findAnswer(), std::string("51 51"));
     QVERIFY(!block.busy());
 }
@@ -591,7 +620,7 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
         if (words.size() == 3)
             m_view.onEvents = [&, text = words[2].toStdString(), typed = false]() mutable {
                 if (!std::exchange(typed, true))
-                    commitTyped(block, 1, 1, text);
+                    commitTyped(block, 1, block.firstShown(), text);
             };
         const std::size_t notices = m_view.notices.size();
         const bool done = block
@@ -606,16 +635,22 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
     // "paste A 10 AABB" pastes two bytes at offset 10; "fill A 10 14 00" fills offsets 10 to 14 with 00.
     if (words[0] == QLatin1String("paste") || words[0] == QLatin1String("fill")) {
         const bool fill = words[0] == QLatin1String("fill");
-        const std::int32_t from = words[2].toInt();
-        const std::int32_t start = from / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
+        const Address from = words[2].toInt();
+        const Address start = from / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
         if (m_view.shownFile != file(words[1]) || block.startByte() != start)
             block.open(file(words[1]), start);
-        const std::int32_t to = fill ? words[3].toInt() : from;
-        const ShownBlock::Pasted pasted = block.paste(
-            from - start + 1, to - start + 1, QByteArray::fromHex(words[fill ? 4 : 3].toLatin1()).toStdString());
-        return pasted == ShownBlock::Pasted::Written   ? QString()
-            : pasted == ShownBlock::Pasted::DoesNotFit ? QStringLiteral("(does not fit)")
-                                                       : QStringLiteral("(refused)");
+        const Address to = fill ? words[3].toInt() : from;
+        // A paste's bytes come raw, a fill's as the text of hex pairs.
+        const QString hex = words[fill ? 4 : 3];
+        const ShownBlock::Clipboard clipboard {
+            fill ? std::nullopt : std::optional(QByteArray::fromHex(hex.toLatin1()).toStdString()), hex
+        };
+        using Outcome = ShownBlock::Pasted::Outcome;
+        const Outcome pasted = block.paste({ from, to + 1 }, clipboard).outcome;
+        return pasted == Outcome::Written   ? QString()
+            : pasted == Outcome::DoesNotFit ? QStringLiteral("(does not fit)")
+            : pasted == Outcome::NotWritten ? QStringLiteral("(refused)")
+                                            : QStringLiteral("(outcome %1)").arg(int(pasted));
     }
     // "replace A 0B30 EEFF" replaces in A, its first block shown; a fifth word N pokes 77 at offset N while the
     // search runs, "fail3" fails the third write.
@@ -629,11 +664,12 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
         else if (words.size() > 4)
             m_view.onEvents = [&, at = words[4]] { play(block, QStringLiteral("poke %1 %2 77").arg(words[1], at)); };
         try {
-            const auto replaced
-                = block.replaceAll(QByteArray::fromHex(words[3].toLatin1()).toStdString(), [] { return false; });
+            using Outcome = ShownBlock::Replaced::Outcome;
+            const Outcome replaced = block.replaceAll(words[3].toStdString(), [] { return false; }).outcome;
             m_view.onEvents = nullptr;
-            return replaced.outcome == ShownBlock::Replaced::Outcome::Replaced ? QString()
-                                                                               : QStringLiteral("(refused)");
+            return replaced == Outcome::Replaced  ? QString()
+                : replaced == Outcome::NotWritten ? QStringLiteral("(refused)")
+                                                  : QStringLiteral("(outcome %1)").arg(int(replaced));
         } catch (const EInOutError&) {
             return QStringLiteral("(error)");
         }
@@ -653,13 +689,13 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
     // "net A": the lines of the run's changes of A, as "[10 ABCD]" (their offset and new bytes).
     if (words[0] == QLatin1String("net")) {
         block.open(file(words[1]), 0);
-        const PatchFile::Patch patch = block.netChanges();
+        const ByteChanges changes = block.netChanges();
         QString lines;
-        for (std::size_t i = 0; i < patch.size(); ++i)
+        for (std::size_t i = 0; i < changes.size(); ++i)
             lines += QStringLiteral("[%1 %2]")
-                         .arg(patch[i].offset)
+                         .arg(changes[i].offset)
                          .arg(QString::fromLatin1(
-                             QByteArray::fromStdString(std::string(patch[i].after)).toHex().toUpper()));
+                             QByteArray::fromStdString(std::string(changes[i].after)).toHex().toUpper()));
         return lines;
     }
     if (words[0] == QLatin1String("poke")) {
@@ -668,12 +704,12 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
             qFatal("cannot poke");
         return {};
     }
-    const std::int32_t offset = words[1].toInt();
-    const std::int32_t start = offset / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
+    const Address offset = words[1].toInt();
+    const Address start = offset / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
     if (m_view.shownFile != file(words[0]) || block.startByte() != start)
         block.open(file(words[0]), start);
     const std::size_t notices = m_view.notices.size();
-    commitTyped(block, 1, offset - start + 1, words[2].toStdString());
+    commitTyped(block, 1, offset, words[2].toStdString());
     return m_view.notices.size() == notices ? QString() : QStringLiteral("refused");
 }
 
@@ -739,6 +775,7 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder()
     makeFile("B", 20000);
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
+    m_view.follow(block);
     block.setWriting(true);
     QString answered;
     for (const QString& step : steps)

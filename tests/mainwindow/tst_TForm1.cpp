@@ -1,7 +1,6 @@
-#include "mainwindow/RowFormat.h"
+#include "mainwindow/PatchCommand.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
-#include "support/PatchFile.h"
 #include "support/StrHF.h"
 #include "tests/PrivilegeDrop.h"
 #include "tests/ScriptedDialogs.h"
@@ -12,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -32,7 +32,7 @@ private slots:
     void cleanup();
 
     void firstStartShowsAnEmptyWindowAndCreatesNoSettings();
-    void controlsCarryTheirNamesCaptionsAndFocusRules();
+    void keyboardFocusStaysWhereTheUserPutItAndTheDialogsOpenInTheProgramsFolder();
     void openShowsTheFileAndStoresNameThenStart();
     void cancellingTheOpenDialogChangesNothing();
     void anEmptyOrMissingFileShowsTheOpenError();
@@ -103,40 +103,46 @@ void tst_TForm1::firstStartShowsAnEmptyWindowAndCreatesNoSettings()
     QVERIFY(!QFile::exists(QString::fromStdString(settings())));
 }
 
-void tst_TForm1::controlsCarryTheirNamesCaptionsAndFocusRules()
+void tst_TForm1::keyboardFocusStaysWhereTheUserPutItAndTheDialogsOpenInTheProgramsFolder()
 {
-    m_form = makeForm();
-    for (const char* name : { "Panel1", "Panel2", "Panel3", "Panel4", "Panel5", "SpinButton1", "CheckBox1", "Label2",
-             "GroupBox1", "GroupBox2", "SpeedButton1", "EditNameF", "Label1", "LabelSizeF", "SG1", "PopupMenu1", "N1",
-             "N2", "N3", "N4", "N5", "N6", "N01" })
-        QVERIFY2(m_form->findChild<QObject*>(QString::fromLatin1(name)), name);
-    QCOMPARE(m_form->windowTitle(), QStringLiteral("Простой редактор двоичных файлов"));
-    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("SpeedButton1"))->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("SpinButton1"))->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("EditNameF"))->focusPolicy(), Qt::ClickFocus);
-    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("SpinButton1"))->toolTip(),
-        QStringLiteral("Перейти к след. блоку (8192 байта)"));
-    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("CheckBox1"))->nextInFocusChain(), grid());
-
-    // The dialogs are built when first shown, once: titles, filters, suffix, start directory.
-    QVERIFY(!m_form->findChild<QFileDialog*>());
-    m_dialogs->fileAnswers.push_back(std::nullopt);
+    const std::string path = makeFile("f.bin", 20000);
+    m_form = makeForm(true);
+    // Each file dialog, first shown, opens in the program's folder and offers its filters to pick from.
     m_form->SpeedButton1Click();
     m_form->N1Click();
-    QCOMPARE(m_dialogs->shown.size(), std::size_t(2));
-    QCOMPARE(m_dialogs->shown[0].caption, cp("Открыть файл"));
-    auto* od1 = m_form->findChild<QFileDialog*>(QStringLiteral("OD1"));
-    auto* sd1 = m_form->findChild<QFileDialog*>(QStringLiteral("SD1"));
-    QVERIFY(od1);
-    QVERIFY(sd1);
-    QCOMPARE(
-        od1->nameFilters(), QStringList({ QStringLiteral("Все файлы (*)"), QStringLiteral("Excel-файлы (*.xls)") }));
-    QCOMPARE(sd1->nameFilters(),
-        QStringList({ QStringLiteral("Текстовые файлы (*.TXT)"), QStringLiteral("Все файлы (*)") }));
-    QCOMPARE(sd1->defaultSuffix(), QStringLiteral("TXT"));
-    QCOMPARE(sd1->acceptMode(), QFileDialog::AcceptSave);
-    QCOMPARE(od1->fileMode(), QFileDialog::ExistingFile);
-    QCOMPARE(QDir(sd1->directory()).canonicalPath(), QDir(m_dir->path()).canonicalPath());
+    const auto offered = [this](const char* name) {
+        const auto* dialog = m_form->findChild<QFileDialog*>(QString::fromLatin1(name));
+        const auto* types = dialog ? dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")) : nullptr;
+        QStringList items;
+        for (int i = 0; types && i < types->count(); ++i)
+            items << types->itemText(i);
+        return std::pair(dialog ? QDir(dialog->directory()).canonicalPath() : QString(), items);
+    };
+    const QString folder = QDir(m_dir->path()).canonicalPath();
+    QCOMPARE(offered("OD1"), std::pair(folder, QStringList { "Все файлы (*)", "Excel-файлы (*.xls)" }));
+    QCOMPARE(offered("SD1"), std::pair(folder, QStringList { "Текстовые файлы (*.TXT)", "Все файлы (*)" }));
+
+    // Tab goes between the write switch and the grid only: the path box, the open button and the spin button have
+    // keys of their own.
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    QWidget* const writeSwitch = QApplication::focusWidget();
+    key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), grid());
+    key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), writeSwitch);
+    // A click on the open button leaves an open cell editor its focus; one on the spin button, which moves the block
+    // and so closes the editor, leaves it with the grid.
+    focusCell(1, 2);
+    typeInEditor(QStringLiteral("a"));
+    QCOMPARE(QApplication::focusWidget(), grid()->inplaceEditor());
+    QTest::mouseClick(m_form->findChild<QWidget*>(QStringLiteral("SpeedButton1")), Qt::LeftButton);
+    QCOMPARE(m_dialogs->shown.size(), std::size_t(4)); // the click's open dialog, after the three before
+    QCOMPARE(QApplication::focusWidget(), grid()->inplaceEditor());
+    auto* spin = m_form->findChild<QWidget*>(QStringLiteral("SpinButton1"));
+    QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, spin->height() * 3 / 4));
+    QCOMPARE(m_form->startByte(), 8192);
+    QCOMPARE(QApplication::focusWidget(), grid());
 }
 
 void tst_TForm1::openShowsTheFileAndStoresNameThenStart()
@@ -767,26 +773,19 @@ void tst_TForm1::aMatchIsShownAsGoingToItsByteShowsIt()
     put(path, bytes.replace(100, 3, "MZ!").replace(20000, 3, "MZ!"));
     m_form = makeForm(true);
     openThroughTheDialog(path);
-    tickWriteSwitch();
-    focusCell(1, 2);
-    typeInEditor(QStringLiteral("ab"));
-    key(Qt::Key_Return);
+    grid()->setFocus();
     const auto selection = [this] {
         return std::tuple(m_form->startByte(), grid()->currentRow(), grid()->anchor().row, grid()->currentCol());
     };
 
-    // The pending edit is committed first; the match's bytes are selected, its first one current.
+    // The match's bytes are selected, its first one current; F3 and Shift+F3 look after and before it.
     m_dialogs->promptAnswers.push_back("\"MZ!\"");
     key(Qt::Key_F, Qt::ControlModifier);
-    QCOMPARE(contents(path)[1], '\xAB');
     QCOMPARE(selection(), std::tuple(100, 1, 3, 1));
-    QCOMPARE(contents(settings()), settingsFor(path, 100));
     key(Qt::Key_F3);
     QCOMPARE(selection(), std::tuple(20000, 1, 3, 1));
-    key(Qt::Key_F3); // wraps to the start
+    key(Qt::Key_F3, Qt::ShiftModifier);
     QCOMPARE(selection(), std::tuple(100, 1, 3, 1));
-    key(Qt::Key_F3, Qt::ShiftModifier); // and backward to the end
-    QCOMPARE(selection(), std::tuple(20000, 1, 3, 1));
     QVERIFY(m_dialogs->texts("notice").empty());
 
     // Escape stops a search, and nothing moves; so does an answer that is not understood, or no match.
@@ -798,7 +797,7 @@ void tst_TForm1::aMatchIsShownAsGoingToItsByteShowsIt()
     key(Qt::Key_F, Qt::ControlModifier);
     QCOMPARE(
         m_dialogs->texts("notice"), (std::vector<std::string> { cp("Не понимаю, что искать: 4D5"), cp("Не найдено") }));
-    QCOMPARE(selection(), std::tuple(20000, 1, 3, 1));
+    QCOMPARE(selection(), std::tuple(100, 1, 3, 1));
 }
 
 void tst_TForm1::closingTheWindowStopsASearch()
@@ -894,9 +893,7 @@ void tst_TForm1::theRunsChangesSaveAsAPatchThatMakesACopyTheSame()
     QCOMPARE(contents(patch),
         "quillmoor-patch 1\n# file: " + QByteArray::fromStdString(path) + ", size 100\n00000002 "
             + original.mid(2, 2).toHex().toUpper() + " ABCD\n");
-    FileHandle patchFile = FileHandle::open(patch, FileHandle::Mode::Read);
-    const PatchFile::Parsed parsed = PatchFile::read(patchFile);
-    QCOMPARE(PatchFile::run(PatchFile::Action::Apply, parsed.patch, copy).status, 0);
+    QCOMPARE(PatchCommand::run(PatchCommand::Action::Apply, patch, copy).status, 0);
     QCOMPARE(contents(copy), contents(path));
 }
 

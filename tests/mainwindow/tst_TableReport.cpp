@@ -1,5 +1,5 @@
-#include "mainwindow/RowFormat.h"
 #include "mainwindow/TableReport.h"
+#include "tests/mainwindow/RowOracle.h"
 
 #include <QTest>
 

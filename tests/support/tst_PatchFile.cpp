@@ -1,91 +1,99 @@
-#include "support/FileFaults.h"
 #include "support/PatchFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-// A patch applied, checked and taken back over a small file, and patches that cannot be read.
+// Patch texts read into change sets, the lines that cannot be read, and a change set's text read back.
 class tst_PatchFile : public QObject {
     Q_OBJECT
 
 private slots:
-    void answersAndLeavesTheFile_data();
-    void answersAndLeavesTheFile();
+    void readsTheRunsOrTheFirstBadLine_data();
+    void readsTheRunsOrTheFirstBadLine();
 };
 
 namespace {
-const QByteArray Original = "0123456789ABCDEF";
-const QByteArray Patched = "0xy3456789ZBCDEF";
-const QByteArray Patch = "quillmoor-patch 1\n# file: /x, size 16\n00000001 3132 7879\n0000000A 41 5A\n";
-} // namespace
 
-void tst_PatchFile::answersAndLeavesTheFile_data()
+const QByteArray Header = "quillmoor-patch 1\n";
+
+PatchFile::Parsed readText(const QByteArray& text)
 {
-    QTest::addColumn<int>("action");
-    QTest::addColumn<QByteArray>("patch");
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("after");
-    const int apply = int(PatchFile::Action::Apply), check = int(PatchFile::Action::Check),
-              revert = int(PatchFile::Action::Revert);
-    QTest::newRow("applied") << apply << Patch << Original << 0 << Patched;
-    // The patch is read 64 KiB at a time: a line cut by the end of a piece must read as one.
-    const QByteArray comment = "# " + QByteArray(64 * 1024 - 38 - 3 - 10, 'x') + '\n';
-    QTest::newRow("applied, its first line across two pieces read")
-        << apply << Patch.left(38) + comment + Patch.mid(38) << Original << 0 << Patched;
-    QTest::newRow("already applied: nothing written") << apply << Patch << Patched << 0 << Patched;
-    QTest::newRow("conflict at the first line")
-        << apply << Patch << QByteArray("0q23456789ABCDEF") << 1 << QByteArray("0q23456789ABCDEF");
-    QTest::newRow("conflict at the last line, after lines that hold")
-        << apply << Patch << QByteArray("0123456789qBCDEF") << 1 << QByteArray("0123456789qBCDEF");
-    QTest::newRow("half applied is a conflict")
-        << apply << Patch << QByteArray("0xy3456789ABCDEF") << 1 << QByteArray("0xy3456789ABCDEF");
-    QTest::newRow("taken back") << revert << Patch << Patched << 0 << Original;
-    QTest::newRow("check: applies") << check << Patch << Original << 0 << Original;
-    QTest::newRow("check: applied") << check << Patch << Patched << 0 << Patched;
-    QTest::newRow("check: conflicts") << check << Patch << QByteArray("0q23456789ABCDEF") << 1
-                                      << QByteArray("0q23456789ABCDEF");
-    QTest::newRow("a line past the end") << apply << Patch + "00000010 00 01\n" << Original << 2 << Original;
-    QTest::newRow("a write failing part way") << -apply - 1 << Patch << Original << 2 << Original;
-    const auto malformed = [&](const char* name, const QByteArray& text) {
-        QTest::newRow(name) << apply << text << Original << 2 << Original;
-    };
-    malformed("no header", "00000001 31 78\n");
-    malformed("odd hex digits", "quillmoor-patch 1\n00000001 313 787\n");
-    malformed("old and new of different lengths", "quillmoor-patch 1\n00000001 31 7879\n");
-    malformed("overlapping lines", "quillmoor-patch 1\n00000001 3132 7879\n00000002 32 79\n");
-    malformed("past offset 2147483646", "quillmoor-patch 1\n7FFFFFFF 00 01\n");
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("p.patch")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        qFatal("cannot write the patch");
+    file.close();
+    FileHandle opened = FileHandle::open(file.fileName().toStdString(), FileHandle::Mode::Read);
+    return PatchFile::read(opened);
 }
 
-void tst_PatchFile::answersAndLeavesTheFile()
+// "1:3132:7879 10:41:5A": each run's offset, old and new bytes.
+QString runsOf(const ByteChanges& changes)
 {
-    QFETCH(int, action);
-    QFETCH(QByteArray, patch);
-    QFETCH(QByteArray, before);
-    QFETCH(int, status);
-    QFETCH(QByteArray, after);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("f.bin"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
-    file.close();
-    // A negative action fails the second write.
-    if (action < 0) {
-        action = -action - 1;
-        FileFaults::failNth(FileFaults::Op::Write, 2, EIO);
+    QStringList runs;
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        runs << QStringLiteral("%1:%2:%3")
+                    .arg(changes[i].offset)
+                    .arg(QString::fromLatin1(
+                        QByteArray::fromStdString(std::string(changes[i].before)).toHex().toUpper()))
+                    .arg(QString::fromLatin1(
+                        QByteArray::fromStdString(std::string(changes[i].after)).toHex().toUpper()));
+    return runs.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+void tst_PatchFile::readsTheRunsOrTheFirstBadLine_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("runs");
+    QTest::addColumn<int>("errorLine");
+    QTest::addColumn<int>("error");
+    const auto read = [](const char* name, const QByteArray& text, const char* runs) {
+        QTest::newRow(name) << text << QString::fromLatin1(runs) << 0 << int(PatchFile::Error::None);
+    };
+    const auto bad = [](const char* name, const QByteArray& text, int line, PatchFile::Error error) {
+        QTest::newRow(name) << text << QString() << line << int(error);
+    };
+    const QByteArray lines = "00000001 3132 7879\n0000000A 41 5a\n";
+    read("two lines, a comment", Header + "# file: /x, size 16\n" + lines, "1:3132:7879 10:41:5A");
+    // The patch is read 64 KiB at a time: a line cut by the end of a piece must read as one.
+    read("a line across two pieces read", Header + "# " + QByteArray(64 * 1024 - 24, 'x') + '\n' + lines,
+        "1:3132:7879 10:41:5A");
+    read("CR LF line ends, blank lines, no end at the last",
+        "quillmoor-patch 1\r\n\r\n  \r\n00000001 3132 7879\r\n0000000A 41 5A", "1:3132:7879 10:41:5A");
+    read("lines that meet stay apart", Header + "00000001 31 78\n00000002 32 79\n", "1:31:78 2:32:79");
+    read("an offset past 32 bits of hex digits, within reach", Header + "07FFFFFFE 00 01\n", "2147483646:00:01");
+    bad("no header", "00000001 31 78\n", 1, PatchFile::Error::NoHeader);
+    bad("nothing at all", "", 1, PatchFile::Error::NoHeader);
+    bad("two words", Header + "00000001 31\n", 2, PatchFile::Error::NotThreeWords);
+    bad("four words", Header + lines + "00000010 31 32 33\n", 4, PatchFile::Error::NotThreeWords);
+    bad("an offset that is no hex", Header + "0000000G 31 78\n", 2, PatchFile::Error::OffsetNotHex);
+    bad("an offset of 16 digits", Header + "0000000000000001 31 78\n", 2, PatchFile::Error::OffsetNotHex);
+    bad("odd hex digits", Header + "00000001 313 787\n", 2, PatchFile::Error::BytesNotHexPairs);
+    bad("old and new of different lengths", Header + "00000001 31 7879\n", 2, PatchFile::Error::LengthsDiffer);
+    bad("overlapping lines", Header + "00000001 3132 7879\n00000002 32 79\n", 3, PatchFile::Error::OutOfOrder);
+    bad("a line before the one above", Header + lines + "00000005 32 79\n", 4, PatchFile::Error::OutOfOrder);
+    bad("past offset 2147483646", Header + "7FFFFFFF 00 01\n", 2, PatchFile::Error::BeyondReach);
+}
+
+void tst_PatchFile::readsTheRunsOrTheFirstBadLine()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, runs);
+    QFETCH(int, errorLine);
+    QFETCH(int, error);
+    const PatchFile::Parsed parsed = readText(text);
+    QCOMPARE(parsed.errorLine, errorLine);
+    QCOMPARE(int(parsed.error), error);
+    QCOMPARE(runsOf(parsed.changes), runs);
+    // What is read is written as it was read, and reads back the same, with or without the file's size.
+    for (const std::optional<Address> size : { std::optional<Address>(16), std::optional<Address>() }) {
+        const std::string formatted = PatchFile::format(parsed.changes, "/x", size);
+        QCOMPARE(QByteArray::fromStdString(formatted).contains(", size 16"), size.has_value());
+        QCOMPARE(readText(QByteArray::fromStdString(formatted)).changes, parsed.changes);
     }
-    QFile patchFile(dir.filePath(QStringLiteral("p.patch")));
-    QVERIFY(patchFile.open(QIODevice::WriteOnly) && patchFile.write(patch) == patch.size());
-    patchFile.close();
-    FileHandle opened = FileHandle::open(patchFile.fileName().toStdString(), FileHandle::Mode::Read);
-    const PatchFile::Parsed parsed = PatchFile::read(opened);
-    const int answered
-        = parsed.errorLine > 0 ? 2 : PatchFile::run(PatchFile::Action(action), parsed.patch, path.toStdString()).status;
-    FileFaults::reset();
-    QCOMPARE(answered, status);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), after);
 }
 
 QTEST_GUILESS_MAIN(tst_PatchFile)

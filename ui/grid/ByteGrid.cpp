@@ -7,7 +7,6 @@
 #include "ui/grid/GridPainter.h"
 #include "ui/grid/GridWheelRouter.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -65,28 +64,6 @@ ByteGrid::ByteGrid(QWidget* parent)
     // The wheel acts on the grid wherever the pointer is while the grid has the focus.
     new GridWheelRouter([this](QObject* target, QWheelEvent* event) { return routeWheel(target, event); }, this);
     m_model.layout().setClientSize(viewport()->size());
-
-    addCommand(GridCommand::Undo, { QKeySequence(Qt::CTRL | Qt::Key_Z) });
-    addCommand(
-        GridCommand::Redo, { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y) });
-    addCommand(GridCommand::Find, { QKeySequence(Qt::CTRL | Qt::Key_F) });
-    addCommand(GridCommand::FindNext, { QKeySequence(Qt::Key_F3) });
-    addCommand(GridCommand::FindPrevious, { QKeySequence(Qt::SHIFT | Qt::Key_F3) });
-    addCommand(GridCommand::Copy, QKeySequence::keyBindings(QKeySequence::Copy));
-    addCommand(GridCommand::Paste, QKeySequence::keyBindings(QKeySequence::Paste));
-    addCommand(GridCommand::Replace, { QKeySequence(Qt::CTRL | Qt::Key_H) });
-    addCommand(GridCommand::SavePatch, { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) });
-}
-
-void ByteGrid::addCommand(GridCommand command, const QList<QKeySequence>& keys)
-{
-    // As shortcuts, so that they work under any keyboard layout; only while the grid itself has the focus, so
-    // that the open editor keeps its own Ctrl+Z.
-    auto* action = new QAction(this);
-    action->setShortcuts(keys);
-    action->setShortcutContext(Qt::WidgetShortcut);
-    connect(action, &QAction::triggered, this, [this, command] { guarded([&] { m_controller.command(command); }); });
-    addAction(action);
 }
 
 ByteGrid::~ByteGrid()

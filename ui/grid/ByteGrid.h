@@ -7,7 +7,6 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
 
@@ -72,13 +71,13 @@ public:
     [[nodiscard]] GridCell anchor() const { return m_model.anchor(); }
     [[nodiscard]] const GridCursor& cursor() const { return m_model.cursor(); }
     [[nodiscard]] bool editorMode() const { return m_model.editorMode(); }
+    // The in-place editor is bound to a cell: the window's shortcuts on the grid leave their keys to it meanwhile.
+    [[nodiscard]] bool editorBound() const { return m_model.boundCell().has_value(); }
     [[nodiscard]] std::int32_t topRow() const { return m_model.layout().topRow(); }
     [[nodiscard]] std::int32_t leftCol() const { return m_model.layout().leftCol(); }
     [[nodiscard]] std::int32_t maxTopRow() const { return m_model.layout().maxTopRow(); }
     [[nodiscard]] const GridLayout& gridLayout() const { return m_model.layout(); }
     [[nodiscard]] QLineEdit* inplaceEditor() const { return m_editor.lineEdit(); }
-    // The range drag's scrolling timer, for tests that deliver its ticks themselves; 0 while it does not run.
-    [[nodiscard]] int autoScrollTimerId() const { return m_autoScroll.timerId(); }
 
 protected:
     bool event(QEvent* event) override;
@@ -110,7 +109,6 @@ private:
     // once per turn of the event loop (it hears of a range change queued), so a reload that shrinks the grid to two
     // rows and grows it again before events run keeps its bar shown and the grid laid out as it was.
     void syncBars();
-    void addCommand(GridCommand command, const QList<QKeySequence>& keys);
     bool routeWheel(QObject* target, QWheelEvent* event);
     void gridKey(QKeyEvent* event);
     void barAction(Qt::Orientation orientation, int action);

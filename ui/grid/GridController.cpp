@@ -83,14 +83,6 @@ bool GridController::key(int key, Qt::KeyboardModifiers modifiers)
     return true;
 }
 
-bool GridController::command(GridCommand command)
-{
-    if (m_model.boundCell() || !m_model.handler())
-        return false;
-    m_model.handler()->command(command);
-    return true;
-}
-
 bool GridController::wheel(int delta)
 {
     const GridLayout& layout = m_model.layout();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ui/grid/GridCell.h"
-#include "ui/grid/GridHandler.h"
 #include "ui/grid/GridLayout.h"
 
 #include <QPoint>
@@ -13,7 +12,7 @@
 class GridModel;
 
 // Turns the user's input into moves of the grid's current cell and view: the key table, the wheel, the scroll
-// bars' actions, the mouse and the command keys. Each says whether it used the input; none touches a widget.
+// bars' actions and the mouse. Each says whether it used the input; none touches a widget.
 class GridController {
 public:
     explicit GridController(GridModel& model);
@@ -22,8 +21,6 @@ public:
     bool key(int key, Qt::KeyboardModifiers modifiers);
     // The wheel, in eighths of a degree; every full 120 moves the current row by one.
     bool wheel(int delta);
-    // A command key, passed on to the handler unless an editor is open.
-    bool command(GridCommand command);
     // What a key on the grid itself asks of the widget once the controller has acted on it.
     enum class GridKey {
         NotUsed,

@@ -3,20 +3,6 @@
 #include <cstdint>
 #include <string>
 
-// What the grid's command keys ask of the window: they act on the grid itself with no editor open (in the
-// editor the same keys are the editor's own).
-enum class GridCommand {
-    Undo, // Ctrl+Z
-    Redo, // Ctrl+Shift+Z, Ctrl+Y
-    Find, // Ctrl+F
-    FindNext, // F3
-    FindPrevious, // Shift+F3
-    Copy, // Ctrl+C
-    Paste, // Ctrl+V
-    Replace, // Ctrl+H
-    SavePatch, // Ctrl+Shift+S
-};
-
 // What an edit notification carries: a change the user just made in the editor (typing, a paste, the editor's own
 // undo), or the editor's text handed back as the editor closes or leaves its cell.
 enum class EditReport {
@@ -24,9 +10,9 @@ enum class EditReport {
     HandedBack,
 };
 
-// The byte grid's two notifications, and its command keys. Both are raised synchronously from inside the grid's own
-// operations, as plain C++ calls, so that an exception a handler throws travels through the grid's frames (which
-// abandon the operation as documented) and on to the guard at the event's entry, never through Qt's.
+// The byte grid's two notifications. Both are raised synchronously from inside the grid's own operations, as plain
+// C++ calls, so that an exception a handler throws travels through the grid's frames (which abandon the operation as
+// documented) and on to the guard at the event's entry, never through Qt's.
 class GridHandler {
 public:
     virtual ~GridHandler() = default;
@@ -35,6 +21,4 @@ public:
     virtual void selectCell(std::int32_t ACol, std::int32_t ARow, bool& CanSelect) = 0;
     // The editor bound to (ACol, ARow) holds Value, which is already stored as the cell's text.
     virtual void setEditText(std::int32_t ACol, std::int32_t ARow, const std::string& Value, EditReport report) = 0;
-    // A command key was pressed on the grid.
-    virtual void command(GridCommand) { }
 };

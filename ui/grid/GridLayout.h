@@ -49,7 +49,6 @@ public:
     [[nodiscard]] std::int32_t rowHeight(std::int32_t row) const;
     void setRowHeight(std::int32_t row, std::int32_t height);
 
-    [[nodiscard]] QSize clientSize() const { return m_client; }
     void setClientSize(QSize size) { m_client = size; }
 
     [[nodiscard]] std::int32_t topRow() const { return m_topRow; }

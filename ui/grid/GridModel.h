@@ -137,7 +137,6 @@ public:
 
     // The cell nearest to cell among the scrollable ones.
     [[nodiscard]] GridCell clamped(GridCell cell) const;
-    [[nodiscard]] GridHandler* handler() const { return m_handler; }
 
 private:
     void rowsFrom(std::int32_t first);

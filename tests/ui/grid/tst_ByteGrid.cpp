@@ -6,6 +6,7 @@
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -94,6 +95,7 @@ private:
     void setViewportSize(QSize size);
     [[nodiscard]] QPoint centreOf(int col, int row) const;
     [[nodiscard]] bool editorOpen() const;
+    [[nodiscard]] QList<int> autoScrollTimers() const;
     void verifyScreenShowsAFreshPaint();
 
     std::unique_ptr<QWidget> m_window;
@@ -178,6 +180,17 @@ QPoint tst_ByteGrid::centreOf(int col, int row) const
 bool tst_ByteGrid::editorOpen() const
 {
     return m_grid->inplaceEditor()->isVisible();
+}
+
+// The timers the event loop runs for the grid at the range drag's scrolling interval: one while a drag scrolls.
+QList<int> tst_ByteGrid::autoScrollTimers() const
+{
+    QList<int> ids;
+    for (const QAbstractEventDispatcher::TimerInfo& timer :
+        QAbstractEventDispatcher::instance()->registeredTimers(m_grid))
+        if (timer.interval == ByteGrid::AutoScrollInterval)
+            ids.append(timer.timerId);
+    return ids;
 }
 
 void tst_ByteGrid::cellTextsAreIndependentOfTheRowCount()
@@ -634,11 +647,12 @@ void tst_ByteGrid::draggingWithEditingOffSelectsARangeAndScrollsBeyondTheView()
     QTest::mousePress(m_grid->viewport(), Qt::LeftButton, {}, centreOf(1, 2));
     QTest::mouseMove(m_grid->viewport(), centreOf(3, 5));
     QCOMPARE(m_grid->anchor(), (GridCell { 3, 5 }));
-    QCOMPARE(m_grid->autoScrollTimerId(), 0);
+    QVERIFY(autoScrollTimers().isEmpty());
     QTest::mouseMove(m_grid->viewport(), QPoint(centreOf(3, 5).x(), 339));
-    QVERIFY(m_grid->autoScrollTimerId() != 0);
+    const QList<int> timers = autoScrollTimers();
+    QCOMPARE(timers.size(), 1);
     for (int tick = 0; tick < 20; ++tick) {
-        QTimerEvent event(m_grid->autoScrollTimerId());
+        QTimerEvent event(timers.first());
         QCoreApplication::sendEvent(m_grid, &event);
     }
     // The pointer rests on the cut-off row 16; the anchor goes there, then one row further per tick.
@@ -646,7 +660,7 @@ void tst_ByteGrid::draggingWithEditingOffSelectsARangeAndScrollsBeyondTheView()
     QCOMPARE(m_grid->topRow(), 22);
     QCOMPARE(m_grid->currentRow(), 2);
     QTest::mouseRelease(m_grid->viewport(), Qt::LeftButton, {}, QPoint(centreOf(3, 30).x(), 339));
-    QCOMPARE(m_grid->autoScrollTimerId(), 0);
+    QVERIFY(autoScrollTimers().isEmpty());
     QCOMPARE(m_recorder->take(), QStringList { selectNote(1, 2, 100, 1, 1) });
 }
 
@@ -1065,10 +1079,10 @@ void tst_ByteGrid::cancelModeEndsARangeDragAndASizingDrag()
     m_grid->setRowCount(100);
     QTest::mousePress(m_grid->viewport(), Qt::LeftButton, {}, centreOf(1, 2));
     QTest::mouseMove(m_grid->viewport(), QPoint(centreOf(1, 2).x(), 339));
-    QVERIFY(m_grid->autoScrollTimerId() != 0);
+    QCOMPARE(autoScrollTimers().size(), 1);
     QCOMPARE(mouseCaptureOwner(), m_grid);
     cancelMouseCapture();
-    QCOMPARE(m_grid->autoScrollTimerId(), 0);
+    QVERIFY(autoScrollTimers().isEmpty());
     const GridCell anchor = m_grid->anchor();
     QTest::mouseMove(m_grid->viewport(), centreOf(1, 8));
     QCOMPARE(m_grid->anchor(), anchor);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class QFileDialog;
+class QWidget;
+
+// The window's file dialogs: the program's own rather than the desktop's, so that they speak Russian and show the
+// columns of FileColumns everywhere. Filters are given as "description|pattern|description|pattern".
+namespace FileDialogs {
+
+[[nodiscard]] QFileDialog* newOpenDialog(
+    QWidget* parent, const QString& name, const QString& title, const char* filters, const QString& directory);
+[[nodiscard]] QFileDialog* newSaveDialog(
+    QWidget* parent, const QString& name, const QString& suffix, const char* filters, const QString& directory);
+
+} // namespace FileDialogs

@@ -6,6 +6,7 @@
 //   net changes  the patch that Ctrl+Shift+S saves, made from the history, against the same net change worked out
 //                byte by byte in a std::map in the same process and rounds. Target: no slower than the map.
 
+#include "bench/HeapCount.h"
 #include "bench/Median.h"
 #include "mainwindow/WriteHistory.h"
 
@@ -14,38 +15,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <malloc.h>
 #include <map>
-#include <new>
 #include <random>
 #include <unordered_set>
 #include <vector>
-
-// The heap in use and its peak, counted here.
-std::size_t g_live = 0;
-std::size_t g_peak = 0;
-
-void* operator new(std::size_t size)
-{
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (!block)
-        throw std::bad_alloc();
-    g_live += malloc_usable_size(block);
-    g_peak = std::max(g_peak, g_live);
-    return block;
-}
-
-void operator delete(void* block) noexcept
-{
-    if (block)
-        g_live -= malloc_usable_size(block);
-    std::free(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept
-{
-    operator delete(block);
-}
 
 namespace {
 

@@ -4,6 +4,7 @@
 // heap that reading and applying it holds at its peak. Target: at most the patch's own size plus 1 MB.
 
 #include "bench/BenchFile.h"
+#include "bench/HeapCount.h"
 #include "bench/Median.h"
 #include "mainwindow/PatchCommand.h"
 #include "support/PatchFile.h"
@@ -18,35 +19,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <malloc.h>
 #include <set>
 #include <unistd.h>
-
-// The heap in use and its peak, counted here, since the process's own peak holds the 1 GiB file's making.
-std::size_t g_live = 0;
-std::size_t g_peak = 0;
-
-void* operator new(std::size_t size)
-{
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (!block)
-        throw std::bad_alloc();
-    g_live += malloc_usable_size(block);
-    g_peak = std::max(g_peak, g_live);
-    return block;
-}
-
-void operator delete(void* block) noexcept
-{
-    if (block)
-        g_live -= malloc_usable_size(block);
-    std::free(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept
-{
-    operator delete(block);
-}
 
 namespace {
 

@@ -29,8 +29,9 @@ const QString OctetStream = QStringLiteral("application/octet-stream");
 
 AddressRange TForm1::selectedBytes() const
 {
-    const auto [first, last] = std::minmax(SG1->anchor().row, SG1->currentRow());
-    return m_rows->addressesOf(first, last);
+    // Copied out of the pair minmax gives, which refers to the rows it was handed.
+    const std::pair<std::int32_t, std::int32_t> rows = std::minmax(SG1->anchor().row, SG1->currentRow());
+    return m_rows->addressesOf(rows.first, rows.second);
 }
 
 void TForm1::selectBytes(AddressRange bytes)

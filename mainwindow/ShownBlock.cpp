@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -567,11 +568,11 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& an
 void ShownBlock::savePatch(const std::string& path) const
 {
     const ByteChanges changes = netChanges();
-    // Read before the patch file is made, so that a failing read leaves none behind.
     FileHandle::Opened shown = FileHandle::tryOpen(m_file, FileHandle::Mode::Read);
     const std::optional<Address> size = shown ? std::optional(shown.file.size()) : std::nullopt;
-    FileHandle out = FileHandle::open(path, FileHandle::Mode::CreateText);
-    out.write(PatchFile::format(changes, m_file, size));
-    out.sync();
-    out.close();
+    // Whole or not at all, through a link to the file it names: a patch cut short by a full disk could still be
+    // applied, in part.
+    const std::string target = FileHandle::resolved(path).value_or(path);
+    if (!FileHandle::replaceWith(target, PatchFile::format(changes, m_file, size), FileHandle::status(target)))
+        throw EInOutError::fromErrno(EACCES);
 }

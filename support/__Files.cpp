@@ -67,12 +67,21 @@ CheckedWrite writeIfUnchanged(
         done.outcome = Outcome::Written;
         return done;
     }
+    // Inside the file the write cannot change its size. A file that got shorter meanwhile and now ends just where the
+    // write does was cut beneath it, and the write grew it back (with zeros up to the write, if the cut came before
+    // it). A write that reaches the old end leaves the size as it was, so a cut inside its runs goes unseen.
     std::size_t written = 0;
+    bool grownBack = false;
     try {
         for (; written < changes.size(); ++written)
             file.writeAt(changes[written].offset, changes[written].after);
+        const Address after = file.size();
+        grownBack = after < size && after == span.end;
+        if (!grownBack)
+            file.sync();
     } catch (const EInOutError&) {
-        // The runs written, and the one that failed part way, get their old bytes back, as far as they can.
+        // The runs written, and the one that failed part way, get their old bytes back, as far as they can; so do
+        // all of them when the look at the size or the sync after them fails, since the caller hears of no write.
         for (std::size_t i = 0; i <= written && i < changes.size(); ++i) {
             const ByteChanges::Run run = changes[i];
             try {
@@ -86,19 +95,15 @@ CheckedWrite writeIfUnchanged(
         }
         throw;
     }
-    // Inside the file the write cannot change its size. A file that got shorter meanwhile and now ends just where the
-    // write does was cut beneath it, and the write grew it back (with zeros up to the write, if the cut came before
-    // it). Where the cut was cannot be seen, so the file is cut where the write began; and the write is refused, as
-    // for a file that ends before the run: there is nothing to take back, and no later try could succeed. A write
-    // that reaches the old end leaves the size as it was, so a cut inside its runs goes unseen.
-    if (const Address after = file.size(); after < size && after == span.end) {
+    // Where the cut was cannot be seen, so the file is cut where the write began; and the write is refused, as for a
+    // file that ends before the run: there is nothing to take back, and no later try could succeed.
+    if (grownBack) {
         file.truncate(span.begin);
         file.sync();
         done.look.found.clear();
         done.cutShort = true;
         return done;
     }
-    file.sync();
     done.outcome = Outcome::Written;
     return done;
 }

@@ -50,9 +50,10 @@ struct CheckedWrite {
 // returning: one open, the identity check, a look at every run, the writes between two looks at the size, and one
 // sync, on the same open file, so nothing that has taken the file's name or changed its bytes since they were
 // read is ever overwritten, and nothing is written when any check fails. A change whose runs all hold their new
-// bytes already writes nothing. A write that fails part way puts back what it had written, then raises. The file
-// never grows: a write into a file cut short beneath it, which would make it long again, is cut off again and
-// refused. Raises EInOutError when a step fails after the open.
+// bytes already writes nothing. A write that fails part way, or whose look at the size or sync after it fails,
+// puts back what it had written, then raises. The file never grows: a write into a file cut short beneath it,
+// which would make it long again, is cut off again and refused. Raises EInOutError when a step fails after the
+// open.
 [[nodiscard]] CheckedWrite writeIfUnchanged(const std::string& path, std::optional<FileIdentity> identity,
     const ByteChanges& changes, AlreadyWritten rule = AlreadyWritten::RunByRun);
 // The same for one byte: a cell's commit.

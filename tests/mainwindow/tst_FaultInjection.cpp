@@ -1,3 +1,4 @@
+#include "mainwindow/PatchCommand.h"
 #include "mainwindow/TForm1.h"
 #include "support/Cp1251.h"
 #include "support/FileFaults.h"
@@ -10,24 +11,36 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 // Every file operation a command makes, failed in turn through the file layer's seam: each failure must end
 // in the outcome the command promises (its message or error box, the rows read so far, the pending edit, the
-// settings file), with every file closed and the cursor back, and never in a success.
+// settings file, the data file), with every file closed and the cursor back, and never in a success.
 namespace {
 
 using Op = FileFaults::Op;
+
+// f.bin: "MZ!" at 12000 for the find, and at 16000 too, so that a replace writes two runs.
+QByteArray original()
+{
+    return pattern(20000).replace(12000, 3, "MZ!").replace(16000, 3, "MZ!");
+}
 
 // The descriptors of this process that name something inside dir: none may outlive a command.
 QStringList descriptorsUnder(const QString& dir)
@@ -70,6 +83,9 @@ private:
         QByteArray report;
         bool pending = false;
         int currentRow = 0;
+        // The data and settings files as the command found them.
+        QByteArray dataBefore;
+        QByteArray settingsBefore;
     };
     // Sets the files and the window up for a command by letter (see the table), runs it, failing the nth unit of
     // op when asked, and tells what it left.
@@ -100,11 +116,9 @@ void tst_FaultInjection::verifyNothingLeftOver()
 
 tst_FaultInjection::Outcome tst_FaultInjection::run(char command, std::optional<std::pair<Op, int>> failing)
 {
-    // f.bin holds "MZ!" at 12000 for the find; the window starts on it at 8192 for previous, at 4096 for the
-    // restore, else at 0.
-    QByteArray data = pattern(20000);
-    put(m_dir->filePath(QStringLiteral("f.bin")).toStdString(), data.replace(12000, 3, "MZ!"));
+    // The window starts on f.bin at 8192 for previous, at 4096 for the restore, else at 0.
     const std::string path = m_dir->filePath(QStringLiteral("f.bin")).toStdString();
+    put(path, original());
     makeFile("other.bin", 20000);
     const std::string report = m_dir->filePath(QStringLiteral("report.TXT")).toStdString();
     QFile::remove(QString::fromStdString(report));
@@ -113,7 +127,10 @@ tst_FaultInjection::Outcome tst_FaultInjection::run(char command, std::optional<
     m_dialogs->shown.clear();
     m_dialogs->promptAnswers.clear();
     m_dialogs->fileAnswers.clear();
+    QByteArray dataBefore, settingsBefore;
     const auto arm = [&] {
+        dataBefore = contents(path);
+        settingsBefore = contents(settings());
         FileFaults::reset();
         if (failing)
             FileFaults::failNth(failing->first, failing->second, EIO);
@@ -124,16 +141,48 @@ tst_FaultInjection::Outcome tst_FaultInjection::run(char command, std::optional<
         arm();
         m_form = makeForm();
     } else {
-        m_form = makeForm(command == 'c' || command == 'f');
-        if (command == 'c') {
-            tickWriteSwitch();
-            focusCell(1, 3);
-            typeInEditor(QStringLiteral("ab"));
-        }
-        m_dialogs->shown.clear();
+        // The writing commands work on the window as a user leaves it: writing on, bytes on the clipboard (pasted at
+        // row 3, filled over rows 3 to 6), a value typed in the value window at row 3; a patch saved, an undo or a
+        // redo after the writes it needs. The command line's patch holds two runs, and is applied before a revert.
+        const bool writes = QByteArray("cplhvzyw").contains(command);
+        m_form = makeForm(command == 'f' || writes);
         m_dialogs->fileAnswers
             = { command == 'o' ? m_dir->filePath(QStringLiteral("other.bin")).toStdString() : report };
-        m_dialogs->promptAnswers = { std::string(command == 'f' ? "\"MZ!\"" : "9000") };
+        m_dialogs->promptAnswers = { std::string(command == 'g' ? "9000" : "\"MZ!\""), std::string("\"mz?\"") };
+        auto* bytes = new QMimeData;
+        bytes->setData(QStringLiteral("application/octet-stream"), QByteArray("\x01\x02"));
+        QGuiApplication::clipboard()->setMimeData(bytes);
+        const std::string patch = m_dir->filePath(QStringLiteral("p.patch")).toStdString();
+        put(patch, "quillmoor-patch 1\n00000002 " + original().mid(2, 2).toHex() + " 0102\n00003E80 4D5A21 6D7A3F\n");
+        const std::map<char, QKeyCombination> commandKeys { { 'p', Qt::CTRL | Qt::Key_V },
+            { 'l', Qt::CTRL | Qt::Key_V }, { 'h', Qt::CTRL | Qt::Key_H }, { 'z', Qt::CTRL | Qt::Key_Z },
+            { 'y', Qt::CTRL | Qt::Key_Y }, { 'w', Qt::CTRL | Qt::SHIFT | Qt::Key_S } };
+        QLineEdit* valueEditor = nullptr;
+        if (writes) {
+            tickWriteSwitch();
+            focusCell(1, 3);
+        }
+        if (command == 'c')
+            typeInEditor(QStringLiteral("ab"));
+        for (int i = 0; i < (command == 'l' ? 3 : 0); ++i)
+            key(Qt::Key_Down, Qt::ShiftModifier);
+        if (command == 'w')
+            key(Qt::Key_V, Qt::ControlModifier);
+        if (command == 'z' || command == 'y')
+            key(Qt::Key_H, Qt::ControlModifier);
+        if (command == 'y')
+            key(Qt::Key_Z, Qt::ControlModifier);
+        if (command == '-')
+            (void)PatchCommand::run(PatchCommand::Action::Apply, patch, path);
+        if (command == 'v') {
+            key(Qt::Key_F12);
+            auto* table = m_form->findChild<QTableWidget*>(QStringLiteral("ValueTable"));
+            table->setCurrentCell(4, 1); // int32, little-endian
+            table->editItem(table->currentItem());
+            valueEditor = table->viewport()->findChild<QLineEdit*>();
+            valueEditor->setText(QStringLiteral("305419896"));
+        }
+        m_dialogs->shown.clear();
         arm();
         guarded([&] {
             switch (command) {
@@ -150,8 +199,23 @@ tst_FaultInjection::Outcome tst_FaultInjection::run(char command, std::optional<
             case 'r':
                 m_form->N1Click();
                 break;
+            case 'v':
+                QTest::keyClick(valueEditor, Qt::Key_Return);
+                QCoreApplication::processEvents(); // the delegate commits through a queued call
+                break;
+            case '+':
+            case '-': {
+                // The command line's answer, as a notice when done and an error box when not.
+                const auto answer = PatchCommand::run(
+                    command == '+' ? PatchCommand::Action::Apply : PatchCommand::Action::Revert, patch, path);
+                m_dialogs->shown.push_back({ answer.status == 2 ? "error" : "notice", {}, answer.message, {} });
+                break;
+            }
             default:
-                blockCommand(command, "9000");
+                if (const auto keys = commandKeys.find(command); keys != commandKeys.end())
+                    key(keys->second.key(), keys->second.keyboardModifiers());
+                else
+                    blockCommand(command, "9000");
             }
         });
     }
@@ -159,14 +223,15 @@ tst_FaultInjection::Outcome tst_FaultInjection::run(char command, std::optional<
         FileFaults::reset();
     return { m_dialogs->texts("notice"), m_dialogs->texts("error"), m_form->startByte(), grid()->rowCount(),
         m_form->currentFile(), contents(settings()), contents(path), contents(report), m_form->editPending(),
-        grid()->currentRow() };
+        grid()->currentRow(), dataBefore, settingsBefore };
 }
 
 void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome_data()
 {
     QTest::addColumn<char>("command");
     // What a failure may end in besides an outcome it leaves as it was: "open" the open error, "write" the write
-    // error, "io" an I/O error in the error box, "unable" the settings write error.
+    // error, "io" an I/O error in the error box (the command line: status 2 with the error's text), "unable" the
+    // settings write error.
     QTest::addColumn<QStringList>("kinds");
     const QStringList block { "open", "io", "unable" };
     QTest::newRow("next block") << 'd' << block;
@@ -175,9 +240,19 @@ void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome_data()
     QTest::newRow("go to a byte") << 'g' << block;
     QTest::newRow("open another file") << 'o' << block;
     QTest::newRow("find") << 'f' << block;
-    QTest::newRow("commit a typed byte") << 'c' << QStringList { "write", "io" };
+    const QStringList write { "write", "io" };
+    QTest::newRow("commit a typed byte") << 'c' << write;
     QTest::newRow("save the report") << 'r' << QStringList { "io" };
     QTest::newRow("restore at the start") << 's' << QStringList { "open", "io" };
+    QTest::newRow("paste") << 'p' << write;
+    QTest::newRow("fill") << 'l' << write;
+    QTest::newRow("replace") << 'h' << QStringList { "open", "write", "io", "unable" };
+    QTest::newRow("a typed value") << 'v' << write;
+    QTest::newRow("undo") << 'z' << write;
+    QTest::newRow("redo") << 'y' << write;
+    QTest::newRow("save a patch") << 'w' << QStringList { "io" };
+    QTest::newRow("--apply") << '+' << QStringList { "open", "io" };
+    QTest::newRow("--revert") << '-' << QStringList { "open", "io" };
 }
 
 void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome()
@@ -185,15 +260,18 @@ void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome()
     // Every step the command takes on a file, failed in turn through the seam (the first byte of each read): the
     // command ends in the outcome it promises for that failure, or, where a failure leaves nothing to lose (a
     // close after the data was synced), exactly as without it. Nothing is ever reported done that was not, no
-    // file stays open, the cursor is back, the settings file is whole, and the next command works.
+    // file stays open, the cursor is back, the settings file is whole, the data file holds all of its old bytes or,
+    // once they were synced, all of its new ones, the history holds what the file holds, and the next command works.
     QFETCH(char, command);
     QFETCH(QStringList, kinds);
     const Outcome clean = run(command, std::nullopt);
     const std::vector<FileFaults::Step> steps = FileFaults::steps();
     FileFaults::reset();
     const std::string path = m_dir->filePath(QStringLiteral("f.bin")).toStdString();
-    const QByteArray original = pattern(20000).replace(12000, 3, "MZ!");
-    const QByteArray before = settingsFor(path, command == 'u' ? 8192 : (command == 's' ? 4096 : 0));
+    const QByteArray before = clean.settingsBefore;
+    // The data file's sync comes first among a write command's syncs.
+    const auto synced
+        = std::find_if(steps.begin(), steps.end(), [](auto s) { return s.op == Op::Sync; }) - steps.begin();
     const std::string unable = "Unable to write to " + settings() + ".";
     // A report after its date line, which may differ by a second.
     const auto body = [](const QByteArray& report) { return report.mid(report.indexOf('\n') + 1); };
@@ -214,19 +292,34 @@ void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome()
 
         std::vector<std::string> messages = failed.errors;
         for (const std::string& notice : failed.notices)
-            if (notice != cp("Готово !"))
+            if (std::find(clean.notices.begin(), clean.notices.end(), notice) == clean.notices.end())
                 messages.push_back(notice);
         QVERIFY2(messages.size() <= 1, qPrintable(step));
         QVERIFY2(descriptorsUnder(m_dir->path()).isEmpty(), qPrintable(step));
         QVERIFY2(m_form->cursor().shape() == Qt::ArrowCursor, qPrintable(step));
         QVERIFY2(QDir(m_dir->path()).entryList({ QStringLiteral(".Quillmoor*") }, QDir::Hidden | QDir::Files).isEmpty(),
             qPrintable(step));
-        if (command != 'c' && (failed.rowCount > 2 || grid()->cell(0, 1) == offsetText(failed.start)))
+        if (!QByteArray("c+-").contains(command)
+            && (failed.rowCount > 2 || grid()->cell(0, 1) == offsetText(failed.start)))
             verifyRowsShowTheFile(failed.shownFile, failed.rowCount - 1);
         if (command == 's') // a start only reads the settings
             QVERIFY2(failed.settings == before, qPrintable(step));
-        if (command != 'c')
-            QVERIFY2(failed.data == original, qPrintable(step));
+        QVERIFY2(
+            failed.data == failed.dataBefore || (failed.data == clean.data && (messages.empty() || int(i) > synced)),
+            qPrintable(step));
+        QVERIFY2(op != Op::Sync || !messages.empty(), qPrintable(step)); // what was not made durable is not done
+        // A patch is saved whole, or not at all and said so.
+        QVERIFY2(command != 'w'
+                || (failed.report == "<missing>" ? !messages.empty()
+                                                 : body(body(failed.report)) == body(body(clean.report))),
+            qPrintable(step));
+        // What the file holds and the history agree: one undo takes the file back to what it was before any write.
+        if (QByteArray("plhvzyw").contains(command)) {
+            QApplication::setActiveWindow(m_form.get());
+            grid()->setFocus();
+            key(Qt::Key_Z, Qt::ControlModifier);
+            QVERIFY2(contents(path) == original(), qPrintable(step));
+        }
         const bool asClean = failed.start == clean.start && failed.rowCount == clean.rowCount
             && failed.settings == clean.settings && failed.data == clean.data && failed.notices == clean.notices
             && failed.pending == clean.pending;
@@ -239,18 +332,20 @@ void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome()
             continue;
         }
         QString kind = QStringLiteral("io");
-        if (messages.front() == cp("Ошибка при открытии файла")) {
+        if (messages.front() == cp("Ошибка при открытии файла")
+            || messages.front() == cp("не удаётся открыть файл: ") + path) {
             kind = QStringLiteral("open");
-            // Nothing read, row 1 keeping what it showed, and the start placed stored; or, when the search could
-            // not open the file, nothing moved.
-            const bool searchFailed = command == 'f' && failed.start == 0 && failed.settings == before;
+            // Nothing read, row 1 keeping what it showed, and the start placed stored; or, when a search or the
+            // command line could not open the file, nothing moved.
+            const bool searchFailed
+                = QByteArray("fh+-").contains(command) && failed.start == 0 && failed.settings == before;
             QVERIFY2(searchFailed || failed.rowCount == 2, qPrintable(step));
             QVERIFY2(searchFailed || command == 's' || failed.settings == settingsFor(failed.shownFile, failed.start),
                 qPrintable(step));
         } else if (messages.front() == cp("Ошибка при записи в файл")) {
             kind = QStringLiteral("write");
             // The file cannot be written: the edit is over, the row shows what was typed, converted.
-            QVERIFY2(!failed.pending && failed.data == original && grid()->cell(1, 3) == "AB", qPrintable(step));
+            QVERIFY2(command != 'c' || (!failed.pending && grid()->cell(1, 3) == "AB"), qPrintable(step));
         } else if (messages.front() == unable) {
             kind = QStringLiteral("unable");
             // The block is shown; the settings file is the old one, or the new one when only making its rename
@@ -260,8 +355,9 @@ void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome()
                     || (command == 'o' && failed.settings == settingsFor(failed.shownFile, 0)),
                 qPrintable(step));
         } else {
-            QVERIFY2(
-                messages.front() == "I/O error 5.", qPrintable(step + QLatin1Char(' ') + messages.front().c_str()));
+            QVERIFY2(messages.front() == "I/O error 5."
+                    || (QByteArray("+-").contains(command) && messages.front().ends_with("I/O error 5")),
+                qPrintable(step + QLatin1Char(' ') + messages.front().c_str()));
             if (command != 's')
                 QVERIFY2(failed.settings == before, qPrintable(step));
             // A load shows exactly the rows before the byte that failed.

@@ -7,9 +7,8 @@
 class tst_ByteChanges : public QObject {
     Q_OBJECT
 private slots:
-    void aChangeFollowedByAnotherIsTheirNetChange_data();
-    void aChangeFollowedByAnotherIsTheirNetChange();
-    void randomChangesMergeAsTheyPlay();
+    void changesMergedOneAfterAnotherAreTheirNetChange_data();
+    void changesMergedOneAfterAnotherAreTheirNetChange();
 };
 
 namespace {
@@ -67,75 +66,46 @@ QString problemsOf(const ByteChanges& net, const QByteArray& original, const QBy
 
 } // namespace
 
-void tst_ByteChanges::aChangeFollowedByAnotherIsTheirNetChange_data()
+void tst_ByteChanges::changesMergedOneAfterAnotherAreTheirNetChange_data()
 {
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("then");
-    QTest::addColumn<int>("runs");
-    QTest::newRow("apart") << "1:ab"
-                           << "8:cd" << 2;
-    QTest::newRow("meeting: they join") << "2:ab"
-                                        << "4:cd" << 1;
-    QTest::newRow("overlapping") << "2:abcd"
-                                 << "4:xyz" << 1;
-    QTest::newRow("the later inside the earlier") << "2:abcdef"
-                                                  << "4:x" << 1;
-    QTest::newRow("the earlier inside the later") << "4:x"
-                                                  << "2:abcdef" << 1;
-    QTest::newRow("written back whole: nothing is left") << "3:ab"
-                                                         << "3:34" << 0;
-    QTest::newRow("written back in the middle: the run splits") << "2:abcd"
-                                                                << "3:3" << 2;
-    QTest::newRow("written back at an edge") << "2:abcd"
-                                             << "5:5" << 1;
-    QTest::newRow("the same bytes written: nothing changed") << "2:23"
-                                                             << "" << 0;
-    QTest::newRow("many runs, interleaved") << "0:a 3:b 6:c 9:d"
-                                            << "2:x 4:y 8:zz 12:w" << 5;
-    QTest::newRow("nothing first") << ""
-                                   << "5:q" << 1;
-    QTest::newRow("the ends of the file") << "0:A"
-                                          << "15:Z" << 2;
-}
-
-void tst_ByteChanges::aChangeFollowedByAnotherIsTheirNetChange()
-{
-    QFETCH(QString, first);
-    QFETCH(QString, then);
-    QFETCH(int, runs);
-    const ByteChanges a = changesOver(Original, first);
-    const QByteArray between = played(Original, a);
-    const ByteChanges b = changesOver(between, then);
-    const ByteChanges net = a.followedBy(b);
-    const QString problem = problemsOf(net, Original, played(between, b));
-    QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QCOMPARE(int(net.size()), runs);
-}
-
-void tst_ByteChanges::randomChangesMergeAsTheyPlay()
-{
-    // Chains of changes merged one after another, as a run's history of writes is.
+    // Changes as "offset:bytes" each, one after another: named cases, then random chains as a run's history of
+    // writes makes them, in an alphabet small enough that runs meet, overlap and write bytes back.
+    QTest::addColumn<QStringList>("changes");
+    QTest::newRow("apart, then meeting: they join") << QStringList { "1:ab", "8:cd", "3:xy" };
+    QTest::newRow("overlapping, one inside another") << QStringList { "2:abcd", "4:xyz", "3:q" };
+    QTest::newRow("written back whole: nothing is left") << QStringList { "3:ab", "3:34" };
+    QTest::newRow("written back in the middle: the run splits") << QStringList { "2:abcd", "3:3" };
+    QTest::newRow("the same bytes written, and the file's ends") << QStringList { "2:23", "0:A 15:Z" };
     QRandomGenerator random(11);
     for (int round = 0; round < 300; ++round) {
-        QByteArray image = Original;
-        ByteChanges net;
+        QStringList changes;
         for (int step = 0; step < 4; ++step) {
             QString runs;
             for (qint64 at = random.bounded(4); at < Original.size(); at += 1 + random.bounded(6)) {
-                const qint64 length = 1 + random.bounded(std::min<qint64>(3, Original.size() - at));
-                QByteArray bytes(length, '\0');
+                QByteArray bytes(1 + random.bounded(std::min<qint64>(3, Original.size() - at)), '\0');
                 for (char& byte : bytes)
                     byte = "0123xyz"[random.bounded(7)];
                 runs += QStringLiteral("%1:%2 ").arg(at).arg(QString::fromLatin1(bytes));
-                at += length;
+                at += bytes.size();
             }
-            const ByteChanges change = changesOver(image, runs);
-            image = played(image, change);
-            net = net.followedBy(change);
+            changes << runs;
         }
-        const QString problem = problemsOf(net, Original, image);
-        QVERIFY2(problem.isEmpty(), qPrintable(QStringLiteral("round %1: ").arg(round) + problem));
+        QTest::addRow("random %d", round) << changes;
     }
+}
+
+void tst_ByteChanges::changesMergedOneAfterAnotherAreTheirNetChange()
+{
+    QFETCH(QStringList, changes);
+    QByteArray image = Original;
+    ByteChanges net;
+    for (const QString& runs : changes) {
+        const ByteChanges change = changesOver(image, runs);
+        image = played(image, change);
+        net = net.followedBy(change);
+    }
+    const QString problem = problemsOf(net, Original, image);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(tst_ByteChanges)

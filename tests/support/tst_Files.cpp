@@ -93,61 +93,59 @@ void tst_Files::aCheckedWriteWritesOnlyOverWhatWasSeen_data()
     QTest::addColumn<qint64>("offset");
     QTest::addColumn<QByteArray>("seen");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QByteArrayList>("second"); // a second run: its offset, seen bytes and bytes; none when empty
-    QTest::addColumn<bool>("allOrNone"); // a run already written counts only when all are
     QTest::addColumn<int>("outcome");
     QTest::addColumn<QByteArray>("found");
     QTest::addColumn<QByteArray>("after");
 
     const int written = int(CheckedWrite::Outcome::Written), refused = int(CheckedWrite::Outcome::Refused);
-    const QByteArrayList one;
-    QTest::newRow("first byte") << QByteArray("abcd") << qint64(0) << QByteArray("a") << QByteArray("A") << one << false
-                                << written << QByteArray("a") << QByteArray("Abcd");
-    QTest::newRow("last byte") << QByteArray("abcd") << qint64(3) << QByteArray("d") << QByteArray("\xFF") << one
-                               << false << written << QByteArray("d") << QByteArray("abc\xFF");
-    QTest::newRow("a zero byte") << QByteArray("abcd") << qint64(2) << QByteArray("c") << QByteArray(1, '\0') << one
-                                 << false << written << QByteArray("c") << QByteArray("ab\0d", 4);
+    QTest::newRow("first byte") << QByteArray("abcd") << qint64(0) << QByteArray("a") << QByteArray("A") << written
+                                << QByteArray("a") << QByteArray("Abcd");
+    QTest::newRow("last byte") << QByteArray("abcd") << qint64(3) << QByteArray("d") << QByteArray("\xFF") << written
+                               << QByteArray("d") << QByteArray("abc\xFF");
+    QTest::newRow("a zero byte") << QByteArray("abcd") << qint64(2) << QByteArray("c") << QByteArray(1, '\0') << written
+                                 << QByteArray("c") << QByteArray("ab\0d", 4);
     QTest::newRow("a range inside") << QByteArray("abcdef") << qint64(1) << QByteArray("bcd") << QByteArray("XYZ")
-                                    << one << false << written << QByteArray("bcd") << QByteArray("aXYZef");
+                                    << written << QByteArray("bcd") << QByteArray("aXYZef");
     QTest::newRow("the same bytes again") << QByteArray("abcd") << qint64(1) << QByteArray("b") << QByteArray("b")
-                                          << one << false << written << QByteArray("b") << QByteArray("abcd");
+                                          << written << QByteArray("b") << QByteArray("abcd");
     QTest::newRow("already written, by a write cut off before its answer")
-        << QByteArray("aXYd") << qint64(1) << QByteArray("bc") << QByteArray("XY") << one << false << written
-        << QByteArray("XY") << QByteArray("aXYd");
+        << QByteArray("aXYd") << qint64(1) << QByteArray("bc") << QByteArray("XY") << written << QByteArray("XY")
+        << QByteArray("aXYd");
     QTest::newRow("another byte than the one seen")
-        << QByteArray("abcd") << qint64(1) << QByteArray("x") << QByteArray("Y") << one << false << refused
-        << QByteArray("b") << QByteArray("abcd");
+        << QByteArray("abcd") << qint64(1) << QByteArray("x") << QByteArray("Y") << refused << QByteArray("b")
+        << QByteArray("abcd");
     QTest::newRow("a range of which one byte changed")
-        << QByteArray("abcd") << qint64(0) << QByteArray("abXd") << QByteArray("1234") << one << false << refused
-        << QByteArray("abcd") << QByteArray("abcd");
+        << QByteArray("abcd") << qint64(0) << QByteArray("abXd") << QByteArray("1234") << refused << QByteArray("abcd")
+        << QByteArray("abcd");
     QTest::newRow("half of it already written")
-        << QByteArray("aXcd") << qint64(1) << QByteArray("bc") << QByteArray("XY") << one << false << refused
-        << QByteArray("Xc") << QByteArray("aXcd");
-    QTest::newRow("offset = length") << QByteArray("abcd") << qint64(4) << QByteArray("e") << QByteArray("A") << one
-                                     << false << refused << QByteArray() << QByteArray("abcd");
+        << QByteArray("aXcd") << qint64(1) << QByteArray("bc") << QByteArray("XY") << refused << QByteArray("Xc")
+        << QByteArray("aXcd");
+    QTest::newRow("offset = length") << QByteArray("abcd") << qint64(4) << QByteArray("e") << QByteArray("A") << refused
+                                     << QByteArray() << QByteArray("abcd");
     QTest::newRow("a range across the end: the file never grows")
-        << QByteArray("abcd") << qint64(2) << QByteArray("cde") << QByteArray("XYZ") << one << false << refused
-        << QByteArray("cd") << QByteArray("abcd");
-    QTest::newRow("far beyond") << QByteArray("abcd") << qint64(2147483647) << QByteArray("e") << QByteArray("A") << one
-                                << false << refused << QByteArray() << QByteArray("abcd");
-    QTest::newRow("negative") << QByteArray("abcd") << qint64(-1) << QByteArray("e") << QByteArray("A") << one << false
-                              << refused << QByteArray() << QByteArray("abcd");
-    QTest::newRow("an empty file") << QByteArray() << qint64(0) << QByteArray("e") << QByteArray("A") << one << false
-                                   << refused << QByteArray() << QByteArray();
-    const QByteArrayList second { "4", "e", "E" };
-    QTest::newRow("two runs") << QByteArray("abcdef") << qint64(1) << QByteArray("bc") << QByteArray("XY") << second
-                              << false << written << QByteArray("bce") << QByteArray("aXYdEf");
+        << QByteArray("abcd") << qint64(2) << QByteArray("cde") << QByteArray("XYZ") << refused << QByteArray("cd")
+        << QByteArray("abcd");
+    QTest::newRow("far beyond") << QByteArray("abcd") << qint64(2147483647) << QByteArray("e") << QByteArray("A")
+                                << refused << QByteArray() << QByteArray("abcd");
+    QTest::newRow("negative") << QByteArray("abcd") << qint64(-1) << QByteArray("e") << QByteArray("A") << refused
+                              << QByteArray() << QByteArray("abcd");
+    QTest::newRow("an empty file") << QByteArray() << qint64(0) << QByteArray("e") << QByteArray("A") << refused
+                                   << QByteArray() << QByteArray();
+    // Two runs, the second at offset 4: seen and bytes as "first|second". With "!" after the bytes, a run that
+    // already holds its new bytes counts only when all do, as for a patch.
+    QTest::newRow("two runs") << QByteArray("abcdef") << qint64(1) << QByteArray("bc|e") << QByteArray("XY|E")
+                              << written << QByteArray("bce") << QByteArray("aXYdEf");
     QTest::newRow("two runs, the second changed: neither is written")
-        << QByteArray("abcdqf") << qint64(1) << QByteArray("bc") << QByteArray("XY") << second << false << refused
-        << QByteArray("bcq") << QByteArray("abcdqf");
-    QTest::newRow("two runs, the second already written: run by run, the first is written")
-        << QByteArray("abcdEf") << qint64(1) << QByteArray("bc") << QByteArray("XY") << second << false << written
-        << QByteArray("bcE") << QByteArray("aXYdEf");
-    QTest::newRow("two runs, the second already written: all or none, a conflict")
-        << QByteArray("abcdEf") << qint64(1) << QByteArray("bc") << QByteArray("XY") << second << true << refused
+        << QByteArray("abcdqf") << qint64(1) << QByteArray("bc|e") << QByteArray("XY|E") << refused << QByteArray("bcq")
+        << QByteArray("abcdqf");
+    QTest::newRow("two runs, the second already written: written")
+        << QByteArray("abcdEf") << qint64(1) << QByteArray("bc|e") << QByteArray("XY|E") << written << QByteArray("bcE")
+        << QByteArray("aXYdEf");
+    QTest::newRow("the same, all or none: a conflict")
+        << QByteArray("abcdEf") << qint64(1) << QByteArray("bc|e") << QByteArray("XY|E!") << refused
         << QByteArray("bcE") << QByteArray("abcdEf");
-    QTest::newRow("two runs, both already written: all or none, nothing to write")
-        << QByteArray("aXYdEf") << qint64(1) << QByteArray("bc") << QByteArray("XY") << second << true << written
+    QTest::newRow("both already written, all or none: nothing to write")
+        << QByteArray("aXYdEf") << qint64(1) << QByteArray("bc|e") << QByteArray("XY|E!") << written
         << QByteArray("XYE") << QByteArray("aXYdEf");
 }
 
@@ -157,15 +155,15 @@ void tst_Files::aCheckedWriteWritesOnlyOverWhatWasSeen()
     QFETCH(qint64, offset);
     QFETCH(QByteArray, seen);
     QFETCH(QByteArray, bytes);
-    QFETCH(QByteArrayList, second);
-    QFETCH(bool, allOrNone);
     QFETCH(int, outcome);
     QFETCH(QByteArray, found);
     QFETCH(QByteArray, after);
     const std::string path = file(before);
-    ByteChanges changes(offset, seen.toStdString(), bytes.toStdString());
-    if (!second.isEmpty())
-        changes.add(second[0].toLongLong(), second[1].toStdString(), second[2].toStdString());
+    const bool allOrNone = bytes.endsWith('!');
+    const QByteArrayList seenRuns = seen.split('|'), runs = bytes.left(bytes.size() - int(allOrNone)).split('|');
+    ByteChanges changes(offset, seenRuns[0].toStdString(), runs[0].toStdString());
+    if (runs.size() > 1)
+        changes.add(4, seenRuns[1].toStdString(), runs[1].toStdString());
     const CheckedWrite done = writeIfUnchanged(
         path, identityOf(path), changes, allOrNone ? AlreadyWritten::AllOrNone : AlreadyWritten::RunByRun);
     QCOMPARE(int(done.outcome), outcome);

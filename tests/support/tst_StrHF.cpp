@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -228,6 +229,11 @@ void tst_StrHF::aReadOnlyDirectoryStillTakesAWritableFile()
     put(ini(), "[File]\r\nNameFile=/a/much/longer/old/path\r\nStartByte=7\r\n");
     ::chmod(ini().c_str(), 0666);
     const std::string file = ini();
+    // Root writes in any folder: the write runs as another user. Anyone else has the folder closed to themselves.
+    const QByteArray folder = QFile::encodeName(m_dir->path());
+    if (::geteuid() != 0)
+        ::chmod(folder.constData(), 0555);
+    const auto reopen = qScopeGuard([&] { ::chmod(folder.constData(), 0755); });
     const int result = runAsNobody([&] {
         try {
             SettingsWriteString(file, "File", "NameFile", "/b");
@@ -244,7 +250,10 @@ void tst_StrHF::aReadOnlyDirectoryStillTakesAWritableFile()
     QCOMPARE(SettingsReadString(file, "File", "NameFile", ""), std::string("/b"));
 
     // A missing file in a directory that cannot be written is an error, not a silent loss.
+    ::chmod(folder.constData(), 0755);
     QFile::remove(path("Quillmoor.ini"));
+    if (::geteuid() != 0)
+        ::chmod(folder.constData(), 0555);
     const int missing = runAsNobody([&] {
         try {
             SettingsWriteString(file, "File", "NameFile", "/b");

@@ -62,23 +62,14 @@ public:
     void follow(ShownBlock& block)
     {
         block.watch([this, &block](const BlockChange& change) {
+            using Kind = BlockChange::Kind;
             const Address rowsTo = change.bytes.end - block.firstShown() + 1;
-            switch (change.kind) {
-            case BlockChange::Kind::Emptied:
-                rowCount = 2;
-                break;
-            case BlockChange::Kind::Loaded:
-                rowCount = rowsTo;
-                break;
-            case BlockChange::Kind::LoadedMore:
+            if (change.kind == Kind::Emptied || change.kind == Kind::Loaded)
+                rowCount = change.kind == Kind::Emptied ? 2 : rowsTo;
+            else if (change.kind == Kind::LoadedMore)
                 rowCount = std::max(rowCount, rowsTo);
-                break;
-            case BlockChange::Kind::Bytes:
+            else if (change.kind == Kind::Bytes)
                 bytesChanged.push_back(change.bytes);
-                break;
-            default:
-                break;
-            }
         });
     }
     void showFile(const std::string& file) override

@@ -106,9 +106,22 @@ int answerPatch(const CommandLine& commandLine)
     const Action action = commandLine.action == CommandLine::Action::ApplyPatch ? Action::Apply
         : commandLine.action == CommandLine::Action::CheckPatch                 ? Action::Check
                                                                                 : Action::Revert;
-    const PatchCommand::Answer answer = PatchCommand::run(action, commandLine.patch, commandLine.file);
-    print(stderr, QStringLiteral("quillmoor: ") + Cp1251::toQString(answer.message) + QLatin1Char('\n'));
-    return answer.status;
+    const auto say = [](const std::string& line) {
+        print(stderr, QStringLiteral("quillmoor: ") + Cp1251::toQString(line) + QLatin1Char('\n'));
+    };
+    // Whatever else goes wrong, the command line answers with a line and status 2, never an abort.
+    try {
+        const PatchCommand::Answer answer = PatchCommand::run(action, commandLine.patch, commandLine.file);
+        if (!answer.recovery.empty())
+            say(answer.recovery);
+        say(answer.message);
+        return answer.status;
+    } catch (const std::bad_alloc&) {
+        say(Cp1251::fromUtf8("Недостаточно памяти"));
+    } catch (const std::exception& error) {
+        say(Cp1251::fromUtf8("непредвиденная ошибка: ") + error.what());
+    }
+    return 2;
 }
 
 } // namespace

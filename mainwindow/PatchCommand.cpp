@@ -4,6 +4,7 @@
 #include "support/Exception.h"
 #include "support/HexText.h"
 #include "support/PatchFile.h"
+#include "support/WriteJournal.h"
 #include "support/__Files.h"
 
 namespace PatchCommand {
@@ -13,6 +14,11 @@ namespace {
 std::string said(const char* utf8)
 {
     return Cp1251::fromUtf8(utf8);
+}
+
+Answer reply(int status, std::string message)
+{
+    return { status, std::move(message), {} };
 }
 
 std::string unreadable(PatchFile::Error error)
@@ -42,35 +48,32 @@ std::string unreadable(PatchFile::Error error)
 std::optional<Answer> looked(const FileLook& look, const ByteChanges& changes, bool revert)
 {
     if (look.beyondEnd)
-        return Answer { 2,
-            said("строка за концом файла, смещение ") + HexText::offsetOf(changes[*look.beyondEnd].offset) };
+        return reply(2, said("строка за концом файла, смещение ") + HexText::offsetOf(changes[*look.beyondEnd].offset));
     if (look.written)
-        return Answer { 0,
-            said(revert ? "заплатка уже снята, ничего не записано" : "заплатка уже наложена, ничего не записано") };
+        return reply(
+            0, said(revert ? "заплатка уже снята, ничего не записано" : "заплатка уже наложена, ничего не записано"));
     if (look.conflict) {
         const ByteChanges::Run run = changes[*look.conflict];
-        return Answer { 1,
+        return reply(1,
             said("конфликт по смещению ") + HexText::offsetOf(run.offset) + said(": ожидалось ")
                 + HexText::pairsOf(run.before) + said(", найдено ")
                 + HexText::pairsOf(std::string_view(look.found).substr(run.at, run.before.size()))
-                + said("; ничего не записано") };
+                + said("; ничего не записано"));
     }
     return std::nullopt;
 }
 
-} // namespace
-
-Answer run(Action action, const std::string& patchPath, const std::string& path)
+Answer answer(Action action, const std::string& patchPath, const std::string& path)
 {
     PatchFile::Parsed parsed;
     try {
         FileHandle patchFile = FileHandle::open(patchPath, FileHandle::Mode::Read);
         parsed = PatchFile::read(patchFile);
     } catch (const EInOutError& error) {
-        return { 2, said("не удаётся прочитать заплатку ") + Cp1251::fromPath(patchPath) + ": " + error.message() };
+        return reply(2, said("не удаётся прочитать заплатку ") + Cp1251::fromPath(patchPath) + ": " + error.message());
     }
     if (parsed.errorLine > 0)
-        return { 2, said("заплатка, строка ") + std::to_string(parsed.errorLine) + ": " + unreadable(parsed.error) };
+        return reply(2, said("заплатка, строка ") + std::to_string(parsed.errorLine) + ": " + unreadable(parsed.error));
     const bool revert = action == Action::Revert;
     const ByteChanges changes = revert ? std::move(parsed.changes).inverse() : std::move(parsed.changes);
     const std::string cannotOpen = said("не удаётся открыть файл: ") + Cp1251::fromPath(path);
@@ -78,21 +81,41 @@ Answer run(Action action, const std::string& patchPath, const std::string& path)
         if (action == Action::Check) {
             FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
             if (!opened)
-                return { 2, cannotOpen };
+                return reply(2, cannotOpen);
             return looked(lookAt(opened.file, changes, AlreadyWritten::AllOrNone), changes, false)
-                .value_or(Answer { 0, said("заплатка накладывается") });
+                .value_or(reply(0, said("заплатка накладывается")));
         }
         const CheckedWrite done = writeIfUnchanged(path, std::nullopt, changes, AlreadyWritten::AllOrNone);
         if (const std::optional<Answer> answer = looked(done.look, changes, revert))
             return *answer;
         if (done.cutShort)
-            return { 2, said("файл укорочен во время записи, заплатка не наложена") };
+            return reply(2, said("файл укорочен во время записи, заплатка не наложена"));
         if (done.outcome != CheckedWrite::Outcome::Written)
-            return { 2, cannotOpen };
-        return { 0, said(revert ? "заплатка снята" : "заплатка наложена") };
-    } catch (const EInOutError& error) {
-        return { 2, error.message() };
+            return reply(2, cannotOpen);
+        return reply(0, said(revert ? "заплатка снята" : "заплатка наложена"));
+    } catch (const Exception& error) {
+        return reply(2, error.message());
     }
+}
+
+} // namespace
+
+Answer run(Action action, const std::string& patchPath, const std::string& path)
+{
+    std::string recovered;
+    try {
+        const WriteJournal::Recovery recovery = WriteJournal::recover(path);
+        if (recovery.outcome == WriteJournal::Recovery::Outcome::PutBack)
+            recovered
+                = said("Прерванная запись в файл отменена: восстановлено байтов: ") + std::to_string(recovery.bytes);
+        else if (recovery.outcome == WriteJournal::Recovery::Outcome::OtherFile)
+            recovered = said("Журнал прерванной записи другого файла оставлен: ") + Cp1251::fromPath(recovery.journal);
+    } catch (const Exception& error) {
+        return reply(2, error.message());
+    }
+    Answer answered = answer(action, patchPath, path);
+    answered.recovery = recovered;
+    return answered;
 }
 
 } // namespace PatchCommand

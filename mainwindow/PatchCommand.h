@@ -12,11 +12,14 @@ enum class Action { Apply, Check, Revert };
 struct Answer {
     int status = 0;
     std::string message;
+    // A line said first: what the command found of a write to the file that was cut off.
+    std::string recovery;
 };
 
-// Applies the patch at patchPath to the file at path, takes it back, or only looks: the patch is read whole first,
-// then every run's old bytes are looked at on one open file, and only when all hold them are the new bytes written,
-// as one checked write. A file that already holds every run's new bytes is left alone.
+// Applies the patch at patchPath to the file at path, takes it back, or only looks: a write to the file that was
+// cut off is put back first; the patch is read whole, then every run's old bytes are looked at on one open file,
+// and only when all hold them are the new bytes written, as one checked write. A file that already holds every
+// run's new bytes is left alone.
 [[nodiscard]] Answer run(Action action, const std::string& patchPath, const std::string& path);
 
 } // namespace PatchCommand

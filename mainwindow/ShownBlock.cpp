@@ -161,7 +161,7 @@ void ShownBlock::commitBeforeBlockChange()
         // whenever the text cannot be corrected (writing switched off, no file to go back to).
         EditPending = false;
         showOwnByte(m_editAddress);
-        m_view.showDroppedEdit(error);
+        m_view.showError(error);
     }
 }
 
@@ -387,8 +387,19 @@ ShownBlock::Placement ShownBlock::showingByte(Address n)
 void ShownBlock::change(const std::string& path, const Placement& place, Store store, bool newFile)
 {
     commitBeforeBlockChange();
-    if (newFile)
+    if (newFile) {
+        // A write to the file that a kill or a power cut broke off is put back before anything of it is read.
+        try {
+            const WriteJournal::Recovery recovery = WriteJournal::recover(path);
+            if (recovery.outcome == WriteJournal::Recovery::Outcome::PutBack
+                || recovery.outcome == WriteJournal::Recovery::Outcome::OtherFile)
+                m_view.showRecovery(recovery);
+        } catch (const EInOutError& error) {
+            // The journal stays for the next open; the file can be looked at meanwhile.
+            m_view.showError(error);
+        }
         m_view.showFile(path);
+    }
     FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
     const Address size = sizeOf(opened);
     if (newFile)

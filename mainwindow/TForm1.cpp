@@ -185,9 +185,17 @@ void TForm1::showNotice(Notice notice)
     ShowNotice(text(notice == Notice::CannotOpen ? "Ошибка при открытии файла" : "Ошибка при записи в файл"));
 }
 
-void TForm1::showDroppedEdit(const EConvertError& error)
+void TForm1::showError(const Exception& error)
 {
     ShowErrorBox(error);
+}
+
+void TForm1::showRecovery(const WriteJournal::Recovery& recovery)
+{
+    if (recovery.outcome == WriteJournal::Recovery::Outcome::PutBack)
+        ShowNotice(text("Прерванная запись в файл отменена: восстановлено байтов: ") + std::to_string(recovery.bytes));
+    else
+        ShowNotice(text("Журнал прерванной записи другого файла оставлен: ") + Cp1251::fromPath(recovery.journal));
 }
 
 void TForm1::setBusy(bool busy)

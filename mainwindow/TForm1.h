@@ -80,7 +80,8 @@ private:
     void showFileSize(Address size) override;
     [[nodiscard]] std::string typedText(std::int32_t col, Address address) const override;
     void showNotice(Notice notice) override;
-    void showDroppedEdit(const EConvertError& error) override;
+    void showError(const Exception& error) override;
+    void showRecovery(const WriteJournal::Recovery& recovery) override;
     void setBusy(bool busy) override;
     void processEvents() override;
 

@@ -20,6 +20,12 @@ bool g_listing = false;
 std::array<Plan, FileFaults::OpCount> g_plans;
 std::array<Action, FileFaults::OpCount> g_actions;
 std::vector<FileFaults::Step> g_steps;
+std::string g_writeTarget;
+Action g_writeAction;
+int g_stepsToCrash = 0; // 0 = no crash planned
+bool g_crashed = false;
+bool g_tracking = false;
+std::vector<FileFaults::UnsyncedWrite> g_unsynced;
 
 } // namespace
 
@@ -37,6 +43,23 @@ void atNth(Op op, int nth, std::function<void()> action)
     g_armed = true;
 }
 
+void atNthWriteTo(const std::string& path, int nth, std::function<void()> action)
+{
+    g_writeTarget = path;
+    g_writeAction = Action { nth, std::move(action) };
+    g_armed = true;
+}
+
+void beforeWriteTo(const std::string& path)
+{
+    if (!g_armed || g_writeAction.remaining == 0 || path != g_writeTarget) [[likely]]
+        return;
+    if (--g_writeAction.remaining == 0) {
+        const std::function<void()> run = std::exchange(g_writeAction, {}).run;
+        run();
+    }
+}
+
 void reset()
 {
     g_plans = {};
@@ -44,6 +67,46 @@ void reset()
     g_steps.clear();
     g_armed = false;
     g_listing = false;
+    g_writeAction = {};
+    g_stepsToCrash = 0;
+    g_crashed = false;
+    g_tracking = false;
+    g_unsynced.clear();
+}
+
+void crashBeforeStep(int nth)
+{
+    g_stepsToCrash = nth;
+    g_crashed = false;
+    g_armed = true;
+}
+
+void trackUnsynced()
+{
+    g_unsynced.clear();
+    g_tracking = true;
+}
+
+bool tracking()
+{
+    return g_tracking;
+}
+
+std::vector<UnsyncedWrite> unsynced()
+{
+    return g_unsynced;
+}
+
+void wrote(const std::string& path, std::int64_t offset, std::string old, std::int64_t sizeBefore)
+{
+    if (g_tracking)
+        g_unsynced.push_back({ path, offset, std::move(old), sizeBefore });
+}
+
+void synced(const std::string& path)
+{
+    if (g_tracking)
+        std::erase_if(g_unsynced, [&](const UnsyncedWrite& write) { return write.path == path; });
 }
 
 void startListing()
@@ -68,6 +131,13 @@ int check(Op op, std::size_t& count)
 {
     if (!g_armed) [[likely]]
         return 0;
+    // After a crash nothing runs but the handles going; they close without a word.
+    if (g_crashed)
+        return 0;
+    if (g_stepsToCrash > 0 && op != Op::Close && --g_stepsToCrash == 0) {
+        g_crashed = true;
+        throw Crash {};
+    }
     if (g_listing)
         g_steps.push_back({ op, count });
     Action& action = g_actions[static_cast<std::size_t>(op)];

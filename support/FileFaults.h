@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 // A seam for tests: makes the Nth call of one kind of file step fail with a chosen errno, or runs code just before
@@ -34,6 +36,9 @@ void failNth(Op op, int nth, int err);
 // Runs action just before the step that holds the nth (1-based) unit of op from now on: another process changing
 // the file at that instant, say.
 void atNth(Op op, int nth, std::function<void()> action);
+// Runs action just before the nth (1-based) write to the file at path from now on: another program cutting that
+// file short between the writer's look at it and its write, say.
+void atNthWriteTo(const std::string& path, int nth, std::function<void()> action);
 // Forgets what was planned and stops listing.
 void reset();
 
@@ -45,6 +50,32 @@ struct Step {
 // Lists every step from now on, planned to fail or not, until reset.
 void startListing();
 [[nodiscard]] const std::vector<Step>& steps();
+
+// A crash of the process, as a kill or a power cut: thrown at the step planned for it, it passes every handler of
+// the program's own errors, as nothing runs after a kill. Files close as their handles go.
+struct Crash { };
+// The process crashes just before its nth (1-based) step from now on, a close excepted: closes come from handles
+// going, and once the data is durable a close changes nothing.
+void crashBeforeStep(int nth);
+
+// Keeps, from now on, what every write replaced until its file is next made durable, so that a test can play a
+// power cut that loses the writes not yet synced.
+void trackUnsynced();
+struct UnsyncedWrite {
+    std::string path;
+    std::int64_t offset = 0;
+    std::string old; // the bytes the write replaced, as far as the file reached
+    std::int64_t sizeBefore = 0;
+};
+// The writes not made durable since tracking began, in the order they were made.
+[[nodiscard]] std::vector<UnsyncedWrite> unsynced();
+[[nodiscard]] bool tracking();
+// Called by the file layer before a write to path.
+void beforeWriteTo(const std::string& path);
+// Called by the file layer: a write at offset to path, which replaced old in a file of sizeBefore bytes.
+void wrote(const std::string& path, std::int64_t offset, std::string old, std::int64_t sizeBefore);
+// Called by the file layer: path was made durable.
+void synced(const std::string& path);
 
 // Called by the file layer before each step: the errno to fail with, or 0.
 [[nodiscard]] int check(Op op);

@@ -188,8 +188,9 @@ bool FileStatus::isWritableByOthers() const
     return (mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
-FileHandle::FileHandle(int fd, FileIdentity identity)
+FileHandle::FileHandle(int fd, FileIdentity identity, std::string path)
     : m_fd(fd)
+    , m_path(std::move(path))
     , m_identity(identity)
 {
 }
@@ -206,6 +207,7 @@ FileHandle::~FileHandle()
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
+    , m_path(std::move(other.m_path))
     , m_identity(other.m_identity)
     , m_failedAt(other.m_failedAt)
     , m_failure(other.m_failure)
@@ -217,6 +219,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
     if (this != &other) {
         FileHandle gone(std::move(*this));
         m_fd = std::exchange(other.m_fd, -1);
+        m_path = std::move(other.m_path);
         m_identity = other.m_identity;
         m_failedAt = other.m_failedAt;
         m_failure = other.m_failure;
@@ -241,15 +244,18 @@ FileHandle::Opened FileHandle::tryOpen(const std::string& path, Mode mode)
     case Mode::CreateText:
         flags |= O_WRONLY | O_CREAT | O_TRUNC;
         break;
+    case Mode::CreateNew:
+        flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+        break;
     }
-    const int fd = retried([&] { return ::open(path.c_str(), flags, 0666); });
+    const int fd = retried([&] { return ::open(path.c_str(), flags, mode == Mode::CreateNew ? 0600 : 0666); });
     if (fd < 0)
         return { {}, errno };
-    FileHandle file(fd, {});
+    FileHandle file(fd, {}, path);
     // Only the open must not wait. A FIFO left non-blocking would take one pipe's worth of a report and then fail
     // it with EAGAIN; once its reader is there, the writes wait for it as any program's do. The step belongs to
     // the open, and its failure is the open's.
-    if (mode == Mode::CreateText) {
+    if (mode == Mode::CreateText || mode == Mode::CreateNew) {
         const int status = ::fcntl(fd, F_GETFL);
         if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0)
             return { {}, errno };
@@ -349,6 +355,15 @@ void FileHandle::writeAt(std::int64_t offset, std::string_view data) const
     if (offset < 0)
         failWith(EINVAL);
     raiseIfInjected(Op::Write);
+    FileFaults::beforeWriteTo(m_path);
+    if (FileFaults::tracking()) {
+        // What the write replaces, as a power cut before the next sync could bring it back.
+        struct stat st { };
+        std::string old(data.size(), '\0');
+        const ssize_t got = ::pread(m_fd, old.data(), old.size(), offset);
+        old.resize(got > 0 ? std::size_t(got) : 0);
+        FileFaults::wrote(m_path, offset, std::move(old), ::fstat(m_fd, &st) == 0 ? st.st_size : 0);
+    }
     while (!data.empty()) {
         const ssize_t n = retried([&] { return ::pwrite(m_fd, data.data(), data.size(), offset); });
         if (n < 0)
@@ -379,6 +394,7 @@ void FileHandle::sync() const
     // Devices and pipes cannot be synced; that is no failure of the data.
     if (::fdatasync(m_fd) != 0 && errno != EINVAL)
         failWith(errno);
+    FileFaults::synced(m_path);
 }
 
 void FileHandle::truncate(std::int64_t size) const
@@ -412,6 +428,18 @@ void FileHandle::close()
         failWith(errno);
     if (injected)
         failWith(injected);
+}
+
+void FileHandle::remove(const std::string& path)
+{
+    raiseIfInjected(Op::Remove);
+    if (::unlink(path.c_str()) != 0)
+        failWith(errno);
+}
+
+void FileHandle::makeDurable(const std::string& folder)
+{
+    syncFolder(folder);
 }
 
 std::optional<FileStatus> FileHandle::status(const std::string& path)
@@ -475,7 +503,7 @@ bool FileHandle::replaceWith(const std::string& target, std::string_view content
             return false;
         failWith(errno);
     }
-    FileHandle file(fd, {});
+    FileHandle file(fd, {}, temporary);
     try {
         if (::fchmod(fd, old ? (old->mode & 07777) : modeForNewFile()) != 0)
             failWith(errno);

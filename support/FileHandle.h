@@ -62,6 +62,7 @@ public:
         Read, // an existing regular file, read only
         ReadWrite, // an existing regular file, read and write, never created or truncated
         CreateText, // created or emptied for writing; devices such as /dev/full are allowed
+        CreateNew, // a regular file made for writing, private to the user; EEXIST when the name is taken
     };
     struct Opened;
 
@@ -107,6 +108,10 @@ public:
     [[nodiscard]] static std::optional<std::string> resolved(const std::string& path);
     // Makes every missing folder of path up to its last "/", private to the user.
     static void makeFolders(const std::string& path);
+    // Removes the file at path; makeDurable(folder) then makes its going durable.
+    static void remove(const std::string& path);
+    // Makes the entries of folder durable: a file made, renamed or removed there.
+    static void makeDurable(const std::string& folder);
     // Replaces the file target by one holding content, so that at any instant there is either the old file or
     // the new one, whole: the content goes to a temporary file beside target, is made durable, then renamed over
     // it, and the rename made durable. The new file keeps old's mode and owner when given. Temporaries that
@@ -116,9 +121,11 @@ public:
         const std::string& target, std::string_view content, const std::optional<FileStatus>& old);
 
 private:
-    explicit FileHandle(int fd, FileIdentity identity);
+    explicit FileHandle(int fd, FileIdentity identity, std::string path);
 
     int m_fd = -1;
+    // The path it was opened by, for the seam's record of writes not yet durable.
+    std::string m_path;
     FileIdentity m_identity;
     // A read stopped short by a failing byte: the next read from there raises its error.
     std::int64_t m_failedAt = -1;

@@ -2,10 +2,7 @@
 
 #include "support/Exception.h"
 #include "support/FilePath.h"
-
-#include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
+#include "support/WriteJournal.h"
 
 FileLook lookAt(FileHandle& file, const ByteChanges& changes, AlreadyWritten rule)
 {
@@ -67,44 +64,60 @@ CheckedWrite writeIfUnchanged(
         done.outcome = Outcome::Written;
         return done;
     }
-    // Inside the file the write cannot change its size. A file that got shorter meanwhile and now ends just where the
-    // write does was cut beneath it, and the write grew it back (with zeros up to the write, if the cut came before
-    // it). A write that reaches the old end leaves the size as it was, so a cut inside its runs goes unseen.
-    std::size_t written = 0;
-    bool grownBack = false;
-    try {
-        for (; written < changes.size(); ++written)
-            file.writeAt(changes[written].offset, changes[written].after);
-        const Address after = file.size();
-        grownBack = after < size && after == span.end;
-        if (!grownBack)
-            file.sync();
-    } catch (const EInOutError&) {
-        // The runs written, and the one that failed part way, get their old bytes back, as far as they can; so do
-        // all of them when the look at the size or the sync after them fails, since the caller hears of no write.
-        for (std::size_t i = 0; i <= written && i < changes.size(); ++i) {
+    const std::optional<std::string> journal = WriteJournal::needed(changes)
+        ? std::optional(WriteJournal::begin(path, file.identity(), size, changes, look.found))
+        : std::nullopt;
+    // The runs whose write began; each is put back when the write cannot be made whole.
+    std::size_t begun = 0;
+    const auto putBack = [&] {
+        // Within the size the file has now: a file another program cut short is not grown back.
+        const Address now = file.size();
+        for (std::size_t i = 0; i < begun; ++i) {
             const ByteChanges::Run run = changes[i];
-            try {
-                file.writeAt(run.offset, std::string_view(look.found).substr(run.at, run.before.size()));
-            } catch (const EInOutError&) {
-            }
+            if (run.offset < now)
+                file.writeAt(run.offset,
+                    std::string_view(look.found).substr(run.at, std::size_t(std::min(run.end(), now) - run.offset)));
         }
-        try {
+        file.sync();
+    };
+    bool cut = false;
+    try {
+        // Another program may cut the file short while it is written: before each run its end is looked at
+        // against the size, so that nothing past the cut is written.
+        for (; begun < changes.size() && file.size() >= changes[begun].end(); ++begun)
+            file.writeAt(changes[begun].offset, changes[begun].after);
+        // A cut that came between the last look and a write was grown back by that write, up to the run's end.
+        // Where the cut was cannot be seen, so the file is cut where that run began, never lower; a cut that
+        // stopped the write before a run shows in the size.
+        const Address now = file.size();
+        if (begun > 0 && now < size && now == changes[begun - 1].end())
+            file.truncate(changes[--begun].offset);
+        cut = begun < changes.size() || now < size;
+        if (cut)
+            putBack();
+        else
             file.sync();
+        if (journal)
+            WriteJournal::end(*journal);
+    } catch (const EInOutError&) {
+        // What was written, and the run that failed part way, get their old bytes back; so do all of them when a
+        // step after the writes fails, since the caller hears of no write. Should that fail too, the journal
+        // stays, and the next open puts them back.
+        begun = std::min(begun + 1, changes.size());
+        try {
+            putBack();
+            if (journal)
+                WriteJournal::end(*journal);
         } catch (const EInOutError&) {
         }
         throw;
     }
-    // Where the cut was cannot be seen, so the file is cut where the write began; and the write is refused, as for a
-    // file that ends before the run: there is nothing to take back, and no later try could succeed.
-    if (grownBack) {
-        file.truncate(span.begin);
-        file.sync();
+    if (cut) {
         done.look.found.clear();
         done.cutShort = true;
-        return done;
+    } else {
+        done.outcome = Outcome::Written;
     }
-    done.outcome = Outcome::Written;
     return done;
 }
 
@@ -118,29 +131,7 @@ std::string ProgramDir()
     return "./";
 }
 
-namespace {
-
-std::string homeDir()
-{
-    const char* home = std::getenv("HOME");
-    if (home && *home)
-        return home;
-    const passwd* user = ::getpwuid(::getuid());
-    return user && user->pw_dir ? user->pw_dir : "/";
-}
-
-} // namespace
-
 std::string UserSettingsDir()
 {
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    std::string dir = configHome && configHome[0] == '/' ? std::string(configHome) : homeDir() + "/.config";
-    if (dir.back() != '/')
-        dir += '/';
-    dir += "quillmoor/";
-    try {
-        FileHandle::makeFolders(dir);
-    } catch (const EInOutError&) {
-    }
-    return dir;
+    return userFolder("XDG_CONFIG_HOME", ".config");
 }

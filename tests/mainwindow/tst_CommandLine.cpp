@@ -1,5 +1,6 @@
 #include "mainwindow/CommandLine.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -184,6 +185,7 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile()
     QCOMPARE(program.exitCode(), status);
     QFile file(path);
     QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>"), after);
+    QCOMPARE(QDir(dir.path()).entryList({ QStringLiteral("*journal") }, QDir::Hidden | QDir::Files), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

@@ -54,6 +54,7 @@ public:
     std::vector<bool> busy;
     std::vector<Notice> notices;
     std::vector<std::string> dropped;
+    std::vector<WriteJournal::Recovery> recovered;
     std::vector<AddressRange> bytesChanged;
     std::string shownFile;
     Address shownSize = 0;
@@ -85,7 +86,8 @@ public:
         return it == typed.end() ? std::string() : it->second;
     }
     void showNotice(Notice notice) override { notices.push_back(notice); }
-    void showDroppedEdit(const EConvertError& error) override { dropped.push_back(error.message()); }
+    void showError(const Exception& error) override { dropped.push_back(error.message()); }
+    void showRecovery(const WriteJournal::Recovery& recovery) override { recovered.push_back(recovery); }
     void setBusy(bool on) override { busy.push_back(on); }
     void processEvents() override
     {

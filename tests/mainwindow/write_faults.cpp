@@ -1,9 +1,11 @@
-// Loaded into the program under test (LD_PRELOAD) to act on its writes as a failing disk or another program
-// would: QUILLMOOR_FAIL_WRITE=n fails the nth pwrite with EIO; QUILLMOOR_CUT_AT_WRITE=n:size cuts the file being
-// written to size bytes just before the nth pwrite.
+// Loaded into the program under test (LD_PRELOAD) to act on its writes to the file it patches as a failing disk or
+// another program would: QUILLMOOR_FAIL_WRITE=n fails the nth such pwrite with EIO; QUILLMOOR_CUT_AT_WRITE=n:size
+// cuts the file to size bytes just before the nth. Writes of the program's journals are let through uncounted.
 #include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -14,16 +16,25 @@ long numberAt(const char* name, char** rest = nullptr)
     return value ? std::strtol(value, rest, 10) : 0;
 }
 
+bool isJournal(int fd)
+{
+    char target[4096] = {};
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+    return length > 0 && std::string_view(target, std::size_t(length)).ends_with("-journal");
+}
+
 ssize_t faulty(const char* name, int fd, const void* data, size_t count, off_t offset)
 {
     static int writes = 0;
-    ++writes;
-    if (writes == numberAt("QUILLMOOR_FAIL_WRITE")) {
+    const bool counted = !isJournal(fd);
+    writes += counted;
+    if (counted && writes == numberAt("QUILLMOOR_FAIL_WRITE")) {
         errno = EIO;
         return -1;
     }
     char* rest = nullptr;
-    if (writes == numberAt("QUILLMOOR_CUT_AT_WRITE", &rest) && rest && *rest == ':'
+    if (counted && writes == numberAt("QUILLMOOR_CUT_AT_WRITE", &rest) && rest && *rest == ':'
         && ::ftruncate(fd, std::strtol(rest + 1, nullptr, 10)) != 0)
         return -1;
     using Write = ssize_t (*)(int, const void*, size_t, off_t);

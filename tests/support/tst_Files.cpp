@@ -2,6 +2,7 @@
 #include "support/FileFaults.h"
 #include "support/FileHandle.h"
 #include "support/FilePath.h"
+#include "support/WriteJournal.h"
 #include "support/__Files.h"
 #include "tests/PrivilegeDrop.h"
 
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
@@ -27,7 +29,10 @@ private slots:
     void aCheckedWriteWritesOnlyOverWhatWasSeen();
     void aCheckedWriteRefusesWhatIsNotTheFileSeen();
     void aFileMadeAgainOnTheOldInodeIsAnotherFile();
-    void aFileCutBeneathAWriteIsNotGrownBack();
+    void aFileCutWhileWrittenKeepsEveryByteBelowTheCut_data();
+    void aFileCutWhileWrittenKeepsEveryByteBelowTheCut();
+    void aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen_data();
+    void aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen();
     void aReadOnlyFileIsNotWritableAndStaysUnchanged();
     void patchesASparseFileBeyond2GiBAtTheRightOffset();
     void neverGrowsTheFileEvenAtTheSizeLimit();
@@ -217,14 +222,103 @@ void tst_Files::aFileMadeAgainOnTheOldInodeIsAnotherFile()
     QCOMPARE(contents(path), QByteArray("abcd"));
 }
 
-void tst_Files::aFileCutBeneathAWriteIsNotGrownBack()
+void tst_Files::aFileCutWhileWrittenKeepsEveryByteBelowTheCut_data()
 {
-    // Another program cuts the file after the check, before the look at its size or before the write itself.
-    for (const auto op : { FileFaults::Op::Size, FileFaults::Op::Write }) {
-        const std::string path = file("abcd");
-        FileFaults::atNth(op, 1, [&] { QCOMPARE(::truncate(path.c_str(), 1), 0); });
-        QCOMPARE(WriteByteAt(path, identityOf(path), 1, 'b', 'X').outcome, CheckedWrite::Outcome::Refused);
-        QCOMPARE(contents(path), QByteArray("a"));
+    // Another program cuts the file to cut bytes just before the writer's nth look at its size, or just before its
+    // nth write to it. One run: a byte at 1 of 4; three: 4 bytes at 10, 600 and 1200 of 2000, with a journal.
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<bool>("atWrite");
+    QTest::addColumn<int>("nth");
+    QTest::addColumn<int>("cut");
+    QTest::newRow("one run, before the look") << 1 << false << 1 << 1;
+    QTest::newRow("one run, between the look and the write") << 1 << true << 1 << 1;
+    QTest::newRow("first of three, between the look and the write") << 3 << true << 1 << 5;
+    QTest::newRow("the middle one, between the look and the write") << 3 << true << 2 << 300;
+    QTest::newRow("the last one, between the look and the write") << 3 << true << 3 << 1000;
+    QTest::newRow("before the look at the last one") << 3 << false << 4 << 700;
+    QTest::newRow("after the last write") << 3 << false << 5 << 1500;
+}
+
+void tst_Files::aFileCutWhileWrittenKeepsEveryByteBelowTheCut()
+{
+    QFETCH(int, runs);
+    QFETCH(bool, atWrite);
+    QFETCH(int, nth);
+    QFETCH(int, cut);
+    QByteArray original(runs == 1 ? 4 : 2000, 'o');
+    const std::string path = file(original);
+    ByteChanges changes;
+    for (const qint64 offset : runs == 1 ? std::vector<qint64> { 1 } : std::vector<qint64> { 10, 600, 1200 })
+        changes.add(offset, std::string(std::size_t(runs == 1 ? 1 : 4), 'o'), std::string(runs == 1 ? 1 : 4, 'N'));
+    const auto cutShort = [&] { QCOMPARE(::truncate(path.c_str(), cut), 0); };
+    if (atWrite)
+        FileFaults::atNthWriteTo(path, nth, cutShort);
+    else
+        FileFaults::atNth(FileFaults::Op::Size, nth, cutShort);
+    const CheckedWrite done = writeIfUnchanged(path, identityOf(path), changes);
+    QCOMPARE(done.outcome, CheckedWrite::Outcome::Refused);
+    QVERIFY(done.cutShort);
+    // At least the size the other program left and every byte below it as it was; a write grown back past the cut
+    // is cut where its run began, leaving zeros.
+    const QByteArray after = contents(path);
+    QVERIFY2(after.size() >= cut && after.left(cut) == original.left(cut)
+            && after.mid(cut) == QByteArray(after.size() - cut, '\0'),
+        qPrintable(QStringLiteral("%1 bytes left").arg(after.size())));
+    QCOMPARE(QDir(m_dir->path()).entryList({ "*journal" }, QDir::Hidden | QDir::Files), QStringList());
+}
+
+void tst_Files::aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen_data()
+{
+    // A kill or a power cut before each step of a write of three runs in turn. A power cut loses what was not made
+    // durable: of every file, or of the journal alone while the file's writes reached the disk.
+    QTest::addColumn<QString>("lost");
+    QTest::newRow("a kill: every write kept") << QString();
+    QTest::newRow("a power cut: every write not synced lost") << QStringLiteral("all");
+    QTest::newRow("a power cut: the journal's lost, the file's kept") << QStringLiteral("journal");
+}
+
+void tst_Files::aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen()
+{
+    QFETCH(QString, lost);
+    const QByteArray original(2000, 'o');
+    QByteArray whole = original;
+    ByteChanges changes;
+    for (const qint64 offset : { 10, 600, 1200 }) {
+        changes.add(offset, "oooo", "NNNN");
+        whole.replace(offset, 4, "NNNN");
+    }
+    std::string path = file(original);
+    FileFaults::startListing();
+    QCOMPARE(writeIfUnchanged(path, identityOf(path), changes).outcome, CheckedWrite::Outcome::Written);
+    const auto steps = FileFaults::steps();
+    const auto count
+        = std::count_if(steps.begin(), steps.end(), [](auto step) { return step.op != FileFaults::Op::Close; });
+    FileFaults::reset();
+    for (int step = 1; step <= count + 1; ++step) {
+        path = file(original);
+        const FileIdentity seen = identityOf(path);
+        FileFaults::trackUnsynced();
+        FileFaults::crashBeforeStep(step);
+        try {
+            (void)writeIfUnchanged(path, seen, changes);
+        } catch (const FileFaults::Crash&) {
+        }
+        // What the power cut takes: each write not made durable, latest first.
+        auto unsynced = FileFaults::unsynced();
+        FileFaults::reset();
+        std::reverse(unsynced.begin(), unsynced.end());
+        for (const FileFaults::UnsyncedWrite& write : unsynced) {
+            if (lost.isEmpty() || (lost == QLatin1String("journal") && write.path == path))
+                continue;
+            QFile written(QString::fromStdString(write.path));
+            QVERIFY(written.open(QIODevice::ReadWrite) && written.seek(write.offset));
+            QCOMPARE(written.write(write.old.data(), qint64(write.old.size())), qint64(write.old.size()));
+            QVERIFY(written.resize(std::min<qint64>(written.size(), write.sizeBefore)));
+        }
+        (void)WriteJournal::recover(path);
+        const QByteArray after = contents(path);
+        QVERIFY2(after == original || after == whole, qPrintable(QStringLiteral("step %1").arg(step)));
+        QCOMPARE(QDir(m_dir->path()).entryList({ "*journal" }, QDir::Hidden | QDir::Files), QStringList());
     }
 }
 

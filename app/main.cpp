@@ -3,6 +3,7 @@
 #include "support/__Files.h"
 #include "ui/AccessibilityFactory.h"
 #include "ui/QtTranslations.h"
+#include "ui/SharedClipboard.h"
 
 #include <QApplication>
 
@@ -12,6 +13,10 @@ int main(int argc, char* argv[])
 {
     // Read before the application exists, so that --help and --version answer without a display.
     const CommandLine commandLine = parseProgramArguments(argc, argv);
+    if (commandLine.action == CommandLine::Action::PrintClipboard) {
+        QGuiApplication app(argc, argv);
+        return SharedClipboard::print();
+    }
     if (commandLine.action != CommandLine::Action::Run)
         return answerWithoutWindow(commandLine);
     // A report saved to a FIFO whose reader goes away must fail as a write (an error box), not end the program.

@@ -2,6 +2,7 @@
 
 #include "mainwindow/PatchCommand.h"
 #include "support/Cp1251.h"
+#include "ui/SharedClipboard.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -148,6 +149,7 @@ int answerWithoutWindow(const CommandLine& commandLine)
     case CommandLine::Action::RevertPatch:
         return answerPatch(commandLine);
     case CommandLine::Action::Run:
+    case CommandLine::Action::PrintClipboard:
         break;
     }
     return 0;
@@ -163,7 +165,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const st
     const QCommandLineOption apply(QStringLiteral("apply"));
     const QCommandLineOption check(QStringLiteral("check"));
     const QCommandLineOption revert(QStringLiteral("revert"));
-    parser.addOptions({ help, version, apply, check, revert });
+    // The window's own way to read the clipboard in a process of its own; not for users, so not in the help.
+    const QCommandLineOption printClipboard(QString::fromLatin1(SharedClipboard::Option + 2));
+    parser.addOptions({ help, version, apply, check, revert, printClipboard });
 
     QStringList decoded;
     for (const std::string& arg : args)
@@ -193,6 +197,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const st
     }
     if (parser.isSet(version)) {
         result.action = CommandLine::Action::PrintVersion;
+        return result;
+    }
+    if (parser.isSet(printClipboard)) {
+        result.action = CommandLine::Action::PrintClipboard;
         return result;
     }
     const std::vector<std::string> files = positionalBytes(args);

@@ -7,7 +7,7 @@
 
 // What the program's arguments ask for: `quillmoor [FILE]`, `--help` or `--version`.
 struct CommandLine {
-    enum class Action { Run, PrintHelp, PrintVersion, UsageError, ApplyPatch, CheckPatch, RevertPatch };
+    enum class Action { Run, PrintHelp, PrintVersion, UsageError, ApplyPatch, CheckPatch, RevertPatch, PrintClipboard };
 
     Action action = Action::Run;
     // The file to open instead of the remembered one, as file-system bytes made absolute; empty for none.

@@ -261,7 +261,7 @@ bool TForm1::readNumber(const std::string& caption, const std::string& prompt, s
     TrimSpaces(preset);
     const auto parsed = tryParseInt(preset);
     if (!parsed) {
-        ShowNotice(text("Бестолочь! Это=") + '"' + preset + '"' + text("  НЕ число !"));
+        ShowNotice(text("Бестолочь! Это=") + '"' + quoted(preset) + '"' + text("  НЕ число !"));
         return false;
     }
     number = *parsed;

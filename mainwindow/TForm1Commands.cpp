@@ -9,6 +9,7 @@
 #include "support/HexText.h"
 #include "support/__Str.h"
 #include "ui/EscapeWatch.h"
+#include "ui/SharedClipboard.h"
 #include "ui/dialogs/Dialogs.h"
 #include "ui/dialogs/InputPrompt.h"
 #include "ui/dialogs/TMessageForm.h"
@@ -90,7 +91,7 @@ bool TForm1::askWhatToFind()
         return false;
     if (!exact || !m_block.takeFindAnswer(answer)) {
         TrimSpaces(answer);
-        ShowNotice(text("Не понимаю, что искать: ") + answer);
+        ShowNotice(text("Не понимаю, что искать: ") + quoted(answer));
         return false;
     }
     return true;
@@ -110,14 +111,17 @@ void TForm1::copyRows()
 void TForm1::pasteRows()
 {
     ShownBlock::Clipboard clipboard;
-    if (const QMimeData* data = m_block.writing() ? QGuiApplication::clipboard()->mimeData() : nullptr) {
-        if (data->hasFormat(OctetStream))
-            clipboard.octets = data->data(OctetStream).toStdString();
-        clipboard.text = data->text();
+    if (m_block.writing()) {
+        const std::optional<SharedClipboard::Content> content = SharedClipboard::read(2000);
+        if (!content) {
+            ShowNotice(text("Буфер обмена не отвечает"));
+            return;
+        }
+        clipboard = { content->octets, content->text };
     }
     const ShownBlock::Pasted pasted = m_block.paste(selectedBytes(), clipboard);
     if (pasted.outcome == ShownBlock::Pasted::Outcome::NotUnderstood)
-        ShowNotice(text("Не понимаю, что вставить: ") + pasted.text);
+        ShowNotice(text("Не понимаю, что вставить: ") + quoted(pasted.text));
     else if (pasted.outcome == ShownBlock::Pasted::Outcome::DoesNotFit)
         ShowNotice(text("Вставка не помещается в показанные байты"));
 }
@@ -137,7 +141,7 @@ void TForm1::replaceBytes()
     switch (replaced.outcome) {
     case Outcome::NotUnderstood:
         TrimSpaces(replacement);
-        ShowNotice(text("Не понимаю, что вставить: ") + replacement);
+        ShowNotice(text("Не понимаю, что вставить: ") + quoted(replacement));
         break;
     case Outcome::LengthDiffers:
         ShowNotice(text("Замена должна быть той же длины"));

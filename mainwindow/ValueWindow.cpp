@@ -234,7 +234,7 @@ void ValueWindow::commitTyped(int row, int col, const QString& text)
     const std::optional<std::string> bytes
         = typed ? ByteValues::bytesOf(typeOf(row), orderOf(col), *typed) : std::nullopt;
     if (!bytes)
-        throw EConvertError(Cp1251::fromUtf8("Не понимаю значение: ") + Cp1251::fromQString(text));
+        throw EConvertError(Cp1251::fromUtf8("Не понимаю значение: ") + WindowText::quoted(Cp1251::fromQString(text)));
     // A value the bytes already show is not written again: a NaN typed over another NaN keeps its own bits, a time
     // its fractions of a second.
     const std::string there = m_bytes.substr(0, bytes->size());

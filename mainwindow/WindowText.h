@@ -21,6 +21,16 @@ inline QString qtext(const char* utf8)
     return QString::fromUtf8(utf8);
 }
 
+// A text of the user's quoted in a message, cut to its first 64 characters and "…" when longer, so that every
+// message box fits on the screen whatever was typed or pasted.
+inline std::string quoted(std::string text)
+{
+    constexpr std::size_t Most = 64;
+    if (text.size() > Most)
+        text.replace(Most, std::string::npos, Cp1251::fromUtf8("…"));
+    return text;
+}
+
 inline QString qpath(const std::string& path)
 {
     return QFile::decodeName(QByteArray::fromStdString(path));

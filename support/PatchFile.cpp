@@ -62,6 +62,15 @@ public:
         return true;
     }
 
+    [[nodiscard]] bool headed() const { return m_headed; }
+    // The line being read can be no line of a patch: the header's, or one longer than any line of changes.
+    Parsed refuse()
+    {
+        ++m_number;
+        fail(m_headed ? Error::NotThreeWords : Error::NoHeader);
+        return finish();
+    }
+
     Parsed finish()
     {
         if (!m_headed && m_parsed.errorLine == 0)
@@ -103,23 +112,35 @@ Parsed read(FileHandle& file)
 {
     std::array<char, 64 * 1024> chunk;
     LineReader reader;
-    std::string partial; // a line cut by the end of a chunk
+    // A line cut by the end of a chunk. Only what a line can hold is gathered: a file that does not start with the
+    // header is refused at its first bytes, a comment is passed over as it goes by, and a line of changes may be as
+    // long as the longest run the program reaches can make it.
+    std::string partial;
+    bool comment = false;
+    constexpr std::size_t Longest = 16 + 1 + 2 * 2 * std::size_t(ReachableSize) + 2;
+    const auto tooLong
+        = [&](std::size_t more) { return partial.size() + more > (reader.headed() ? Longest : Header.size() + 1); };
     Address at = 0;
     for (std::size_t got; (got = file.readRange(at, chunk.data(), chunk.size())) > 0; at += Address(got)) {
         std::string_view text(chunk.data(), got);
-        for (std::size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
-            bool taken = false;
-            if (partial.empty()) {
-                taken = reader.take(text.substr(0, end));
-            } else {
-                partial.append(text.substr(0, end));
-                taken = reader.take(partial);
-                partial.clear();
+        for (std::size_t end; !text.empty(); text.remove_prefix(std::min(end + 1, text.size()))) {
+            end = text.find('\n');
+            const std::string_view piece = text.substr(0, end);
+            if (partial.empty() && !comment)
+                comment = reader.headed() && !piece.empty() && piece.front() == '#';
+            if (!comment) {
+                if (tooLong(piece.size()))
+                    return reader.refuse();
+                partial.append(piece);
             }
+            if (end == std::string_view::npos)
+                break;
+            const bool taken = reader.take(comment ? std::string_view("#") : std::string_view(partial));
+            partial.clear();
+            comment = false;
             if (!taken)
                 return reader.finish();
         }
-        partial.append(text);
     }
     if (!partial.empty())
         reader.take(partial);

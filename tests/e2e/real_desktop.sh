@@ -9,7 +9,7 @@
 # and after the open dialog the keys go on to edit the grid and write the byte (the focus is back on the grid,
 # not on the write switch); the open dialog's completer list is gone once a typed path is accepted, so one click
 # on the lower spin arrow moves the block; rows copied reach the desktop's clipboard (xclip), and a fill pasted
-# from it is written and taken back whole; F12 shows the value window beside the main window (inside the screen at
+# from it is written and taken back whole, while a clipboard owner that never answers costs 2 s and writes nothing; F12 shows the value window beside the main window (inside the screen at
 # scale 1 and 2) without taking the keyboard, Tab goes into it, an int32 typed big-endian there is written and
 # Ctrl+Z on the grid takes it back; the save dialog is captioned in Russian, answering "no" to its
 # overwrite question keeps the file and the dialog; at scale 2 and 1.5 on a 1280x1024 screen the whole window is
@@ -172,6 +172,20 @@ desktop_wait_until byte_is "$work/other.bin" 8198 00 || fail "00 pasted over thr
 [ "$(hex_at "$work/other.bin" 8196 3)" = "00 00 00" ] || fail "the fill wrote $(hex_at "$work/other.bin" 8196 3)"
 desktop_keys ctrl+z
 desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 8196 3)" = "$before" ]' || fail "Ctrl+Z did not take the fill back whole"
+# A clipboard owner that never answers (stopped) holds the window 2 s at most, and nothing is written.
+printf '11' | xclip -quiet -selection clipboard 2>/dev/null &
+owner=$!
+desktop_wait_until clipboard_is 11 || fail "xclip took no clipboard"
+kill -STOP "$owner"
+pasted_at=$(date +%s%N)
+desktop_keys ctrl+v
+desktop_wait_until dialog_active "^Quillmoor\$" || fail "no notice of a clipboard that does not answer"
+waited=$((($(date +%s%N) - pasted_at) / 1000000))
+kill -KILL "$owner"
+[ "$waited" -le 3500 ] || fail "a clipboard that does not answer held the window $waited ms"
+[ "$(hex_at "$work/other.bin" 8196 3)" = "$before" ] || fail "a paste from a clipboard that does not answer wrote"
+desktop_keys Return
+back_to_main "the clipboard's notice"
 
 step "F12 shows the value window beside the window, leaving it the keyboard; a value typed there is written and taken back"
 # frame_inside LEFT: the frame last measured starts at LEFT or right of it and is all on the 1280x1024 screen.

@@ -141,6 +141,8 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile_data()
     row("a patch that cannot be read", "--apply", original, 2, "заплатка, строка 2: старые и новые байты разной длины",
         original, "quillmoor-patch 1\n00000001 31 7879\n");
     row("no patch", "--apply", original, 2, "не удаётся прочитать заплатку %p: File not found", original, "");
+    row("a gigabyte with no line end is refused at its first bytes", "--apply", original, 2,
+        "заплатка, строка 1: нет заголовка quillmoor-patch 1", original, "<1 GiB>");
     row("no file", "--check", "", 2, "не удаётся открыть файл: %f", "<missing>");
     row("a write failing part way puts back what was written", "--apply", original, 2, "I/O error 5", original, {},
         "QUILLMOOR_FAIL_WRITE=2");
@@ -164,6 +166,8 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile()
         QFile file(name);
         QVERIFY(bytes.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
     }
+    if (patch == "<1 GiB>")
+        QVERIFY(QFile::resize(patchPath, qint64(1) << 30));
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));

@@ -846,8 +846,8 @@ void tst_TForm1::rowsAreCopiedPastedAndReplaced()
     QCOMPARE(contents(path).mid(19, 5), QByteArray("\0\0\0\0", 4) + expected[23]);
     key(Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(contents(path), expected);
-    // What is not bytes, and what would reach past the last row, write nothing.
-    clipboard->setText(QStringLiteral(" zz "));
+    // What is not bytes (5 MB of it, quoted in part), and what would reach past the last row, write nothing.
+    clipboard->setText(QStringLiteral(" zz ") + QString(5 << 20, QLatin1Char('q')));
     key(Qt::Key_V, Qt::ControlModifier);
     clipboard->setText(QStringLiteral("01 02"));
     focusCell(1, 100);
@@ -860,8 +860,9 @@ void tst_TForm1::rowsAreCopiedPastedAndReplaced()
     QCOMPARE(std::tuple(grid()->currentRow(), grid()->anchor().row), std::tuple(1, 2));
     key(Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(m_dialogs->texts("notice"),
-        (std::vector<std::string> { cp("Не понимаю, что вставить: zz"), cp("Вставка не помещается в показанные байты"),
-            cp("Замена должна быть той же длины"), cp("Заменено: 1") }));
+        (std::vector<std::string> { cp("Не понимаю, что вставить: zz ") + std::string(61, 'q') + cp("…"),
+            cp("Вставка не помещается в показанные байты"), cp("Замена должна быть той же длины"),
+            cp("Заменено: 1") }));
     QCOMPARE(contents(path), expected);
 }
 

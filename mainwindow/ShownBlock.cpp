@@ -219,6 +219,7 @@ CheckedWrite ShownBlock::writeChanges(const ByteChanges& changes, std::int32_t c
         m_history.record({ m_file, *m_identity, changes, startByte, col });
         tell({ BlockChange::Kind::Written, changes.span(), &changes });
     }
+    showSizeIfCut(done, m_file);
     return done;
 }
 
@@ -236,6 +237,8 @@ std::optional<ShownBlock::Place> ShownBlock::rewrite(WriteHistory::Direction dir
     const bool back = direction == WriteHistory::Direction::Back;
     const ByteChanges changes = back ? step->changes.inverse() : step->changes;
     const CheckedWrite done = writeIfUnchanged(step->path, step->identity, changes);
+    if (step->path == m_file)
+        showSizeIfCut(done, m_file);
     if (done.outcome == CheckedWrite::Outcome::Written) {
         m_history.step(direction);
         tell({ BlockChange::Kind::Written, changes.span(), &changes });
@@ -479,6 +482,13 @@ void ShownBlock::show(Address address, std::string_view bytes)
             m_bytes[std::size_t(index)] = static_cast<unsigned char>(bytes[i]);
     }
     tell({ BlockChange::Kind::Bytes, { address, address + Address(bytes.size()) } });
+}
+
+void ShownBlock::showSizeIfCut(const CheckedWrite& done, const std::string& path)
+{
+    // Another program cut the file short beneath the write: the size shown is the one it has now.
+    if (done.cutShort)
+        m_view.showFileSize(sizeOf(FileHandle::tryOpen(path, FileHandle::Mode::Read)));
 }
 
 bool ShownBlock::takeFindAnswer(const std::string& answer)

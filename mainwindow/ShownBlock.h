@@ -209,6 +209,7 @@ private:
     // One checked write of changes to the file the bytes come from and, when written, one step of the history,
     // kept with the block at startByte and the column col.
     [[nodiscard]] CheckedWrite writeChanges(const ByteChanges& changes, std::int32_t col, Address startByte);
+    void showSizeIfCut(const CheckedWrite& done, const std::string& path);
     // Writes bytes from selected's first byte on, or repeated over all of it.
     [[nodiscard]] Pasted::Outcome writeOver(AddressRange selected, const std::string& bytes);
     // The rows show bytes from address on; the watchers hear of it.

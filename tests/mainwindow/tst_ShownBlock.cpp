@@ -648,14 +648,18 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
                                             : QStringLiteral("(outcome %1)").arg(int(pasted));
     }
     // "replace A 0B30 EEFF" replaces in A, its first block shown; a fifth word N pokes 77 at offset N while the
-    // search runs, "fail3" fails the third write.
+    // search runs, "fail2" fails the second write to A, "cut2" cuts A to 300 bytes just before it.
     if (words[0] == QLatin1String("replace")) {
         if (m_view.shownFile != file(words[1]))
             block.open(file(words[1]), 0);
         if (!block.takeFindAnswer(words[2].toStdString()))
             return QStringLiteral("(no answer)");
         if (words.size() > 4 && words[4].startsWith(QLatin1String("fail")))
-            FileFaults::failNth(FileFaults::Op::Write, words[4].mid(4).toInt(), EIO);
+            FileFaults::atNthWriteTo(file(words[1]), words[4].mid(4).toInt() - 1,
+                [] { FileFaults::failNth(FileFaults::Op::Write, 1, EIO); });
+        else if (words.size() > 4 && words[4].startsWith(QLatin1String("cut")))
+            FileFaults::atNthWriteTo(file(words[1]), words[4].mid(3).toInt(),
+                [&] { play(block, QStringLiteral("cut %1 300").arg(words[1])); });
         else if (words.size() > 4)
             m_view.onEvents = [&, at = words[4]] { play(block, QStringLiteral("poke %1 %2 77").arg(words[1], at)); };
         try {
@@ -753,7 +757,10 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
         << QStringList { "replace A 0B30 EEFF 512" } << "(refused)"
         << QStringList { "A 0 --", "A 512 77", "A 19968 --" };
     QTest::newRow("a replace failing part way puts back what it wrote")
-        << QStringList { "replace A 0B30 EEFF fail3" } << "(error)" << QStringList { "A 0 --", "A 256 --", "A 512 --" };
+        << QStringList { "replace A 0B30 EEFF fail2" } << "(error)" << QStringList { "A 0 --", "A 256 --", "A 512 --" };
+    QTest::newRow("a replace cut short by another program keeps every byte below the cut, and shows the new size")
+        << QStringList { "replace A 0B30 EEFF cut2", "shows A 300 0" } << "(refused)"
+        << QStringList { "A 0 --", "A 256 --", "A 299 --" };
     QTest::newRow("the run's changes: a byte written back to its old value drops out, neighbours join")
         << QStringList { "A 0 EE", "A 1 EE", "A 2 EE", "A 1 30", "A 3 EE", "A 1 DD", "undo", "net A" }
         << "y[0 EE][2 EEEE]" << QStringList { "A 1 --" };

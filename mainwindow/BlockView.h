@@ -31,7 +31,7 @@ public:
     // An error a command shows on its way and goes on: an edit dropped because its text is no number and its row was
     // about to show another byte, or a write cut off before that could not be put back.
     virtual void showError(const Exception& error) = 0;
-    // What the open of a file found of a write to it that was cut off (see WriteJournal::recover).
+    // What the open of a file found of a write to it that was cut off (see putBackCutOffWrite).
     virtual void showRecovery(const WriteJournal::Recovery& recovery) = 0;
     // The hourglass, while a file is read.
     virtual void setBusy(bool busy) = 0;

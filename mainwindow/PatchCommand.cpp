@@ -104,7 +104,7 @@ Answer run(Action action, const std::string& patchPath, const std::string& path)
 {
     std::string recovered;
     try {
-        const WriteJournal::Recovery recovery = WriteJournal::recover(path);
+        const WriteJournal::Recovery recovery = putBackCutOffWrite(path);
         if (recovery.outcome == WriteJournal::Recovery::Outcome::PutBack)
             recovered
                 = said("Прерванная запись в файл отменена: восстановлено байтов: ") + std::to_string(recovery.bytes);

@@ -219,7 +219,7 @@ CheckedWrite ShownBlock::writeChanges(const ByteChanges& changes, std::int32_t c
         m_history.record({ m_file, *m_identity, changes, startByte, col });
         tell({ BlockChange::Kind::Written, changes.span(), &changes });
     }
-    showSizeIfCut(done, m_file);
+    showSizeIfCut(done);
     return done;
 }
 
@@ -238,7 +238,7 @@ std::optional<ShownBlock::Place> ShownBlock::rewrite(WriteHistory::Direction dir
     const ByteChanges changes = back ? step->changes.inverse() : step->changes;
     const CheckedWrite done = writeIfUnchanged(step->path, step->identity, changes);
     if (step->path == m_file)
-        showSizeIfCut(done, m_file);
+        showSizeIfCut(done);
     if (done.outcome == CheckedWrite::Outcome::Written) {
         m_history.step(direction);
         tell({ BlockChange::Kind::Written, changes.span(), &changes });
@@ -266,7 +266,7 @@ std::optional<ShownBlock::Place> ShownBlock::rewrite(WriteHistory::Direction dir
     return Place { step->col, first.offset };
 }
 
-ShownBlock::Pasted ShownBlock::paste(AddressRange selected, const Clipboard& clipboard)
+ShownBlock::Pasted ShownBlock::paste(AddressRange selected, const ClipboardContent& clipboard)
 {
     if (!m_writing)
         return {};
@@ -393,7 +393,7 @@ void ShownBlock::change(const std::string& path, const Placement& place, Store s
     if (newFile) {
         // A write to the file that a kill or a power cut broke off is put back before anything of it is read.
         try {
-            const WriteJournal::Recovery recovery = WriteJournal::recover(path);
+            const WriteJournal::Recovery recovery = putBackCutOffWrite(path);
             if (recovery.outcome == WriteJournal::Recovery::Outcome::PutBack
                 || recovery.outcome == WriteJournal::Recovery::Outcome::OtherFile)
                 m_view.showRecovery(recovery);
@@ -484,11 +484,11 @@ void ShownBlock::show(Address address, std::string_view bytes)
     tell({ BlockChange::Kind::Bytes, { address, address + Address(bytes.size()) } });
 }
 
-void ShownBlock::showSizeIfCut(const CheckedWrite& done, const std::string& path)
+void ShownBlock::showSizeIfCut(const CheckedWrite& done)
 {
     // Another program cut the file short beneath the write: the size shown is the one it has now.
     if (done.cutShort)
-        m_view.showFileSize(sizeOf(FileHandle::tryOpen(path, FileHandle::Mode::Read)));
+        m_view.showFileSize(sizeOf(FileHandle::tryOpen(m_file, FileHandle::Mode::Read)));
 }
 
 bool ShownBlock::takeFindAnswer(const std::string& answer)

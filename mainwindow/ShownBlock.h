@@ -3,10 +3,9 @@
 #include "mainwindow/WriteHistory.h"
 #include "support/Address.h"
 #include "support/ByteChanges.h"
+#include "support/ClipboardContent.h"
 #include "support/FileHandle.h"
 #include "support/__Files.h"
-
-#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -125,11 +124,6 @@ public:
     // that depend on it, and what the file holds is shown. Gives the place of its first byte when it is shown.
     [[nodiscard]] std::optional<Place> rewrite(WriteHistory::Direction direction);
 
-    // What the clipboard offers: its raw bytes, if it has them, and its text.
-    struct Clipboard {
-        std::optional<std::string> octets;
-        QString text;
-    };
     struct Pasted {
         enum class Outcome { Written, Nothing, NotUnderstood, DoesNotFit, NotWritten } outcome = Outcome::Nothing;
         // NotUnderstood: the text, trimmed, as it can be shown.
@@ -140,7 +134,7 @@ public:
     // over a selection is a zero fill). Its raw bytes are taken as they are, a text read as an answer of the find
     // prompt. Nothing while writing is off; DoesNotFit, with nothing written, for bytes beyond the last one shown;
     // NotWritten, with the write error shown, when the check or the write fails.
-    [[nodiscard]] Pasted paste(AddressRange selected, const Clipboard& clipboard);
+    [[nodiscard]] Pasted paste(AddressRange selected, const ClipboardContent& clipboard);
     // Writes the bytes of a typed value from the current address on, as a paste of them would.
     [[nodiscard]] Pasted::Outcome writeValue(const std::string& bytes);
 
@@ -209,7 +203,8 @@ private:
     // One checked write of changes to the file the bytes come from and, when written, one step of the history,
     // kept with the block at startByte and the column col.
     [[nodiscard]] CheckedWrite writeChanges(const ByteChanges& changes, std::int32_t col, Address startByte);
-    void showSizeIfCut(const CheckedWrite& done, const std::string& path);
+    // After a write another program cut short, the size shown is the one the file has now.
+    void showSizeIfCut(const CheckedWrite& done);
     // Writes bytes from selected's first byte on, or repeated over all of it.
     [[nodiscard]] Pasted::Outcome writeOver(AddressRange selected, const std::string& bytes);
     // The rows show bytes from address on; the watchers hear of it.

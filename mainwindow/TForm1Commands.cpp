@@ -110,14 +110,14 @@ void TForm1::copyRows()
 
 void TForm1::pasteRows()
 {
-    ShownBlock::Clipboard clipboard;
+    ClipboardContent clipboard;
     if (m_block.writing()) {
-        const std::optional<SharedClipboard::Content> content = SharedClipboard::read(2000);
+        const std::optional<ClipboardContent> content = SharedClipboard::read(2000);
         if (!content) {
             ShowNotice(text("Буфер обмена не отвечает"));
             return;
         }
-        clipboard = { content->octets, content->text };
+        clipboard = *content;
     }
     const ShownBlock::Pasted pasted = m_block.paste(selectedBytes(), clipboard);
     if (pasted.outcome == ShownBlock::Pasted::Outcome::NotUnderstood)

@@ -13,9 +13,9 @@ ByteChanges WriteHistory::changesOf(std::size_t step) const
     ByteChanges changes;
     const std::size_t first = m_steps[step].firstRun;
     const std::size_t last = runsEnd(step);
-    changes.reserve(last - first, last == first ? 0 : m_ends[last - 1] - (first == 0 ? 0 : m_ends[first - 1]));
+    changes.reserve(last - first, poolEnd(last) - poolEnd(first));
     for (std::size_t run = first; run < last; ++run) {
-        const std::size_t from = run == 0 ? 0 : m_ends[run - 1];
+        const std::size_t from = poolEnd(run);
         const std::size_t length = m_ends[run] - from;
         changes.add(m_offsets[run], std::string_view(m_before).substr(from, length),
             std::string_view(m_after).substr(from, length));
@@ -25,7 +25,7 @@ ByteChanges WriteHistory::changesOf(std::size_t step) const
 
 bool WriteHistory::hasRoomFor(const ByteChanges& changes) const
 {
-    const std::size_t kept = m_done == 0 ? 0 : (runsEnd(m_done - 1) == 0 ? 0 : m_ends[runsEnd(m_done - 1) - 1]);
+    const std::size_t kept = poolEnd(m_done == 0 ? 0 : runsEnd(m_done - 1));
     return changes.byteCount() <= std::numeric_limits<std::uint32_t>::max() - kept;
 }
 
@@ -35,7 +35,7 @@ void WriteHistory::record(const WrittenStep& step)
     m_steps.resize(m_done);
     m_offsets.resize(runs);
     m_ends.resize(runs);
-    m_before.resize(runs == 0 ? 0 : m_ends.back());
+    m_before.resize(poolEnd(runs));
     m_after.resize(m_before.size());
     const auto known = std::find_if(m_files.begin(), m_files.end(),
         [&](const File& file) { return file.identity == step.identity && file.path == step.path; });
@@ -85,7 +85,7 @@ template <typename Keep> void WriteHistory::keepSteps(Keep keep)
         kept.m_steps.push_back(m_steps[s]);
         kept.m_steps.back().firstRun = static_cast<std::uint32_t>(kept.m_offsets.size());
         for (std::size_t run = first; run < runsEnd(s); ++run) {
-            const std::size_t from = run == 0 ? 0 : m_ends[run - 1];
+            const std::size_t from = poolEnd(run);
             kept.m_offsets.push_back(m_offsets[run]);
             kept.m_before.append(m_before, from, m_ends[run] - from);
             kept.m_after.append(m_after, from, m_ends[run] - from);
@@ -137,7 +137,7 @@ ByteChanges WriteHistory::netChanges(const std::string& path, FileIdentity ident
     std::stable_sort(
         runs.begin(), runs.end(), [&](std::uint32_t a, std::uint32_t b) { return m_offsets[a] < m_offsets[b]; });
     const auto bytesOf = [&](const std::string& pool, std::uint32_t run) {
-        const std::size_t from = run == 0 ? 0 : m_ends[run - 1];
+        const std::size_t from = poolEnd(run);
         return std::string_view(pool).substr(from, m_ends[run] - from);
     };
     const auto endOf = [&](std::uint32_t run) { return m_offsets[run] + Address(bytesOf(m_before, run).size()); };

@@ -53,6 +53,8 @@ private:
     };
 
     [[nodiscard]] std::size_t runsEnd(std::size_t step) const;
+    // Where the bytes of runs before run end in the pools.
+    [[nodiscard]] std::size_t poolEnd(std::size_t run) const { return run == 0 ? 0 : m_ends[run - 1]; }
     [[nodiscard]] ByteChanges changesOf(std::size_t step) const;
     // Keeps only the steps for which keep answers true, and their runs.
     template <typename Keep> void keepSteps(Keep keep);

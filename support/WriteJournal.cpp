@@ -146,12 +146,6 @@ bool readIdentity(Reader& reader, FileIdentity& identity)
         && identity.handleSize <= FileIdentity::HandleRoom;
 }
 
-// What a whole journal tells: the file and the runs' old bytes (as before) and new ones (as after).
-struct Told {
-    FileIdentity identity;
-    ByteChanges changes;
-};
-
 std::optional<Told> read(FileHandle& file)
 {
     Reader reader(file);
@@ -174,12 +168,6 @@ std::optional<Told> read(FileHandle& file)
     if (!reader.whole())
         return std::nullopt;
     return told;
-}
-
-void removeDurably(const std::string& journal)
-{
-    FileHandle::remove(journal);
-    FileHandle::makeDurable(directoryPart(journal));
 }
 
 } // namespace
@@ -234,65 +222,25 @@ std::string begin(const std::string& path, const FileIdentity& identity, Address
 
 void end(const std::string& journal)
 {
-    removeDurably(journal);
+    FileHandle::remove(journal);
+    FileHandle::makeDurable(directoryPart(journal));
 }
 
-// The journal the file at path has, and what it tells, if it has one it can be read.
-std::optional<std::pair<std::string, std::optional<Told>>> journalOf(const std::string& file)
+std::optional<Found> find(const std::string& path)
 {
-    // A file that cannot be looked at, or a journal that cannot be read, leaves nothing this open could put back:
-    // the file's own open says what is wrong with it.
     try {
+        const std::string file = fileAt(path);
         const std::optional<FileStatus> status = FileHandle::status(file);
         if (!status || !status->isRegular())
             return std::nullopt;
         for (const std::string& journal : { besideFile(file), inStateFolder(status->identity, false) }) {
             FileHandle::Opened opened = FileHandle::tryOpen(journal, FileHandle::Mode::Read);
             if (opened)
-                return std::pair(journal, read(opened.file));
+                return Found { journal, read(opened.file) };
         }
     } catch (const EInOutError&) {
     }
     return std::nullopt;
-}
-
-Recovery recover(const std::string& path)
-{
-    std::string file = path;
-    try {
-        file = fileAt(path);
-    } catch (const EInOutError&) {
-        return {};
-    }
-    const auto found = journalOf(file);
-    if (!found)
-        return {};
-    const auto& [journal, told] = *found;
-    if (!told) {
-        // Made durable before the first byte of the file was written: a journal cut short tells of a write that
-        // never began.
-        removeDurably(journal);
-        return { Recovery::Outcome::Discarded, 0, journal };
-    }
-    FileHandle target = FileHandle::open(file, FileHandle::Mode::ReadWrite);
-    if (target.identity() != told->identity)
-        return { Recovery::Outcome::OtherFile, 0, journal };
-    // Each run holds its old bytes, its new ones or a mix: all get the old ones, as far as the file reaches now, so
-    // that a file another program cut short is not grown back.
-    const Address size = target.size();
-    Address bytes = 0;
-    for (std::size_t i = 0; i < told->changes.size(); ++i) {
-        const ByteChanges::Run run = told->changes[i];
-        const Address reach = std::min(run.end(), size) - run.offset;
-        if (reach <= 0)
-            continue;
-        target.writeAt(run.offset, run.before.substr(0, std::size_t(reach)));
-        bytes += reach;
-    }
-    target.sync();
-    target.close();
-    removeDurably(journal);
-    return { Recovery::Outcome::PutBack, bytes, journal };
 }
 
 } // namespace WriteJournal

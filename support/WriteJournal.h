@@ -3,6 +3,7 @@
 #include "support/ByteChanges.h"
 #include "support/FileHandle.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,7 @@
 // with the file's identity and size, go to a journal beside the file (".NAME.quillmoor-journal"; in the user's state
 // folder, named by device and inode, when that folder takes no new file), ending in a checksum of all before it,
 // and are made durable with the journal's name. Once the write is whole and durable, or put back, the journal goes.
-// A journal found when the file is next opened tells of a write cut off: every run gets its old bytes back.
+// A journal found when the file is next opened tells of a write cut off, which the checked write puts back.
 namespace WriteJournal {
 
 // A write needs a journal when it is more than one run, or one run across a 512-byte sector: a disk makes one
@@ -27,7 +28,20 @@ namespace WriteJournal {
 // The write is whole and durable, or put back: its journal goes, durably.
 void end(const std::string& journal);
 
-// What looking for a file's journal found and did.
+// What a whole journal tells: the file it was made for, and the runs' old bytes (as before) and new ones (after).
+struct Told {
+    FileIdentity identity;
+    ByteChanges changes;
+};
+struct Found {
+    std::string journal;
+    std::optional<Told> told; // none for a journal cut short, made before any byte of the file was written
+};
+// The journal of the file at path (links followed), if it has one that can be read. A file that cannot be looked
+// at, or a journal that cannot be read, leaves nothing to put back: the file's own open says what is wrong.
+[[nodiscard]] std::optional<Found> find(const std::string& path);
+
+// What looking for a file's journal found and did (see putBackCutOffWrite).
 struct Recovery {
     enum class Outcome {
         None, // no journal
@@ -39,9 +53,5 @@ struct Recovery {
     Address bytes = 0; // PutBack: how many bytes were put back
     std::string journal; // where the journal was
 };
-// Looks for the journal of the file at path and undoes the write it tells of: the runs get their old bytes back as
-// far as the file reaches now, durably, and the journal goes. Raises EInOutError when a step fails; the journal then
-// stays for the next try.
-[[nodiscard]] Recovery recover(const std::string& path);
 
 } // namespace WriteJournal

@@ -2,7 +2,8 @@
 
 #include "support/Exception.h"
 #include "support/FilePath.h"
-#include "support/WriteJournal.h"
+
+#include <cerrno>
 
 FileLook lookAt(FileHandle& file, const ByteChanges& changes, AlreadyWritten rule)
 {
@@ -22,7 +23,7 @@ FileLook lookAt(FileHandle& file, const ByteChanges& changes, AlreadyWritten rul
         const bool before = there == run.before;
         const bool after = there == run.after;
         allAfter = allAfter && after;
-        if (!before && !(after && rule == AlreadyWritten::RunByRun) && !look.conflict)
+        if (!before && !(after && rule == AlreadyWritten::RunByRun) && rule != AlreadyWritten::CutOff && !look.conflict)
             look.conflict = i;
     }
     // A patch applied before: nothing conflicts, and nothing is to be written.
@@ -64,7 +65,7 @@ CheckedWrite writeIfUnchanged(
         done.outcome = Outcome::Written;
         return done;
     }
-    const std::optional<std::string> journal = WriteJournal::needed(changes)
+    const std::optional<std::string> journal = rule != AlreadyWritten::CutOff && WriteJournal::needed(changes)
         ? std::optional(WriteJournal::begin(path, file.identity(), size, changes, look.found))
         : std::nullopt;
     // The runs whose write began; each is put back when the write cannot be made whole.
@@ -119,6 +120,45 @@ CheckedWrite writeIfUnchanged(
         done.outcome = Outcome::Written;
     }
     return done;
+}
+
+WriteJournal::Recovery putBackCutOffWrite(const std::string& path)
+{
+    using Outcome = WriteJournal::Recovery::Outcome;
+    const std::optional<WriteJournal::Found> found = WriteJournal::find(path);
+    if (!found)
+        return {};
+    if (!found->told) {
+        WriteJournal::end(found->journal);
+        return { Outcome::Discarded, 0, found->journal };
+    }
+    const WriteJournal::Told& told = *found->told;
+    // As far as the file reaches now, so that a file another program cut short is not grown back; cut again
+    // meanwhile, it is looked at again.
+    for (int look = 0; look < 3; ++look) {
+        FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
+        if (!opened)
+            throw EInOutError::fromErrno(opened.error);
+        if (opened.file.identity() != told.identity)
+            return { Outcome::OtherFile, 0, found->journal };
+        const Address size = opened.file.size();
+        ByteChanges back;
+        for (std::size_t i = 0; i < told.changes.size() && told.changes[i].offset < size; ++i) {
+            const ByteChanges::Run run = told.changes[i];
+            const std::size_t reach = std::size_t(std::min(run.end(), size) - run.offset);
+            back.add(run.offset, run.after.substr(0, reach), run.before.substr(0, reach));
+        }
+        const CheckedWrite done = writeIfUnchanged(path, told.identity, back, AlreadyWritten::CutOff);
+        if (done.outcome == CheckedWrite::Outcome::NotWritable)
+            throw EInOutError::fromErrno(EACCES);
+        if (done.outcome == CheckedWrite::Outcome::Written) {
+            WriteJournal::end(found->journal);
+            return { Outcome::PutBack, Address(back.byteCount()), found->journal };
+        }
+        if (!done.cutShort)
+            return { Outcome::OtherFile, 0, found->journal };
+    }
+    throw EInOutError::fromErrno(EAGAIN);
 }
 
 std::string ProgramDir()

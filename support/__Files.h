@@ -2,6 +2,7 @@
 
 #include "support/ByteChanges.h"
 #include "support/FileHandle.h"
+#include "support/WriteJournal.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,8 +22,9 @@ struct FileLook {
 
 // When a run that already holds its new bytes may be written over: run by run (a write of the window's own whose
 // answer was lost part way), or only when all runs do, so that a patch half applied by some other means is a
-// conflict rather than something to finish.
-enum class AlreadyWritten { RunByRun, AllOrNone };
+// conflict rather than something to finish. A write cut off, put back from its journal, may have left anything in
+// a run, and writes whatever is there; its journal already covers it.
+enum class AlreadyWritten { RunByRun, AllOrNone, CutOff };
 
 // Looks at every run of changes in file, reading each once. Raises EInOutError when a read fails.
 [[nodiscard]] FileLook lookAt(FileHandle& file, const ByteChanges& changes, AlreadyWritten rule);
@@ -64,6 +66,12 @@ struct CheckedWrite {
     const char now = static_cast<char>(value);
     return writeIfUnchanged(path, identity, ByteChanges(offset, { &was, 1 }, { &now, 1 }));
 }
+
+// Puts back a write to the file at path that a kill or a power cut broke off, as its journal tells (see
+// WriteJournal), with the checked write: every run gets its old bytes back as far as the file reaches now, and the
+// journal goes; a journal cut short just goes; another file's is left. Raises EInOutError when the file cannot be
+// written; the journal then stays for the next open.
+[[nodiscard]] WriteJournal::Recovery putBackCutOffWrite(const std::string& path);
 
 // The directory of the running executable, ending in "/".
 [[nodiscard]] std::string ProgramDir();

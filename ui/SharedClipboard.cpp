@@ -13,9 +13,9 @@ namespace {
 
 const QString OctetStream = QStringLiteral("application/octet-stream");
 
-Content contentOf(const QMimeData* data)
+ClipboardContent contentOf(const QMimeData* data)
 {
-    Content content;
+    ClipboardContent content;
     if (!data)
         return content;
     if (data->hasFormat(OctetStream))
@@ -26,7 +26,7 @@ Content contentOf(const QMimeData* data)
 
 } // namespace
 
-std::optional<Content> read(int waitMs)
+std::optional<ClipboardContent> read(int waitMs)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     // Only a clipboard shared with other programs can keep the window waiting on one of them.
@@ -46,7 +46,7 @@ std::optional<Content> read(int waitMs)
     const qsizetype lineEnd = out.indexOf('\n');
     if (reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0 || lineEnd < 0)
         return std::nullopt;
-    Content content;
+    ClipboardContent content;
     qsizetype at = lineEnd + 1;
     if (out.startsWith("octets ")) {
         const qsizetype count = out.mid(7, lineEnd - 7).toLongLong();
@@ -59,7 +59,7 @@ std::optional<Content> read(int waitMs)
 
 int print()
 {
-    const Content content = contentOf(QGuiApplication::clipboard()->mimeData());
+    const ClipboardContent content = contentOf(QGuiApplication::clipboard()->mimeData());
     QByteArray out = content.octets ? "octets " + QByteArray::number(qsizetype(content.octets->size())) + '\n'
                                     : QByteArray("text\n");
     if (content.octets)

@@ -130,8 +130,6 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile_data()
         patched);
     row("a conflict at the last line, after lines that hold", "--apply", "0123456789qBCDEF", 1,
         "конфликт по смещению 0000000A: ожидалось 41, найдено 71; ничего не записано", "0123456789qBCDEF");
-    row("half applied is a conflict", "--apply", "0xy3456789ABCDEF", 1,
-        "конфликт по смещению 00000001: ожидалось 3132, найдено 7879; ничего не записано", "0xy3456789ABCDEF");
     row("taken back", "--revert", patched, 0, "заплатка снята", original);
     row("check: applies", "--check", original, 0, "заплатка накладывается", original);
     row("check: conflicts", "--check", "0q23456789ABCDEF", 1,

@@ -54,7 +54,6 @@ public:
     std::vector<bool> busy;
     std::vector<Notice> notices;
     std::vector<std::string> dropped;
-    std::vector<WriteJournal::Recovery> recovered;
     std::vector<AddressRange> bytesChanged;
     std::string shownFile;
     Address shownSize = 0;
@@ -87,7 +86,7 @@ public:
     }
     void showNotice(Notice notice) override { notices.push_back(notice); }
     void showError(const Exception& error) override { dropped.push_back(error.message()); }
-    void showRecovery(const WriteJournal::Recovery& recovery) override { recovered.push_back(recovery); }
+    void showRecovery(const WriteJournal::Recovery&) override { }
     void setBusy(bool on) override { busy.push_back(on); }
     void processEvents() override
     {
@@ -637,7 +636,7 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
         const Address to = fill ? words[3].toInt() : from;
         // A paste's bytes come raw, a fill's as the text of hex pairs.
         const QString hex = words[fill ? 4 : 3];
-        const ShownBlock::Clipboard clipboard {
+        const ClipboardContent clipboard {
             fill ? std::nullopt : std::optional(QByteArray::fromHex(hex.toLatin1()).toStdString()), hex
         };
         using Outcome = ShownBlock::Pasted::Outcome;

@@ -315,7 +315,7 @@ void tst_Files::aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen()
             QCOMPARE(written.write(write.old.data(), qint64(write.old.size())), qint64(write.old.size()));
             QVERIFY(written.resize(std::min<qint64>(written.size(), write.sizeBefore)));
         }
-        (void)WriteJournal::recover(path);
+        (void)putBackCutOffWrite(path);
         const QByteArray after = contents(path);
         QVERIFY2(after == original || after == whole, qPrintable(QStringLiteral("step %1").arg(step)));
         QCOMPARE(QDir(m_dir->path()).entryList({ "*journal" }, QDir::Hidden | QDir::Files), QStringList());

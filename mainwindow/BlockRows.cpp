@@ -1,5 +1,6 @@
 #include "mainwindow/BlockRows.h"
 
+#include "mainwindow/Comparison.h"
 #include "ui/grid/ByteGrid.h"
 
 #include <algorithm>
@@ -75,4 +76,14 @@ void BlockRows::blockChanged(const BlockChange& change)
     case Kind::Writing:
         break;
     }
+}
+
+bool BlockRows::rowMarked(std::int32_t row) const
+{
+    return m_comparison && m_comparison->marked(addressOf(row));
+}
+
+std::string BlockRows::rowNote(std::int32_t row) const
+{
+    return m_comparison ? m_comparison->markOf(addressOf(row)) : std::string();
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 class ByteGrid;
+class Comparison;
 
 // The shown block as the grid's rows: row r shows the byte at the block's firstShown() + r - 1, its offset and its
 // four values, and the grid follows what the block tells of its changes. The one place where rows and addresses
@@ -19,6 +20,10 @@ public:
 
     [[nodiscard]] std::string_view cellText(std::int32_t col, std::int32_t row, TextBuffer& buffer) const override;
     void rowTexts(std::int32_t row, RowTexts& texts) const override;
+    // While another file is compared, the rows whose byte differs from its byte are marked.
+    [[nodiscard]] bool rowMarked(std::int32_t row) const override;
+    [[nodiscard]] std::string rowNote(std::int32_t row) const override;
+    void setComparison(const Comparison* comparison) { m_comparison = comparison; }
 
     [[nodiscard]] Address addressOf(std::int32_t row) const { return m_block.firstShown() + row - 1; }
     [[nodiscard]] std::int32_t rowOf(Address address) const
@@ -40,4 +45,5 @@ private:
     const ShownBlock& m_block;
     ByteGrid& m_grid;
     mutable OffsetTexts m_offsetTexts;
+    const Comparison* m_comparison = nullptr;
 };

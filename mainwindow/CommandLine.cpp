@@ -125,6 +125,30 @@ int answerPatch(const CommandLine& commandLine)
     return 2;
 }
 
+// --diff: the patch on standard output, what the comparison found on standard error, and the exit status.
+int answerDiff(const CommandLine& commandLine)
+{
+    const auto say = [](const std::string& line) {
+        print(stderr, QStringLiteral("quillmoor: ") + Cp1251::toQString(line) + QLatin1Char('\n'));
+    };
+    try {
+        const PatchCommand::Answer answer = PatchCommand::diff(commandLine.patch, commandLine.file,
+            [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+        // A patch cut short by a full disk or a closed pipe must not pass for a whole one.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            say(Cp1251::fromUtf8("не удаётся записать заплатку в стандартный вывод"));
+            return 2;
+        }
+        say(answer.message);
+        return answer.status;
+    } catch (const std::bad_alloc&) {
+        say(Cp1251::fromUtf8("Недостаточно памяти"));
+    } catch (const std::exception& error) {
+        say(Cp1251::fromUtf8("непредвиденная ошибка: ") + error.what());
+    }
+    return 2;
+}
+
 } // namespace
 
 CommandLine parseProgramArguments(int argc, char* argv[])
@@ -148,6 +172,8 @@ int answerWithoutWindow(const CommandLine& commandLine)
     case CommandLine::Action::CheckPatch:
     case CommandLine::Action::RevertPatch:
         return answerPatch(commandLine);
+    case CommandLine::Action::DiffFiles:
+        return answerDiff(commandLine);
     case CommandLine::Action::Run:
     case CommandLine::Action::PrintClipboard:
         break;
@@ -165,9 +191,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const st
     const QCommandLineOption apply(QStringLiteral("apply"));
     const QCommandLineOption check(QStringLiteral("check"));
     const QCommandLineOption revert(QStringLiteral("revert"));
+    const QCommandLineOption diff(QStringLiteral("diff"));
     // The window's own way to read the clipboard in a process of its own; not for users, so not in the help.
     const QCommandLineOption printClipboard(QString::fromLatin1(SharedClipboard::Option + 2));
-    parser.addOptions({ help, version, apply, check, revert, printClipboard });
+    parser.addOptions({ help, version, apply, check, revert, diff, printClipboard });
 
     QStringList decoded;
     for (const std::string& arg : args)
@@ -205,6 +232,17 @@ CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const st
     }
     const std::vector<std::string> files = positionalBytes(args);
     const int patching = int(parser.isSet(apply)) + int(parser.isSet(check)) + int(parser.isSet(revert));
+    if (parser.isSet(diff)) {
+        if (patching > 0 || files.size() != 2 || files[0].empty() || files[1].empty()) {
+            result.action = CommandLine::Action::UsageError;
+            result.error = QString::fromUtf8("--diff: ФАЙЛ1 и ФАЙЛ2");
+            return result;
+        }
+        result.action = CommandLine::Action::DiffFiles;
+        result.patch = absolutePath(files[0], workingDir);
+        result.file = absolutePath(files[1], workingDir);
+        return result;
+    }
     if (patching > 0) {
         if (patching > 1 || files.size() != 2 || files[0].empty() || files[1].empty()) {
             result.action = CommandLine::Action::UsageError;
@@ -232,12 +270,15 @@ QString commandLineHelp()
 {
     return QString::fromUtf8("Использование: quillmoor [ФАЙЛ]\n"
                              "       quillmoor --apply|--check|--revert ЗАПЛАТКА ФАЙЛ\n"
+                             "       quillmoor --diff ФАЙЛ1 ФАЙЛ2 > ЗАПЛАТКА\n"
                              "Просмотр и побайтная правка любого файла.\n"
                              "\n"
                              "  ФАЙЛ           открыть этот файл вместо запомненного\n"
                              "  --apply        наложить заплатку на ФАЙЛ, только если он держит её старые байты\n"
                              "  --check        сказать, накладывается ли заплатка, уже наложена или конфликтует\n"
                              "  --revert       снять заплатку, только если ФАЙЛ держит её новые байты\n"
+                             "  --diff         записать отличия ФАЙЛ2 от ФАЙЛ1 на их общей длине как заплатку\n"
+                             "                 для ФАЙЛ1 (0: равны, 1: различаются, 2: ошибка)\n"
                              "  -h, --help     показать эту справку и выйти\n"
                              "  -v, --version  показать версию и выйти\n"
                              "\n"
@@ -252,6 +293,9 @@ QString commandLineHelp()
                              "  Ctrl+H               заменить все вхождения байтами той же длины\n"
                              "  Ctrl+Shift+S         сохранить изменения этого запуска как заплатку\n"
                              "  Ctrl+F               найти байты (4D 5A) или \"текст\"\n"
+                             "  Ctrl+K               сравнить с другим файлом (ещё раз: закончить)\n"
+                             "  F6, Shift+F6         следующее, предыдущее отличие от файла сравнения\n"
+                             "  Ctrl+Shift+K         сохранить отличия как заплатку\n"
                              "  F3, Shift+F3         найти снова дальше, ближе к началу\n"
                              "  Escape               прервать поиск\n"
                              "  F12                  окно значений: байты с текущей строки как числа,\n"

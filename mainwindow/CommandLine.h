@@ -7,12 +7,22 @@
 
 // What the program's arguments ask for: `quillmoor [FILE]`, `--help` or `--version`.
 struct CommandLine {
-    enum class Action { Run, PrintHelp, PrintVersion, UsageError, ApplyPatch, CheckPatch, RevertPatch, PrintClipboard };
+    enum class Action {
+        Run,
+        PrintHelp,
+        PrintVersion,
+        UsageError,
+        ApplyPatch,
+        CheckPatch,
+        RevertPatch,
+        DiffFiles,
+        PrintClipboard
+    };
 
     Action action = Action::Run;
     // The file to open instead of the remembered one, as file-system bytes made absolute; empty for none.
     std::string file;
-    // For --apply, --check and --revert: the patch file, made absolute as file is.
+    // For --apply, --check and --revert: the patch file, made absolute as file is; for --diff, the first file.
     std::string patch;
     // For a usage error: what was wrong, in one line.
     QString error;

@@ -100,6 +100,37 @@ Answer answer(Action action, const std::string& patchPath, const std::string& pa
 
 } // namespace
 
+std::string comparedText(const FileCompare::Counts& counts, Address ourSize, Address theirSize)
+{
+    std::string text = counts.bytes == 0
+        ? said("Отличий нет")
+        : said("Различных байтов: ") + std::to_string(counts.bytes) + said(", мест: ") + std::to_string(counts.runs);
+    if (ourSize != theirSize)
+        text += said("; размеры: ") + std::to_string(ourSize) + said(" и ") + std::to_string(theirSize);
+    return text;
+}
+
+Answer diff(const std::string& ours, const std::string& theirs, const std::function<void(std::string_view text)>& write)
+{
+    try {
+        FileHandle::Opened first = FileHandle::tryOpen(ours, FileHandle::Mode::Read);
+        if (!first)
+            return reply(2, said("не удаётся открыть файл: ") + Cp1251::fromPath(ours));
+        FileHandle::Opened second = FileHandle::tryOpen(theirs, FileHandle::Mode::Read);
+        if (!second)
+            return reply(2, said("не удаётся открыть файл: ") + Cp1251::fromPath(theirs));
+        const Address ourSize = first.file.size();
+        const Address theirSize = second.file.size();
+        const FileCompare::Pair pair { first.file, second.file, std::min(ourSize, theirSize) };
+        // The comments name the files by their own bytes, as a patch saved by the window does.
+        const FileCompare::Counts counts
+            = PatchFile::writeDifferences({ ours, ourSize, theirs, theirSize }, pair, write, [] { return true; });
+        return reply(counts.bytes == 0 && ourSize == theirSize ? 0 : 1, comparedText(counts, ourSize, theirSize));
+    } catch (const Exception& error) {
+        return reply(2, error.message());
+    }
+}
+
 Answer run(Action action, const std::string& patchPath, const std::string& path)
 {
     std::string recovered;

@@ -1,8 +1,13 @@
 #pragma once
 
-#include <string>
+#include "support/Address.h"
+#include "support/FileCompare.h"
 
-// The command line's patch commands, which need no window: --apply, --check and --revert.
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The command line's patch commands, which need no window: --apply, --check, --revert and --diff.
 namespace PatchCommand {
 
 enum class Action { Apply, Check, Revert };
@@ -21,5 +26,18 @@ struct Answer {
 // and only when all hold them are the new bytes written, as one checked write. A file that already holds every
 // run's new bytes is left alone.
 [[nodiscard]] Answer run(Action action, const std::string& patchPath, const std::string& path);
+
+} // namespace PatchCommand
+
+namespace PatchCommand {
+
+// What a comparison found, as the window's notice and --diff say it: "Отличий нет", or the differing bytes and
+// runs, and the sizes when they differ.
+[[nodiscard]] std::string comparedText(const FileCompare::Counts& counts, Address ourSize, Address theirSize);
+
+// Writes the differences of two files as a patch, a piece at a time: status 0 when they are equal and of one size,
+// 1 when they differ, 2 when either cannot be read; the message says what the comparison found or what failed.
+[[nodiscard]] Answer diff(
+    const std::string& ours, const std::string& theirs, const std::function<void(std::string_view text)>& write);
 
 } // namespace PatchCommand

@@ -586,6 +586,20 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& an
     return { Outcome::Replaced, count, { first, first + Address(replacement->size()) } };
 }
 
+bool ShownBlock::runLong(const std::function<void(const GoOn& goOn)>& work, const std::function<bool()>& stop)
+{
+    if (m_busy)
+        return false;
+    commitBeforeBlockChange();
+    const QScopedValueRollback<bool> running(m_busy, true);
+    const BusyScope hourglass(m_view);
+    work([&] {
+        m_view.processEvents();
+        return !stop();
+    });
+    return true;
+}
+
 void ShownBlock::savePatch(const std::string& path) const
 {
     const ByteChanges changes = netChanges();

@@ -178,6 +178,12 @@ public:
     // as the file holds them.
     [[nodiscard]] Replaced replaceAll(const std::optional<std::string>& answer, const std::function<bool()>& stop);
 
+    // Runs work, a long read such as a comparison of files, as a search runs: after committing a pending edit, with
+    // the hourglass up and other commands dropped; goOn runs pending events and asks stop whether to give up.
+    // False, running nothing, while something else runs.
+    using GoOn = std::function<bool()>;
+    [[nodiscard]] bool runLong(const std::function<void(const GoOn& goOn)>& work, const std::function<bool()>& stop);
+
     // Saves the run's changes of the file the bytes come from as a patch file at path. Raises EInOutError when it
     // cannot be written.
     void savePatch(const std::string& path) const;

@@ -1,6 +1,7 @@
 #include "mainwindow/TForm1.h"
 
 #include "mainwindow/BlockRows.h"
+#include "mainwindow/Comparison.h"
 #include "mainwindow/FileDrop.h"
 #include "mainwindow/TableReport.h"
 #include "mainwindow/WindowText.h"

@@ -14,6 +14,7 @@
 #include <string>
 
 class BlockRows;
+class Comparison;
 class ValueWindow;
 class QFileDialog;
 class QKeySequence;
@@ -118,6 +119,14 @@ private:
     void replaceBytes();
     // Ctrl+Shift+S saves what this run changed in the shown file as a patch file.
     void savePatch();
+    // Ctrl+K compares the shown file with another one, or ends the comparison; F6 and Shift+F6 go to the next and
+    // previous differing run; Ctrl+Shift+K saves the differences as a patch.
+    void compareWithFile();
+    void stepDifference(bool forward);
+    void nextDifference() { stepDifference(true); }
+    void previousDifference() { stepDifference(false); }
+    void saveDifferences();
+    [[nodiscard]] Comparison& comparison();
     // F12 shows or hides the value window, made on first use.
     void toggleValueWindow();
     // The bytes of the rows the selection spans, whatever its columns: the current row's alone when nothing else
@@ -142,6 +151,7 @@ private:
     ShownBlock m_block { *this };
     std::unique_ptr<BlockRows> m_rows;
     ValueWindow* m_values = nullptr;
+    std::unique_ptr<Comparison> m_comparison;
     // The bytes of the path last put into the path box, which a QString may not carry unchanged.
     std::string m_shownPath;
     // The file dialogs are built when first shown; until then their presets wait here.
@@ -152,4 +162,6 @@ private:
     QFileDialog* OD1 = nullptr;
     QFileDialog* SD1 = nullptr;
     QFileDialog* m_patchDialog = nullptr;
+    QFileDialog* m_compareDialog = nullptr;
+    QFileDialog* m_differencesDialog = nullptr;
 };

@@ -69,6 +69,10 @@ void TForm1::buildShortcuts()
     addCommand(SG1, QKeySequence::keyBindings(QKeySequence::Paste), &TForm1::pasteRows);
     addCommand(SG1, { QKeySequence(Qt::CTRL | Qt::Key_H) }, &TForm1::replaceBytes);
     addCommand(SG1, { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) }, &TForm1::savePatch);
+    addCommand(SG1, { QKeySequence(Qt::CTRL | Qt::Key_K) }, &TForm1::compareWithFile);
+    addCommand(SG1, { QKeySequence(Qt::Key_F6) }, &TForm1::nextDifference);
+    addCommand(SG1, { QKeySequence(Qt::SHIFT | Qt::Key_F6) }, &TForm1::previousDifference);
+    addCommand(SG1, { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K) }, &TForm1::saveDifferences);
     // F12 on the grid, its editor open or not.
     auto* values = new QAction(SG1);
     values->setShortcut(Qt::Key_F12);

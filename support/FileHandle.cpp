@@ -483,6 +483,13 @@ void FileHandle::makeFolders(const std::string& path)
 
 bool FileHandle::replaceWith(const std::string& target, std::string_view content, const std::optional<FileStatus>& old)
 {
+    return replaceWith(
+        target, [content](const FileHandle& file) { file.write(content); }, old);
+}
+
+bool FileHandle::replaceWith(const std::string& target, const std::function<void(const FileHandle&)>& write,
+    const std::optional<FileStatus>& old)
+{
     const std::string folder = folderOf(target);
     const std::string prefix = temporaryPrefix(target);
     // Leftovers are only litter: a folder that cannot be cleared of them still takes the new file.
@@ -511,7 +518,7 @@ bool FileHandle::replaceWith(const std::string& target, std::string_view content
         if (old) {
             [[maybe_unused]] const bool handedOver = ::fchown(fd, old->owner, old->group) == 0;
         }
-        file.write(content);
+        write(file);
         file.sync();
         file.close();
         raiseIfInjected(Op::Rename);

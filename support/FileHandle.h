@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,6 +120,9 @@ public:
     // folder takes no new file.
     [[nodiscard]] static bool replaceWith(
         const std::string& target, std::string_view content, const std::optional<FileStatus>& old);
+    // The same with the content written by write, a piece at a time, onto the temporary file.
+    [[nodiscard]] static bool replaceWith(const std::string& target,
+        const std::function<void(const FileHandle&)>& write, const std::optional<FileStatus>& old);
 
 private:
     explicit FileHandle(int fd, FileIdentity identity, std::string path);

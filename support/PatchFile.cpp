@@ -11,6 +11,24 @@ namespace {
 
 const std::string_view Header = "quillmoor-patch 1";
 
+std::string fileComment(std::string_view what, std::string_view file, std::optional<Address> size)
+{
+    std::string text = "# " + std::string(what) + ": " + std::string(file);
+    if (size)
+        text += ", size " + std::to_string(*size);
+    return text + '\n';
+}
+
+void appendLine(std::string& text, Address offset, std::string_view before, std::string_view after)
+{
+    text += HexText::offsetOf(offset);
+    text += ' ';
+    text += HexText::pairsOf(before);
+    text += ' ';
+    text += HexText::pairsOf(after);
+    text += '\n';
+}
+
 // Takes a patch's text line by line, however it arrives.
 class LineReader {
 public:
@@ -96,16 +114,44 @@ private:
 
 std::string format(const ByteChanges& changes, std::string_view file, std::optional<Address> size)
 {
-    std::string text = std::string(Header) + "\n# file: " + std::string(file);
-    if (size)
-        text += ", size " + std::to_string(*size);
-    text += '\n';
+    std::string text = std::string(Header) + '\n' + fileComment("file", file, size);
     for (std::size_t i = 0; i < changes.size(); ++i) {
         const ByteChanges::Run run = changes[i];
-        text += HexText::offsetOf(run.offset) + ' ' + HexText::pairsOf(run.before) + ' ' + HexText::pairsOf(run.after)
-            + '\n';
+        appendLine(text, run.offset, run.before, run.after);
     }
     return text;
+}
+
+FileCompare::Counts writeDifferences(
+    const Compared& compared, const FileCompare::Pair& pair, const Write& write, const FileCompare::GoOn& goOn)
+{
+    std::string text = std::string(Header) + '\n' + fileComment("file", compared.ours, compared.ourSize)
+        + fileComment("compared with", compared.theirs, compared.theirSize);
+    if (compared.ourSize != compared.theirSize)
+        text += "# the files differ in size: bytes from offset " + HexText::offsetOf(pair.common)
+            + " on, past the shorter file's end, are not in this patch\n";
+    // Written out a piece at a time, so that the text of many differences is never held whole.
+    constexpr std::size_t Piece = std::size_t(1) << 20;
+    FileCompare::Counts counts;
+    Address lastEnd = -1;
+    const bool whole = FileCompare::forEachRun(
+        pair,
+        [&](Address offset, std::string_view ours, std::string_view theirs) {
+            if (offset != lastEnd)
+                ++counts.runs;
+            lastEnd = offset + Address(ours.size());
+            counts.bytes += Address(ours.size());
+            appendLine(text, offset, ours, theirs);
+            if (text.size() >= Piece) {
+                write(text);
+                text.clear();
+            }
+        },
+        goOn);
+    if (whole)
+        write(text);
+    counts.stopped = !whole;
+    return counts;
 }
 
 Parsed read(FileHandle& file)

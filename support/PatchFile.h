@@ -1,7 +1,10 @@
 #pragma once
 
 #include "support/ByteChanges.h"
+#include "support/FileCompare.h"
 #include "support/FileHandle.h"
+
+#include <functional>
 
 #include <optional>
 #include <string>
@@ -20,6 +23,21 @@ namespace PatchFile {
 
 // The text of changes, with a comment naming the file they were made in and its size, when known.
 [[nodiscard]] std::string format(const ByteChanges& changes, std::string_view file, std::optional<Address> size);
+
+// The names and sizes of two compared files, for the comments of their differences' patch.
+struct Compared {
+    std::string_view ours;
+    std::optional<Address> ourSize;
+    std::string_view theirs;
+    std::optional<Address> theirSize;
+};
+using Write = std::function<void(std::string_view text)>;
+// The differences of the pair as a patch that turns ours into theirs over the bytes both have, given to write a
+// piece at a time, with comments naming both files and, when their sizes differ, saying that the bytes past the
+// shorter one are not in it. Counts the differing bytes and runs; stopped when goOn stopped it, and the text given
+// so far is then not a whole patch.
+[[nodiscard]] FileCompare::Counts writeDifferences(
+    const Compared& compared, const FileCompare::Pair& pair, const Write& write, const FileCompare::GoOn& goOn);
 
 // What makes a line unreadable.
 enum class Error {

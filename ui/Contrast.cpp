@@ -2,6 +2,7 @@
 
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -44,4 +45,15 @@ QColor forPalette(const QColor& colour, const QPalette& palette)
             return candidate;
     }
     return Qt::white;
+}
+
+QColor markBackground(const QPalette& palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    for (double share = 0.35;; share -= 0.05) {
+        const QColor mark = mixed(base, palette.color(QPalette::Highlight), std::max(share, 0.0));
+        if (share <= 0 || contrastRatio(text, mark) >= 4.5)
+            return mark;
+    }
 }

@@ -1,5 +1,6 @@
 #include "ui/grid/ByteGrid.h"
 
+#include "support/Cp1251.h"
 #include "ui/Accessibility.h"
 #include "ui/CancelMode.h"
 #include "ui/EventGuard.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <array>
@@ -212,6 +214,25 @@ bool ByteGrid::event(QEvent* event)
         return true;
     }
     return QAbstractScrollArea::event(event);
+}
+
+bool ByteGrid::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QAbstractScrollArea::viewportEvent(event);
+    // A marked row's note, over its byte cells.
+    const auto* help = static_cast<QHelpEvent*>(event);
+    std::string note;
+    guarded([&] {
+        const GridCell cell = m_model.layout().cellAt(help->pos());
+        if (cell.col >= GridLayout::FixedCols && cell.row >= m_model.layout().fixedRows() && cell.row < rowCount())
+            note = m_model.rowNote(cell.row);
+    });
+    if (note.empty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), Cp1251::toQString(note), viewport());
+    return true;
 }
 
 bool ByteGrid::eventFilter(QObject* watched, QEvent* event)

@@ -78,9 +78,12 @@ public:
     [[nodiscard]] std::int32_t maxTopRow() const { return m_model.layout().maxTopRow(); }
     [[nodiscard]] const GridLayout& gridLayout() const { return m_model.layout(); }
     [[nodiscard]] QLineEdit* inplaceEditor() const { return m_editor.lineEdit(); }
+    // What the source says of a row it marks (see GridSource::rowNote).
+    [[nodiscard]] std::string rowNote(std::int32_t row) const { return m_model.rowNote(row); }
 
 protected:
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     void paintEvent(QPaintEvent* event) override;

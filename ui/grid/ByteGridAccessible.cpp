@@ -61,6 +61,8 @@ public:
     [[nodiscard]] QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     [[nodiscard]] QString text(QAccessible::Text t) const override
     {
+        if (t == QAccessible::Description && m_grid && m_cell.col >= GridLayout::FixedCols)
+            return Cp1251::toQString(m_grid->rowNote(m_cell.row));
         if (t != QAccessible::Name || !m_grid)
             return {};
         m_textHeard = m_grid->cell(m_cell.col, m_cell.row);

@@ -59,6 +59,11 @@ public:
             return *own;
         return m_source ? m_source->cellText(cell.col, cell.row, buffer) : std::string_view();
     }
+    [[nodiscard]] bool rowMarked(std::int32_t row) const { return m_source && m_source->rowMarked(row); }
+    [[nodiscard]] std::string rowNote(std::int32_t row) const
+    {
+        return m_source ? m_source->rowNote(row) : std::string();
+    }
     // The texts of the five columns of a row, each as cellText gives it, good until the source is next asked for a
     // text or a cell of the row next changes.
     void rowTexts(std::int32_t row, GridSource::RowTexts& texts) const

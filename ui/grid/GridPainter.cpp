@@ -1,6 +1,7 @@
 #include "ui/grid/GridPainter.h"
 
 #include "support/Cp1251.h"
+#include "ui/Contrast.h"
 #include "ui/grid/GridModel.h"
 
 #include <QPainter>
@@ -73,7 +74,10 @@ void GridPainter::paintCell(
         ink = QPalette::HighlightedText;
     }
     const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
-    painter.fillRect(inner, colors.color(fill));
+    if (fill == QPalette::Base && model.rowMarked(cell.row))
+        painter.fillRect(inner, markBackground(colors));
+    else
+        painter.fillRect(inner, colors.color(fill));
     if (fixed) {
         // A raised bevel: light above and left, shadow below and right.
         painter.setPen(colors.color(QPalette::Light));

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // Where the grid's cells get their texts: asked for each cell as it is painted, read or edited, so a grid of
@@ -22,4 +23,9 @@ public:
     // storage of the source's own that stays good until the source is next asked for a text.
     using RowTexts = std::array<std::string_view, 5>;
     virtual void rowTexts(std::int32_t row, RowTexts& texts) const = 0;
+
+    // A row the source marks: its cells are drawn on the mark background, and the note is their tool tip and
+    // accessible description.
+    [[nodiscard]] virtual bool rowMarked(std::int32_t /*row*/) const { return false; }
+    [[nodiscard]] virtual std::string rowNote(std::int32_t /*row*/) const { return {}; }
 };

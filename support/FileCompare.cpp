@@ -1,0 +1,303 @@
+#include "support/FileCompare.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace FileCompare {
+
+namespace {
+
+// The byte searches below look at eight bytes at a time, and skip equal stretches with memcmp, which runs at
+// the speed of memory: a comparison of mostly equal files costs little more than reading them.
+constexpr std::size_t Word = sizeof(std::uint64_t);
+constexpr std::size_t EqualStretch = 1024;
+constexpr std::uint64_t Ones = 0x0101010101010101;
+constexpr std::uint64_t Highs = 0x8080808080808080;
+
+std::uint64_t loadXor(const char* a, const char* b)
+{
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a, Word);
+    std::memcpy(&y, b, Word);
+    return x ^ y;
+}
+
+// The index within a word of its lowest-addressed byte marked by a set bit in bits.
+std::size_t firstMarked(std::uint64_t bits)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return std::size_t(std::countr_zero(bits)) / 8;
+    else
+        return std::size_t(std::countl_zero(bits)) / 8;
+}
+
+// The first index where a and b differ (differing) or agree, or n.
+std::size_t firstWhere(const char* a, const char* b, std::size_t n, bool differing)
+{
+    std::size_t i = 0;
+    if (differing)
+        while (i + EqualStretch <= n && std::memcmp(a + i, b + i, EqualStretch) == 0)
+            i += EqualStretch;
+    for (; i + Word <= n; i += Word) {
+        const std::uint64_t x = loadXor(a + i, b + i);
+        // A zero byte of x is an agreeing byte; the lowest mark of this test is always a true one.
+        const std::uint64_t marks = differing ? x : (x - Ones) & ~x & Highs;
+        if (marks != 0)
+            return i + firstMarked(marks);
+    }
+    for (; i < n; ++i)
+        if ((a[i] != b[i]) == differing)
+            return i;
+    return n;
+}
+
+// The last index where a and b differ (differing) or agree, or n for none.
+std::size_t lastWhere(const char* a, const char* b, std::size_t n, bool differing)
+{
+    std::size_t end = n;
+    if (differing) {
+        while (end >= EqualStretch && std::memcmp(a + end - EqualStretch, b + end - EqualStretch, EqualStretch) == 0)
+            end -= EqualStretch;
+        for (; end >= Word; end -= Word)
+            if (loadXor(a + end - Word, b + end - Word) != 0)
+                break;
+    }
+    for (std::size_t i = end; i > 0; --i)
+        if ((a[i - 1] != b[i - 1]) == differing)
+            return i - 1;
+    return n;
+}
+
+// Chunks of both files read at the same offsets.
+class Chunks {
+public:
+    explicit Chunks(const Pair& pair)
+        : m_pair(pair)
+        , m_ours(std::make_unique_for_overwrite<char[]>(ChunkSize))
+        , m_theirs(std::make_unique_for_overwrite<char[]>(ChunkSize))
+        , m_common(pair.common)
+    {
+    }
+
+    [[nodiscard]] Address common() const { return m_common; }
+    [[nodiscard]] const char* ours() const { return m_ours.get(); }
+    [[nodiscard]] const char* theirs() const { return m_theirs.get(); }
+
+    // Reads the bytes of range, at most ChunkSize, that both files still have; a file cut short meanwhile ends
+    // the comparison where it ends now.
+    std::size_t read(AddressRange range)
+    {
+        const auto wanted
+            = static_cast<std::size_t>(std::max<Address>(0, std::min(range.size(), m_common - range.begin)));
+        const std::size_t got = std::min(m_pair.ours.readRange(range.begin, m_ours.get(), wanted),
+            m_pair.theirs.readRange(range.begin, m_theirs.get(), wanted));
+        if (got < wanted)
+            m_common = range.begin + Address(got);
+        return got;
+    }
+
+private:
+    const Pair& m_pair;
+    std::unique_ptr<char[]> m_ours;
+    std::unique_ptr<char[]> m_theirs;
+    Address m_common;
+};
+
+struct Hit {
+    std::optional<Address> at;
+    bool stopped = false;
+};
+
+// The first offset of range where the files differ (differing) or agree.
+Hit firstWhere(Chunks& chunks, AddressRange range, bool differing, const GoOn& goOn)
+{
+    for (Address at = range.begin; at < std::min(range.end, chunks.common());) {
+        const std::size_t got = chunks.read({ at, std::min(range.end, at + Address(ChunkSize)) });
+        if (got == 0)
+            break;
+        const std::size_t i = firstWhere(chunks.ours(), chunks.theirs(), got, differing);
+        if (i < got)
+            return { at + Address(i) };
+        at += Address(got);
+        if (!goOn())
+            return { std::nullopt, true };
+    }
+    return {};
+}
+
+// The last offset of range where the files differ (differing) or agree.
+Hit lastWhere(Chunks& chunks, AddressRange range, bool differing, const GoOn& goOn)
+{
+    for (Address end = std::min(range.end, chunks.common()); end > range.begin;) {
+        const Address from = std::max(range.begin, end - Address(ChunkSize));
+        const std::size_t got = chunks.read({ from, end });
+        if (got < std::size_t(end - from)) {
+            // Cut short meanwhile: look again below the new end.
+            end = chunks.common();
+            continue;
+        }
+        const std::size_t i = lastWhere(chunks.ours(), chunks.theirs(), got, differing);
+        if (i < got)
+            return { from + Address(i) };
+        end = from;
+        if (!goOn())
+            return { std::nullopt, true };
+    }
+    return {};
+}
+
+// The run of differing bytes that holds at: its first byte, when it starts there or later, and its end.
+struct RunEnds {
+    AddressRange run;
+    bool stopped = false;
+};
+RunEnds runFrom(Chunks& chunks, Address start, const GoOn& goOn)
+{
+    const Hit end = firstWhere(chunks, { start, chunks.common() }, false, goOn);
+    return { { start, end.at.value_or(chunks.common()) }, end.stopped };
+}
+RunEnds runAround(Chunks& chunks, Address at, const GoOn& goOn)
+{
+    const Hit before = lastWhere(chunks, { 0, at }, false, goOn);
+    if (before.stopped)
+        return { {}, true };
+    RunEnds ends = runFrom(chunks, at, goOn);
+    ends.run.begin = before.at ? *before.at + 1 : 0;
+    return ends;
+}
+
+} // namespace
+
+Counts count(const Pair& pair, const GoOn& goOn)
+{
+    Chunks chunks(pair);
+    Counts counts;
+    bool lastDiffered = false;
+    for (Address at = 0; at < chunks.common();) {
+        const std::size_t got = chunks.read({ at, at + Address(ChunkSize) });
+        if (got == 0)
+            break;
+        const char* ours = chunks.ours();
+        const char* theirs = chunks.theirs();
+        for (std::size_t i = 0; i < got;) {
+            const std::size_t start = i + firstWhere(ours + i, theirs + i, got - i, true);
+            if (start == got) {
+                lastDiffered = false;
+                break;
+            }
+            const std::size_t end = start + firstWhere(ours + start, theirs + start, got - start, false);
+            if (start > 0 || !lastDiffered) {
+                ++counts.runs;
+                if (!counts.first)
+                    counts.first = AddressRange { at + Address(start), at + Address(end) };
+            }
+            if (counts.runs == 1 && counts.first->end == at + Address(start))
+                counts.first->end = at + Address(end);
+            counts.bytes += Address(end - start);
+            lastDiffered = end == got;
+            i = end;
+        }
+        at += Address(got);
+        if (!goOn())
+            return { counts.bytes, counts.runs, counts.first, true };
+    }
+    return counts;
+}
+
+Step step(const Pair& pair, Address from, bool forward, const GoOn& goOn)
+{
+    Chunks chunks(pair);
+    if (forward) {
+        // Past the run that holds from, if any, then on to the end, then from the start up to from.
+        Address after = from + 1;
+        if (from >= 0 && from < chunks.common()) {
+            const Hit here = firstWhere(chunks, { from, from + 1 }, true, goOn);
+            if (here.at) {
+                const RunEnds held = runFrom(chunks, from, goOn);
+                if (held.stopped)
+                    return { std::nullopt, true };
+                after = held.run.end;
+            }
+        }
+        for (const AddressRange range : { AddressRange { after, chunks.common() }, AddressRange { 0, from } }) {
+            const Hit first = firstWhere(chunks, range, true, goOn);
+            if (first.stopped)
+                return { std::nullopt, true };
+            if (!first.at)
+                continue;
+            const RunEnds ends = runFrom(chunks, *first.at, goOn);
+            if (ends.stopped)
+                return { std::nullopt, true };
+            return { ends.run };
+        }
+        return {};
+    }
+    // The last run that starts before from; else the last one from the end, unless it starts at from or before.
+    const Hit last = lastWhere(chunks, { 0, from }, true, goOn);
+    if (last.stopped)
+        return { std::nullopt, true };
+    Hit wrapped;
+    if (!last.at) {
+        wrapped = lastWhere(chunks, { from + 1, chunks.common() }, true, goOn);
+        if (wrapped.stopped || !wrapped.at)
+            return { std::nullopt, wrapped.stopped };
+    }
+    const RunEnds ends = runAround(chunks, last.at ? *last.at : *wrapped.at, goOn);
+    if (ends.stopped)
+        return { std::nullopt, true };
+    if (!last.at && ends.run.begin <= from)
+        return {};
+    return { ends.run };
+}
+
+bool forEachRun(const Pair& pair, const RunVisit& visit, const GoOn& goOn)
+{
+    Chunks chunks(pair);
+    // A run cut by a chunk's end waits here for the rest of it, up to a line's length.
+    std::string ours;
+    std::string theirs;
+    Address pendingAt = 0;
+    const auto flush = [&] {
+        if (!ours.empty())
+            visit(pendingAt, ours, theirs);
+        ours.clear();
+        theirs.clear();
+    };
+    for (Address at = 0; at < chunks.common();) {
+        const std::size_t got = chunks.read({ at, at + Address(ChunkSize) });
+        if (got == 0)
+            break;
+        for (std::size_t i = 0; i < got;) {
+            const std::size_t start = i + firstWhere(chunks.ours() + i, chunks.theirs() + i, got - i, true);
+            if (start > 0 || start == got)
+                flush();
+            if (start == got)
+                break;
+            const std::size_t end
+                = start + firstWhere(chunks.ours() + start, chunks.theirs() + start, got - start, false);
+            for (std::size_t piece = start; piece < end;) {
+                if (ours.empty())
+                    pendingAt = at + Address(piece);
+                const std::size_t take = std::min(end - piece, LongestLine - ours.size());
+                ours.append(chunks.ours() + piece, take);
+                theirs.append(chunks.theirs() + piece, take);
+                piece += take;
+                if (ours.size() == LongestLine)
+                    flush();
+            }
+            i = end;
+        }
+        at += Address(got);
+        if (!goOn())
+            return false;
+    }
+    flush();
+    return true;
+}
+
+} // namespace FileCompare

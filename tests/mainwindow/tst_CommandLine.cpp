@@ -58,6 +58,8 @@ void tst_CommandLine::readsWhatTheArgumentsAskFor_data()
     row("apply a patch to a file", { "--apply", "p.patch", "f.bin" }, Action::ApplyPatch, "/home/u/work/f.bin");
     row("a patch but no file", { "--revert", "p.patch" }, Action::UsageError);
     row("two of the patch options", { "--check", "--apply", "p.patch", "f.bin" }, Action::UsageError);
+    row("the differences of two files", { "--diff", "a.bin", "b.bin" }, Action::DiffFiles, "/home/u/work/b.bin");
+    row("differences need two files", { "--diff", "a.bin" }, Action::UsageError);
 }
 
 void tst_CommandLine::readsWhatTheArgumentsAskFor()
@@ -146,6 +148,11 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile_data()
         "QUILLMOOR_FAIL_WRITE=2");
     row("a file cut short during the write is not grown back", "--apply", original, 2,
         "файл укорочен во время записи, заплатка не наложена", "0", {}, "QUILLMOOR_CUT_AT_WRITE=1:1");
+    // --diff FILE1 FILE2: the first file stands where the patch does; neither is written.
+    row("diff: the same bytes", "--diff", original, 0, "Отличий нет", original, original);
+    row("diff: two runs and a size", "--diff", patched + "!", 1, "Различных байтов: 3, мест: 2; размеры: 16 и 17",
+        patched + "!", original);
+    row("diff: no first file", "--diff", original, 2, "не удаётся открыть файл: %p", original, "");
 }
 
 void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile()

@@ -1,7 +1,13 @@
 #include "mainwindow/BlockView.h"
+#include "mainwindow/Comparison.h"
+#include "mainwindow/PatchCommand.h"
 #include "mainwindow/ShownBlock.h"
+#include "mainwindow/WindowText.h"
+#include "support/Cp1251.h"
 #include "support/Exception.h"
+#include "support/FileCompare.h"
 #include "support/FileFaults.h"
+#include "support/HexText.h"
 #include "support/StrHF.h"
 #include "tests/PrivilegeDrop.h"
 #include "tests/mainwindow/RowOracle.h"
@@ -121,6 +127,8 @@ private slots:
     void writesAreTakenBackAndMadeAgainInOrder();
     void thePositionSurvivesARestart_data();
     void thePositionSurvivesARestart();
+    void aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther_data();
+    void aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther();
 
 private:
     std::string makeFile(const char* name, qint64 size);
@@ -822,6 +830,133 @@ void tst_ShownBlock::thePositionSurvivesARestart()
     restarted.setSettingsFile(settings());
     QCOMPARE(restarted.restore(), restored.toStdString());
     QCOMPARE(restarted.startByte(), start);
+}
+
+using Runs = QList<QPair<qint64, qint64>>; // offset and length of each differing run
+
+void tst_ShownBlock::aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther_data()
+{
+    QTest::addColumn<qint64>("ourSize");
+    QTest::addColumn<qint64>("theirSize");
+    QTest::addColumn<Runs>("runs"); // apart, in order, within both files
+    QTest::addColumn<QString>("notice");
+    constexpr auto chunk = qint64(FileCompare::ChunkSize);
+    const auto row = [](const char* name, qint64 ours, qint64 theirs, const Runs& runs, const char* notice) {
+        QTest::newRow(name) << ours << theirs << runs << QString::fromUtf8(notice);
+    };
+    row("equal", 20000, 20000, {}, "Отличий нет");
+    row("the first byte", 20000, 20000, { { 0, 1 } }, "Различных байтов: 1, мест: 1");
+    row("the last byte, and one before a block's end", 20000, 20000, { { 8191, 1 }, { 19999, 1 } },
+        "Различных байтов: 2, мест: 2");
+    row("bytes either side of a chunk's edge", chunk + 10, chunk + 10, { { chunk - 1, 1 }, { chunk + 1, 1 } },
+        "Различных байтов: 2, мест: 2");
+    row("a run across a chunk's edge", 2 * chunk + 1, 2 * chunk + 1, { { 5, 2 }, { chunk - 3, 6 }, { 2 * chunk, 1 } },
+        "Различных байтов: 9, мест: 3");
+    row("the other file shorter", 20000, 10000, { { 9990, 3 } },
+        "Различных байтов: 3, мест: 1; размеры: 20000 и 10000");
+    row("the other file longer", 9000, 30000, { { 100, 2 }, { 8999, 1 } },
+        "Различных байтов: 3, мест: 2; размеры: 9000 и 30000");
+    row("the other file empty", 100, 0, {}, "Отличий нет; размеры: 100 и 0");
+}
+
+void tst_ShownBlock::aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther()
+{
+    QFETCH(qint64, ourSize);
+    QFETCH(qint64, theirSize);
+    QFETCH(Runs, runs);
+    QFETCH(QString, notice);
+    const std::string ours = makeFile("ours", ourSize);
+    QByteArray theirBytes = pattern(theirSize);
+    for (const auto& [offset, length] : runs)
+        for (qint64 i = offset; i < offset + length; ++i)
+            theirBytes[i] = char(theirBytes[i] ^ 0x5A);
+    const std::string theirs = path("theirs");
+    QFile theirFile(QString::fromStdString(theirs));
+    QVERIFY(theirFile.open(QIODevice::WriteOnly) && theirFile.write(theirBytes) == theirSize);
+    theirFile.close();
+
+    ShownBlock block(m_view);
+    block.setSettingsFile(settings());
+    block.open(ours);
+    int ended = 0;
+    Comparison comparison(
+        block, [] {}, [&](Comparison::Ended) { ++ended; });
+    const Comparison::Started started = comparison.start(theirs, [] { return false; });
+    QCOMPARE(started.outcome, Comparison::Outcome::Done);
+    QCOMPARE(Cp1251::toQString(PatchCommand::comparedText(started.counts, started.ourSize, started.theirSize)), notice);
+    QCOMPARE(started.counts.first.has_value(), !runs.isEmpty());
+    if (!runs.isEmpty())
+        QCOMPARE(*started.counts.first, (AddressRange { runs[0].first, runs[0].first + runs[0].second }));
+
+    // Every row of the shown block is marked exactly where the bytes differ or the other file has none.
+    const auto differs = [&](Address a) {
+        return a >= theirSize || std::any_of(runs.begin(), runs.end(), [a](const QPair<qint64, qint64>& run) {
+            return a >= run.first && a < run.first + run.second;
+        });
+    };
+    const auto verifyMarks = [&] {
+        for (Address a = block.loaded().begin; a < block.loaded().end; ++a)
+            QVERIFY2(comparison.marked(a) == differs(a), qPrintable(QString::number(a)));
+    };
+    // F6 from the first run goes through the others and round to it; Shift+F6 goes round the other way. A run is
+    // never its own next one.
+    const qsizetype n = runs.size();
+    for (const bool forward : { true, false }) {
+        const Address first = n == 0 ? 0 : runs[0].first;
+        block.goToByte(first);
+        block.setCurrent(first);
+        for (qsizetype i = 1; i <= std::max<qsizetype>(n, 1); ++i) {
+            const Comparison::Stepped stepped = comparison.step(forward, [] { return false; });
+            QCOMPARE(stepped.outcome, Comparison::Outcome::Done);
+            std::optional<AddressRange> expected;
+            if (n > 1) {
+                const QPair<qint64, qint64> run = runs[forward ? i % n : (n - i) % n];
+                expected = AddressRange { run.first, run.first + run.second };
+            }
+            QCOMPARE(stepped.run, expected);
+            if (stepped.run) {
+                QCOMPARE(block.loaded().contains(stepped.run->begin), true);
+                block.setCurrent(stepped.run->begin);
+            }
+            verifyMarks();
+        }
+    }
+    if (ourSize > theirSize && block.loaded().contains(theirSize))
+        QCOMPARE(comparison.markOf(theirSize), WindowText::text("В файле сравнения нет байта"));
+    if (n > 0)
+        QCOMPARE(comparison.markOf(runs[0].first),
+            WindowText::text("В файле сравнения: ") + HexText::pairsOf(theirBytes.mid(runs[0].first, 1).toStdString()));
+
+    // The differences as a patch, applied to a copy of the shown file, give the other file's bytes over both.
+    std::string patch;
+    const PatchCommand::Answer diffed
+        = PatchCommand::diff(ours, theirs, [&patch](std::string_view text) { patch.append(text); });
+    QCOMPARE(diffed.status, n == 0 && ourSize == theirSize ? 0 : 1);
+    QFile patchFile(QString::fromStdString(path("d.patch")));
+    QVERIFY(patchFile.open(QIODevice::WriteOnly) && patchFile.write(patch.data(), qint64(patch.size())));
+    patchFile.close();
+    const std::string copy = makeFile("copy", ourSize);
+    QCOMPARE(PatchCommand::run(PatchCommand::Action::Apply, path("d.patch"), copy).status, 0);
+    const qint64 common = std::min(ourSize, theirSize);
+    QCOMPARE(contents(copy), theirBytes.left(common) + pattern(ourSize).mid(common));
+
+    // A write into the shown file that makes a byte agree takes its mark away.
+    if (n > 0) {
+        block.setWriting(true);
+        block.goToByte(runs[0].first);
+        commitTyped(block, 1, runs[0].first, HexText::pairsOf(theirBytes.mid(runs[0].first, 1).toStdString()));
+        QVERIFY(!comparison.marked(runs[0].first));
+        QCOMPARE(comparison.marked(runs[0].first + 1), differs(runs[0].first + 1));
+    }
+    // Its path leading to another file ends the comparison; so does another file shown.
+    QVERIFY(QFile::remove(QString::fromStdString(theirs)));
+    makeFile("theirs", theirSize);
+    QCOMPARE(comparison.step(true, [] { return false; }).outcome, Comparison::Outcome::OtherFileChanged);
+    QVERIFY(!comparison.active());
+    QCOMPARE(comparison.start(theirs, [] { return false; }).outcome, Comparison::Outcome::Done);
+    block.open(makeFile("another", 10));
+    QVERIFY(!comparison.active());
+    QCOMPARE(ended, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ShownBlock)

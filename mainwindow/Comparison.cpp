@@ -23,7 +23,7 @@ Comparison::Started Comparison::start(const std::string& path, const std::functi
     FileHandle::Opened ours = FileHandle::tryOpen(m_block.file(), FileHandle::Mode::Read);
     FileHandle::Opened theirs = FileHandle::tryOpen(path, FileHandle::Mode::Read);
     if (!ours || !theirs)
-        return { Outcome::CannotOpen };
+        return { Outcome::CannotOpen, {}, 0, 0 };
     Started started { Outcome::Stopped, {}, ours.file.size(), theirs.file.size() };
     const bool ran = m_block.runLong(
         [&](const ShownBlock::GoOn& goOn) {
@@ -89,12 +89,12 @@ Comparison::Files Comparison::open() const
 Comparison::Stepped Comparison::step(bool forward, const std::function<bool()>& stop)
 {
     if (!m_other)
-        return { Outcome::Stopped };
+        return { Outcome::Stopped, std::nullopt };
     Files files = open();
     if (files.outcome == Outcome::OtherFileChanged)
         end();
     if (files.outcome != Outcome::Done)
-        return { files.outcome };
+        return { files.outcome, std::nullopt };
     FileCompare::Step found { std::nullopt, true };
     const Address common = std::min(files.ours.file.size(), files.theirs.file.size());
     const Address from = m_block.current();
@@ -104,7 +104,7 @@ Comparison::Stepped Comparison::step(bool forward, const std::function<bool()>& 
         },
         stop);
     if (!ran || found.stopped)
-        return { Outcome::Stopped };
+        return { Outcome::Stopped, std::nullopt };
     if (found.run)
         m_block.goToByte(found.run->begin);
     return { Outcome::Done, found.run };

@@ -7,6 +7,10 @@
 #include <memory>
 #include <string>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace FileCompare {
 
 namespace {
@@ -14,7 +18,7 @@ namespace {
 // The byte searches below look at eight bytes at a time, and skip equal stretches with memcmp, which runs at
 // the speed of memory: a comparison of mostly equal files costs little more than reading them.
 constexpr std::size_t Word = sizeof(std::uint64_t);
-constexpr std::size_t EqualStretch = 1024;
+constexpr std::size_t EqualStretch = 4096;
 constexpr std::uint64_t Ones = 0x0101010101010101;
 constexpr std::uint64_t Highs = 0x8080808080808080;
 
@@ -36,13 +40,69 @@ std::size_t firstMarked(std::uint64_t bits)
         return std::size_t(std::countl_zero(bits)) / 8;
 }
 
+#if defined(__x86_64__)
+const bool hasAvx2 = __builtin_cpu_supports("avx2");
+
+// firstWhere() with 32 bytes a compare, on processors that have them.
+__attribute__((target("avx2"))) std::size_t firstWhereAvx2(const char* a, const char* b, std::size_t n, bool differing)
+{
+    const auto* x = reinterpret_cast<const __m256i*>(a);
+    const auto* y = reinterpret_cast<const __m256i*>(b);
+    std::size_t i = 0;
+    // Looking for a difference, 128 bytes are passed over at once while they all agree.
+    for (; differing && i + 128 <= n; i += 128, x += 4, y += 4) {
+        const __m256i d0 = _mm256_xor_si256(_mm256_loadu_si256(x), _mm256_loadu_si256(y));
+        const __m256i d1 = _mm256_xor_si256(_mm256_loadu_si256(x + 1), _mm256_loadu_si256(y + 1));
+        const __m256i d2 = _mm256_xor_si256(_mm256_loadu_si256(x + 2), _mm256_loadu_si256(y + 2));
+        const __m256i d3 = _mm256_xor_si256(_mm256_loadu_si256(x + 3), _mm256_loadu_si256(y + 3));
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(d0, d1), _mm256_or_si256(d2, d3));
+        if (!_mm256_testz_si256(any, any))
+            break;
+    }
+    for (; i + 64 <= n; i += 64, x += 2, y += 2) {
+        const __m256i e0 = _mm256_cmpeq_epi8(_mm256_loadu_si256(x), _mm256_loadu_si256(y));
+        const __m256i e1 = _mm256_cmpeq_epi8(_mm256_loadu_si256(x + 1), _mm256_loadu_si256(y + 1));
+        const std::uint64_t marks
+            = std::uint64_t(std::uint32_t(_mm256_movemask_epi8(e1))) << 32 | std::uint32_t(_mm256_movemask_epi8(e0));
+        const std::uint64_t wanted = differing ? ~marks : marks;
+        if (wanted != 0)
+            return i + std::size_t(std::countr_zero(wanted));
+    }
+    for (; i < n; ++i)
+        if ((a[i] != b[i]) == differing)
+            return i;
+    return n;
+}
+#endif
+
 // The first index where a and b differ (differing) or agree, or n.
 std::size_t firstWhere(const char* a, const char* b, std::size_t n, bool differing)
 {
     std::size_t i = 0;
-    if (differing)
-        while (i + EqualStretch <= n && std::memcmp(a + i, b + i, EqualStretch) == 0)
-            i += EqualStretch;
+#if defined(__x86_64__)
+    if (hasAvx2)
+        return firstWhereAvx2(a, b, n, differing);
+#endif
+#if defined(__SSE2__)
+    // Sixteen bytes a compare, four compares a turn: a byte's bit in the mask is set where the bytes agree.
+    const auto load = [](const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    const auto agreeing = [&](std::size_t at) { return _mm_cmpeq_epi8(load(a + at), load(b + at)); };
+    for (; i + 64 <= n; i += 64) {
+        const __m128i e0 = agreeing(i);
+        const __m128i e1 = agreeing(i + 16);
+        const __m128i e2 = agreeing(i + 32);
+        const __m128i e3 = agreeing(i + 48);
+        const __m128i any = differing ? _mm_and_si128(_mm_and_si128(e0, e1), _mm_and_si128(e2, e3))
+                                      : _mm_or_si128(_mm_or_si128(e0, e1), _mm_or_si128(e2, e3));
+        const int whole = _mm_movemask_epi8(any);
+        if (differing ? whole == 0xFFFF : whole == 0)
+            continue;
+        std::uint64_t marks = 0;
+        for (const __m128i e : { e3, e2, e1, e0 })
+            marks = marks << 16 | std::uint32_t(_mm_movemask_epi8(e));
+        return i + std::size_t(std::countr_zero(differing ? ~marks : marks));
+    }
+#endif
     for (; i + Word <= n; i += Word) {
         const std::uint64_t x = loadXor(a + i, b + i);
         // A zero byte of x is an agreeing byte; the lowest mark of this test is always a true one.

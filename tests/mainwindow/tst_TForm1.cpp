@@ -5,9 +5,11 @@
 #include "tests/PrivilegeDrop.h"
 #include "tests/ScriptedDialogs.h"
 #include "tests/mainwindow/WindowFixture.h"
+#include "ui/AccessibilityFactory.h"
 #include "ui/EventGuard.h"
 #include "ui/grid/ByteGrid.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -73,6 +75,7 @@ private slots:
     void closingTheWindowStopsASearch();
     void rowsAreCopiedPastedAndReplaced();
     void theRunsChangesSaveAsAPatchThatMakesACopyTheSame();
+    void anotherFileIsComparedThroughTheKeys();
     void aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep_data();
     void aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep();
 };
@@ -896,6 +899,49 @@ void tst_TForm1::theRunsChangesSaveAsAPatchThatMakesACopyTheSame()
             + original.mid(2, 2).toHex().toUpper() + " ABCD\n");
     QCOMPARE(PatchCommand::run(PatchCommand::Action::Apply, patch, copy).status, 0);
     QCOMPARE(contents(copy), contents(path));
+}
+
+void tst_TForm1::anotherFileIsComparedThroughTheKeys()
+{
+    const std::string path = makeFile("f.bin", 30000);
+    const std::string other = makeFile("other.bin", 20000);
+    put(other, pattern(20000).replace(300, 2, "MZ").replace(19999, 1, "!"));
+    installAccessibility();
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    grid()->setFocus();
+    const auto selection
+        = [this] { return std::tuple(m_form->startByte(), grid()->currentRow(), grid()->anchor().row); };
+    const auto description = [this](int row) {
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid());
+        return table->tableInterface()->cellAt(row, 1)->text(QAccessible::Description);
+    };
+
+    // Escape stops the comparison before it is done: nothing is compared.
+    m_dialogs->fileAnswers = { other, other };
+    QCoreApplication::postEvent(grid(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    key(Qt::Key_K, Qt::ControlModifier);
+    QCOMPARE(description(1), QString());
+    key(Qt::Key_K, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->shown.back().text, cp("Различных байтов: 3, мест: 2; размеры: 30000 и 20000"));
+    QCOMPARE(m_dialogs->shown.end()[-2].caption, cp("Сравнить с файлом"));
+    QCOMPARE(selection(), std::tuple(300, 1, 2));
+    QCOMPARE(description(1), QStringLiteral("В файле сравнения: 4D"));
+    QCOMPARE(description(3), QString());
+    key(Qt::Key_F6);
+    QCOMPARE(selection(), std::tuple(19999, 1, 1));
+    QCOMPARE(description(2), QStringLiteral("В файле сравнения нет байта"));
+    key(Qt::Key_F6, Qt::ShiftModifier);
+    QCOMPARE(selection(), std::tuple(300, 1, 2));
+
+    // The differences saved as a patch; Ctrl+K again ends the comparison and its marks.
+    const std::string patch = m_dir->filePath(QStringLiteral("d.patch")).toStdString();
+    m_dialogs->fileAnswers.push_back(patch);
+    key(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(contents(patch).endsWith("0000012C " + pattern(302).mid(300).toHex().toUpper() + " 4D5A\n00004E1F "
+        + pattern(20000).mid(19999).toHex().toUpper() + " 21\n"));
+    key(Qt::Key_K, Qt::ControlModifier);
+    QCOMPARE(description(1), QString());
 }
 
 // The value window's rows: int8, uint8, int16, uint16, int32, uint32, int64, uint64, float32, float64, time32,

@@ -6,6 +6,7 @@
 //   F6      a step from the start to the one difference, at the last byte; target within the same 1.3x;
 //   --diff  the patch of the 100,000 runs written to a file, against the floor plus writing the same text;
 //           target at most 1.5x;
+//   cmp     GNU cmp -s over files that differ in their last byte, against counting them; target 5x slower;
 //   marks   a block command with the comparison's marks against one without; target at most 1 ms more;
 // and the heap that counting and --diff hold at their peak, which must not grow with the differences.
 
@@ -21,6 +22,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -170,6 +172,21 @@ int main(int argc, char* argv[])
         median(count) / median(floor), median(step), median(step) / median(floor));
     std::printf("  --diff %.1f, floor and writing its %.1f MB %.1f (%.2fx)\n", median(diff),
         double(patchText.size()) / 1e6, median(floorAndText), median(diff) / median(floorAndText));
+
+    // GNU cmp over the files that differ only in their last byte, which it must read to the end, against the
+    // comparison's count of the same files.
+    std::vector<double> cmp, countLast;
+    for (int round = 0; round < 3; ++round) {
+        cmp.push_back(timedMs([&] {
+            QProcess::execute(QStringLiteral("cmp"),
+                { QStringLiteral("-s"), QString::fromStdString(ours), QString::fromStdString(last) });
+        }));
+        countLast.push_back(timedMs([&] {
+            static_cast<void>(FileCompare::count({ oursFile, lastFile, Size }, goOn));
+        }));
+    }
+    std::printf("files differing in the last byte: cmp -s %.1f ms, count %.1f ms (%.1fx faster)\n", median(cmp),
+        median(countLast), median(cmp) / median(countLast));
 
     // A block command on a block with the marks of a comparison and on one without, alternating.
     NoView view;

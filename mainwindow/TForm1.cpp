@@ -49,6 +49,8 @@ TForm1::TForm1(std::string programDir, std::string startFile, std::string settin
     m_block.watch([this](const BlockChange& change) { m_rows->blockChanged(change); });
     // An error while restoring the last file is shown, and the window is still created and shown.
     guarded([this] { FormCreate(); });
+    // The keys go to the table from the start, not to the write switch, whose Space would switch writing on.
+    SG1->setFocus(Qt::OtherFocusReason);
 }
 
 TForm1::~TForm1()

@@ -110,6 +110,9 @@ void tst_TForm1::keyboardFocusStaysWhereTheUserPutItAndTheDialogsOpenInTheProgra
 {
     const std::string path = makeFile("f.bin", 20000);
     m_form = makeForm(true);
+    // The keys go to the table from the start.
+    QApplication::setActiveWindow(m_form.get());
+    QCOMPARE(QApplication::focusWidget(), grid());
     // Each file dialog, first shown, opens in the program's folder and offers its filters to pick from.
     m_form->SpeedButton1Click();
     m_form->N1Click();

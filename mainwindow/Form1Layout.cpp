@@ -85,6 +85,14 @@ void Form1Layout::buildFileBar(QWidget* form)
         box.setColor(QPalette::Base, forPalette(QColor(192, 192, 192), box));
         box.setColor(QPalette::Text, Qt::black);
         CheckBox1->setPalette(box);
+    } else {
+        // The style draws the box's border a shade darker than the palette's window, which on a light bar leaves
+        // it barely seen: a window for it whose shade, as the style lightens it again, stands out from the bar by
+        // more than 3 to 1.
+        QPalette box = CheckBox1->palette();
+        const QColor bar = box.color(QPalette::Window);
+        box.setColor(QPalette::Window, standingOut(bar, bar, 4.5).lighter(140));
+        CheckBox1->setPalette(box);
     }
     Label2 = new QLabel(qtext("Quillmoor · побайтно"), Panel1);
     Label2->setObjectName(QStringLiteral("Label2"));

@@ -33,18 +33,28 @@ bool isDarkPalette(const QPalette& palette)
     return luminance(palette.color(QPalette::Window)) < luminance(palette.color(QPalette::WindowText));
 }
 
-QColor forPalette(const QColor& colour, const QPalette& palette)
+QColor standingOut(const QColor& colour, const QColor& background, double ratio)
 {
-    if (!isDarkPalette(palette))
-        return colour;
-    const QColor window = palette.color(QPalette::Window);
-    // Twenty steps stop close enough to the least contrast that reads; white itself ends them.
+    const QColor away = contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background)
+        ? QColor(Qt::black)
+        : QColor(Qt::white);
+    // Twenty steps stop close enough to the least contrast that reads; black or white itself ends them.
     for (int step = 0; step < 20; ++step) {
-        const QColor candidate = mixed(colour, Qt::white, step / 20.0);
-        if (contrastRatio(candidate, window) >= 4.5)
+        const QColor candidate = mixed(colour, away, step / 20.0);
+        if (contrastRatio(candidate, background) >= ratio)
             return candidate;
     }
-    return Qt::white;
+    return away;
+}
+
+QColor forPalette(const QColor& colour, const QPalette& palette)
+{
+    return standingOut(colour, palette.color(QPalette::Window), 4.5);
+}
+
+QColor selectionBackground(const QPalette& palette)
+{
+    return standingOut(palette.color(QPalette::Highlight), palette.color(QPalette::HighlightedText), 4.5);
 }
 
 QColor markBackground(const QPalette& palette)

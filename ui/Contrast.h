@@ -11,6 +11,10 @@ class QPalette;
 // The background of marked rows: the selection's colour thinned with the base, as far as the text on it keeps a
 // contrast of 4.5 to 1, so that it stands apart from both in light and dark palettes.
 [[nodiscard]] QColor markBackground(const QPalette& palette);
-// colour itself on a light palette, where the window's colours are kept as they were drawn; on a dark one, mixed
-// with white just far enough to stand out from the window by 4.5 to 1, so that a red stays a red.
+// colour moved toward black or white, whichever stands further from background, just far enough to stand out from
+// it by ratio, so that a red stays a red.
+[[nodiscard]] QColor standingOut(const QColor& colour, const QColor& background, double ratio);
+// A text colour that reads on the palette's window, 4.5 to 1.
 [[nodiscard]] QColor forPalette(const QColor& colour, const QPalette& palette);
+// The background of selected cells: the palette's, darkened or lightened until their text reads on it, 4.5 to 1.
+[[nodiscard]] QColor selectionBackground(const QPalette& palette);

@@ -76,6 +76,8 @@ void GridPainter::paintCell(
     const QRect inner = rect.adjusted(0, 0, -GridLayout::LineWidth, -GridLayout::LineWidth);
     if (fill == QPalette::Base && model.rowMarked(cell.row))
         painter.fillRect(inner, markBackground(colors));
+    else if (fill == QPalette::Highlight)
+        painter.fillRect(inner, selectionBackground(colors));
     else
         painter.fillRect(inner, colors.color(fill));
     if (fixed) {

@@ -8,6 +8,7 @@
 #include "ui/Accessibility.h"
 #include "ui/EscapeWatch.h"
 #include "ui/EventGuard.h"
+#include "ui/dialogs/TMessageForm.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -209,6 +210,8 @@ bool ChecksumWindow::sumWholeFile()
     if (!opened) {
         showSums(nullptr);
         m_summedFile = path;
+        if (!path.empty())
+            ShowNotice(WindowText::text("Ошибка при открытии файла"));
         return true;
     }
     const Address size = std::min(opened.file.size(), ReachableSize);

@@ -133,7 +133,6 @@ ChecksumWindow::ChecksumWindow(QWidget* owner, ShownBlock& block, Selection sele
             + choice->sizeHint().height() + m_table->horizontalScrollBar()->sizeHint().height());
 
     m_soon.setSingleShot(true);
-    m_soon.setInterval(0);
     connect(&m_soon, &QTimer::timeout, this, [this] { guarded([this] { sum(); }); });
     m_block.watch([window = QPointer(this)](const BlockChange& change) {
         if (window)
@@ -170,7 +169,7 @@ void ChecksumWindow::sumSoon()
     if (m_summing)
         m_changed = true;
     else if (isVisible())
-        m_soon.start();
+        m_soon.start(0);
 }
 
 void ChecksumWindow::sum()

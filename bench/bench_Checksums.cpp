@@ -6,7 +6,8 @@
 // at least 0.8x, that is the window's time at most 1.25x (library + read); SHA-256 at least 1 GB/s where the
 // processor has SHA instructions. Then all the rows at once, one read for all, against the sum of the libraries'
 // times and one read. The CRC-16s and the byte sums have no library: their "library" is the program's own routine
-// over the bytes in memory.
+// over the bytes in memory. zlib's CRC-32 and Adler-32 over the bytes in memory are printed too, the other
+// library that has them.
 //
 // The selected bytes: from Shift+Up or Shift+Down on the grid, with all 8193 rows of a block selected (one row off
 // and on again), to the checksum window's table painted with the new values, against the same key with the window
@@ -32,6 +33,7 @@
 #include <isa-l/crc64.h>
 #include <isa-l/igzip_lib.h>
 #include <openssl/evp.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -134,9 +136,17 @@ void wholeFile(const QString& dir, int rounds)
         rows.push_back({ std::string(Checksums::name(algorithm)), { algorithm }, {}, {}, {} });
     rows.push_back(
         { "all at once", { std::begin(Checksums::AllAlgorithms), std::end(Checksums::AllAlgorithms) }, {}, {}, {} });
+    // zlib, the other library that has CRC-32 and Adler-32, over the same bytes in memory.
+    std::vector<double> zlibCrc32, zlibAdler32;
     volatile std::uint64_t sink = 0;
     // The first round fills the page cache and is not counted.
     for (int round = 0; round <= rounds; ++round) {
+        const double crcMs = timedMs([&] { sink = sink + crc32_z(0, bytes, std::size_t(GiB)); });
+        const double adlerMs = timedMs([&] { sink = sink + adler32_z(1, bytes, std::size_t(GiB)); });
+        if (round > 0) {
+            zlibCrc32.push_back(crcMs);
+            zlibAdler32.push_back(adlerMs);
+        }
         for (Row& row : rows) {
             std::string ours;
             const double windowMs = timedMs([&] { ours = windowSum(path, row.algorithms); });
@@ -165,6 +175,8 @@ void wholeFile(const QString& dir, int rounds)
         std::printf("%-30s %9.1f %9.1f %9.1f %9.2fx %8.2f\n", row.name.c_str(), window, median(row.library),
             median(row.read), floor / window, double(GiB) / 1e6 / window);
     }
+    std::printf("zlib over the same bytes in memory: CRC-32 %.1f ms, Adler-32 %.1f ms\n", median(zlibCrc32),
+        median(zlibAdler32));
 }
 
 void selectedBytes(const QString& dir)

@@ -20,7 +20,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -37,8 +36,6 @@ constexpr int LittleEndianColumn = 2;
 constexpr int BigEndianColumn = 3;
 // The progress bar's steps.
 constexpr int ProgressSteps = 1000;
-// The widest the window opens: the digests' cells scroll beyond.
-constexpr int WidestWindow = 960;
 
 Algorithm algorithmOf(int row)
 {
@@ -121,16 +118,24 @@ ChecksumWindow::ChecksumWindow(QWidget* owner, ShownBlock& block, Selection sele
     setTabOrder(m_table, m_selected);
     setTabOrder(m_selected, m_wholeFile);
 
-    // Each algorithm's values have one width: those of no bytes size the columns.
+    // The columns fit the widest number, a CRC-64's; a digest, up to four times as wide, is cut in its middle,
+    // whole in its tooltip, in a copy and to a screen reader.
+    m_table->setTextElideMode(Qt::ElideMiddle);
     const Checksums::Sums none;
     showSums(&none);
-    m_table->resizeColumnsToContents();
+    m_table->resizeColumnToContents(0);
+    const QFontMetrics metrics = m_table->fontMetrics();
+    const int padding = 2 * metrics.averageCharWidth();
+    const std::string crc64 = none.value(Algorithm::Crc64Xz);
+    m_table->setColumnWidth(ValueColumn, metrics.horizontalAdvance(latin1(Checksums::valueText(crc64))) + padding);
+    for (const int col : { LittleEndianColumn, BigEndianColumn })
+        m_table->setColumnWidth(
+            col, metrics.horizontalAdvance(latin1(Checksums::bytesText(Algorithm::Crc64Xz, crc64, true))) + padding);
     m_table->resizeRowsToContents();
     const int frame = 2 * m_table->frameWidth();
-    resize(std::min(m_table->horizontalHeader()->length() + frame + m_table->verticalScrollBar()->sizeHint().width(),
-               WidestWindow),
+    resize(m_table->horizontalHeader()->length() + frame,
         m_table->horizontalHeader()->height() + m_table->verticalHeader()->length() + frame
-            + choice->sizeHint().height() + m_table->horizontalScrollBar()->sizeHint().height());
+            + layout->spacing() + choice->sizeHint().height());
 
     m_soon.setSingleShot(true);
     connect(&m_soon, &QTimer::timeout, this, [this] { guarded([this] { sum(); }); });
@@ -281,8 +286,10 @@ void ChecksumWindow::showSums(const Checksums::Sums* sums)
 void ChecksumWindow::setCell(int row, int col, const QString& text)
 {
     QTableWidgetItem* item = m_table->item(row, col);
-    if (item->text() != text)
+    if (item->text() != text) {
         item->setText(text);
+        item->setToolTip(text);
+    }
 }
 
 void ChecksumWindow::enter(bool fromAfter)

@@ -134,8 +134,8 @@ ChecksumWindow::ChecksumWindow(QWidget* owner, ShownBlock& block, Selection sele
     m_table->resizeRowsToContents();
     const int frame = 2 * m_table->frameWidth();
     resize(m_table->horizontalHeader()->length() + frame,
-        m_table->horizontalHeader()->height() + m_table->verticalHeader()->length() + frame
-            + layout->spacing() + choice->sizeHint().height());
+        m_table->horizontalHeader()->height() + m_table->verticalHeader()->length() + frame + layout->spacing()
+            + choice->sizeHint().height());
 
     m_soon.setSingleShot(true);
     connect(&m_soon, &QTimer::timeout, this, [this] { guarded([this] { sum(); }); });

@@ -14,6 +14,7 @@
 #include <string>
 
 class BlockRows;
+class ChecksumWindow;
 class Comparison;
 class ValueWindow;
 class QFileDialog;
@@ -129,6 +130,11 @@ private:
     [[nodiscard]] Comparison& comparison();
     // F12 shows or hides the value window, made on first use.
     void toggleValueWindow();
+    // Ctrl+Shift+C shows or hides the checksum window, made on first use.
+    void toggleChecksumWindow();
+    // Tab and Shift+Tab run from the grid through the tool windows shown to the write switch: the next stop after
+    // the value window (next) or before the checksum window.
+    void focusBeyondTools(bool next, const QWidget* from);
     // The bytes of the rows the selection spans, whatever its columns: the current row's alone when nothing else
     // is selected.
     [[nodiscard]] AddressRange selectedBytes() const;
@@ -152,6 +158,7 @@ private:
     std::unique_ptr<BlockRows> m_rows;
     ValueWindow* m_values = nullptr;
     std::unique_ptr<Comparison> m_comparison;
+    ChecksumWindow* m_checksums = nullptr;
     // The bytes of the path last put into the path box, which a QString may not carry unchanged.
     std::string m_shownPath;
     // The file dialogs are built when first shown; until then their presets wait here.

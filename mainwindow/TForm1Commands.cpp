@@ -1,8 +1,9 @@
 // The window's command keys: undo and redo, finding and replacing bytes, copying and pasting the bytes of rows,
-// saving the run's changes as a patch, and the value window.
+// saving the run's changes as a patch, and the tool windows.
 #include "mainwindow/TForm1.h"
 
 #include "mainwindow/BlockRows.h"
+#include "mainwindow/ChecksumWindow.h"
 #include "mainwindow/ValueWindow.h"
 #include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
@@ -176,23 +177,50 @@ void TForm1::savePatch()
 void TForm1::toggleValueWindow()
 {
     if (!m_values) {
-        m_values = new ValueWindow(this, m_block, [this](bool next) {
-            activateWindow();
-            if (next)
-                CheckBox1->setFocus(Qt::TabFocusReason);
-            else
-                SG1->setFocus(Qt::BacktabFocusReason);
-        });
+        m_values = new ValueWindow(this, m_block, [this](bool next) { focusBeyondTools(next, m_values); });
         placeBesideOwner(m_values, this);
     }
     m_values->setVisible(!m_values->isVisible());
 }
 
+void TForm1::toggleChecksumWindow()
+{
+    if (!m_checksums) {
+        m_checksums = new ChecksumWindow(
+            this, m_block, [this] { return selectedBytes(); },
+            [this](bool next) { focusBeyondTools(next, m_checksums); });
+        placeBesideOwner(m_checksums, this);
+    }
+    m_checksums->setVisible(!m_checksums->isVisible());
+}
+
+void TForm1::focusBeyondTools(bool next, const QWidget* from)
+{
+    const bool values = m_values && m_values->isVisible();
+    const bool checksums = m_checksums && m_checksums->isVisible();
+    if (next && from == SG1 && values) {
+        m_values->enter();
+    } else if (next && from != m_checksums && checksums) {
+        m_checksums->enter();
+    } else if (!next && from == CheckBox1 && checksums) {
+        m_checksums->enter(true);
+    } else if (!next && from != m_values && values) {
+        m_values->enter();
+    } else {
+        activateWindow();
+        if (next)
+            CheckBox1->setFocus(Qt::TabFocusReason);
+        else
+            SG1->setFocus(Qt::BacktabFocusReason);
+    }
+}
+
 bool TForm1::focusNextPrevChild(bool next)
 {
-    // Shift+Tab from the write switch goes back into the value window, as Tab from the grid goes on into it.
-    if (!next && m_values && m_values->isVisible() && focusWidget() == CheckBox1) {
-        m_values->enter();
+    // Shift+Tab from the write switch goes back into the tool windows, as Tab from the grid goes on into them.
+    if (!next && focusWidget() == CheckBox1
+        && ((m_values && m_values->isVisible()) || (m_checksums && m_checksums->isVisible()))) {
+        focusBeyondTools(false, CheckBox1);
         return true;
     }
     return QWidget::focusNextPrevChild(next);

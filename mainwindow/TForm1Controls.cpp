@@ -2,6 +2,7 @@
 #include "mainwindow/TForm1.h"
 
 #include "mainwindow/BlockRows.h"
+#include "mainwindow/ChecksumWindow.h"
 #include "mainwindow/FileDialogs.h"
 #include "mainwindow/ValueWindow.h"
 #include "mainwindow/WindowPlacement.h"
@@ -79,13 +80,22 @@ void TForm1::buildShortcuts()
     values->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(values, &QAction::triggered, this, [this] { guarded([this] { toggleValueWindow(); }); });
     SG1->addAction(values);
+    auto* checksums = new QAction(SG1);
+    checksums->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+    checksums->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(checksums, &QAction::triggered, this, [this] { guarded([this] { toggleChecksumWindow(); }); });
+    SG1->addAction(checksums);
     // The block's current address is the current row's, whether the row moved or the rows beneath it changed.
-    SG1->watchChanges([this](const GridChanges&) { m_block.setCurrent(m_rows->addressOf(SG1->currentRow())); });
-    // Tab from the grid goes on into the value window.
+    SG1->watchChanges([this](const GridChanges&) {
+        m_block.setCurrent(m_rows->addressOf(SG1->currentRow()));
+        if (m_checksums)
+            m_checksums->selectionChanged();
+    });
+    // Tab from the grid goes on into the tool windows shown.
     SG1->setFocusBeyond([this](bool next) {
-        if (!next || !m_values || !m_values->isVisible())
+        if (!next || !((m_values && m_values->isVisible()) || (m_checksums && m_checksums->isVisible())))
             return false;
-        m_values->enter();
+        focusBeyondTools(true, SG1);
         return true;
     });
 }

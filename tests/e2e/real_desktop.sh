@@ -11,7 +11,9 @@
 # on the lower spin arrow moves the block; rows copied reach the desktop's clipboard (xclip), and a fill pasted
 # from it is written and taken back whole, while a clipboard owner that never answers costs 2 s and writes nothing; F12 shows the value window beside the main window (inside the screen at
 # scale 1 and 2) without taking the keyboard, Tab goes into it, an int32 typed big-endian there is written and
-# Ctrl+Z on the grid takes it back; the save dialog is captioned in Russian, answering "no" to its
+# Ctrl+Z on the grid takes it back; Ctrl+Shift+C shows the checksum window there, as quietly, Tab goes into it, the
+# CRC-32 of four selected rows and its bytes little-endian are copied with Ctrl+C, pasted over four other rows, and
+# taken back with Ctrl+Z; the save dialog is captioned in Russian, answering "no" to its
 # overwrite question keeps the file and the dialog; at scale 2 and 1.5 on a 1280x1024 screen the whole window is
 # visible and the lines between cells are silver; the go-to prompt's and the notice's frames are centred on the
 # screen; under a dark palette the path box's text, the spin button's glyphs, the write switch's box, the grey
@@ -224,6 +226,36 @@ desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 8193 4)" = "$before" ]' |
     fail "Ctrl+Z did not take the value back whole"
 desktop_keys F12
 desktop_wait_until desktop_window_gone "$values" || fail "F12 did not hide the value window"
+
+step "Ctrl+Shift+C shows the checksum window beside the window, leaving it the keyboard; a CRC-32 copied there is pasted over four rows and taken back"
+before=$(hex_at "$work/other.bin" 8200 4)
+desktop_keys ctrl+Home shift+Down shift+Down shift+Down ctrl+shift+c
+desktop_wait_until desktop_find_window "^Контрольные суммы\$" || fail "Ctrl+Shift+C showed no checksum window"
+checksums=$desktop_window
+desktop_wait_until desktop_frame_geometry "$checksums" || fail "the window manager did not frame the checksum window"
+# Wider than the room right of the main window at this size, it covers the main window's right edge.
+frame_inside 0 && [ $((desktop_left + desktop_width)) -ge "$main_right" ] ||
+    fail "the checksum window's frame is ${desktop_width}x$desktop_height at $desktop_left,$desktop_top, not at the main window's right edge"
+sleep 0.5
+main_window_active || fail "the checksum window took the keyboard when it appeared"
+# The CRC-32 of the four selected bytes as the window writes it, and its bytes little-endian.
+read -r crc crc_le < <(python3 -c 'import sys, zlib; c = zlib.crc32(open(sys.argv[1], "rb").read()[8192:8196])
+print("%08X" % c, " ".join("%02X" % (c >> 8 * i & 255) for i in range(4)))' "$work/other.bin")
+desktop_keys Tab
+desktop_wait_until desktop_is_active "$checksums" || fail "Tab from the grid did not go into the checksum window"
+desktop_keys ctrl+c
+desktop_wait_until clipboard_is "$crc" || fail "the CRC-32 of four selected rows copied as $(xclip -o -selection clipboard), not $crc"
+desktop_keys Right ctrl+c
+desktop_wait_until clipboard_is "$crc_le" || fail "the CRC-32's bytes LE copied as $(xclip -o -selection clipboard), not $crc_le"
+desktop_keys shift+Tab
+back_to_main "Shift+Tab in the checksum window"
+desktop_keys ctrl+Home Down Down Down Down Down Down Down Down shift+Down shift+Down shift+Down ctrl+v
+desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 8200 4)" = "$crc_le" ]' ||
+    fail "the CRC-32 pasted over four rows wrote $(hex_at "$work/other.bin" 8200 4), not $crc_le"
+desktop_keys ctrl+z
+desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 8200 4)" = "$before" ]' || fail "Ctrl+Z did not take the paste back"
+desktop_keys ctrl+shift+c
+desktop_wait_until desktop_window_gone "$checksums" || fail "Ctrl+Shift+C did not hide the checksum window"
 # The places inside the main window are reckoned from its geometry, measured last.
 desktop_geometry "$window"
 

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -145,7 +146,7 @@ tst_FaultInjection::Outcome tst_FaultInjection::run(char command, std::optional<
         // row 3, filled over rows 3 to 6), a value typed in the value window at row 3; a patch saved, an undo or a
         // redo after the writes it needs. The command line's patch holds two runs, and is applied before a revert.
         const bool writes = QByteArray("cplhvzyw").contains(command);
-        m_form = makeForm(command == 'f' || writes);
+        m_form = makeForm(command == 'f' || command == 'k' || writes);
         m_dialogs->fileAnswers
             = { command == 'o' ? m_dir->filePath(QStringLiteral("other.bin")).toStdString() : report };
         m_dialogs->promptAnswers = { std::string(command == 'g' ? "9000" : "\"MZ!\""), std::string("\"mz?\"") };
@@ -174,6 +175,10 @@ tst_FaultInjection::Outcome tst_FaultInjection::run(char command, std::optional<
             key(Qt::Key_Z, Qt::ControlModifier);
         if (command == '-')
             (void)PatchCommand::run(PatchCommand::Action::Apply, patch, path);
+        if (command == 'k') {
+            grid()->setFocus();
+            key(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        }
         if (command == 'v') {
             key(Qt::Key_F12);
             auto* table = m_form->findChild<QTableWidget*>(QStringLiteral("ValueTable"));
@@ -202,6 +207,10 @@ tst_FaultInjection::Outcome tst_FaultInjection::run(char command, std::optional<
             case 'v':
                 QTest::keyClick(valueEditor, Qt::Key_Return);
                 QCoreApplication::processEvents(); // the delegate commits through a queued call
+                break;
+            case 'k':
+                m_form->findChild<QRadioButton*>(QStringLiteral("SumWholeFile"))->click();
+                QCoreApplication::processEvents(); // the sum starts from a timer
                 break;
             case '+':
             case '-': {
@@ -251,6 +260,7 @@ void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome_data()
     QTest::newRow("undo") << 'z' << write;
     QTest::newRow("redo") << 'y' << write;
     QTest::newRow("save a patch") << 'w' << QStringList { "io" };
+    QTest::newRow("checksums of the whole file") << 'k' << QStringList { "open", "io" };
     QTest::newRow("--apply") << '+' << QStringList { "open", "io" };
     QTest::newRow("--revert") << '-' << QStringList { "open", "io" };
 }
@@ -338,7 +348,7 @@ void tst_FaultInjection::everyFailingStepOfACommandEndsInAStatedOutcome()
             // Nothing read, row 1 keeping what it showed, and the start placed stored; or, when a search or the
             // command line could not open the file, nothing moved.
             const bool searchFailed
-                = QByteArray("fh+-").contains(command) && failed.start == 0 && failed.settings == before;
+                = QByteArray("fhk+-").contains(command) && failed.start == 0 && failed.settings == before;
             QVERIFY2(searchFailed || failed.rowCount == 2, qPrintable(step));
             QVERIFY2(searchFailed || command == 's' || failed.settings == settingsFor(failed.shownFile, failed.start),
                 qPrintable(step));

@@ -14,12 +14,14 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -78,6 +80,8 @@ private slots:
     void anotherFileIsComparedThroughTheKeys();
     void aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep_data();
     void aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep();
+    void theChecksumWindowSumsTheSelectionOrTheWholeFileAfterEveryChange_data();
+    void theChecksumWindowSumsTheSelectionOrTheWholeFileAfterEveryChange();
 };
 
 void tst_TForm1::init()
@@ -1021,6 +1025,69 @@ void tst_TForm1::aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep()
     QCOMPARE(contents(path), expected);
     key(Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(contents(path), pattern(100));
+}
+
+// Ctrl+Shift+C's window, read at its MD5 row against Qt's MD5 of the bytes chosen. first and last: grid rows selected
+// (-1: the last rows of the block); whole: the whole file instead; then, 'e': Escape during the sum, 'w': 5A pasted
+// over the selection.
+void tst_TForm1::theChecksumWindowSumsTheSelectionOrTheWholeFileAfterEveryChange_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<char>("then");
+    constexpr qint64 Chunks = (5 << 20) + 3; // more than one read
+    QTest::newRow("the current row's byte") << qint64(100) << 5 << 5 << false << ' ';
+    QTest::newRow("selected rows") << qint64(100) << 2 << 9 << false << ' ';
+    QTest::newRow("the block's last rows, its shared byte included") << qint64(20000) << -3 << -1 << false << ' ';
+    QTest::newRow("a write in the selection") << qint64(100) << 1 << 4 << false << 'w';
+    QTest::newRow("the whole file") << Chunks << 1 << 1 << true << ' ';
+    QTest::newRow("the whole file, after a write") << Chunks << 1 << 1 << true << 'w';
+    QTest::newRow("the whole file, stopped") << Chunks << 1 << 1 << true << 'e';
+}
+
+void tst_TForm1::theChecksumWindowSumsTheSelectionOrTheWholeFileAfterEveryChange()
+{
+    QFETCH(qint64, size);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(bool, whole);
+    QFETCH(char, then);
+    const std::string path = makeFile("f.bin", size);
+    m_form = makeForm(true);
+    openThroughTheDialog(path);
+    tickWriteSwitch();
+    grid()->setFocus();
+    key(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* table = m_form->findChild<QTableWidget*>(QStringLiteral("ChecksumTable"));
+    QVERIFY(table && table->isVisible());
+    const int rows = grid()->rowCount() - 1;
+    const int firstRow = first > 0 ? first : rows + 1 + first, lastRow = last > 0 ? last : rows + 1 + last;
+    focusCell(1, firstRow);
+    for (int row = firstRow; row < lastRow; ++row)
+        key(Qt::Key_Down, Qt::ShiftModifier);
+    if (whole) {
+        m_form->findChild<QRadioButton*>(QStringLiteral("SumWholeFile"))->click();
+        // Pressed once the sum is under way, as its first chunk is read.
+        if (then == 'e')
+            QTimer::singleShot(1, grid(), [this] { key(Qt::Key_Escape); });
+    }
+    const qint64 from = whole ? 0 : firstRow - 1, count = whole ? size : lastRow - firstRow + 1;
+    const auto md5 = [&] {
+        const QByteArray bytes = contents(path).mid(from, count);
+        return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex().toUpper());
+    };
+    QTRY_COMPARE(table->item(10, 1)->text(), then == 'e' ? QStringLiteral("—") : md5());
+    if (then != 'w')
+        return;
+    // A paste over the selection, which it keeps.
+    QGuiApplication::clipboard()->setText(QStringLiteral("5A"));
+    QApplication::setActiveWindow(m_form.get());
+    grid()->setFocus();
+    key(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(contents(path)[from], '\x5A');
+    QTRY_COMPARE(table->item(10, 1)->text(), md5());
 }
 
 QTEST_MAIN(tst_TForm1)

@@ -74,6 +74,7 @@ private slots:
     void noControlIsLeftWithoutAName();
     void theFileSizeIsReadWithItsNumber();
     void theValueWindowReadsAsATableWithNamesAndIsHeardAsTheRowMoves();
+    void theChecksumWindowReadsAsATableWithNamesAndIsHeardAsTheSelectionMoves();
 
 private:
     [[nodiscard]] ByteGrid* grid() const { return m_form->findChild<ByteGrid*>(QStringLiteral("SG1")); }
@@ -321,9 +322,12 @@ void tst_WindowAccessibility::everyControlHasANameInTheProgramsLanguage()
 void tst_WindowAccessibility::noControlIsLeftWithoutAName()
 {
     // Whatever a reader stops at (a control, a text, a button of the spin button) says what it is in Russian;
-    // panels and the untitled frame around the table only group.
+    // panels and the untitled frame around the table only group. The checksum window's too.
+    QTest::keyClick(grid(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* checksums = m_form->findChild<QWidget*>(QStringLiteral("ChecksumWindow"));
+    QVERIFY(checksums && checksums->isVisible());
     QStringList unnamed;
-    walk(QAccessible::queryAccessibleInterface(m_form.get()), [&unnamed](QAccessibleInterface* iface) {
+    const auto visit = [&unnamed](QAccessibleInterface* iface) {
         switch (iface->role()) {
         case QAccessible::Client:
         case QAccessible::Border:
@@ -341,7 +345,9 @@ void tst_WindowAccessibility::noControlIsLeftWithoutAName()
                            .arg(iface->object() ? iface->object()->objectName() : QStringLiteral("<part>"))
                            .arg(iface->role())
                            .arg(name);
-    });
+    };
+    walk(QAccessible::queryAccessibleInterface(m_form.get()), visit);
+    walk(QAccessible::queryAccessibleInterface(checksums), visit);
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral("; "))));
 }
 
@@ -373,6 +379,27 @@ void tst_WindowAccessibility::theValueWindowReadsAsATableWithNamesAndIsHeardAsTh
     QCOMPARE(int32BE->text(QAccessible::Name), QString::number(qint32(0xC041FF00)));
     // The value window's current cell, int8 LE, is heard with its new value.
     QVERIFY2(m_heard.contains(QStringLiteral("name \"-64\"")), qPrintable(m_heard.join(QLatin1Char(','))));
+}
+
+void tst_WindowAccessibility::theChecksumWindowReadsAsATableWithNamesAndIsHeardAsTheSelectionMoves()
+{
+    QTest::keyClick(grid(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* sums = m_form->findChild<QTableWidget*>(QStringLiteral("ChecksumTable"));
+    QVERIFY(sums && sums->isVisible());
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(sums);
+    QCOMPARE(table->text(QAccessible::Name), QStringLiteral("Контрольные суммы"));
+    QCOMPARE(table->tableInterface()->columnDescription(2), QStringLiteral("Байты LE"));
+    QCOMPARE(table->tableInterface()->rowDescription(9), QStringLiteral("Sum-32"));
+    // The 32-bit sum of the current row's byte, 0B, in both orders.
+    QTRY_COMPARE(rowTexts(table, 9), QStringList({ "Sum-32", "0000000B", "0B 00 00 00", "00 00 00 0B" }));
+    m_heard.clear();
+    QApplication::setActiveWindow(m_form.get());
+    grid()->setFocus();
+    key(Qt::Key_Down);
+    QTRY_COMPARE(rowTexts(table, 9), QStringList({ "Sum-32", "000000C0", "C0 00 00 00", "00 00 00 C0" }));
+    // The current cell, CRC-32's value, is heard with its new value.
+    const QString crc = table->tableInterface()->cellAt(0, 1)->text(QAccessible::Name);
+    QVERIFY2(m_heard.contains(QStringLiteral("name \"%1\"").arg(crc)), qPrintable(m_heard.join(QLatin1Char(','))));
 }
 
 QTEST_MAIN(tst_WindowAccessibility)

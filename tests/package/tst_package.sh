@@ -52,6 +52,9 @@ for file in bin/quillmoor share/applications/quillmoor.desktop share/icons/hicol
     grep -qx "./usr/$file" <<<"$contents" || fail "the package lacks /usr/$file"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the dependencies were not worked out"
+for library in libssl3 libisal2; do
+    dpkg-deb -f "$deb" Depends | grep -q "$library" || fail "the package does not depend on $library"
+done
 [ "$(dpkg-deb -f "$deb" Recommends)" = qt6-translations-l10n ] || fail "qt6-translations-l10n is not recommended"
 
 dpkg-deb -x "$deb" "$work/root"

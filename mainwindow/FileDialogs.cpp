@@ -1,7 +1,9 @@
 #include "mainwindow/FileDialogs.h"
 
+#include "support/FilePath.h"
 #include "ui/dialogs/FileColumns.h"
 
+#include <QFile>
 #include <QFileDialog>
 
 namespace FileDialogs {
@@ -54,6 +56,13 @@ QFileDialog* newSaveDialog(
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(suffix);
     return finished(dialog, filters, directory);
+}
+
+void presetBeside(QFileDialog& dialog, const std::string& file, const char* suffix)
+{
+    const std::string folder = directoryPart(file);
+    dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(folder)));
+    dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(file.substr(folder.size()) + '.' + suffix)));
 }
 
 } // namespace FileDialogs

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <string>
+
 class QFileDialog;
 class QWidget;
 
@@ -13,5 +15,8 @@ namespace FileDialogs {
     QWidget* parent, const QString& name, const QString& title, const char* filters, const QString& directory);
 [[nodiscard]] QFileDialog* newSaveDialog(
     QWidget* parent, const QString& name, const QString& suffix, const char* filters, const QString& directory);
+
+// Starts a save dialog in the folder of file, the raw bytes of a path, with "NAME.suffix" preset.
+void presetBeside(QFileDialog& dialog, const std::string& file, const char* suffix);
 
 } // namespace FileDialogs

@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -71,8 +72,12 @@ void TForm1::FormCreate()
     SG1->setCell(3, 0, "Bin");
     SG1->setCell(4, 0, "Ascii");
     SG1->setColWidth(0, OffsetColumnWidth);
-    m_saveDirectory = m_programDir;
-    m_openDirectory = m_programDir;
+    // The dialogs start in the program's folder; for the program installed for all users, whose folder takes no
+    // file of theirs (their settings live in their own folder), in the user's home.
+    const std::string start
+        = m_settingsDir.empty() ? m_programDir : QFile::encodeName(QDir::homePath()).toStdString() + '/';
+    m_saveDirectory = start;
+    m_openDirectory = start;
 
     // A file named at the start takes the remembered file's place, as if chosen in the open dialog. One that
     // cannot be read would leave an empty window behind its error: the start goes on without it instead.

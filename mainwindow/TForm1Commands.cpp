@@ -4,9 +4,12 @@
 
 #include "mainwindow/BlockRows.h"
 #include "mainwindow/ChecksumWindow.h"
+#include "mainwindow/FileDialogs.h"
 #include "mainwindow/ValueWindow.h"
 #include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
+#include "support/Cp1251.h"
+#include "support/Exception.h"
 #include "support/HexText.h"
 #include "support/__Str.h"
 #include "ui/EscapeWatch.h"
@@ -170,8 +173,15 @@ void TForm1::savePatch()
         ShowNotice(text("Нет изменений"));
         return;
     }
-    if (const auto chosen = dialogs().execFileDialog(patchDialog()))
-        m_block.savePatch(*chosen);
+    // Beside the file it changes, where a patch is looked for, rather than in a folder that may take no file.
+    FileDialogs::presetBeside(patchDialog(), m_block.file(), "patch");
+    if (const auto chosen = dialogs().execFileDialog(patchDialog())) {
+        try {
+            m_block.savePatch(*chosen);
+        } catch (const EInOutError& error) {
+            throw Exception(error.message() + ": " + Cp1251::fromPath(*chosen));
+        }
+    }
 }
 
 void TForm1::toggleValueWindow()

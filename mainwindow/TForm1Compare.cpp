@@ -6,6 +6,8 @@
 #include "mainwindow/FileDialogs.h"
 #include "mainwindow/PatchCommand.h"
 #include "mainwindow/WindowText.h"
+#include "support/Cp1251.h"
+#include "support/Exception.h"
 #include "support/FilePath.h"
 #include "ui/EscapeWatch.h"
 #include "ui/EventGuard.h"
@@ -102,19 +104,21 @@ void TForm1::saveDifferences()
 {
     if (!m_comparison || !m_comparison->active() || m_block.busy())
         return;
-    const std::string& shown = m_block.file();
-    const std::string folder = directoryPart(shown);
     if (!m_differencesDialog)
-        m_differencesDialog = FileDialogs::newSaveDialog(this, QStringLiteral("DifferencesDialog"),
-            QStringLiteral("patch"), "Заплатки|*.patch|Все файлы|*", qpath(folder));
-    else
-        m_differencesDialog->setDirectory(qpath(folder));
-    m_differencesDialog->selectFile(qpath(shown.substr(folder.size()) + ".patch"));
+        m_differencesDialog = FileDialogs::newSaveDialog(
+            this, QStringLiteral("DifferencesDialog"), QStringLiteral("patch"), "Заплатки|*.patch|Все файлы|*", {});
+    FileDialogs::presetBeside(*m_differencesDialog, m_block.file(), "patch");
     const std::optional<std::string> chosen = dialogs().execFileDialog(*m_differencesDialog);
     if (!chosen)
         return;
     const EscapeWatch escape;
-    switch (m_comparison->savePatch(*chosen, [&escape, this] { return escape.pressed() || !isVisible(); })) {
+    Comparison::Outcome saved = Comparison::Outcome::Done;
+    try {
+        saved = m_comparison->savePatch(*chosen, [&escape, this] { return escape.pressed() || !isVisible(); });
+    } catch (const EInOutError& error) {
+        throw Exception(error.message() + ": " + Cp1251::fromPath(*chosen));
+    }
+    switch (saved) {
     case Comparison::Outcome::OtherFileChanged:
         sayOtherFileChanged();
         break;

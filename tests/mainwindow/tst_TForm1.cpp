@@ -17,6 +17,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -131,6 +132,13 @@ void tst_TForm1::keyboardFocusStaysWhereTheUserPutItAndTheDialogsOpenInTheProgra
     const QString folder = QDir(m_dir->path()).canonicalPath();
     QCOMPARE(offered("OD1"), std::pair(folder, QStringList { "Все файлы (*)", "Excel-файлы (*.xls)" }));
     QCOMPARE(offered("SD1"), std::pair(folder, QStringList { "Текстовые файлы (*.TXT)", "Все файлы (*)" }));
+    // Installed for all users, with settings in the user's own folder, the program starts them in the user's home.
+    {
+        TForm1 installed(m_dir->path().toStdString() + "/", {}, m_dir->path().toStdString() + "/settings/");
+        installed.SpeedButton1Click();
+        const auto* dialog = installed.findChild<QFileDialog*>(QStringLiteral("OD1"));
+        QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(QDir::homePath()).canonicalPath());
+    }
 
     // Tab goes between the write switch and the grid only: the path box, the open button and the spin button have
     // keys of their own.
@@ -147,7 +155,7 @@ void tst_TForm1::keyboardFocusStaysWhereTheUserPutItAndTheDialogsOpenInTheProgra
     typeInEditor(QStringLiteral("a"));
     QCOMPARE(QApplication::focusWidget(), grid()->inplaceEditor());
     QTest::mouseClick(m_form->findChild<QWidget*>(QStringLiteral("SpeedButton1")), Qt::LeftButton);
-    QCOMPARE(m_dialogs->shown.size(), std::size_t(4)); // the click's open dialog, after the three before
+    QCOMPARE(m_dialogs->shown.size(), std::size_t(5)); // the click's open dialog, after the four before
     QCOMPARE(QApplication::focusWidget(), grid()->inplaceEditor());
     auto* spin = m_form->findChild<QWidget*>(QStringLiteral("SpinButton1"));
     QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, spin->height() * 3 / 4));
@@ -907,6 +915,10 @@ void tst_TForm1::theRunsChangesSaveAsAPatchThatMakesACopyTheSame()
             + original.mid(2, 2).toHex().toUpper() + " ABCD\n");
     QCOMPARE(PatchCommand::run(PatchCommand::Action::Apply, patch, copy).status, 0);
     QCOMPARE(contents(copy), contents(path));
+    // The dialog starts beside the file it changes, with its name preset.
+    const auto* dialog = m_form->findChild<QFileDialog*>(QStringLiteral("PatchDialog"));
+    QCOMPARE(dialog->directory().absolutePath(), m_dir->path());
+    QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), QStringLiteral("f.bin.patch"));
 }
 
 void tst_TForm1::anotherFileIsComparedThroughTheKeys()

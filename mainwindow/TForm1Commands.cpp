@@ -186,22 +186,24 @@ void TForm1::savePatch()
 
 void TForm1::toggleValueWindow()
 {
-    if (!m_values) {
+    if (!m_values)
         m_values = new ValueWindow(this, m_block, [this](bool next) { focusBeyondTools(next, m_values); });
-        placeBesideOwner(m_values, this);
-    }
-    m_values->setVisible(!m_values->isVisible());
+    if (m_values->isVisible())
+        m_values->hide();
+    else
+        showBesideOwner(m_values, this);
 }
 
 void TForm1::toggleChecksumWindow()
 {
-    if (!m_checksums) {
+    if (!m_checksums)
         m_checksums = new ChecksumWindow(
             this, m_block, [this] { return selectedBytes(); },
             [this](bool next) { focusBeyondTools(next, m_checksums); });
-        placeBesideOwner(m_checksums, this);
-    }
-    m_checksums->setVisible(!m_checksums->isVisible());
+    if (m_checksums->isVisible())
+        m_checksums->hide();
+    else
+        showBesideOwner(m_checksums, this);
 }
 
 void TForm1::focusBeyondTools(bool next, const QWidget* from)

@@ -53,6 +53,10 @@ QRect placeBeside(const QRect& owner, QSize size, const QRect& available)
     return placeWindow({ QPoint(left, owner.top()), size }, available);
 }
 
+namespace {
+const char* const PlacedBeside = "placedBesideOwner";
+} // namespace
+
 void placeBesideOwner(QWidget* window, const QWidget* owner)
 {
     FramePlacement::install(window, [window, owner](const QMargins& frame) {
@@ -61,4 +65,12 @@ void placeBesideOwner(QWidget* window, const QWidget* owner)
             owner->frameGeometry(), window->size().grownBy(frame), where ? where->availableGeometry() : QRect())
             .marginsRemoved(frame);
     });
+}
+
+void showBesideOwner(QWidget* window, const QWidget* owner)
+{
+    if (!window->isVisible() && (!window->property(PlacedBeside).toBool() || FramePlacement::whereLaidOut(window)))
+        placeBesideOwner(window, owner);
+    window->setProperty(PlacedBeside, true);
+    window->show();
 }

@@ -18,3 +18,6 @@ void placeOnScreen(QWidget* window);
 
 // Opens window beside owner, frame included.
 void placeBesideOwner(QWidget* window, const QWidget* owner);
+// Shows a tool window beside its owner where the owner is now, each time, until the user moves the tool window:
+// from then on it comes back where the user put it.
+void showBesideOwner(QWidget* window, const QWidget* owner);

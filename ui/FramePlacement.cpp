@@ -67,6 +67,13 @@ void FramePlacement::layOut(const QMargins& frame)
 {
     m_frame = frame;
     m_window->setGeometry(m_layout(frame));
+    m_window->setProperty(LaidOutAt, m_window->geometry());
+}
+
+bool FramePlacement::whereLaidOut(const QWidget* window)
+{
+    const QVariant laidOut = window->property(LaidOutAt);
+    return laidOut.isValid() && laidOut.toRect() == window->geometry();
 }
 
 QRect centredInFrame(QSize client, const QMargins& frame, const QRect& area)

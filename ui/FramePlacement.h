@@ -23,6 +23,8 @@ public:
     // Lays the window out now and follows it until its frame is known; the placement belongs to the window.
     static void install(QWidget* window, Layout layout);
 
+    // The window is where it was last laid out: neither the user nor anything else has moved or sized it since.
+    [[nodiscard]] static bool whereLaidOut(const QWidget* window);
     // A frame as a window manager really draws one: no side negative, not all of them zero.
     [[nodiscard]] static bool isRealFrame(const QMargins& frame);
     // The frame the next window is laid out with before its own is known.
@@ -32,6 +34,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static constexpr const char* LaidOutAt = "framePlacementLaidOutAt";
+
     FramePlacement(QWidget* window, Layout layout);
     void layOut(const QMargins& frame);
 

@@ -74,6 +74,35 @@ for name, (count, least) in checks.items():
 PY
 }
 
+# beside: the value window's frame starts within 2 pixels of the main window's right edge, at its top.
+beside() {
+    desktop_frame_geometry "$window" || return 1
+    local right=$((desktop_left + desktop_width)) top=$desktop_top
+    desktop_frame_geometry "$values" || return 1
+    [ "${desktop_left}" -ge $((right - 2)) ] && [ "${desktop_left}" -le $((right + 2)) ] && [ "$desktop_top" = "$top" ]
+}
+# F12 shows the value window beside the main window wherever that is now, until the user moves the value window.
+value_window_follows() {
+    xdotool windowmove "$window" 40 60
+    desktop_wait_until eval 'desktop_frame_geometry "$window" && [ "$desktop_left" -lt 100 ]' || fail "the window did not move"
+    desktop_keys F12
+    desktop_wait_until desktop_find_window "^Значения\$" || fail "F12 showed no value window"
+    values=$desktop_window
+    desktop_wait_until beside || fail "the value window did not open beside the main window"
+    desktop_keys F12
+    desktop_wait_until desktop_window_gone "$values" || fail "F12 did not hide the value window"
+    xdotool windowmove "$window" 140 260
+    desktop_wait_until eval 'desktop_frame_geometry "$window" && [ "$desktop_left" -gt 100 ]' || fail "the window did not move"
+    desktop_keys F12
+    desktop_wait_until beside || fail "the value window did not follow the main window"
+    xdotool windowmove "$values" 700 500
+    desktop_wait_until eval 'desktop_frame_geometry "$values" && [ "$desktop_top" -ge 480 ]' || fail "the value window did not move"
+    desktop_keys F12 F12
+    sleep 1
+    desktop_frame_geometry "$values"
+    [ "$desktop_top" -ge 480 ] || fail "the value window did not come back where the user put it"
+}
+
 for palette in light dark; do
     printf '[File]\r\nNameFile=%s\r\nStartByte=0\r\n' "$work/data.bin" >"$ini"
     theme=()
@@ -101,6 +130,8 @@ for palette in light dark; do
     desktop_keys Up
     desktop_wait_until eval '[ "$(od -An -tx1 -j 3 -N1 "$work/data.bin" | tr -d " ")" = 7f ]' ||
         fail "7F typed after the first keys was not written at row 4 ($palette)"
+    [ "$palette" = light ] && value_window_follows
+
     desktop_stop_program
     python3 -c 'import sys; open(sys.argv[1], "wb").write(bytes((i * 37 + 11) & 0xFF for i in range(20000)))' \
         "$work/data.bin"

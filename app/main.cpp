@@ -5,9 +5,37 @@
 #include "ui/QtTranslations.h"
 #include "ui/SharedClipboard.h"
 
+#include "mainwindow/WindowPlacement.h"
+
 #include <QApplication>
+#include <QIcon>
 
 #include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// While the application is made: the toolkit ends the program with an abort and a page of advice when it finds no
+// display (or no plugin for the platform asked for); one line and status 2 say it instead. Other messages wait and
+// are passed on once it is made.
+QtMessageHandler g_toolkitHandler = nullptr;
+QList<std::tuple<QtMsgType, QString>> g_waiting;
+
+void whileStarting(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        g_waiting.append({ type, message });
+        return;
+    }
+    Q_UNUSED(context);
+    std::fputs("quillmoor: не удаётся открыть окно: нет дисплея (DISPLAY, WAYLAND_DISPLAY) или платформы "
+               "для него; без окна работают --apply, --check, --revert, --diff и --help\n",
+        stderr);
+    ::_exit(2);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -21,7 +49,20 @@ int main(int argc, char* argv[])
         return answerWithoutWindow(commandLine);
     // A report saved to a FIFO whose reader goes away must fail as a write (an error box), not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+    g_toolkitHandler = qInstallMessageHandler(whileStarting);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_toolkitHandler);
+    for (const auto& [type, message] : std::as_const(g_waiting))
+        g_toolkitHandler ? g_toolkitHandler(type, {}, message)
+                         : void(std::fprintf(stderr, "%s\n", qPrintable(message)));
+    // The window is laid out for left-to-right Russian at fixed places: -reverse would only run its controls into
+    // each other.
+    QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+    QIcon icon;
+    for (const int size : { 16, 32, 48, 64, 128, 256 })
+        icon.addFile(QStringLiteral(":/icons/quillmoor-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
+    preferGeometry(commandLine.windowGeometry);
     // The application title captions every message box; it is not appended to the window's own caption.
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
     // Qt's own dialogs and menus speak Russian with the rest of the program; without the translation they stay

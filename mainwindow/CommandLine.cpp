@@ -20,7 +20,7 @@ namespace {
 // read here before it exists, so that --help answers without a display, and must not be mistaken for the
 // program's own. The toolkit takes them with one dash or two, wherever they stand (a "--" does not end them);
 // those with a value take it as the next argument, and a few also after "=".
-std::vector<std::string> withoutToolkitOptions(const std::vector<std::string>& args)
+std::vector<std::string> withoutToolkitOptions(const std::vector<std::string>& args, std::string& geometry)
 {
     static constexpr std::string_view flags[] = { "reverse", "widgetcount", "nograb", "dograb", "testability" };
     static constexpr std::string_view withValue[]
@@ -38,9 +38,11 @@ std::vector<std::string> withoutToolkitOptions(const std::vector<std::string>& a
             name.remove_prefix(name.starts_with("--") ? 2 : 1);
         else
             name = {};
-        if (among(withValue, name))
+        if (among(withValue, name)) {
+            if ((name == "geometry" || name == "qwindowgeometry") && i + 1 < args.size())
+                geometry = args[i + 1];
             ++i;
-        else if (!among(flags, name)
+        } else if (!among(flags, name)
             && std::none_of(std::begin(withEquals), std::end(withEquals),
                 [&](std::string_view prefix) { return name.starts_with(prefix); }))
             own.push_back(arg);
@@ -183,7 +185,8 @@ int answerWithoutWindow(const CommandLine& commandLine)
 
 CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const std::string& workingDir)
 {
-    const std::vector<std::string> args = withoutToolkitOptions(givenArgs);
+    std::string geometry;
+    const std::vector<std::string> args = withoutToolkitOptions(givenArgs, geometry);
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") });
@@ -203,6 +206,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& givenArgs, const st
         decoded << QStringLiteral("quillmoor");
 
     CommandLine result;
+    result.windowGeometry = QString::fromLocal8Bit(geometry);
     if (!parser.parse(decoded)) {
         result.action = CommandLine::Action::UsageError;
         const QStringList unknown = parser.unknownOptionNames();

@@ -24,6 +24,8 @@ struct CommandLine {
     std::string file;
     // For --apply, --check and --revert: the patch file, made absolute as file is; for --diff, the first file.
     std::string patch;
+    // The window's geometry the toolkit's -geometry or -qwindowgeometry gave, as given; empty for none.
+    QString windowGeometry;
     // For a usage error: what was wrong, in one line.
     QString error;
 };

@@ -3,6 +3,7 @@
 #include "ui/FramePlacement.h"
 
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QWidget>
 
@@ -23,7 +24,39 @@ Span fit(Span designed, Span available)
     return { start, length };
 }
 
+QString& preferredGeometry()
+{
+    static QString spec;
+    return spec;
+}
+
 } // namespace
+
+QRect givenGeometry(const QRect& designed, const QString& spec, const QRect& screen, const QMargins& frame)
+{
+    static const QRegularExpression form(QStringLiteral(R"(^(?:(\d+)x(\d+))?(?:([+-]\d+)([+-]\d+))?$)"));
+    const QRegularExpressionMatch given = form.match(spec.trimmed());
+    if (!given.hasMatch())
+        return designed;
+    QRect rect = designed;
+    if (given.hasCaptured(1))
+        rect.setSize(
+            QSize(given.captured(1).toInt(), given.captured(2).toInt()).expandedTo(QSize(1, 1)).grownBy(frame));
+    if (given.hasCaptured(3)) {
+        const int x = given.captured(3).toInt();
+        const int y = given.captured(4).toInt();
+        const bool fromRight = given.captured(3).startsWith(QLatin1Char('-'));
+        const bool fromBottom = given.captured(4).startsWith(QLatin1Char('-'));
+        rect.moveTo(fromRight ? screen.right() + 1 + x - rect.width() : screen.x() + x,
+            fromBottom ? screen.bottom() + 1 + y - rect.height() : screen.y() + y);
+    }
+    return rect;
+}
+
+void preferGeometry(const QString& spec)
+{
+    preferredGeometry() = spec;
+}
 
 QRect placeWindow(const QRect& designed, const QRect& available)
 {
@@ -38,11 +71,15 @@ void placeOnScreen(QWidget* window)
 {
     FramePlacement::install(window, [window](const QMargins& frame) {
         // The designed place and outer size, frame included.
-        const QRect designed(281, 104, 567, 470);
+        QRect designed(281, 104, 567, 470);
         const QScreen* where = QGuiApplication::screenAt(designed.topLeft());
         if (!where)
             where = window->screen();
-        return placeWindow(designed, where ? where->availableGeometry() : QRect()).marginsRemoved(frame);
+        const QRect available = where ? where->availableGeometry() : QRect();
+        // A geometry the user gave wins over the designed one; still all of the window stays on the screen.
+        if (!preferredGeometry().isEmpty())
+            designed = givenGeometry(designed, preferredGeometry(), where ? where->geometry() : QRect(), frame);
+        return placeWindow(designed, available).marginsRemoved(frame);
     });
 }
 

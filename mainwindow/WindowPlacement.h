@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QMargins>
 #include <QRect>
+#include <QString>
 
 class QWidget;
 
@@ -11,6 +13,13 @@ class QWidget;
 
 // Opens window where it was designed to, frame included, moved and shrunk as far as its screen needs.
 void placeOnScreen(QWidget* window);
+// The designed place and outer size with what an X11 geometry the user gave (-geometry, -qwindowgeometry:
+// "WIDTHxHEIGHT", "+X+Y" or both; a negative place counts from the screen's far edge) says instead.
+// The size is the client area's, the place the frame's corner, as X11 takes them.
+[[nodiscard]] QRect givenGeometry(
+    const QRect& designed, const QString& spec, const QRect& screen, const QMargins& frame);
+// Makes placeOnScreen() take such a geometry, as the user gave it on the command line.
+void preferGeometry(const QString& spec);
 
 // Where a tool window of outer size opens beside its owner's outer rectangle: on its right when the screen has
 // room there, else over the owner's right edge; moved and shrunk as placeWindow does, to be wholly visible.

@@ -96,7 +96,11 @@ std::string folderOf(const std::string& path)
 // writes them.
 std::string temporaryPrefix(const std::string& target)
 {
-    return "." + target.substr(target.rfind('/') + 1) + ".";
+    // Appended piece by piece: GCC 12 takes the concatenation of temporaries for an overlapping copy (-Wrestrict).
+    std::string prefix = ".";
+    prefix += std::string_view(target).substr(target.rfind('/') + 1);
+    prefix += '.';
+    return prefix;
 }
 
 // Removes the temporary files that writers killed halfway through left in folder. A temporary whose process still

@@ -39,6 +39,12 @@ env -u DISPLAY "$work/app/quillmoor" --no-such-option >"$work/out" 2>"$work/err"
 [ "$status" = 2 ] || fail "an unknown option exited $status, not 2"
 [ ! -s "$work/out" ] || fail "an unknown option printed to standard output"
 grep -q '^quillmoor: .*--no-such-option' "$work/err" || fail "the usage error does not name the option"
+# A file to show and no display: one line and status 2, not the toolkit's abort.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/app/quillmoor" "$work/remembered.bin" 2>"$work/err" ||
+    status=$?
+[ "$status" = 2 ] && [ "$(wc -l <"$work/err")" = 1 ] && grep -q '^quillmoor: .*дисплея' "$work/err" ||
+    fail "with no display the program exited $status and said: $(cat "$work/err")"
 
 desktop_start 1024x768x24 || fail "no desktop"
 start() {
@@ -53,6 +59,7 @@ remember
 desktop_wait_until shown_file "$work/given file.bin" || fail "the file argument was not opened"
 main_window=$desktop_window
 desktop_wait_until desktop_is_active "$main_window" || fail "the window opened with a file is not active"
+xprop -id "$main_window" _NET_WM_ICON | grep -q 'Icon (48 x 48)' || fail "the window has no icon of its own"
 stored() { [ "$(tr -d '\r' <"$ini")" = "$(printf '[File]\nNameFile=%s\nStartByte=0' "$work/given file.bin")" ]; }
 desktop_wait_until stored || fail "the file argument was not stored: $(cat "$ini")"
 desktop_stop_program
@@ -71,4 +78,15 @@ desktop_wait_until desktop_is_active "$main_window" || fail "the window did not 
 [ "$(cat "$ini")" = "$before" ] || fail "a file that cannot be opened changed the settings"
 kill -0 "$app_pid" 2>/dev/null || fail "the program ended"
 desktop_stop_program
-echo "open ways: 1 passed, 0 failed"
+
+# A window geometry given to the toolkit wins over the designed one: the client area's size, the frame's corner.
+remember
+start -qwindowgeometry 600x400+10+20
+desktop_wait_until shown_file "$work/remembered.bin" || fail "the program did not start with -qwindowgeometry"
+given_geometry() {
+    desktop_frame_geometry "$desktop_window" && [ "$desktop_left,$desktop_top" = "10,20" ] &&
+        desktop_geometry "$desktop_window" && [ "${desktop_width}x$desktop_height" = 600x400 ]
+}
+desktop_wait_until given_geometry || fail "-qwindowgeometry 600x400+10+20 gave ${desktop_width}x$desktop_height"
+desktop_stop_program
+echo "open ways: all checks passed"

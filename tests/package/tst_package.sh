@@ -55,7 +55,7 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the dependencies 
 for library in libssl3 libisal2; do
     dpkg-deb -f "$deb" Depends | grep -q "$library" || fail "the package does not depend on $library"
 done
-[ "$(dpkg-deb -f "$deb" Recommends)" = qt6-translations-l10n ] || fail "qt6-translations-l10n is not recommended"
+[ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-translations-l10n, qt6-wayland" ] || fail "qt6-translations-l10n and qt6-wayland are not recommended"
 
 dpkg-deb -x "$deb" "$work/root"
 # No program linked on Debian 12 shows control flow integrity: its start files (Scrt1.o, crti.o) carry no CET marks.

@@ -59,6 +59,16 @@ public:
     {
     }
 
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        // Named as a screen reader names the cell: its type and its byte order.
+        if (editor)
+            editor->setAccessibleName(index.model()->headerData(index.row(), Qt::Vertical).toString()
+                + QStringLiteral(", ") + index.model()->headerData(index.column(), Qt::Horizontal).toString());
+        return editor;
+    }
+
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
         const auto* line = qobject_cast<QLineEdit*>(editor);
@@ -186,8 +196,10 @@ void ValueWindow::showBytes()
             const QString text = Cp1251::toQString(ByteValues::shown(typeOf(row), orderOf(col), bytes));
             if (item->text() != text)
                 item->setText(text);
-            const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable
-                | (writable && hasCell(row, col) ? Qt::ItemIsEditable : Qt::NoItemFlags);
+            // A type read in one order only has no second cell: no stop for the keys, nothing to hear.
+            const Qt::ItemFlags flags = !hasCell(row, col)
+                ? Qt::NoItemFlags
+                : Qt::ItemIsEnabled | Qt::ItemIsSelectable | (writable ? Qt::ItemIsEditable : Qt::NoItemFlags);
             if (item->flags() != flags)
                 item->setFlags(flags);
         }

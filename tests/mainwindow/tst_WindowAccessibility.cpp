@@ -379,6 +379,15 @@ void tst_WindowAccessibility::theValueWindowReadsAsATableWithNamesAndIsHeardAsTh
     QCOMPARE(int32BE->text(QAccessible::Name), QString::number(qint32(0xC041FF00)));
     // The value window's current cell, int8 LE, is heard with its new value.
     QVERIFY2(m_heard.contains(QStringLiteral("name \"-64\"")), qPrintable(m_heard.join(QLatin1Char(','))));
+    // A type of one byte order has no second cell to stop at; a value's editor is named as its cell is.
+    QCOMPARE(values->item(13, 2)->flags(), Qt::NoItemFlags);
+    auto* writeSwitch = m_form->findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    QTest::mouseClick(writeSwitch, Qt::LeftButton, {}, QPoint(8, writeSwitch->height() / 2));
+    values->setCurrentCell(4, 2);
+    values->editItem(values->item(4, 2));
+    auto* editor = values->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QCOMPARE(editor->accessibleName(), QStringLiteral("int32, Обратный (BE)"));
 }
 
 void tst_WindowAccessibility::theChecksumWindowReadsAsATableWithNamesAndIsHeardAsTheSelectionMoves()

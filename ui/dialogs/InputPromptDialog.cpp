@@ -32,6 +32,9 @@ InputPromptDialog::InputPromptDialog(
     m_edit->setGeometry(units.horizontal(8), units.vertical(19), units.horizontal(164), m_edit->sizeHint().height());
     m_edit->selectAll();
     m_edit->setFocus();
+    // A screen reader names the edit by its prompt, and finds the prompt as its label.
+    m_edit->setAccessibleName(prompt);
+    label->setBuddy(m_edit);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OK"));

@@ -92,6 +92,9 @@ void tst_InputPrompt::laysItselfOutInTheFontsAverageCharacterSize()
     const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("Edit"));
     QCOMPARE(edit->pos(), QPoint(12, 31));
     QCOMPARE(edit->width(), 246);
+    // Named by its prompt, which labels it for a screen reader.
+    QCOMPARE(edit->accessibleName(), longPrompt);
+    QCOMPARE(label->buddy(), edit);
     QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("OK"))->geometry(), QRect(57, 67, 75, 23));
     QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("Cancel"))->geometry(), QRect(138, 67, 75, 23));
     QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("OK"))->isDefault());

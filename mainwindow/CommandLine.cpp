@@ -168,7 +168,9 @@ int answerWithoutWindow(const CommandLine& commandLine)
         print(stdout, commandLineVersion());
         return 0;
     case CommandLine::Action::UsageError:
-        print(stderr, QStringLiteral("quillmoor: ") + commandLine.error + QLatin1Char('\n') + commandLineHelp());
+        // One line and where to read more, as command-line programs answer a mistyped option.
+        print(stderr,
+            QStringLiteral("quillmoor: ") + commandLine.error + QString::fromUtf8("\nПодробнее: quillmoor --help\n"));
         return 2;
     case CommandLine::Action::ApplyPatch:
     case CommandLine::Action::CheckPatch:

@@ -36,7 +36,7 @@ struct CommandLine {
 // The program's own arguments, made absolute against the working directory.
 [[nodiscard]] CommandLine parseProgramArguments(int argc, char* argv[]);
 // Answers a command line that asks for no window: help and version on standard output (0), a usage error with
-// the help on standard error (2).
+// where to read the help on standard error (2).
 [[nodiscard]] int answerWithoutWindow(const CommandLine& commandLine);
 [[nodiscard]] QString commandLineHelp();
 [[nodiscard]] QString commandLineVersion();

@@ -7,6 +7,9 @@
 #include "support/WriteJournal.h"
 #include "support/__Files.h"
 
+#include <cerrno>
+#include <optional>
+
 namespace PatchCommand {
 
 namespace {
@@ -19,6 +22,54 @@ std::string said(const char* utf8)
 Answer reply(int status, std::string message)
 {
     return { status, std::move(message), {} };
+}
+
+// What went wrong with a file, in the words of the rest of the line rather than the runtime's: from the program's
+// I/O error code, or from the system's error number that an error without a text of its own carries.
+std::string reason(int code, bool isErrno)
+{
+    if (!isErrno)
+        code = code == EInOutError::FileNotFound   ? ENOENT
+            : code == EInOutError::AccessDenied    ? EACCES
+            : code == EInOutError::DiskFull        ? ENOSPC
+            : code == EInOutError::InvalidFilename ? ENAMETOOLONG
+                                                   : -code;
+    switch (code) {
+    case ENOENT:
+        return said("нет такого файла");
+    case EACCES:
+    case EPERM:
+        return said("нет доступа");
+    case ENOSPC:
+        return said("диск заполнен");
+    case ENAMETOOLONG:
+        return said("недопустимое имя");
+    case EISDIR:
+        return said("это папка");
+    case EINVAL:
+        return said("не обычный файл");
+    case EROFS:
+        return said("файловая система только для чтения");
+    case EFBIG:
+        return said("файл слишком велик");
+    case -EInOutError::ReadBeyondEnd:
+        return said("файл короче, чем ожидалось");
+    default:
+        return said("ошибка ввода-вывода ") + std::to_string(code < 0 ? -code : code);
+    }
+}
+
+std::string reason(const Exception& error)
+{
+    const auto* io = dynamic_cast<const EInOutError*>(&error);
+    if (!io)
+        return error.message();
+    return reason(io->code(), io->message() != EInOutError::messageFor(io->code()));
+}
+
+std::string cannotOpen(const std::string& path, int error)
+{
+    return said("не удаётся открыть файл: ") + Cp1251::fromPath(path) + ": " + reason(error, true);
 }
 
 std::string unreadable(PatchFile::Error error)
@@ -70,18 +121,17 @@ Answer answer(Action action, const std::string& patchPath, const std::string& pa
         FileHandle patchFile = FileHandle::open(patchPath, FileHandle::Mode::Read);
         parsed = PatchFile::read(patchFile);
     } catch (const EInOutError& error) {
-        return reply(2, said("не удаётся прочитать заплатку ") + Cp1251::fromPath(patchPath) + ": " + error.message());
+        return reply(2, said("не удаётся прочитать заплатку ") + Cp1251::fromPath(patchPath) + ": " + reason(error));
     }
     if (parsed.errorLine > 0)
         return reply(2, said("заплатка, строка ") + std::to_string(parsed.errorLine) + ": " + unreadable(parsed.error));
     const bool revert = action == Action::Revert;
     const ByteChanges changes = revert ? std::move(parsed.changes).inverse() : std::move(parsed.changes);
-    const std::string cannotOpen = said("не удаётся открыть файл: ") + Cp1251::fromPath(path);
     try {
         if (action == Action::Check) {
             FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
             if (!opened)
-                return reply(2, cannotOpen);
+                return reply(2, cannotOpen(path, opened.error));
             return looked(lookAt(opened.file, changes, AlreadyWritten::AllOrNone), changes, false)
                 .value_or(reply(0, said("заплатка накладывается")));
         }
@@ -90,11 +140,13 @@ Answer answer(Action action, const std::string& patchPath, const std::string& pa
             return *answer;
         if (done.cutShort)
             return reply(2, said("файл укорочен во время записи, заплатка не наложена"));
-        if (done.outcome != CheckedWrite::Outcome::Written)
-            return reply(2, cannotOpen);
+        if (done.outcome != CheckedWrite::Outcome::Written) {
+            const std::optional<FileStatus> status = FileHandle::status(path);
+            return reply(2, cannotOpen(path, !status ? ENOENT : status->isDirectory() ? EISDIR : EACCES));
+        }
         return reply(0, said(revert ? "заплатка снята" : "заплатка наложена"));
     } catch (const Exception& error) {
-        return reply(2, error.message());
+        return reply(2, reason(error));
     }
 }
 
@@ -115,10 +167,10 @@ Answer diff(const std::string& ours, const std::string& theirs, const std::funct
     try {
         FileHandle::Opened first = FileHandle::tryOpen(ours, FileHandle::Mode::Read);
         if (!first)
-            return reply(2, said("не удаётся открыть файл: ") + Cp1251::fromPath(ours));
+            return reply(2, cannotOpen(ours, first.error));
         FileHandle::Opened second = FileHandle::tryOpen(theirs, FileHandle::Mode::Read);
         if (!second)
-            return reply(2, said("не удаётся открыть файл: ") + Cp1251::fromPath(theirs));
+            return reply(2, cannotOpen(theirs, second.error));
         const Address ourSize = first.file.size();
         const Address theirSize = second.file.size();
         const FileCompare::Pair pair { first.file, second.file, std::min(ourSize, theirSize) };
@@ -127,7 +179,7 @@ Answer diff(const std::string& ours, const std::string& theirs, const std::funct
             = PatchFile::writeDifferences({ ours, ourSize, theirs, theirSize }, pair, write, [] { return true; });
         return reply(counts.bytes == 0 && ourSize == theirSize ? 0 : 1, comparedText(counts, ourSize, theirSize));
     } catch (const Exception& error) {
-        return reply(2, error.message());
+        return reply(2, reason(error));
     }
 }
 
@@ -142,7 +194,7 @@ Answer run(Action action, const std::string& patchPath, const std::string& path)
         else if (recovery.outcome == WriteJournal::Recovery::Outcome::OtherFile)
             recovered = said("Журнал прерванной записи другого файла оставлен: ") + Cp1251::fromPath(recovery.journal);
     } catch (const Exception& error) {
-        return reply(2, error.message());
+        return reply(2, reason(error));
     }
     Answer answered = answer(action, patchPath, path);
     answered.recovery = recovered;

@@ -140,19 +140,19 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile_data()
         "строка за концом файла, смещение 00000010", "0q23456789ABCDEF", patch + "00000010 00 01\n");
     row("a patch that cannot be read", "--apply", original, 2, "заплатка, строка 2: старые и новые байты разной длины",
         original, "quillmoor-patch 1\n00000001 31 7879\n");
-    row("no patch", "--apply", original, 2, "не удаётся прочитать заплатку %p: File not found", original, "");
+    row("no patch", "--apply", original, 2, "не удаётся прочитать заплатку %p: нет такого файла", original, "");
     row("a gigabyte with no line end is refused at its first bytes", "--apply", original, 2,
         "заплатка, строка 1: нет заголовка quillmoor-patch 1", original, "<1 GiB>");
-    row("no file", "--check", "", 2, "не удаётся открыть файл: %f", "<missing>");
-    row("a write failing part way puts back what was written", "--apply", original, 2, "I/O error 5", original, {},
-        "QUILLMOOR_FAIL_WRITE=2");
+    row("no file", "--check", "", 2, "не удаётся открыть файл: %f: нет такого файла", "<missing>");
+    row("a write failing part way puts back what was written", "--apply", original, 2, "ошибка ввода-вывода 5",
+        original, {}, "QUILLMOOR_FAIL_WRITE=2");
     row("a file cut short during the write is not grown back", "--apply", original, 2,
         "файл укорочен во время записи, заплатка не наложена", "0", {}, "QUILLMOOR_CUT_AT_WRITE=1:1");
     // --diff FILE1 FILE2: the first file stands where the patch does; neither is written.
     row("diff: the same bytes", "--diff", original, 0, "Отличий нет", original, original);
     row("diff: two runs and a size", "--diff", patched + "!", 1, "Различных байтов: 3, мест: 2; размеры: 16 и 17",
         patched + "!", original);
-    row("diff: no first file", "--diff", original, 2, "не удаётся открыть файл: %p", original, "");
+    row("diff: no first file", "--diff", original, 2, "не удаётся открыть файл: %p: нет такого файла", original, "");
 }
 
 void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile()

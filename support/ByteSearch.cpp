@@ -292,7 +292,9 @@ private:
                 }
             }
             at += Address(got);
-            if (!countRead(got) || got < wanted)
+            // goOn hears of the last piece too, so that a search of a small file lets events run once.
+            const bool last = got < wanted || end - at + Address(std::min(held, n - 1)) < Address(n);
+            if (!countRead(last ? ChunkSize : got) || last)
                 return !m_stopped;
             carried = std::min(held, n - 1);
             std::memmove(data, data + held - carried, carried);
@@ -313,7 +315,7 @@ private:
         return std::nullopt;
     }
 
-    // Asks goOn after every ChunkSize bytes read.
+    // Asks goOn after every ChunkSize bytes read, and at the end of a run of them.
     bool countRead(std::size_t bytes)
     {
         m_sinceAsked += bytes;

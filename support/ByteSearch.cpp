@@ -133,36 +133,64 @@ std::size_t nextCandidateSse2(const char* data, std::size_t from, std::size_t po
     return positions;
 }
 
-// The starts among the 32 from at on that pass the filter, one bit each.
-template <int Count>
-__attribute__((target("avx2"))) inline std::uint32_t passingAvx2(const char* data, std::size_t at, const Probes& probes)
+// The starts among the 32 from at on that pass the filter, as bytes of all ones. Shared: both patterns compare
+// the same two places with their bytes swapped (a number's two orders), so the smaller of the two bytes there
+// must be the smaller byte wanted and the larger the larger.
+template <int Count, bool Shared>
+__attribute__((target("avx2"), always_inline)) inline __m256i passingAvx2(
+    const char* data, std::size_t at, const Probes& probes, const __m256i* first, const __m256i* last)
 {
-    __m256i hit = _mm256_setzero_si256();
-    for (int k = 0; k < Count; ++k) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.firstAt[k]));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.lastAt[k]));
-        hit = _mm256_or_si256(hit,
-            _mm256_and_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(static_cast<char>(probes.first[k]))),
-                _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(probes.last[k])))));
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.firstAt[0]));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.lastAt[0]));
+    if constexpr (Shared)
+        return _mm256_and_si256(
+            _mm256_cmpeq_epi8(_mm256_min_epu8(a, b), first[0]), _mm256_cmpeq_epi8(_mm256_max_epu8(a, b), last[0]));
+    __m256i hit = _mm256_and_si256(_mm256_cmpeq_epi8(a, first[0]), _mm256_cmpeq_epi8(b, last[0]));
+    if constexpr (Count == 2) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.firstAt[1]));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.lastAt[1]));
+        hit = _mm256_or_si256(hit, _mm256_and_si256(_mm256_cmpeq_epi8(c, first[1]), _mm256_cmpeq_epi8(d, last[1])));
     }
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(hit));
+    return hit;
 }
 
-// Two blocks of 32 starts a step: the loads and compares of one overlap the other's.
-template <int Count>
+__attribute__((target("avx2"), always_inline)) inline std::uint64_t bits(__m256i hit)
+{
+    return std::uint32_t(_mm256_movemask_epi8(hit));
+}
+
+// Four blocks of 32 starts a step, tested at once: a start passes in one of 65536 places on random bytes.
+template <int Count, bool Shared>
 __attribute__((target("avx2"))) std::size_t nextCandidateAvx2(
     const char* data, std::size_t from, std::size_t positions, const Probes& probes)
 {
+    __m256i first[Count], last[Count];
+    for (int k = 0; k < Count; ++k) {
+        first[k] = _mm256_set1_epi8(static_cast<char>(probes.first[k]));
+        last[k] = _mm256_set1_epi8(static_cast<char>(probes.last[k]));
+    }
+    if constexpr (Shared) {
+        first[0] = _mm256_set1_epi8(static_cast<char>(std::min(probes.first[0], probes.last[0])));
+        last[0] = _mm256_set1_epi8(static_cast<char>(std::max(probes.first[0], probes.last[0])));
+    }
     std::size_t at = from;
-    for (; at + 64 <= positions; at += 64) {
-        const std::uint64_t mask
-            = passingAvx2<Count>(data, at, probes) | std::uint64_t(passingAvx2<Count>(data, at + 32, probes)) << 32;
-        if (mask)
+    for (; at + 128 <= positions; at += 128) {
+        const __m256i h0 = passingAvx2<Count, Shared>(data, at, probes, first, last);
+        const __m256i h1 = passingAvx2<Count, Shared>(data, at + 32, probes, first, last);
+        const __m256i h2 = passingAvx2<Count, Shared>(data, at + 64, probes, first, last);
+        const __m256i h3 = passingAvx2<Count, Shared>(data, at + 96, probes, first, last);
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(h0, h1), _mm256_or_si256(h2, h3));
+        if (_mm256_testz_si256(any, any))
+            continue;
+        if (const std::uint64_t low = bits(h0) | bits(h1) << 32)
+            return at + static_cast<std::size_t>(__builtin_ctzll(low));
+        return at + 64 + static_cast<std::size_t>(__builtin_ctzll(bits(h2) | bits(h3) << 32));
+    }
+    for (; at + 32 <= positions; at += 32) {
+        const __m256i hit = passingAvx2<Count, Shared>(data, at, probes, first, last);
+        if (const std::uint64_t mask = bits(hit))
             return at + static_cast<std::size_t>(__builtin_ctzll(mask));
     }
-    for (; at + 32 <= positions; at += 32)
-        if (const std::uint32_t mask = passingAvx2<Count>(data, at, probes))
-            return at + static_cast<std::size_t>(__builtin_ctz(mask));
     for (; at < positions; ++at)
         for (int k = 0; k < Count; ++k)
             if (passes(data, at, probes, k))
@@ -170,12 +198,17 @@ __attribute__((target("avx2"))) std::size_t nextCandidateAvx2(
     return positions;
 }
 
-NextCandidate nextCandidateFor(int count)
+NextCandidate nextCandidateFor(const Probes& probes)
 {
     static const bool avx2 = __builtin_cpu_supports("avx2");
+    const bool shared = probes.count == 2 && probes.firstAt[0] == probes.firstAt[1]
+        && probes.lastAt[0] == probes.lastAt[1] && probes.first[0] == probes.last[1]
+        && probes.last[0] == probes.first[1];
     if (avx2)
-        return count == 1 ? nextCandidateAvx2<1> : nextCandidateAvx2<2>;
-    return count == 1 ? nextCandidateSse2<1> : nextCandidateSse2<2>;
+        return probes.count == 1 ? nextCandidateAvx2<1, false>
+            : shared             ? nextCandidateAvx2<2, true>
+                                 : nextCandidateAvx2<2, false>;
+    return probes.count == 1 ? nextCandidateSse2<1> : nextCandidateSse2<2>;
 }
 
 // Reads the file piece by piece into one buffer and looks for the query's patterns in what it holds.
@@ -202,7 +235,7 @@ public:
             m_probes.first[k] = static_cast<unsigned char>(pattern.bytes[firstAt]);
             m_probes.last[k] = static_cast<unsigned char>(pattern.bytes[lastAt]);
         }
-        m_next = nextCandidateFor(m_probes.count);
+        m_next = nextCandidateFor(m_probes);
     }
 
     [[nodiscard]] bool stopped() const { return m_stopped; }

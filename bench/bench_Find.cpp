@@ -1,12 +1,13 @@
 // Measures the find command on files of random bytes in the page cache against a plain read of the same file, run
 // in the same process and rounds, since the machine's speed moves from run to run while the ratios stay:
-//   read     one pass of pread over the file, in the search's read size, into one buffer: the speed at which the
-//            page cache delivers the file, which no search that looks at every byte can beat;
+//   read     one pass of pread over the file, in the search's read size, into one buffer, the mean of one just
+//            before and one just after each F3: the speed at which the page cache delivers the file, which no
+//            search that looks at every byte can beat; each round's figure is taken against its own read;
 //   F3       the window's F3, on the offscreen platform, from the key to the grid painted with the match selected,
 //            the match lying at the end of the file so that the search goes once round the whole file.
 // Three answers on a 1 GiB file: a text of six bytes, a pattern with two known bytes (E8 ?? ?? ?? ?? C3) and a
 // number (int32, both byte orders in the one pass). Target: F3 at most 1.15x the read. A pattern of two known bytes
-// would match by chance once in 65536 places, so the file's few chance matches of each answer are changed by one
+// would match by chance once in 65536 places, so the file's chance matches of each answer are changed by one
 // byte; the text's first and last bytes still meet by chance as often, and each such place is compared whole.
 //
 // A sparse 2 GiB file holding 1 MiB of data against a 1 MiB file of the same data, the search alone and F3: the
@@ -234,9 +235,14 @@ struct Window {
     }
 };
 
+// The median of the rounds' ratios, each against the floor measured in the same round: the machine's speed drifts
+// less within a round than across them.
 void printRatio(const char* what, const std::vector<double>& ours, const std::vector<double>& floor, double target)
 {
-    const double ratio = median(ours) / median(floor);
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < ours.size(); ++i)
+        ratios.push_back(ours[i] / floor[i]);
+    const double ratio = median(ratios);
     std::printf("%-40s %9.1f %9.1f %7.2fx %7.2fx %5s\n", what, median(ours), median(floor), ratio, target,
         ratio <= target ? "yes" : "NO");
 }
@@ -266,25 +272,29 @@ int main(int argc, char* argv[])
     sparseWindow.ask(dialogs, answers()[0].answer, MiB - Text.size());
 
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
-    std::vector<double> read;
-    std::vector<std::vector<double>> f3(answers().size()), search(answers().size());
+    std::vector<std::vector<double>> read(answers().size()), f3(answers().size()), search(answers().size());
     std::vector<double> searchSmall, searchSparse, f3Small, f3Sparse, grepSmall, grepSparse;
     for (int round = 0; round <= rounds; ++round) {
         const bool keep = round > 0; // the first round fills the page cache
         for (std::size_t i = 0; i < answers().size(); ++i) {
             const qint64 expected = size - answers()[i].at;
-            const double readMs = timedMs([&] {
-                if (readPass(big.toStdString()) != size)
-                    qFatal("the read fell short");
-            });
+            const auto readMs = [&] {
+                return timedMs([&] {
+                    if (readPass(big.toStdString()) != size)
+                        qFatal("the read fell short");
+                });
+            };
+            // The floor of the round: the mean of a read before and one after.
+            const double before = readMs();
             const double f3Ms = windows[i]->f3Ms(expected);
             qint64 found = -1;
             const double searchMs
                 = timedMs([&] { found = searchOnly(big.toStdString(), answers()[i].answer, expected + 1); });
+            const double floorMs = (before + readMs()) / 2;
             if (found != expected)
                 qFatal("%s: found at %lld, not at %lld", answers()[i].name, found, expected);
             if (keep) {
-                read.push_back(readMs);
+                read[i].push_back(floorMs);
                 f3[i].push_back(f3Ms);
                 search[i].push_back(searchMs);
             }
@@ -312,10 +322,10 @@ int main(int argc, char* argv[])
         rounds, ByteSearch::ReadSize >> 10);
     std::printf("%-40s %9s %9s %8s %8s %5s\n", "", "ms", "against", "ratio", "target", "met");
     for (std::size_t i = 0; i < answers().size(); ++i) {
-        printRatio((std::string("1 GiB, F3: ") + answers()[i].name).c_str(), f3[i], read, 1.15);
-        printRatio((std::string("1 GiB, search alone: ") + answers()[i].name).c_str(), search[i], read, 1.15);
+        printRatio((std::string("1 GiB, F3: ") + answers()[i].name).c_str(), f3[i], read[i], 1.15);
+        printRatio((std::string("1 GiB, search alone: ") + answers()[i].name).c_str(), search[i], read[i], 1.15);
     }
-    std::printf("%-40s %9.1f GB/s\n", "1 GiB, the read", double(size) / 1e6 / median(read));
+    std::printf("%-40s %9.1f GB/s\n", "1 GiB, the read", double(size) / 1e6 / median(read[0]));
     printRatio("sparse 2 GiB / 1 MiB, search alone", searchSparse, searchSmall, 2);
     printRatio("sparse 2 GiB / 1 MiB, F3", f3Sparse, f3Small, 2);
     std::printf("%-40s %9.1f %9.1f (sparse, 1 MiB)\n", "grep -c -F", median(grepSparse), median(grepSmall));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include <immintrin.h>
 
@@ -133,22 +134,28 @@ std::size_t nextCandidateSse2(const char* data, std::size_t from, std::size_t po
     return positions;
 }
 
+// Where the filter compares: the first and last known bytes of each pattern, as pointers for start 0.
+struct Places {
+    const char* first[2];
+    const char* last[2];
+};
+
 // The starts among the 32 from at on that pass the filter, as bytes of all ones. Shared: both patterns compare
 // the same two places with their bytes swapped (a number's two orders), so the smaller of the two bytes there
 // must be the smaller byte wanted and the larger the larger.
 template <int Count, bool Shared>
 __attribute__((target("avx2"), always_inline)) inline __m256i passingAvx2(
-    const char* data, std::size_t at, const Probes& probes, const __m256i* first, const __m256i* last)
+    const Places& places, std::size_t at, const __m256i* first, const __m256i* last)
 {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.firstAt[0]));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.lastAt[0]));
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(places.first[0] + at));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(places.last[0] + at));
     if constexpr (Shared)
         return _mm256_and_si256(
             _mm256_cmpeq_epi8(_mm256_min_epu8(a, b), first[0]), _mm256_cmpeq_epi8(_mm256_max_epu8(a, b), last[0]));
     __m256i hit = _mm256_and_si256(_mm256_cmpeq_epi8(a, first[0]), _mm256_cmpeq_epi8(b, last[0]));
     if constexpr (Count == 2) {
-        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.firstAt[1]));
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + probes.lastAt[1]));
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(places.first[1] + at));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(places.last[1] + at));
         hit = _mm256_or_si256(hit, _mm256_and_si256(_mm256_cmpeq_epi8(c, first[1]), _mm256_cmpeq_epi8(d, last[1])));
     }
     return hit;
@@ -165,20 +172,23 @@ __attribute__((target("avx2"))) std::size_t nextCandidateAvx2(
     const char* data, std::size_t from, std::size_t positions, const Probes& probes)
 {
     __m256i first[Count], last[Count];
+    Places places {};
     for (int k = 0; k < Count; ++k) {
         first[k] = _mm256_set1_epi8(static_cast<char>(probes.first[k]));
         last[k] = _mm256_set1_epi8(static_cast<char>(probes.last[k]));
+        places.first[k] = data + probes.firstAt[k];
+        places.last[k] = data + probes.lastAt[k];
     }
     if constexpr (Shared) {
         first[0] = _mm256_set1_epi8(static_cast<char>(std::min(probes.first[0], probes.last[0])));
         last[0] = _mm256_set1_epi8(static_cast<char>(std::max(probes.first[0], probes.last[0])));
     }
     std::size_t at = from;
-    for (; at + 128 <= positions; at += 128) {
-        const __m256i h0 = passingAvx2<Count, Shared>(data, at, probes, first, last);
-        const __m256i h1 = passingAvx2<Count, Shared>(data, at + 32, probes, first, last);
-        const __m256i h2 = passingAvx2<Count, Shared>(data, at + 64, probes, first, last);
-        const __m256i h3 = passingAvx2<Count, Shared>(data, at + 96, probes, first, last);
+    for (const std::size_t stop = positions >= 128 ? positions - 128 : 0; at <= stop && positions >= 128; at += 128) {
+        const __m256i h0 = passingAvx2<Count, Shared>(places, at, first, last);
+        const __m256i h1 = passingAvx2<Count, Shared>(places, at + 32, first, last);
+        const __m256i h2 = passingAvx2<Count, Shared>(places, at + 64, first, last);
+        const __m256i h3 = passingAvx2<Count, Shared>(places, at + 96, first, last);
         const __m256i any = _mm256_or_si256(_mm256_or_si256(h0, h1), _mm256_or_si256(h2, h3));
         if (_mm256_testz_si256(any, any))
             continue;
@@ -187,7 +197,7 @@ __attribute__((target("avx2"))) std::size_t nextCandidateAvx2(
         return at + 64 + static_cast<std::size_t>(__builtin_ctzll(bits(h2) | bits(h3) << 32));
     }
     for (; at + 32 <= positions; at += 32) {
-        const __m256i hit = passingAvx2<Count, Shared>(data, at, probes, first, last);
+        const __m256i hit = passingAvx2<Count, Shared>(places, at, first, last);
         if (const std::uint64_t mask = bits(hit))
             return at + static_cast<std::size_t>(__builtin_ctzll(mask));
     }
@@ -222,7 +232,8 @@ public:
         , m_query(query)
         , m_size(query.size())
         , m_goOn(goOn)
-        , m_buffer(new char[ReadSize + query.size()])
+        , m_margin((query.size() + 63) / 64 * 64)
+        , m_buffer(new (std::align_val_t(64)) char[m_margin + ReadSize])
         , m_skipHoles(std::none_of(query.patterns.begin(), query.patterns.end(), matchesZeros))
     {
         m_probes.count = static_cast<int>(std::min<std::size_t>(2, query.patterns.size()));
@@ -309,11 +320,14 @@ private:
     bool run(Address begin, Address end, const OnMatch& onMatch)
     {
         const std::size_t n = m_size;
-        char* const data = m_buffer.get();
+        // Each piece is read to the same place, aligned as the system's copy likes it; the bytes carried stand
+        // just before it.
+        char* const piece = m_buffer.get() + m_margin;
         std::size_t carried = 0;
         for (Address at = begin; end - at + Address(carried) >= Address(n);) {
             const auto wanted = static_cast<std::size_t>(std::min<Address>(ReadSize, end - at));
-            const std::size_t got = m_file.readRange(at, data + carried, wanted);
+            const std::size_t got = m_file.readRange(at, piece, wanted);
+            char* const data = piece - carried;
             const std::size_t held = carried + got;
             const Address base = at - Address(carried);
             if (held >= n) {
@@ -330,7 +344,7 @@ private:
             if (!countRead(last ? ChunkSize : got) || last)
                 return !m_stopped;
             carried = std::min(held, n - 1);
-            std::memmove(data, data + held - carried, carried);
+            std::memmove(piece - carried, data + held - carried, carried);
         }
         return true;
     }
@@ -363,7 +377,11 @@ private:
     const Query& m_query;
     std::size_t m_size;
     const std::function<bool()>& m_goOn;
-    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_margin;
+    struct AlignedDelete {
+        void operator()(char* p) const { ::operator delete[](p, std::align_val_t(64)); }
+    };
+    std::unique_ptr<char[], AlignedDelete> m_buffer;
     bool m_skipHoles;
     Probes m_probes;
     NextCandidate m_next;

@@ -184,7 +184,7 @@ __attribute__((target("avx2"))) std::size_t nextCandidateAvx2(
         last[0] = _mm256_set1_epi8(static_cast<char>(std::max(probes.first[0], probes.last[0])));
     }
     std::size_t at = from;
-    for (const std::size_t stop = positions >= 128 ? positions - 128 : 0; at <= stop && positions >= 128; at += 128) {
+    for (; at + 128 <= positions; at += 128) {
         const __m256i h0 = passingAvx2<Count, Shared>(places, at, first, last);
         const __m256i h1 = passingAvx2<Count, Shared>(places, at + 32, first, last);
         const __m256i h2 = passingAvx2<Count, Shared>(places, at + 64, first, last);

@@ -8,32 +8,20 @@
 #include <QtEndian>
 
 #include <climits>
-#include <cmath>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-// A value's bytes in both orders, made here apart from the program's own conversion.
-template <typename T> QByteArray littleEndian(T value)
+// A value's bytes, its bits in little- and big-endian order, made here apart from the program's own conversion.
+template <typename T> std::pair<QByteArray, QByteArray> orders(T value)
 {
-    const T ordered = qToLittleEndian(value);
-    return QByteArray(reinterpret_cast<const char*>(&ordered), sizeof ordered);
-}
-
-template <typename T> QByteArray bigEndian(T value)
-{
-    const T ordered = qToBigEndian(value);
-    return QByteArray(reinterpret_cast<const char*>(&ordered), sizeof ordered);
-}
-
-template <typename T> QByteArray bitsOf(T value, bool little)
-{
-    static_assert(sizeof(T) == 4 || sizeof(T) == 8);
-    using Bits = std::conditional_t<sizeof(T) == 4, quint32, quint64>;
-    Bits bits;
+    std::conditional_t<sizeof(T) == 8, quint64, std::conditional_t<sizeof(T) == 4, quint32, quint16>> bits, little, big;
     std::memcpy(&bits, &value, sizeof bits);
-    return little ? littleEndian(bits) : bigEndian(bits);
+    little = qToLittleEndian(bits);
+    big = qToBigEndian(bits);
+    return { QByteArray(reinterpret_cast<const char*>(&little), sizeof bits),
+        QByteArray(reinterpret_cast<const char*>(&big), sizeof bits) };
 }
 
 // A pattern as hex pairs, ?? for an unknown byte.
@@ -45,14 +33,10 @@ QByteArray shown(const ByteSearch::Pattern& pattern)
     return text;
 }
 
-struct Placed {
-    qint64 at;
-    QByteArray bytes;
-};
+// Bytes written at an offset.
+using Placed = std::pair<qint64, QByteArray>;
 
 } // namespace
-
-Q_DECLARE_METATYPE(QList<Placed>)
 
 class tst_ByteSearch : public QObject {
     Q_OBJECT
@@ -199,50 +183,42 @@ void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce_data()
         << QList<Placed> { { chunk - 1, QByteArray::fromHex("51000052") } } << chunk + 50 << false << chunk - 1 << "";
 
     // Numbers: whichever order comes first, in the direction searched.
-    struct Number {
-        const char* answer;
-        QByteArray little, big;
-    };
     const qint64 fileTime = (qint64(1706702400) + 11644473600) * 10000000;
-    const Number numbers[] = {
-        { "int16 -12345", littleEndian(qint16(-12345)), bigEndian(qint16(-12345)) },
-        { "uint16 0xBEEF", littleEndian(quint16(0xBEEF)), bigEndian(quint16(0xBEEF)) },
-        { "int32 -123456789", littleEndian(qint32(-123456789)), bigEndian(qint32(-123456789)) },
-        { "uint32 4000000000", littleEndian(quint32(4000000000u)), bigEndian(quint32(4000000000u)) },
-        { "int64 -1234567890123456789", littleEndian(qint64(-1234567890123456789)),
-            bigEndian(qint64(-1234567890123456789)) },
-        { "uint64 0x0123456789ABCDEF", littleEndian(quint64(0x0123456789ABCDEF)),
-            bigEndian(quint64(0x0123456789ABCDEF)) },
-        { "float32 -3.14159", bitsOf(-3.14159f, true), bitsOf(-3.14159f, false) },
-        { "float64 -0.25", bitsOf(-0.25, true), bitsOf(-0.25, false) },
-        { "float64 -0.0", bitsOf(-0.0, true), bitsOf(-0.0, false) },
-        { "float32 nan", bitsOf(std::numeric_limits<float>::quiet_NaN(), true),
-            bitsOf(std::numeric_limits<float>::quiet_NaN(), false) },
-        { "time32 2024-01-31 12:00:00", littleEndian(qint32(1706702400)), bigEndian(qint32(1706702400)) },
-        { "time64 2024-01-31 12:00:00 UTC", littleEndian(qint64(1706702400)), bigEndian(qint64(1706702400)) },
-        { "FILETIME 2024-01-31 12:00:00", littleEndian(fileTime), bigEndian(fileTime) },
+    const std::pair<const char*, std::pair<QByteArray, QByteArray>> numbers[] = {
+        { "int16 -12345", orders(qint16(-12345)) },
+        { "uint16 0xBEEF", orders(quint16(0xBEEF)) },
+        { "int32 -123456789", orders(qint32(-123456789)) },
+        { "uint32 4000000000", orders(quint32(4000000000u)) },
+        { "int64 -1234567890123456789", orders(qint64(-1234567890123456789)) },
+        { "uint64 0x0123456789ABCDEF", orders(quint64(0x0123456789ABCDEF)) },
+        { "float32 -3.14159", orders(-3.14159f) },
+        { "float64 -0.25", orders(-0.25) },
+        { "float64 -0.0", orders(-0.0) },
+        { "float32 nan", orders(std::numeric_limits<float>::quiet_NaN()) },
+        { "time32 2024-01-31 12:00:00", orders(qint32(1706702400)) },
+        { "time64 2024-01-31 12:00:00 UTC", orders(qint64(1706702400)) },
+        { "FILETIME 2024-01-31 12:00:00", orders(fileTime) },
     };
-    for (const Number& number : numbers) {
-        const QList<Placed> both { { 1000, number.little }, { 3000, number.big } };
-        QTest::addRow("%s, little-endian first", number.answer)
-            << QByteArray(number.answer) << qint64(4096) << fill << both << qint64(0) << true << qint64(1000) << "LE";
-        QTest::addRow("%s, big-endian first backward", number.answer)
-            << QByteArray(number.answer) << qint64(4096) << fill << both << qint64(4095) << false << qint64(3000)
-            << "BE";
+    for (const auto& [answer, bytes] : numbers) {
+        const QList<Placed> both { { 1000, bytes.first }, { 3000, bytes.second } };
+        QTest::addRow("%s, little-endian first", answer)
+            << QByteArray(answer) << qint64(4096) << fill << both << qint64(0) << true << qint64(1000) << "LE";
+        QTest::addRow("%s, big-endian first backward", answer)
+            << QByteArray(answer) << qint64(4096) << fill << both << qint64(4095) << false << qint64(3000) << "BE";
     }
     QTest::newRow("a number of one byte") << QByteArray("int8 -2") << qint64(100) << fill
                                           << QList<Placed> { { 7, "\xFE" } } << qint64(0) << true << qint64(7) << "";
     QTest::newRow("a number of one order")
         << QByteArray("DOS 2024-01-31 12:00:00") << qint64(100) << fill
-        << QList<Placed> { { 20, bigEndian(quint32(0x583F6000)) }, { 50, littleEndian(quint32(0x583F6000)) } }
-        << qint64(0) << true << qint64(50) << "";
+        << QList<Placed> { { 20, orders(0x583F6000u).second }, { 50, orders(0x583F6000u).first } } << qint64(0) << true
+        << qint64(50) << "";
     QTest::newRow("minus zero is not zero")
         << QByteArray("float32 -0") << qint64(100) << fill
-        << QList<Placed> { { 20, bitsOf(0.0f, true) }, { 60, bitsOf(-0.0f, false) } } << qint64(0) << true << qint64(60)
+        << QList<Placed> { { 20, orders(0.0f).first }, { 60, orders(-0.0f).second } } << qint64(0) << true << qint64(60)
         << "BE";
     QTest::newRow("a number at the last bytes")
-        << QByteArray("uint32 0xDEADBEEF") << qint64(4096) << fill << QList<Placed> { { 4092, bigEndian(0xDEADBEEFu) } }
-        << qint64(0) << true << qint64(4092) << "BE";
+        << QByteArray("uint32 0xDEADBEEF") << qint64(4096) << fill
+        << QList<Placed> { { 4092, orders(0xDEADBEEFu).second } } << qint64(0) << true << qint64(4092) << "BE";
 
     // A sparse file: a hole reads as zeros, data around 1 MiB and from 2 MiB on.
     const qint64 mib = qint64(1) << 20;
@@ -280,9 +256,8 @@ void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce()
         QVERIFY(file.resize(size));
     else
         QVERIFY(file.write(QByteArray(size, fill[0])) == size);
-    for (const Placed& bytes : placed)
-        QVERIFY(file.seek(bytes.at)
-            && file.write(bytes.bytes.left(int(std::min<qint64>(bytes.bytes.size(), size - bytes.at)))));
+    for (const auto& [at, bytes] : placed)
+        QVERIFY(file.seek(at) && file.write(bytes.left(int(std::min<qint64>(bytes.size(), size - at)))));
     file.close();
     const ByteSearch::Parsed parsed = ByteSearch::parseQuery(answer.toStdString());
     QCOMPARE(parsed.outcome, ByteSearch::Parsed::Outcome::Understood);

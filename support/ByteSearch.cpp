@@ -81,6 +81,15 @@ std::optional<ByteValues::Type> typeNamed(std::string_view name)
     return std::nullopt;
 }
 
+// Every pattern has a known byte, all are as long: what the filter needs.
+bool searchable(const Query& query)
+{
+    return std::all_of(query.patterns.begin(), query.patterns.end(), [&](const Pattern& pattern) {
+        return pattern.bytes.size() == query.size() && pattern.known.size() == pattern.bytes.size()
+            && pattern.known.find('\xFF') != std::string::npos;
+    });
+}
+
 bool matchesZeros(const Pattern& pattern)
 {
     for (std::size_t i = 0; i < pattern.bytes.size(); ++i)
@@ -91,7 +100,7 @@ bool matchesZeros(const Pattern& pattern)
 
 // The filter that finds where a match may start: a pattern's first and last known bytes, each compared at its
 // place over 16 or 32 starts at once, as fast memchr-style searches do; a start that passes is then compared whole.
-// On random bytes one start in 65536 passes a filter of two bytes, so the search runs at the speed of reading.
+// On random bytes one start in 65536 passes a filter of two bytes, so the search costs little beyond the reading.
 struct Probes {
     int count = 0;
     std::size_t firstAt[2] {}, lastAt[2] {};
@@ -459,7 +468,7 @@ Result find(
     FileHandle& file, Address limit, const Query& query, Address from, bool forward, const std::function<bool()>& goOn)
 {
     Result result;
-    if (query.empty())
+    if (query.empty() || !searchable(query))
         return result;
     const auto n = static_cast<Address>(query.size());
     Scan scan(file, query, goOn);
@@ -481,7 +490,7 @@ Result find(
 Matches findAll(FileHandle& file, Address limit, const Query& query, const std::function<bool()>& goOn)
 {
     Matches matches;
-    if (query.empty())
+    if (query.empty() || !searchable(query))
         return matches;
     const auto n = static_cast<Address>(query.size());
     const bool keepBytes = std::any_of(query.patterns.begin(), query.patterns.end(),

@@ -37,14 +37,15 @@ struct Pattern {
 };
 
 // What an answer asks for: one pattern, or a number's bytes in little-endian order and in big-endian order, all
-// of one length. A value whose bytes read the same both ways is one pattern.
+// of one length, each with a known byte (a search finds nothing otherwise). A value whose bytes read the same both
+// ways is one pattern.
 struct Query {
     std::vector<Pattern> patterns;
     // The number's type, when the answer is a number.
     std::optional<ByteValues::Type> type;
 
     [[nodiscard]] std::size_t size() const { return patterns.empty() ? 0 : patterns.front().bytes.size(); }
-    [[nodiscard]] bool empty() const { return patterns.empty(); }
+    [[nodiscard]] bool empty() const { return size() == 0; }
 };
 
 struct Parsed {

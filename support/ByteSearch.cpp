@@ -265,29 +265,8 @@ public:
     // can match the zeros of a hole alone. Returns false when the scan was stopped.
     bool each(Address begin, Address end, const OnMatch& onMatch)
     {
-        if (!m_skipHoles)
-            return run(begin, end, onMatch);
-        const auto n = static_cast<Address>(m_size);
-        // Ranges around each run of data, joined where they meet; a match reaching data starts in one.
-        std::optional<AddressRange> pending;
-        for (Address at = begin; at < end;) {
-            const std::optional<FileHandle::DataRun> data = m_file.dataFrom(std::max<Address>(0, at));
-            if (!data || data->begin >= end)
-                break;
-            const AddressRange range { std::max(begin, data->begin - (n - 1)),
-                data->end >= end ? end : std::min(end, data->end + (n - 1)) };
-            if (pending && range.begin <= pending->end) {
-                pending->end = std::max(pending->end, range.end);
-            } else {
-                if (pending && !run(pending->begin, pending->end, onMatch))
-                    return false;
-                pending = range;
-            }
-            at = data->end;
-            if (!countRead(ReadSize / 64)) // every look counts, so that a file of many holes lets events run
-                return false;
-        }
-        return !pending || run(pending->begin, pending->end, onMatch);
+        // goOn hears of the last bytes read too, so that a search of a small file lets events run once.
+        return eachRange(begin, end, onMatch) && countRead(m_sinceAsked > 0 ? ChunkSize : 0);
     }
 
     // The first match lying wholly inside [begin, end).
@@ -323,6 +302,34 @@ public:
     }
 
 private:
+    // each() but for the last ask of goOn.
+    bool eachRange(Address begin, Address end, const OnMatch& onMatch)
+    {
+        if (!m_skipHoles)
+            return run(begin, end, onMatch);
+        const auto n = static_cast<Address>(m_size);
+        // Ranges around each run of data, joined where they meet; a match reaching data starts in one.
+        std::optional<AddressRange> pending;
+        for (Address at = begin; at < end;) {
+            const std::optional<FileHandle::DataRun> data = m_file.dataFrom(std::max<Address>(0, at));
+            if (!data || data->begin >= end)
+                break;
+            const AddressRange range { std::max(begin, data->begin - (n - 1)),
+                data->end >= end ? end : std::min(end, data->end + (n - 1)) };
+            if (pending && range.begin <= pending->end) {
+                pending->end = std::max(pending->end, range.end);
+            } else {
+                if (pending && !run(pending->begin, pending->end, onMatch))
+                    return false;
+                pending = range;
+            }
+            at = data->end;
+            if (!countRead(ReadSize / 64)) // every look counts, so that a file of many holes lets events run
+                return false;
+        }
+        return !pending || run(pending->begin, pending->end, onMatch);
+    }
+
     // Every match wholly inside [begin, end), read in pieces of ReadSize. A piece's last size - 1 bytes are
     // carried on to the next one, so that a match across their edge is found; no match fits in them alone, so
     // none is visited twice.
@@ -348,10 +355,10 @@ private:
                 }
             }
             at += Address(got);
-            // goOn hears of the last piece too, so that a search of a small file lets events run once.
-            const bool last = got < wanted || end - at + Address(std::min(held, n - 1)) < Address(n);
-            if (!countRead(last ? ChunkSize : got) || last)
-                return !m_stopped;
+            if (!countRead(got))
+                return false;
+            if (got < wanted)
+                return true;
             carried = std::min(held, n - 1);
             std::memmove(piece - carried, data + held - carried, carried);
         }
@@ -371,7 +378,7 @@ private:
         return std::nullopt;
     }
 
-    // Asks goOn after every ChunkSize bytes read, and at the end of a run of them.
+    // Asks goOn after every ChunkSize bytes read.
     bool countRead(std::size_t bytes)
     {
         m_sinceAsked += bytes;

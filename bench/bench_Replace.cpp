@@ -93,6 +93,7 @@ int main(int argc, char* argv[])
     const FileIdentity identity = FileHandle::open(path, FileHandle::Mode::Read).identity();
 
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
+    const ByteSearch::Query query { { ByteSearch::Pattern::exactly(Needle) }, {} };
     std::vector<double> search, searchFloor, writes, writesFloor;
     double bytesPerMatch = 0;
     for (int round = 0; round <= rounds; ++round) {
@@ -100,7 +101,7 @@ int main(int argc, char* argv[])
         ByteSearch::Matches matches;
         const double searchMs = timedMs([&] {
             FileHandle file = FileHandle::open(path, FileHandle::Mode::Read);
-            matches = ByteSearch::findAll(file, std::min(file.size(), ReachableSize), Needle, [] {
+            matches = ByteSearch::findAll(file, std::min(file.size(), ReachableSize), query, [] {
                 QCoreApplication::processEvents();
                 return true;
             });
@@ -120,7 +121,8 @@ int main(int argc, char* argv[])
         if (done.outcome != CheckedWrite::Outcome::Written)
             qFatal("the replace was not written");
         const double writesFloorMs = timedMs([&] { floorWrites(path, matches.offsets, Needle); });
-        bytesPerMatch = double(matches.offsets.capacity() * sizeof(std::int64_t)) / double(matches.offsets.size());
+        bytesPerMatch = double(matches.offsets.capacity() * sizeof(std::int64_t) + matches.patterns.capacity())
+            / double(matches.offsets.size());
         // The first round fills the page cache and is not counted.
         if (round > 0) {
             search.push_back(searchMs);

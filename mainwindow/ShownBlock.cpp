@@ -491,21 +491,21 @@ void ShownBlock::showSizeIfCut(const CheckedWrite& done)
         m_view.showFileSize(sizeOf(FileHandle::tryOpen(m_file, FileHandle::Mode::Read)));
 }
 
-bool ShownBlock::takeFindAnswer(const std::string& answer)
+ShownBlock::FindAnswer ShownBlock::takeFindAnswer(const std::string& answer)
 {
-    const std::optional<std::string> bytes = ByteSearch::parseAnswer(answer);
-    if (!bytes)
-        return false;
-    m_findAnswer = answer;
-    m_findBytes = *bytes;
-    return true;
+    ByteSearch::Parsed parsed = ByteSearch::parseQuery(answer);
+    if (parsed.outcome == ByteSearch::Parsed::Outcome::Understood) {
+        m_findAnswer = answer;
+        m_findQuery = std::move(parsed.query);
+    }
+    return { parsed.outcome, std::move(parsed.value) };
 }
 
 ShownBlock::Found ShownBlock::find(FindFrom from, const std::function<bool()>& stop)
 {
     using Outcome = Found::Outcome;
-    if (m_busy || m_findBytes.empty())
-        return { Outcome::Stopped, {} };
+    if (m_busy || m_findQuery.empty())
+        return { Outcome::Stopped, {}, {}, {} };
     const Address current = m_current;
     commitBeforeBlockChange();
     const std::string path = m_view.currentFile();
@@ -514,39 +514,62 @@ ShownBlock::Found ShownBlock::find(FindFrom from, const std::function<bool()>& s
         const QScopedValueRollback<bool> running(m_busy, true);
         FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
         if (!opened)
-            return { Outcome::CannotOpen, {} };
+            return { Outcome::CannotOpen, {}, {}, {} };
         const BusyScope hourglass(m_view);
         const Address limit = std::min(opened.file.size(), ReachableSize);
         const Address after = from == FindFrom::After ? 1 : (from == FindFrom::Before ? -1 : 0);
-        result = ByteSearch::find(opened.file, limit, m_findBytes, current + after, from != FindFrom::Before, [&] {
+        result = ByteSearch::find(opened.file, limit, m_findQuery, current + after, from != FindFrom::Before, [&] {
             m_view.processEvents();
             return !stop();
         });
     }
     if (result.stopped)
-        return { Outcome::Stopped, {} };
+        return { Outcome::Stopped, {}, {}, {} };
     if (!result.found)
-        return { Outcome::NotFound, {} };
+        return { Outcome::NotFound, {}, {}, {} };
     const Address match = *result.found;
     change(path, showingByte(match), Store::Start, false);
-    return { Outcome::Found, { match, match + Address(m_findBytes.size()) } };
+    return { Outcome::Found, { match, match + Address(m_findQuery.size()) }, m_findQuery.type,
+        m_findQuery.patterns[result.pattern].order };
 }
 
 ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& answer, const std::function<bool()>& stop)
 {
     using Outcome = Replaced::Outcome;
     if (!m_writing)
-        return Replaced { Outcome::WritingOff, 0, {} };
-    const std::optional<std::string> replacement = answer ? ByteSearch::parseAnswer(*answer) : std::nullopt;
-    if (!replacement)
-        return Replaced { Outcome::NotUnderstood, 0, {} };
-    if (replacement->size() != m_findBytes.size())
-        return Replaced { Outcome::LengthDiffers, 0, {} };
-    if (m_busy || m_findBytes.empty())
-        return Replaced { Outcome::Stopped, 0, {} };
+        return Replaced { Outcome::WritingOff, 0, {}, {} };
+    const ByteSearch::Parsed parsed = answer ? ByteSearch::parseQuery(*answer) : ByteSearch::Parsed {};
+    switch (parsed.outcome) {
+    case ByteSearch::Parsed::Outcome::NotUnderstood:
+        return Replaced { Outcome::NotUnderstood, 0, {}, {} };
+    case ByteSearch::Parsed::Outcome::OnlyWildcards:
+        return Replaced { Outcome::OnlyWildcards, 0, {}, {} };
+    case ByteSearch::Parsed::Outcome::NoValue:
+        return Replaced { Outcome::NoValue, 0, {}, parsed.value };
+    case ByteSearch::Parsed::Outcome::Understood:
+        break;
+    }
+    if (m_busy || m_findQuery.empty())
+        return Replaced { Outcome::Stopped, 0, {}, {} };
+    using Refusal = ByteSearch::Replacement::Outcome;
+    const ByteSearch::Replacement replacement = ByteSearch::replacementFor(m_findQuery, parsed.query);
+    switch (replacement.outcome) {
+    case Refusal::LengthDiffers:
+        return Replaced { Outcome::LengthDiffers, 0, {}, {} };
+    case Refusal::UnknownWhereKnown:
+        return Replaced { Outcome::UnknownWhereKnown, 0, {}, {} };
+    case Refusal::NumberAndBytes:
+        return Replaced { Outcome::NumberAndBytes, 0, {}, {} };
+    case Refusal::WidthDiffers:
+        return Replaced { Outcome::WidthDiffers, 0, {}, {} };
+    case Refusal::OrderUnknown:
+        return Replaced { Outcome::OrderUnknown, 0, {}, {} };
+    case Refusal::Understood:
+        break;
+    }
     commitBeforeBlockChange();
     if (!m_identity)
-        return Replaced { Outcome::CannotOpen, 0, {} };
+        return Replaced { Outcome::CannotOpen, 0, {}, {} };
     const std::string path = m_file;
     const FileIdentity identity = *m_identity;
     ByteSearch::Matches matches;
@@ -555,24 +578,30 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& an
         const QScopedValueRollback<bool> running(m_busy, true);
         FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
         if (!opened || opened.file.identity() != identity)
-            return Replaced { Outcome::CannotOpen, 0, {} };
+            return Replaced { Outcome::CannotOpen, 0, {}, {} };
         const BusyScope hourglass(m_view);
         limit = std::min(opened.file.size(), ReachableSize);
-        matches = ByteSearch::findAll(opened.file, limit, m_findBytes, [&] {
+        matches = ByteSearch::findAll(opened.file, limit, m_findQuery, [&] {
             m_view.processEvents();
             return !stop();
         });
     }
     if (matches.stopped)
-        return Replaced { Outcome::Stopped, 0, {} };
+        return Replaced { Outcome::Stopped, 0, {}, {} };
     if (matches.offsets.empty())
-        return Replaced { Outcome::NotFound, 0, {} };
+        return Replaced { Outcome::NotFound, 0, {}, {} };
     const std::size_t count = matches.offsets.size();
+    const std::size_t n = m_findQuery.size();
     const Address first = matches.offsets.front();
     ByteChanges changes;
-    changes.reserve(count, count * m_findBytes.size());
-    for (const Address offset : matches.offsets)
-        changes.add(offset, m_findBytes, *replacement);
+    changes.reserve(count, count * n);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t which = matches.patterns[i];
+        // Where the bytes looked for have unknown ones, each match's own bytes are what the write checks and keeps.
+        const std::string_view before = matches.bytes.empty() ? std::string_view(m_findQuery.patterns[which].bytes)
+                                                              : std::string_view(matches.bytes).substr(i * n, n);
+        changes.add(matches.offsets[i], before, ByteSearch::replaced(replacement.patterns[which], before));
+    }
     matches = {};
     // The writes come only after the whole search, and only while every match still holds the bytes searched. The
     // step is kept with the block that shows the first match.
@@ -580,10 +609,10 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& an
     if (done.outcome != CheckedWrite::Outcome::Written) {
         m_view.showNotice(BlockView::Notice::CannotWrite);
         change(path, keepingStart(StartByte), Store::Start, false);
-        return Replaced { Outcome::NotWritten, 0, {} };
+        return Replaced { Outcome::NotWritten, 0, {}, {} };
     }
     change(path, showingByte(first), Store::Start, false);
-    return { Outcome::Replaced, count, { first, first + Address(replacement->size()) } };
+    return { Outcome::Replaced, count, { first, first + Address(n) }, {} };
 }
 
 bool ShownBlock::runLong(const std::function<void(const GoOn& goOn)>& work, const std::function<bool()>& stop)

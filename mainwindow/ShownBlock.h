@@ -3,6 +3,7 @@
 #include "mainwindow/WriteHistory.h"
 #include "support/Address.h"
 #include "support/ByteChanges.h"
+#include "support/ByteSearch.h"
 #include "support/ClipboardContent.h"
 #include "support/FileHandle.h"
 #include "support/__Files.h"
@@ -138,22 +139,30 @@ public:
     // Writes the bytes of a typed value from the current address on, as a paste of them would.
     [[nodiscard]] Pasted::Outcome writeValue(const std::string& bytes);
 
-    // Finding bytes: the last answer of the find prompt and the bytes it stands for.
+    // Finding bytes: the last answer of the find prompt and what it asks for.
     [[nodiscard]] const std::string& findAnswer() const { return m_findAnswer; }
-    [[nodiscard]] bool canFindAgain() const { return !m_findBytes.empty(); }
-    // Takes an answer of the find prompt; false, keeping the last one, when it is neither hex bytes nor a quoted
-    // text.
-    [[nodiscard]] bool takeFindAnswer(const std::string& answer);
+    [[nodiscard]] bool canFindAgain() const { return !m_findQuery.empty(); }
+    struct FindAnswer {
+        ByteSearch::Parsed::Outcome outcome = ByteSearch::Parsed::Outcome::NotUnderstood;
+        // NoValue: the value's text, as the answer gave it.
+        std::string value;
+        explicit operator bool() const { return outcome == ByteSearch::Parsed::Outcome::Understood; }
+    };
+    // Takes an answer of the find prompt (ByteSearch::parseQuery); one not understood keeps the last one.
+    [[nodiscard]] FindAnswer takeFindAnswer(const std::string& answer);
     enum class FindFrom { Here, After, Before };
     struct Found {
         enum class Outcome { Found, NotFound, Stopped, CannotOpen } outcome = Outcome::NotFound;
         // The match's bytes.
         AddressRange match;
+        // A number found: its type, and the order of its bytes there when the other order reads differently.
+        std::optional<ByteValues::Type> type;
+        std::optional<ByteValues::Order> order;
     };
-    // Looks for the bytes in the current file from the current address (FindFrom::Here), or after or before it, to
-    // the end of the file and once round from the other end, within the bytes the program reaches. The hourglass is
-    // up and pending events run after every chunk read; stop is asked then whether to give up. A match is shown as
-    // going to its byte shows it.
+    // Looks for the answer in the current file from the current address (FindFrom::Here), or after or before it,
+    // to the end of the file and once round from the other end, within the bytes the program reaches; a number in
+    // both orders at once. The hourglass is up and pending events run after every chunk read; stop is asked then
+    // whether to give up. A match is shown as going to its byte shows it.
     [[nodiscard]] Found find(FindFrom from, const std::function<bool()>& stop);
     struct Replaced {
         enum class Outcome {
@@ -165,17 +174,26 @@ public:
             WritingOff,
             NotUnderstood,
             LengthDiffers,
+            OnlyWildcards,
+            NoValue,
+            UnknownWhereKnown,
+            NumberAndBytes,
+            WidthDiffers,
+            OrderUnknown,
         } outcome
             = Outcome::NotFound;
         std::size_t count = 0;
         // The first replaced bytes, shown as a find shows a match.
         AddressRange first;
+        // NoValue: the value's text, as the answer gave it.
+        std::string value;
     };
     // Replaces every match of the find answer that does not overlap the one before, in the reachable bytes of the
-    // file the bytes come from, by the bytes answer stands for (none: it had a character of no byte), which must be
-    // as many: the whole search first, as find() searches, then one checked write of every match and one undo step.
-    // The first replaced byte is then shown as a match is; refused, the write error is shown and the bytes are shown
-    // as the file holds them.
+    // file the bytes come from, by what answer stands for (none: it had a character of no byte): bytes as many,
+    // where ?? keeps the byte each match has and stands only where the find answer has ??; or a number by a number
+    // of the same width, in the order of each match's bytes. The whole search first, as find() searches, then one
+    // checked write of every match and one undo step. The first replaced byte is then shown as a match is;
+    // refused, the write error is shown and the bytes are shown as the file holds them.
     [[nodiscard]] Replaced replaceAll(const std::optional<std::string>& answer, const std::function<bool()>& stop);
 
     // Runs work, a long read such as a comparison of files, as a search runs: after committing a pending edit, with
@@ -240,5 +258,5 @@ private:
     std::optional<Address> m_shownStart;
     WriteHistory m_history;
     std::string m_findAnswer;
-    std::string m_findBytes;
+    ByteSearch::Query m_findQuery;
 };

@@ -8,6 +8,7 @@
 #include "mainwindow/ValueWindow.h"
 #include "mainwindow/WindowPlacement.h"
 #include "mainwindow/WindowText.h"
+#include "support/ByteValues.h"
 #include "support/Cp1251.h"
 #include "support/Exception.h"
 #include "support/HexText.h"
@@ -30,6 +31,22 @@ using namespace WindowText;
 
 namespace {
 const QString OctetStream = QStringLiteral("application/octet-stream");
+
+// The tool tip of the find and replace prompts: each form an answer takes, with an example.
+std::string findHint()
+{
+    return text("Байты (Hex): 4D 5A 90 00 или 4D5A9000\n"
+                "Любой байт: ?? — 4D 5A ?? ?? 50 45\n"
+                "Текст: \"MZ\"\n"
+                "Число, в обоих порядках байтов: int32 1234\n"
+                "  (int8, uint8, int16, uint16, int32, uint32, int64, uint64, float32, float64,\n"
+                "  time32, time64, FILETIME, DOS, bin: uint16 0xBEEF, float64 -0.25, time32 2024-01-31 12:00:00)");
+}
+
+std::string orderText(ByteValues::Order order)
+{
+    return text(order == ByteValues::Order::Little ? "прямой порядок байтов (LE)" : "обратный порядок байтов (BE)");
+}
 } // namespace
 
 AddressRange TForm1::selectedBytes() const
@@ -83,6 +100,13 @@ void TForm1::findBytes(FindFrom from)
         break;
     case ShownBlock::Found::Outcome::Found:
         selectBytes(found.match);
+        // Which order a number was found in: the value window shows it when it is up, a notice otherwise.
+        if (found.type && found.order) {
+            if (m_values && m_values->isVisible())
+                m_values->showFound(*found.type, *found.order);
+            else
+                ShowNotice(text("Найдено: ") + ByteValues::name(*found.type) + ", " + orderText(*found.order));
+        }
         break;
     }
 }
@@ -91,14 +115,26 @@ bool TForm1::askWhatToFind()
 {
     std::string answer = m_block.findAnswer();
     bool exact = true;
-    if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact))
+    if (!InputPrompt(text("Найти"), text("Байты (Hex) или \"текст\""), answer, &exact, findHint()))
         return false;
-    if (!exact || !m_block.takeFindAnswer(answer)) {
-        TrimSpaces(answer);
-        ShowNotice(text("Не понимаю, что искать: ") + quoted(answer));
+    using Outcome = ByteSearch::Parsed::Outcome;
+    const ShownBlock::FindAnswer taken
+        = exact ? m_block.takeFindAnswer(answer) : ShownBlock::FindAnswer { Outcome::NotUnderstood, {} };
+    switch (taken.outcome) {
+    case Outcome::Understood:
+        return true;
+    case Outcome::OnlyWildcards:
+        ShowNotice(text("Нужен хотя бы один известный байт"));
         return false;
+    case Outcome::NoValue:
+        ShowNotice(text("Не понимаю значение: ") + quoted(taken.value));
+        return false;
+    case Outcome::NotUnderstood:
+        break;
     }
-    return true;
+    TrimSpaces(answer);
+    ShowNotice(text("Не понимаю, что искать: ") + quoted(answer));
+    return false;
 }
 
 void TForm1::copyRows()
@@ -136,7 +172,7 @@ void TForm1::replaceBytes()
         return;
     std::string replacement;
     bool exact = true;
-    if (!InputPrompt(text("Заменить на"), text("Байты (Hex) или \"текст\""), replacement, &exact))
+    if (!InputPrompt(text("Заменить на"), text("Байты (Hex) или \"текст\""), replacement, &exact, findHint()))
         return;
     const EscapeWatch escape;
     const ShownBlock::Replaced replaced = m_block.replaceAll(exact ? std::optional(replacement) : std::nullopt,
@@ -149,6 +185,24 @@ void TForm1::replaceBytes()
         break;
     case Outcome::LengthDiffers:
         ShowNotice(text("Замена должна быть той же длины"));
+        break;
+    case Outcome::OnlyWildcards:
+        ShowNotice(text("Нужен хотя бы один известный байт"));
+        break;
+    case Outcome::NoValue:
+        ShowNotice(text("Не понимаю значение: ") + quoted(replaced.value));
+        break;
+    case Outcome::UnknownWhereKnown:
+        ShowNotice(text("?? в замене — только там, где ?? в том, что искать"));
+        break;
+    case Outcome::NumberAndBytes:
+        ShowNotice(text("Число заменяется только числом, байты — байтами"));
+        break;
+    case Outcome::WidthDiffers:
+        ShowNotice(text("Замена должна быть числом той же ширины"));
+        break;
+    case Outcome::OrderUnknown:
+        ShowNotice(text("Найденное число читается одинаково в обоих порядках байтов: порядок замены не определить"));
         break;
     case Outcome::CannotOpen:
         ShowNotice(text("Ошибка при открытии файла"));

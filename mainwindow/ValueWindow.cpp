@@ -221,6 +221,12 @@ void ValueWindow::enter()
     m_table->setFocus(Qt::TabFocusReason);
 }
 
+void ValueWindow::showFound(Type type, Order order)
+{
+    const auto row = std::find(std::begin(ByteValues::AllTypes), std::end(ByteValues::AllTypes), type);
+    m_table->setCurrentCell(static_cast<int>(row - std::begin(ByteValues::AllTypes)), order == Order::Little ? 1 : 2);
+}
+
 bool ValueWindow::focusNextPrevChild(bool next)
 {
     // The table is the window's one stop: Tab and Shift+Tab go on to the main window's controls.

@@ -25,6 +25,8 @@ public:
 
     // Takes the focus into the table, the window raised and made active.
     void enter();
+    // Makes the value of type in order the current cell: where a number was found.
+    void showFound(ByteValues::Type type, ByteValues::Order order);
 
 protected:
     void showEvent(QShowEvent* event) override;

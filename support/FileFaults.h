@@ -28,8 +28,9 @@ enum class Op {
     Remove,
     Rename,
     SyncFolder, // making a rename in a folder durable
+    Seek, // a look for where an open file holds data and where it has holes
 };
-constexpr std::size_t OpCount = static_cast<std::size_t>(Op::SyncFolder) + 1;
+constexpr std::size_t OpCount = static_cast<std::size_t>(Op::Seek) + 1;
 
 // The nth (1-based) unit of op from now on fails with err; later ones succeed again.
 void failNth(Op op, int nth, int err);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <linux/magic.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -337,6 +338,25 @@ std::size_t FileHandle::readRange(std::int64_t offset, char* buffer, std::size_t
         done += got;
     }
     return done;
+}
+
+std::optional<FileHandle::DataRun> FileHandle::dataFrom(std::int64_t offset) const
+{
+    raiseIfInjected(Op::Seek);
+    const off_t begin = ::lseek(m_fd, offset, SEEK_DATA);
+    if (begin < 0 && errno == ENXIO)
+        return std::nullopt;
+    // A file system or kernel without the two looks: all data, as a plain read finds it.
+    if (begin < 0 && errno == EINVAL)
+        return DataRun { offset, std::numeric_limits<std::int64_t>::max() };
+    if (begin < 0)
+        failWith(errno);
+    const off_t end = ::lseek(m_fd, begin, SEEK_HOLE);
+    if (end < 0 && errno == ENXIO) // cut short in between: only a hole follows
+        return std::nullopt;
+    if (end < 0)
+        failWith(errno);
+    return DataRun { begin, end };
 }
 
 std::string FileHandle::readAll() const

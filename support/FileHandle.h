@@ -90,6 +90,14 @@ public:
     [[nodiscard]] std::size_t readAt(std::int64_t offset, char* buffer, std::size_t count);
     // The same, fewer bytes only where the file ends: a byte that cannot be read raises.
     [[nodiscard]] std::size_t readRange(std::int64_t offset, char* buffer, std::size_t count);
+    // Where the file holds data at offset or after it: from the first byte of data to the hole after it (the end
+    // of the file at the latest). Nothing when only a hole follows. A hole reads as zeros; a file system that keeps
+    // no holes has data all through.
+    struct DataRun {
+        std::int64_t begin = 0;
+        std::int64_t end = 0;
+    };
+    [[nodiscard]] std::optional<DataRun> dataFrom(std::int64_t offset) const;
     // Reads from the current position to the end.
     [[nodiscard]] std::string readAll() const;
     // Writes all of data at offset, or at the current position.

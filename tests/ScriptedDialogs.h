@@ -39,14 +39,17 @@ public:
     // nullopt: the user cancelled; a path: the user chose it.
     std::deque<std::optional<std::string>> fileAnswers;
     std::vector<Shown> shown;
+    // The tool tip of the last prompt.
+    std::string lastHint;
     // Runs while a notice is "open", e.g. to look at the window behind it.
     std::function<void()> onNotice;
 
-    bool inputPrompt(
-        const std::string& caption, const std::string& prompt, std::string& value, bool* = nullptr) override
+    bool inputPrompt(const std::string& caption, const std::string& prompt, std::string& value, bool* = nullptr,
+        const std::string& hint = {}) override
     {
         // Like the real modal dialogs, a prompt takes the mouse from a held control.
         cancelMouseCapture();
+        lastHint = hint;
         shown.push_back({ "prompt", caption, prompt, value });
         const std::optional<std::string> answer = next(promptAnswers);
         if (!answer)

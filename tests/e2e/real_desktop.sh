@@ -13,7 +13,8 @@
 # scale 1 and 2) without taking the keyboard, Tab goes into it, an int32 typed big-endian there is written and
 # Ctrl+Z on the grid takes it back; Ctrl+Shift+C shows the checksum window there, as quietly, Tab goes into it, the
 # CRC-32 of four selected rows and its bytes little-endian are copied with Ctrl+C, pasted over four other rows, and
-# taken back with Ctrl+Z; the save dialog is captioned in Russian, answering "no" to its
+# taken back with Ctrl+Z; a find with ?? goes to its match, a number replace writes each match in its own byte order
+# and Ctrl+Z takes it back; the save dialog is captioned in Russian, answering "no" to its
 # overwrite question keeps the file and the dialog; at scale 2 and 1.5 on a 1280x1024 screen the whole window is
 # visible and the lines between cells are silver; the go-to prompt's and the notice's frames are centred on the
 # screen; under a dark palette the path box's text, the spin button's glyphs, the write switch's box, the grey
@@ -259,6 +260,48 @@ desktop_wait_until desktop_window_gone "$checksums" || fail "Ctrl+Shift+C did no
 # The places inside the main window are reckoned from its geometry, measured last.
 desktop_geometry "$window"
 
+step "a find with ?? goes to its match; a number replaced is written in each match's own byte order, and Ctrl+Z takes it back"
+# A signature at 12000, and the int16 4660 little-endian at 12100 and big-endian at 12200: nowhere else in the file.
+python3 - "$work/other.bin" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+data[12000:12005] = bytes.fromhex("4D5A900003")
+data[12100:12102] = (4660).to_bytes(2, "little")
+data[12200:12202] = (4660).to_bytes(2, "big")
+assert data.count(bytes.fromhex("3412")) + data.count(bytes.fromhex("1234")) == 2 and data.count(b"MZ") == 1
+open(sys.argv[1], "wb").write(data)
+PY
+# prompt_answer CAPTION TEXT: the prompt so captioned is up; TEXT typed into it and accepted.
+prompt_answer() {
+    desktop_wait_until dialog_active "^$1\$" || fail "no prompt captioned \"$1\""
+    desktop_keys ctrl+a
+    desktop_type "$2"
+    desktop_keys Return
+}
+desktop_keys ctrl+f
+prompt_answer "Найти" "4D 5A ?? 00 03"
+back_to_main "the find prompt"
+# 12000 lies in the file's last block, which starts 8191 bytes before its end.
+desktop_wait_until stored_start 11809 || fail "the find of 4D 5A ?? 00 03 did not go to 12000"
+desktop_keys ctrl+h
+prompt_answer "Найти" "uint16 4660"
+prompt_answer "Заменить на" "uint16 0x5678"
+desktop_wait_until dialog_active "^Quillmoor\$" || fail "no notice of the replace"
+desktop_keys Return
+back_to_main "the replace's notice"
+[ "$(hex_at "$work/other.bin" 12100 2) $(hex_at "$work/other.bin" 12200 2)" = "78 56 56 78" ] ||
+    fail "the replace wrote $(hex_at "$work/other.bin" 12100 2) and $(hex_at "$work/other.bin" 12200 2)"
+desktop_keys ctrl+z
+desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 12100 2) $(hex_at "$work/other.bin" 12200 2)" = "34 12 12 34" ]' ||
+    fail "Ctrl+Z did not take the replace back whole"
+# Back to the block the steps after this one start from.
+desktop_keys shift+F10
+desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu from the keyboard"
+desktop_keys Down Down Down Return
+prompt_answer "Перейти к байту N" 8192
+back_to_main "the go-to prompt"
+desktop_wait_until stored_start 8192 || fail "going to byte 8192 did not show its block"
+
 step "the save dialog speaks Russian and keeps a file the user does not replace"
 desktop_keys shift+F10
 desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu from the keyboard"
@@ -464,4 +507,4 @@ for scale in 1 1.5 2; do
     done
 done
 
-echo "real desktop: 9 passed, 0 failed"
+echo "real desktop: 10 passed, 0 failed"

@@ -655,11 +655,12 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
                                             : QStringLiteral("(outcome %1)").arg(int(pasted));
     }
     // "replace A 0B30 EEFF" replaces in A, its first block shown; a fifth word N pokes 77 at offset N while the
-    // search runs, "fail2" fails the second write to A, "cut2" cuts A to 300 bytes just before it.
+    // search runs, "fail2" fails the second write to A, "cut2" cuts A to 300 bytes just before it. In the answers
+    // "_" stands for a blank: "int32_1234".
     if (words[0] == QLatin1String("replace")) {
         if (m_view.shownFile != file(words[1]))
             block.open(file(words[1]), 0);
-        if (!block.takeFindAnswer(words[2].toStdString()))
+        if (!block.takeFindAnswer(QString(words[2]).replace('_', ' ').toStdString()))
             return QStringLiteral("(no answer)");
         if (words.size() > 4 && words[4].startsWith(QLatin1String("fail")))
             FileFaults::atNthWriteTo(file(words[1]), words[4].mid(4).toInt() - 1,
@@ -671,7 +672,8 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
             m_view.onEvents = [&, at = words[4]] { play(block, QStringLiteral("poke %1 %2 77").arg(words[1], at)); };
         try {
             using Outcome = ShownBlock::Replaced::Outcome;
-            const Outcome replaced = block.replaceAll(words[3].toStdString(), [] { return false; }).outcome;
+            const Outcome replaced
+                = block.replaceAll(QString(words[3]).replace('_', ' ').toStdString(), [] { return false; }).outcome;
             m_view.onEvents = nullptr;
             return replaced == Outcome::Replaced  ? QString()
                 : replaced == Outcome::NotWritten ? QStringLiteral("(refused)")
@@ -768,6 +770,20 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
     QTest::newRow("a replace cut short by another program keeps every byte below the cut, and shows the new size")
         << QStringList { "replace A 0B30 EEFF cut2", "shows A 300 0" } << "(refused)"
         << QStringList { "A 0 --", "A 256 --", "A 299 --" };
+    QTest::newRow("a replace keeps the bytes each match has under ??")
+        << QStringList { "poke A 257 77", "replace A 0B??55 EE??FF", "undo", "redo" } << "yy"
+        << QStringList { "A 0 EE", "A 1 --", "A 2 FF", "A 256 EE", "A 257 77", "A 258 FF", "A 259 --" };
+    QTest::newRow("a number replaced in the byte order of each match") << QStringList { "poke A 1000 34",
+        "poke A 1001 12", "poke A 3000 12", "poke A 3001 34", "replace A uint16_4660 int16_0x5678", "undo",
+        "redo" } << "yy" << QStringList { "A 1000 78", "A 1001 56", "A 3000 56", "A 3001 78" };
+    // Refused: ?? over a known byte, a number by bytes and bytes by a number, a number of another width, a number
+    // without an order of its own by one with, only wildcards, no value of the type.
+    QTest::newRow("every other mix is refused, nothing written")
+        << QStringList { "replace A 0B30 ??FF", "replace A uint16_4660 EEFF", "replace A 0B30 uint16_5",
+               "replace A uint16_4660 int32_5", "replace A uint16_0x3030 uint16_5", "replace A 0B?? ????",
+               "replace A 0B30 int8_300" }
+        << "(outcome 10)(outcome 11)(outcome 11)(outcome 12)(outcome 13)(outcome 8)(outcome 9)"
+        << QStringList { "A 0 --", "A 1 --", "A 256 --" };
     QTest::newRow("the run's changes: a byte written back to its old value drops out, neighbours join")
         << QStringList { "A 0 EE", "A 1 EE", "A 2 EE", "A 1 30", "A 3 EE", "A 1 DD", "undo", "net A" }
         << "y[0 EE][2 EEEE]" << QStringList { "A 1 --" };

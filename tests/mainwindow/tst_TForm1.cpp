@@ -817,6 +817,26 @@ void tst_TForm1::aMatchIsShownAsGoingToItsByteShowsIt()
     QCOMPARE(
         m_dialogs->texts("notice"), (std::vector<std::string> { cp("Не понимаю, что искать: 4D5"), cp("Не найдено") }));
     QCOMPARE(selection(), std::tuple(100, 1, 3, 1));
+
+    // A number found says in which order, with the value window hidden; the prompt's tool tip shows the forms.
+    m_dialogs->shown.clear();
+    m_dialogs->promptAnswers = { std::string("?? ??"), std::string("int8 300"), std::string("uint16 0x4D5A") };
+    key(Qt::Key_F, Qt::ControlModifier);
+    key(Qt::Key_F, Qt::ControlModifier);
+    key(Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->texts("notice"),
+        (std::vector<std::string> { cp("Нужен хотя бы один известный байт"), cp("Не понимаю значение: 300"),
+            cp("Найдено: uint16, обратный порядок байтов (BE)") }));
+    QCOMPARE(selection(), std::tuple(100, 1, 2, 1));
+    QVERIFY(m_dialogs->lastHint.find(cp("?? ?? 50 45")) != std::string::npos);
+    QVERIFY(m_dialogs->lastHint.find("int32 1234") != std::string::npos);
+    // With the value window up, its current cell shows it instead.
+    key(Qt::Key_F12);
+    key(Qt::Key_F3);
+    QCOMPARE(selection(), std::tuple(20000, 1, 2, 1));
+    const auto* values = m_form->findChild<QTableWidget*>(QStringLiteral("ValueTable"));
+    QCOMPARE(std::pair(values->currentRow(), values->currentColumn()), std::pair(3, 2));
+    QCOMPARE(m_dialogs->texts("notice").size(), std::size_t(3));
 }
 
 void tst_TForm1::closingTheWindowStopsASearch()

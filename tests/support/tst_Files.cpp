@@ -387,6 +387,7 @@ void tst_Files::everyStepKindCanFailWithItsError_data()
     QTest::newRow("make a folder") << int(Op::MakeFolder) << EACCES << 5;
     QTest::newRow("rename") << int(Op::Rename) << EXDEV << EXDEV;
     QTest::newRow("sync the folder") << int(Op::SyncFolder) << EIO << EIO;
+    QTest::newRow("look for data") << int(Op::Seek) << EIO << EIO;
     // Leftovers are only litter: the replace goes on without clearing them.
     QTest::newRow("list leftovers") << int(Op::ListFolder) << EACCES << 0;
     QTest::newRow("remove a leftover") << int(Op::Remove) << EACCES << 0;
@@ -428,6 +429,7 @@ void tst_Files::everyStepKindCanFailWithItsError()
             char byte = 0;
             (void)handle.size();
             (void)handle.readAt(0, &byte, 1);
+            (void)handle.dataFrom(0);
             handle.writeAt(0, "A");
             handle.sync();
             handle.reserve(8);

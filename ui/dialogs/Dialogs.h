@@ -13,9 +13,10 @@ public:
     virtual ~Dialogs() = default;
 
     // The input prompt: true when accepted, and then value holds the edited text; otherwise value is untouched.
-    // With exact, a text holding characters outside the code page is told by *exact turning false.
-    virtual bool inputPrompt(
-        const std::string& caption, const std::string& prompt, std::string& value, bool* exact = nullptr)
+    // With exact, a text holding characters outside the code page is told by *exact turning false. A hint, when
+    // given, is the edit box's tool tip.
+    virtual bool inputPrompt(const std::string& caption, const std::string& prompt, std::string& value,
+        bool* exact = nullptr, const std::string& hint = {})
         = 0;
     // The message box with a single OK button, captioned with the application title.
     virtual void notice(const std::string& message) = 0;

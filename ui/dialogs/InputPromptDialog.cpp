@@ -59,3 +59,9 @@ QString InputPromptDialog::value() const
 {
     return m_edit->text();
 }
+
+void InputPromptDialog::setHint(const QString& hint)
+{
+    m_edit->setToolTip(hint);
+    findChild<QLabel*>(QStringLiteral("Prompt"))->setToolTip(hint);
+}

@@ -13,6 +13,8 @@ public:
     InputPromptDialog(const QString& caption, const QString& prompt, const QString& value, QWidget* parent = nullptr);
 
     [[nodiscard]] QString value() const;
+    // The forms the edit box takes, as the tool tip of the box and of the prompt.
+    void setHint(const QString& hint);
 
 private:
     QLineEdit* m_edit;

@@ -31,10 +31,11 @@ int execClosingPopups(QDialog& dialog)
 } // namespace
 
 bool StandardDialogs::inputPrompt(
-    const std::string& caption, const std::string& prompt, std::string& value, bool* exact)
+    const std::string& caption, const std::string& prompt, std::string& value, bool* exact, const std::string& hint)
 {
     cancelMouseCapture();
     InputPromptDialog dialog(Cp1251::toQString(caption), Cp1251::toQString(prompt), Cp1251::toQString(value));
+    dialog.setHint(Cp1251::toQString(hint));
     if (execClosingPopups(dialog) != QDialog::Accepted)
         return false;
     value = Cp1251::fromQString(dialog.value());

@@ -15,9 +15,9 @@ namespace {
 
 std::string_view trimmed(std::string_view text)
 {
-    while (!text.empty() && text.front() == ' ')
+    while (!text.empty() && HexText::isBlank(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
+    while (!text.empty() && HexText::isBlank(text.back()))
         text.remove_suffix(1);
     return text;
 }
@@ -41,7 +41,7 @@ std::optional<Pattern> hexPattern(std::string_view text)
 {
     Pattern pattern;
     for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == ' ') {
+        if (HexText::isBlank(text[i])) {
             ++i;
             continue;
         }

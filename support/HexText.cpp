@@ -40,7 +40,7 @@ std::optional<std::string> bytesOf(std::string_view text, Blanks blanks)
     bytes.reserve(text.size() / 2);
     int high = -1;
     for (const char c : text) {
-        if (c == ' ' && high < 0 && blanks == Blanks::BetweenBytes)
+        if (isBlank(c) && high < 0 && blanks == Blanks::BetweenBytes)
             continue;
         const int digit = digitValue(c);
         if (digit < 0)

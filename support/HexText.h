@@ -19,6 +19,12 @@ inline constexpr std::string_view Digits = "0123456789ABCDEF";
 // An offset as at least eight upper-case digits: "0000001F".
 [[nodiscard]] std::string offsetOf(std::int64_t offset);
 
+// A blank between bytes: a space, a tab or a line end, as a copied line or table column brings them.
+[[nodiscard]] constexpr bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 enum class Blanks { Refused, BetweenBytes };
 // The bytes of pairs of hexadecimal digits of either case; nothing when a digit is missing or is none. With
 // Blanks::BetweenBytes, blanks may stand before and between pairs, never inside one.

@@ -58,6 +58,8 @@ void tst_ByteSearch::anAnswerIsBytesWildcardsATextOrANumber_data()
     QTest::newRow("hex bytes with blanks") << QByteArray("4D 5A 90") << understood << QByteArray("4D5A90");
     QTest::newRow("hex bytes without") << QByteArray("4d5a90") << understood << QByteArray("4D5A90");
     QTest::newRow("blanks around and between") << QByteArray("  ff   00 ") << understood << QByteArray("FF00");
+    QTest::newRow("a copied line: tabs, a line end") << QByteArray("4D\t5A\r\n") << understood << QByteArray("4D5A");
+    QTest::newRow("a line end inside a byte") << QByteArray("4\nD") << no << QByteArray();
     QTest::newRow("an odd number of digits") << QByteArray("4D5") << no << QByteArray();
     QTest::newRow("a blank inside a byte") << QByteArray("4 D") << no << QByteArray();
     QTest::newRow("a letter that is no hex digit") << QByteArray("4G") << no << QByteArray();

@@ -595,14 +595,24 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& an
     const Address first = matches.offsets.front();
     ByteChanges changes;
     changes.reserve(count, count * n);
+    // Only the bytes a replace changes are written: a match that already holds its replacement is no change.
+    std::size_t changed = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t which = matches.patterns[i];
         // Where the bytes looked for have unknown ones, each match's own bytes are what the write checks and keeps.
         const std::string_view before = matches.bytes.empty() ? std::string_view(m_findQuery.patterns[which].bytes)
                                                               : std::string_view(matches.bytes).substr(i * n, n);
-        changes.add(matches.offsets[i], before, ByteSearch::replaced(replacement.patterns[which], before));
+        const std::string after = ByteSearch::replaced(replacement.patterns[which], before);
+        if (after != before) {
+            changes.addChanged(matches.offsets[i], before, after);
+            ++changed;
+        }
     }
     matches = {};
+    if (changes.empty()) {
+        change(path, showingByte(first), Store::Start, false);
+        return { Outcome::Replaced, 0, { first, first + Address(n) }, {} };
+    }
     // The writes come only after the whole search, and only while every match still holds the bytes searched. The
     // step is kept with the block that shows the first match.
     const CheckedWrite done = writeChanges(changes, 1, showingByte(first)(limit));
@@ -612,7 +622,7 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& an
         return Replaced { Outcome::NotWritten, 0, {}, {} };
     }
     change(path, showingByte(first), Store::Start, false);
-    return { Outcome::Replaced, count, { first, first + Address(n) }, {} };
+    return { Outcome::Replaced, changed, { first, first + Address(n) }, {} };
 }
 
 bool ShownBlock::runLong(const std::function<void(const GoOn& goOn)>& work, const std::function<bool()>& stop)

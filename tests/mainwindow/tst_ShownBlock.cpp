@@ -762,6 +762,8 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
     // 0B 30 stands at every offset that is a multiple of 256.
     QTest::newRow("a replace is one step over every match") << QStringList { "replace A 0B30 EEFF", "undo",
         "redo" } << "yy" << QStringList { "A 0 EE", "A 1 FF", "A 19969 FF", "A 2 --" };
+    QTest::newRow("a replace by the same bytes writes nothing and is no step")
+        << QStringList { "A 10 AB", "replace A 0B30 0B30", "undo" } << "y" << QStringList { "A 10 --" };
     QTest::newRow("a replace refused by one match changed during the search writes none")
         << QStringList { "replace A 0B30 EEFF 512" } << "(refused)"
         << QStringList { "A 0 --", "A 512 77", "A 19968 --" };

@@ -19,7 +19,7 @@ std::string_view BlockRows::cellText(std::int32_t col, std::int32_t row, TextBuf
         if (!m_block.anyShown() || row > ShownBlock::BlockSpan + 1)
             return {};
         // Copied out: the next row's text is counted up in the same place.
-        const std::string_view text = m_offsetTexts.text(addressOf(row));
+        const std::string_view text = m_offsetTexts.text(addressOf(row), m_block.offsetDigits());
         std::copy(text.begin(), text.end(), buffer.begin());
         return { buffer.data(), text.size() };
     }
@@ -32,7 +32,8 @@ void BlockRows::rowTexts(std::int32_t row, RowTexts& texts) const
     // The offset's text views the place it is counted up in, good until the next one is asked for: all a reader
     // of whole rows needs, and a copy fewer for each of a report's 8193.
     const bool known = row >= 1 && row <= ShownBlock::BlockSpan + 1;
-    texts[0] = known && m_block.anyShown() ? m_offsetTexts.text(addressOf(row)) : std::string_view();
+    texts[0]
+        = known && m_block.anyShown() ? m_offsetTexts.text(addressOf(row), m_block.offsetDigits()) : std::string_view();
     const std::optional<std::uint8_t> byte = known ? m_block.shownByte(addressOf(row)) : std::nullopt;
     if (byte)
         formatValues(*byte, texts);

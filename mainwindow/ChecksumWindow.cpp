@@ -218,7 +218,7 @@ bool ChecksumWindow::sumWholeFile()
             ShowNotice(WindowText::text("Ошибка при открытии файла"));
         return true;
     }
-    const Address size = std::min(opened.file.size(), ReachableSize);
+    const Address size = opened.file.size();
     const EscapeWatch escape;
     bool stopped = false;
     m_progress->setValue(0);
@@ -231,7 +231,9 @@ bool ChecksumWindow::sumWholeFile()
                 // Values that no longer hold are not left standing while the rest is read.
                 if (done == std::min<Address>(size, Checksums::ReadChunk))
                     showSums(nullptr);
-                m_progress->setValue(int(done * ProgressSteps / size));
+                // Scaled without overflow however large the file.
+                m_progress->setValue(int(size <= ReachableSize / ProgressSteps ? done * ProgressSteps / size
+                                                                               : done / (size / ProgressSteps)));
                 QCoreApplication::processEvents();
             }
             if (!window)

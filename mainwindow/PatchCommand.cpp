@@ -88,25 +88,38 @@ std::string unreadable(PatchFile::Error error)
     case PatchFile::Error::LengthsDiffer:
         return said("старые и новые байты разной длины");
     case PatchFile::Error::BeyondReach:
-        return said("строка за смещением ") + std::to_string(ReachableSize - 1);
+        return said("строка за концом файла");
     case PatchFile::Error::OutOfOrder:
         return said("строка перекрывает предыдущую или стоит перед ней");
     }
     return {};
 }
 
-// What a look at the file says, before anything is written: nothing when the patch can be written.
-std::optional<Answer> looked(const FileLook& look, const ByteChanges& changes, bool revert)
+// An offset in the file at path, with as many digits as its last offset needs, as the window shows it.
+std::string offsetIn(const std::string& path, Address offset)
+{
+    Address size = -1;
+    try {
+        const FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
+        if (opened)
+            size = opened.file.size();
+    } catch (const EInOutError&) {
+    }
+    return HexText::offsetOf(offset, HexText::offsetDigits(size));
+}
+
+// What a look at the file at path says, before anything is written: nothing when the patch can be written.
+std::optional<Answer> looked(const FileLook& look, const ByteChanges& changes, bool revert, const std::string& path)
 {
     if (look.beyondEnd)
-        return reply(2, said("строка за концом файла, смещение ") + HexText::offsetOf(changes[*look.beyondEnd].offset));
+        return reply(2, said("строка за концом файла, смещение ") + offsetIn(path, changes[*look.beyondEnd].offset));
     if (look.written)
         return reply(
             0, said(revert ? "заплатка уже снята, ничего не записано" : "заплатка уже наложена, ничего не записано"));
     if (look.conflict) {
         const ByteChanges::Run run = changes[*look.conflict];
         return reply(1,
-            said("конфликт по смещению ") + HexText::offsetOf(run.offset) + said(": ожидалось ")
+            said("конфликт по смещению ") + offsetIn(path, run.offset) + said(": ожидалось ")
                 + HexText::pairsOf(run.before) + said(", найдено ")
                 + HexText::pairsOf(std::string_view(look.found).substr(run.at, run.before.size()))
                 + said("; ничего не записано"));
@@ -132,11 +145,11 @@ Answer answer(Action action, const std::string& patchPath, const std::string& pa
             FileHandle::Opened opened = FileHandle::tryOpen(path, FileHandle::Mode::Read);
             if (!opened)
                 return reply(2, cannotOpen(path, opened.error));
-            return looked(lookAt(opened.file, changes, AlreadyWritten::AllOrNone), changes, false)
+            return looked(lookAt(opened.file, changes, AlreadyWritten::AllOrNone), changes, false, path)
                 .value_or(reply(0, said("заплатка накладывается")));
         }
         const CheckedWrite done = writeIfUnchanged(path, std::nullopt, changes, AlreadyWritten::AllOrNone);
-        if (const std::optional<Answer> answer = looked(done.look, changes, revert))
+        if (const std::optional<Answer> answer = looked(done.look, changes, revert, path))
             return *answer;
         if (done.cutShort)
             return reply(2, said("файл укорочен во время записи, заплатка не наложена"));

@@ -2,10 +2,12 @@
 
 #include "support/HexText.h"
 
+#include <algorithm>
+
 // Formatted by hand: every paint formats a screenful of these, and printf's format parsing cost more than the rest
 // of the row's texts together. Written from the end of the buffer backwards; the longest text, 16 hex digits and a
 // 20-character decimal, fills 39 of its 40 bytes.
-std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset)
+std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset, int digits)
 {
     char* end = buffer.data() + buffer.size();
     char* p = end;
@@ -22,11 +24,11 @@ std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offse
     *--p = '(';
     *--p = ' ';
     std::uint64_t bits = static_cast<std::uint64_t>(offset);
-    int digits = 0;
-    while (digits < 8 || bits != 0) {
+    // No offset needs more than 16, and the buffer holds no more.
+    digits = std::min(digits, 16);
+    for (int made = 0; made < digits || bits != 0; ++made) {
         *--p = HexText::Digits[bits & 15];
         bits >>= 4;
-        ++digits;
     }
     return { p, static_cast<std::size_t>(end - p) };
 }
@@ -47,19 +49,20 @@ bool countUp(char* first, char* last, int base)
 }
 } // namespace
 
-std::string_view OffsetTexts::text(std::int64_t offset)
+std::string_view OffsetTexts::text(std::int64_t offset, int digits)
 {
-    if (offset == m_offset)
+    if (offset == m_offset && digits == m_digits)
         return m_text;
     // "HHHHHHHH (D)": the hex part ends at the blank, the decimal part between the brackets.
     char* first = const_cast<char*>(m_text.data());
-    const bool stepped = m_offset >= 0 && offset == m_offset + 1 && countUp(first, first + m_blank - 1, 16)
-        && countUp(first + m_blank + 2, first + m_text.size() - 2, 10);
+    const bool stepped = m_offset >= 0 && offset == m_offset + 1 && digits == m_digits
+        && countUp(first, first + m_blank - 1, 16) && countUp(first + m_blank + 2, first + m_text.size() - 2, 10);
     if (!stepped) {
-        m_text = formatOffset(m_buffer, offset);
+        m_text = formatOffset(m_buffer, offset, digits);
         m_blank = m_text.find(' ');
     }
     m_offset = offset;
+    m_digits = digits;
     return m_text;
 }
 

@@ -10,10 +10,11 @@
 // The texts of one grid row for the byte v found at offset o, without a string of their own, as the grid asks for
 // them when it paints a cell.
 //
-// Column 0, formatted into buffer: "0000001F (31)", at least eight upper-case hex digits, then the decimal offset in
-// brackets. Columns 1 to 4, viewing a table made at compile time: hex ("0A"), decimal ("10"), binary ("00001010")
-// and the Windows-1251 character, or "<...>" for the control codes below 32.
-[[nodiscard]] std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset);
+// Column 0, formatted into buffer: "0000001F (31)", at least digits upper-case hex digits (HexText::offsetDigits of
+// the file's size), then the decimal offset in brackets. Columns 1 to 4, viewing a table made at compile time: hex
+// ("0A"), decimal ("10"), binary ("00001010") and the Windows-1251 character, or "<...>" for the control codes
+// below 32.
+[[nodiscard]] std::string_view formatOffset(GridSource::TextBuffer& buffer, std::int64_t offset, int digits = 8);
 [[nodiscard]] std::string_view formatValue(std::int32_t col, std::uint8_t v);
 namespace RowFormatTables {
 // The value texts of all 256 bytes, made at compile time: painting and the report ask for them in every row.
@@ -64,11 +65,12 @@ inline void formatValues(std::uint8_t v, GridSource::RowTexts& texts)
 class OffsetTexts {
 public:
     // Good until the next text is asked for.
-    [[nodiscard]] std::string_view text(std::int64_t offset);
+    [[nodiscard]] std::string_view text(std::int64_t offset, int digits = 8);
 
 private:
     GridSource::TextBuffer m_buffer {};
     std::string_view m_text;
     std::size_t m_blank = 0;
     std::int64_t m_offset = -1;
+    int m_digits = 8;
 };

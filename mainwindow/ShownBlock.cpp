@@ -4,6 +4,7 @@
 #include "support/ByteSearch.h"
 #include "support/Cp1251.h"
 #include "support/Exception.h"
+#include "support/HexText.h"
 #include "support/IntParser.h"
 #include "support/PatchFile.h"
 #include "support/StrHF.h"
@@ -17,6 +18,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -333,6 +335,14 @@ std::string ShownBlock::restore()
     // then, rather than some other one opened in its place.
     std::string path = readWholeSettingsString(m_settingsFile, FileSection, NameFileKey, "").value_or("");
     StartByte = SettingsReadInt(m_settingsFile, FileSection, StartByteKey, 0);
+    // A start past what 32 bits hold was stored for a file that large; it is taken only while the file still
+    // reaches it, so that a settings file edited by hand or a file since cut short starts at 0, as any other start
+    // that cannot be read does.
+    const std::optional<Address> wide
+        = tryParseInt64(SettingsReadString(m_settingsFile, FileSection, StartByteKey, ""));
+    if (wide && *wide > std::numeric_limits<std::int32_t>::max()
+        && *wide < sizeOf(FileHandle::tryOpen(path, FileHandle::Mode::Read)))
+        StartByte = *wide;
     return path;
 }
 
@@ -356,7 +366,7 @@ void ShownBlock::move(Move move)
                 return clampedStart(from - BlockSpan);
             case Move::Next:
                 // The placement rule: a start at or beyond the end of the file shows the last block.
-                return clampedStart(from + BlockSpan >= size ? size - EndPlacement : from + BlockSpan);
+                return clampedStart(from >= size - BlockSpan ? size - EndPlacement : from + BlockSpan);
             case Move::Start:
                 return 0;
             case Move::End:
@@ -407,15 +417,16 @@ void ShownBlock::change(const std::string& path, const Placement& place, Store s
     const Address size = sizeOf(opened);
     if (newFile)
         m_view.showFileSize(size);
-    // A file larger than the program reaches is reached within its first ReachableSize bytes.
-    const Address reachable = std::min(size, ReachableSize);
-    StartByte = place(reachable);
+    m_fileSize = size;
+    m_offsetDigits = HexText::offsetDigits(size);
+    StartByte = place(size);
     m_file = path;
-    LoadBlock(opened, reachable);
+    LoadBlock(opened, size);
     if (store == Store::FileAndStart)
         SettingsWriteString(m_settingsFile, FileSection, NameFileKey, path);
+    // In decimal, whatever its size: a start that fits 32 bits is stored as it always was.
     if (store != Store::Nothing)
-        SettingsWriteInt(m_settingsFile, FileSection, StartByteKey, static_cast<std::int32_t>(StartByte));
+        SettingsWriteString(m_settingsFile, FileSection, StartByteKey, std::to_string(StartByte));
 }
 
 void ShownBlock::LoadBlock(FileHandle::Opened& opened, Address size)
@@ -431,7 +442,8 @@ void ShownBlock::LoadBlock(FileHandle::Opened& opened, Address size)
     }
     m_identity = opened.file.identity();
     const BusyScope hourglass(m_view);
-    const Address end = std::min(StartByte + BlockSpan + 1, size);
+    // Counted from the start, so that a block at the end of the largest file cannot overflow.
+    const Address end = StartByte < size ? StartByte + std::min(BlockSpan + 1, size - StartByte) : StartByte;
     // The bytes before give way to the first bytes shown, or are cleared when there are none.
     try {
         std::array<char, RowsBetweenEvents> chunk;
@@ -516,7 +528,7 @@ ShownBlock::Found ShownBlock::find(FindFrom from, const std::function<bool()>& s
         if (!opened)
             return { Outcome::CannotOpen, {}, {}, {} };
         const BusyScope hourglass(m_view);
-        const Address limit = std::min(opened.file.size(), ReachableSize);
+        const Address limit = opened.file.size();
         const Address after = from == FindFrom::After ? 1 : (from == FindFrom::Before ? -1 : 0);
         result = ByteSearch::find(opened.file, limit, m_findQuery, current + after, from != FindFrom::Before, [&] {
             m_view.processEvents();
@@ -580,7 +592,7 @@ ShownBlock::Replaced ShownBlock::replaceAll(const std::optional<std::string>& an
         if (!opened || opened.file.identity() != identity)
             return Replaced { Outcome::CannotOpen, 0, {}, {} };
         const BusyScope hourglass(m_view);
-        limit = std::min(opened.file.size(), ReachableSize);
+        limit = opened.file.size();
         matches = ByteSearch::findAll(opened.file, limit, m_findQuery, [&] {
             m_view.processEvents();
             return !stop();

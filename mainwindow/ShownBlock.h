@@ -80,6 +80,10 @@ public:
     // A block command may run: more than one byte is shown and nothing is running.
     [[nodiscard]] bool canNavigate() const { return !m_busy && m_loadedCount > 1; }
     [[nodiscard]] bool editPending() const { return EditPending; }
+    // The size of the shown file as the last command found it (-1 when it could not be read), and how many hex
+    // digits its offsets are shown with.
+    [[nodiscard]] Address fileSize() const { return m_fileSize; }
+    [[nodiscard]] int offsetDigits() const { return m_offsetDigits; }
 
     // Where the user is: the window's current row, which tools read from.
     [[nodiscard]] Address current() const { return m_current; }
@@ -106,7 +110,8 @@ public:
     //
     // The open command: path shown from start, its name and start stored.
     void open(const std::string& path, Address start = 0);
-    // Reads the stored file and start; the start is taken as stored. Returns the file's path.
+    // Reads the stored file and start; the start is taken as stored, one beyond 32 bits only while the file reaches
+    // it (else 0). Returns the file's path.
     [[nodiscard]] std::string restore();
     // Shows the current file at the restored start, as stored, storing nothing.
     void showRestored();
@@ -160,7 +165,7 @@ public:
         std::optional<ByteValues::Order> order;
     };
     // Looks for the answer in the current file from the current address (FindFrom::Here), or after or before it,
-    // to the end of the file and once round from the other end, within the bytes the program reaches; a number in
+    // to the end of the file and once round from the other end; a number in
     // both orders at once. The hourglass is up and pending events run after every chunk read; stop is asked then
     // whether to give up. A match is shown as going to its byte shows it.
     [[nodiscard]] Found find(FindFrom from, const std::function<bool()>& stop);
@@ -188,7 +193,7 @@ public:
         // NoValue: the value's text, as the answer gave it.
         std::string value;
     };
-    // Replaces every match of the find answer that does not overlap the one before, in the reachable bytes of the
+    // Replaces every match of the find answer that does not overlap the one before, in the bytes of the
     // file the bytes come from, by what answer stands for (none: it had a character of no byte): bytes as many,
     // where ?? keeps the byte each match has and stands only where the find answer has ??; or a number by a number
     // of the same width, in the order of each match's bytes. The whole search first, as find() searches, then one
@@ -208,7 +213,7 @@ public:
 
 private:
     enum class Store { Nothing, Start, FileAndStart };
-    // The start of the block a command shows, given the reachable size of the file (-1 when it cannot be read).
+    // The start of the block a command shows, given the size of the file (-1 when it cannot be read).
     using Placement = std::function<Address(Address size)>;
 
     // Where going to byte n moves.
@@ -218,8 +223,8 @@ private:
     // Every command that shows a block ends here: the pending edit committed, the file opened once, the start
     // placed, the bytes loaded, the position stored.
     void change(const std::string& path, const Placement& place, Store store, bool newFile);
-    // Shows the bytes of the opened file from StartByte, one read per RowsBetweenEvents bytes, up to size, the part
-    // of the file the program reaches (-1 when it could not be read).
+    // Shows the bytes of the opened file from StartByte, one read per RowsBetweenEvents bytes, up to size (-1 when
+    // it could not be read).
     void LoadBlock(FileHandle::Opened& opened, Address size);
     void commitBeforeBlockChange();
     // False when a byte that should have been written was not.
@@ -244,6 +249,8 @@ private:
     // The file the last load read, whatever its path leads to now.
     std::optional<FileIdentity> m_identity;
     Address m_loadedCount = 0;
+    Address m_fileSize = -1;
+    int m_offsetDigits = 8;
     Address m_current = 0;
     bool m_busy = false;
     bool m_writing = false;

@@ -8,6 +8,7 @@
 #include "support/Cp1251.h"
 #include "support/Exception.h"
 #include "support/FilePath.h"
+#include "support/HexText.h"
 #include "support/IntParser.h"
 #include "support/__Files.h"
 #include "support/__Str.h"
@@ -29,6 +30,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <algorithm>
 
 using namespace WindowText;
 
@@ -71,7 +74,7 @@ void TForm1::FormCreate()
     SG1->setCell(2, 0, "Dec");
     SG1->setCell(3, 0, "Bin");
     SG1->setCell(4, 0, "Ascii");
-    SG1->setColWidth(0, OffsetColumnWidth);
+    SG1->setColWidth(0, m_offsetColumnWidth = OffsetColumnWidth);
     // The dialogs start in the program's folder; for the program installed for all users, whose folder takes no
     // file of theirs (their settings live in their own folder), in the user's home.
     const std::string start
@@ -90,7 +93,7 @@ void TForm1::FormCreate()
     }
 
     // Restore the last file and position. Both keys are read before the file is looked for, and the stored
-    // start is used as it is.
+    // start is used as it is (one past 32 bits only while the file still reaches it).
     setCurrentFile(m_block.restore());
     if (fileExists(currentFile()))
         m_block.showRestored();
@@ -135,18 +138,19 @@ void TForm1::N4Click()
 
 void TForm1::N5Click()
 {
-    std::int32_t n = 0;
+    std::int64_t n = 0;
     if (m_block.canNavigate()
-        && readNumber(text("Перейти к байту N"), text("Введите число (Dec)"), std::to_string(startByte()), n))
+        && readNumber(
+            text("Перейти к байту N"), text("Введите число (Dec)"), std::to_string(startByte()), n, m_block.fileSize()))
         m_block.goToByte(n);
 }
 
 void TForm1::N01Click()
 {
-    std::int32_t width = 0;
+    std::int64_t width = 0;
     if (readNumber(
             text("Ширина колонки N 0"), text("Введите число (пикселей)"), std::to_string(SG1->colWidth(0)), width))
-        SG1->setColWidth(0, width > 0 ? width : OffsetColumnWidth);
+        SG1->setColWidth(0, width > 0 ? std::int32_t(width) : m_offsetColumnWidth);
 }
 
 void TForm1::N1Click()
@@ -242,10 +246,20 @@ void TForm1::setCurrentFile(const std::string& path)
 
 void TForm1::showFileSize(Address size)
 {
-    // Offsets stop at 2 GiB, but the size shown is the file's true one.
     LabelSizeF->setText(QString::number(size));
     // A label's accessible name replaces its text for a screen reader: the name carries the number too.
     LabelSizeF->setAccessibleName(qtext("Размер файла в байтах: ") + QString::number(size));
+    // The offset column follows the file's offsets, unless the user gave it a width of their own.
+    if (SG1->colWidth(0) == m_offsetColumnWidth)
+        SG1->setColWidth(0, m_offsetColumnWidth = offsetColumnWidth(size));
+}
+
+std::int32_t TForm1::offsetColumnWidth(Address size) const
+{
+    // Up to 4 GiB the offsets take eight hex digits and at most ten decimal ones, which the usual width holds.
+    const auto decimalDigits = std::int32_t(std::to_string(std::max<Address>(size - 1, 0)).size());
+    const std::int32_t more = HexText::offsetDigits(size) - 8 + std::max(decimalDigits - 10, 0);
+    return OffsetColumnWidth + more * SG1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
 }
 
 void TForm1::presetOpenDialog(const std::string& path)
@@ -262,12 +276,13 @@ void TForm1::presetOpenDialog(const std::string& path)
     OD1->selectFile(qpath(path));
 }
 
-bool TForm1::readNumber(const std::string& caption, const std::string& prompt, std::string preset, std::int32_t& number)
+bool TForm1::readNumber(const std::string& caption, const std::string& prompt, std::string preset, std::int64_t& number,
+    Address reachedSize)
 {
     if (!InputPrompt(caption, prompt, preset))
         return false;
     TrimSpaces(preset);
-    const auto parsed = tryParseInt(preset);
+    const auto parsed = tryParseOffset(preset, reachedSize);
     if (!parsed) {
         ShowNotice(text("Бестолочь! Это=") + '"' + quoted(preset) + '"' + text("  НЕ число !"));
         return false;

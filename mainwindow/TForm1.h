@@ -140,8 +140,12 @@ private:
     [[nodiscard]] AddressRange selectedBytes() const;
     // Selects the rows of bytes, as far as the block shows them.
     void selectBytes(AddressRange bytes);
-    [[nodiscard]] bool readNumber(
-        const std::string& caption, const std::string& prompt, std::string preset, std::int32_t& number);
+    // A number typed by the 32-bit rules; past them, an offset the file of reachedSize bytes reaches.
+    [[nodiscard]] bool readNumber(const std::string& caption, const std::string& prompt, std::string preset,
+        std::int64_t& number, Address reachedSize = 0);
+    // The offset column's width for a file of size bytes: the usual one, wider by a digit for each one that its
+    // offsets need beyond 4 GiB.
+    [[nodiscard]] std::int32_t offsetColumnWidth(Address size) const;
     [[nodiscard]] std::string settingsPath() const
     {
         return (m_settingsDir.empty() ? m_programDir : m_settingsDir) + "Quillmoor.ini";
@@ -152,6 +156,8 @@ private:
     std::string m_startFile;
     // The start file could not be opened: said once the window is up.
     bool m_startFileRefused = false;
+    // The offset column's width the window chose for the file shown; one the user set is left as it is.
+    std::int32_t m_offsetColumnWidth = 0;
     // The file the drag over the window carries, when it is one that may be dropped.
     std::optional<std::string> m_dragFile;
     ShownBlock m_block { *this };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 // A byte's place in a file. Every offset and size above the file layer is one.
 using Address = std::int64_t;
@@ -18,6 +19,6 @@ struct AddressRange {
     friend bool operator==(const AddressRange&, const AddressRange&) = default;
 };
 
-// How much of a file the program shows, finds in and writes: its first ReachableSize bytes. Files beyond it are
-// reached within it, and a patch line beyond it is refused.
-inline constexpr Address ReachableSize = 2147483647;
+// The largest size a file can have, and so every byte of any file: the program shows, finds in and writes the whole
+// of it. A patch line that would end beyond it lies past the end of every file and is refused.
+inline constexpr Address ReachableSize = std::numeric_limits<Address>::max();

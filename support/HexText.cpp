@@ -26,12 +26,20 @@ std::string pairsOf(std::string_view bytes, char separator)
     return text;
 }
 
-std::string offsetOf(std::int64_t offset)
+std::string offsetOf(std::int64_t offset, int digits)
 {
     std::string text;
-    for (auto bits = static_cast<std::uint64_t>(offset); bits != 0 || text.size() < 8; bits >>= 4)
+    for (auto bits = static_cast<std::uint64_t>(offset); bits != 0 || text.size() < std::size_t(digits); bits >>= 4)
         text.insert(text.begin(), Digits[bits & 0xF]);
     return text;
+}
+
+int offsetDigits(std::int64_t size)
+{
+    int digits = 8;
+    for (std::uint64_t last = size > 0 ? std::uint64_t(size - 1) : 0; digits < 16 && last >> (4 * digits) != 0;)
+        ++digits;
+    return digits;
 }
 
 std::optional<std::string> bytesOf(std::string_view text, Blanks blanks)

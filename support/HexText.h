@@ -16,8 +16,12 @@ inline constexpr std::string_view Digits = "0123456789ABCDEF";
 // Two upper-case digits a byte, with separator between bytes when it is not 0: "4D5A", "4D 5A".
 [[nodiscard]] std::string pairsOf(std::string_view bytes, char separator = 0);
 
-// An offset as at least eight upper-case digits: "0000001F".
-[[nodiscard]] std::string offsetOf(std::int64_t offset);
+// An offset as at least digits upper-case digits: "0000001F".
+[[nodiscard]] std::string offsetOf(std::int64_t offset, int digits = 8);
+
+// How many hexadecimal digits the offsets of a file of size bytes are shown with: eight, or as many as its last
+// offset needs, so that the offsets of one file line up.
+[[nodiscard]] int offsetDigits(std::int64_t size);
 
 // A blank between bytes: a space, a tab or a line end, as a copied line or table column brings them.
 [[nodiscard]] constexpr bool isBlank(char c)

@@ -12,5 +12,13 @@
 // Nothing may follow the number.
 [[nodiscard]] std::optional<std::int32_t> tryParseInt(std::string_view text);
 
+// The same forms read in 64 bits: at most sixteen significant hex digits, read as a signed 64-bit pattern, or
+// decimal digits within the signed 64-bit range.
+[[nodiscard]] std::optional<std::int64_t> tryParseInt64(std::string_view text);
+
+// An offset typed or stored for a file of size bytes: read in 64 bits when that gives an offset past 2147483647
+// that the file reaches, else by the 32-bit rules, so that a file under 2 GiB reads every text as it always did.
+[[nodiscard]] std::optional<std::int64_t> tryParseOffset(std::string_view text, std::int64_t size);
+
 // As tryParseInt, but a rejected text raises EConvertError("'<text>' is not a valid integer value").
 [[nodiscard]] std::int32_t parseInt(std::string_view text);

@@ -60,18 +60,23 @@ public:
         }
         if (count != words.size())
             return fail(Error::NotThreeWords);
-        Address offset = 0;
-        if (words[0].size() > 15 || words[0].find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
+        if (words[0].find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
             return fail(Error::OffsetNotHex);
-        for (const char digit : words[0])
-            offset = offset * 16 + HexText::digitValue(digit);
+        // Any number of digits: an offset no file reaches is past the end of every file.
+        Address offset = 0;
+        bool beyond = false;
+        for (const char digit : words[0]) {
+            beyond = beyond || offset > (ReachableSize - HexText::digitValue(digit)) / 16;
+            if (!beyond)
+                offset = offset * 16 + HexText::digitValue(digit);
+        }
         const std::optional<std::string> before = HexText::bytesOf(words[1], HexText::Blanks::Refused);
         const std::optional<std::string> after = HexText::bytesOf(words[2], HexText::Blanks::Refused);
         if (!before || !after || before->empty() || after->empty())
             return fail(Error::BytesNotHexPairs);
         if (before->size() != after->size())
             return fail(Error::LengthsDiffer);
-        if (offset + Address(before->size()) > ReachableSize)
+        if (beyond || offset > ReachableSize - Address(before->size()))
             return fail(Error::BeyondReach);
         ByteChanges& changes = m_parsed.changes;
         if (!changes.empty() && offset < changes.back().end())
@@ -160,10 +165,11 @@ Parsed read(FileHandle& file)
     LineReader reader;
     // A line cut by the end of a chunk. Only what a line can hold is gathered: a file that does not start with the
     // header is refused at its first bytes, a comment is passed over as it goes by, and a line of changes may be as
-    // long as the longest run the program reaches can make it.
+    // long as a run of LongestRun bytes makes it, which no patch the program saves comes near.
     std::string partial;
     bool comment = false;
-    constexpr std::size_t Longest = 16 + 1 + 2 * 2 * std::size_t(ReachableSize) + 2;
+    constexpr std::size_t LongestRun = 2147483647;
+    constexpr std::size_t Longest = 16 + 1 + 2 * 2 * LongestRun + 2;
     const auto tooLong
         = [&](std::size_t more) { return partial.size() + more > (reader.headed() ? Longest : Header.size() + 1); };
     Address at = 0;

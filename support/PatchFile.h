@@ -47,7 +47,7 @@ enum class Error {
     OffsetNotHex,
     BytesNotHexPairs,
     LengthsDiffer, // old and new bytes of different lengths
-    BeyondReach, // a run past the bytes the program reaches
+    BeyondReach, // a run past the end of any file
     OutOfOrder, // a run before the end of the one above it
 };
 

@@ -23,23 +23,39 @@ void tst_RowFormat::offsetTextShowsHexAndDecimal_data()
 {
     QTest::addColumn<qint64>("offset");
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("0") << qint64(0) << QByteArray("00000000 (0)");
-    QTest::newRow("31") << qint64(31) << QByteArray("0000001F (31)");
-    QTest::newRow("8192") << qint64(8192) << QByteArray("00002000 (8192)");
-    QTest::newRow("1000000 is longer than 16") << qint64(1000000) << QByteArray("000F4240 (1000000)");
-    QTest::newRow("int max") << qint64(2147483647) << QByteArray("7FFFFFFF (2147483647)");
-    QTest::newRow("beyond 32 bits grows the hex") << qint64(4294967296) << QByteArray("100000000 (4294967296)");
-    QTest::newRow("negative shows all 64 bits") << qint64(-1) << QByteArray("FFFFFFFFFFFFFFFF (-1)");
+    QTest::addColumn<qint64>("size"); // of the file shown: its last offset sets how many hex digits each one has
+    QTest::newRow("0") << qint64(0) << QByteArray("00000000 (0)") << qint64(0);
+    QTest::newRow("31") << qint64(31) << QByteArray("0000001F (31)") << qint64(0);
+    QTest::newRow("8192") << qint64(8192) << QByteArray("00002000 (8192)") << qint64(0);
+    QTest::newRow("1000000 is longer than 16") << qint64(1000000) << QByteArray("000F4240 (1000000)") << qint64(0);
+    QTest::newRow("int max") << qint64(2147483647) << QByteArray("7FFFFFFF (2147483647)") << qint64(0);
+    QTest::newRow("beyond 32 bits grows the hex")
+        << qint64(4294967296) << QByteArray("100000000 (4294967296)") << qint64(0);
+    QTest::newRow("negative shows all 64 bits") << qint64(-1) << QByteArray("FFFFFFFFFFFFFFFF (-1)") << qint64(0);
     QTest::newRow("the longest text") << std::numeric_limits<qint64>::min()
-                                      << QByteArray("8000000000000000 (-9223372036854775808)");
+                                      << QByteArray("8000000000000000 (-9223372036854775808)") << qint64(0);
+    const auto inFile = [](const char* name, qint64 offset, const char* text, qint64 size) {
+        QTest::newRow(name) << offset << QByteArray(text) << size;
+    };
+    inFile("the last offset of 4 GiB takes eight", 4294967295, "FFFFFFFF (4294967295)", qint64(4) << 30);
+    inFile("a file past 4 GiB: nine from its first offset on", 0, "000000000 (0)", (qint64(4) << 30) + 1);
+    inFile("the last offset of 8 GiB", 8589934591, "1FFFFFFFF (8589934591)", qint64(8) << 30);
+    inFile("the largest file: sixteen", 31, "000000000000001F (31)", std::numeric_limits<qint64>::max());
 }
 
 void tst_RowFormat::offsetTextShowsHexAndDecimal()
 {
     QFETCH(qint64, offset);
     QFETCH(QByteArray, text);
+    QFETCH(qint64, size);
+    const int digits = HexText::offsetDigits(size);
     GridSource::TextBuffer buffer;
-    QCOMPARE(QByteArray::fromStdString(std::string(formatOffset(buffer, offset))), text);
+    QCOMPARE(QByteArray::fromStdString(std::string(formatOffset(buffer, offset, digits))), text);
+    // Counted up from the row before, shown while a smaller file was: the digits follow the file.
+    OffsetTexts counted;
+    if (offset > std::numeric_limits<qint64>::min())
+        (void)counted.text(offset - 1);
+    QCOMPARE(QByteArray::fromStdString(std::string(counted.text(offset, digits))), text);
 }
 
 void tst_RowFormat::offsetTextAgreesWithPrintfAcrossDigitCounts()

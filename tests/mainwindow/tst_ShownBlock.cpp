@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <map>
 #include <string>
@@ -47,6 +48,17 @@ QByteArray contents(const std::string& path)
 {
     QFile f(QString::fromStdString(path));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The byte at offset, read on the test's own, however large the file; -1 for none.
+int byteAt(const std::string& path, qint64 offset)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    unsigned char byte = 0;
+    const bool read = fd >= 0 && ::pread(fd, &byte, 1, offset) == 1;
+    if (fd >= 0)
+        ::close(fd);
+    return read ? byte : -1;
 }
 
 // Stands in for the window: a path box, typed texts, and a record of what the block showed, its rows counted as the
@@ -137,6 +149,22 @@ private:
         return m_dir->filePath(QString::fromLatin1(name)).toStdString();
     }
     [[nodiscard]] std::string settings() const { return path("Quillmoor.ini"); }
+    // The start the settings file keeps, read as written: in decimal, whatever its size.
+    [[nodiscard]] qint64 storedStart() const
+    {
+        bool number = false;
+        const qint64 start
+            = QByteArray::fromStdString(SettingsReadString(settings(), "File", "StartByte", "")).toLongLong(&number);
+        return number ? start : -1;
+    }
+    // A sparse file of size bytes, its first MiB the pattern and the rest a hole that reads as zeros.
+    std::string makeSparse(const char* name, qint64 size)
+    {
+        const std::string made = makeFile(name, std::min<qint64>(size, 1 << 20));
+        if (!QFile::resize(QString::fromStdString(made), size))
+            qFatal("cannot grow %s", name);
+        return made;
+    }
     // The last load showed rows bytes of the file from start on, and the block shows each as the file holds it.
     void verifyRows(const ShownBlock& block, const std::string& file, Address start, int rows);
     // Types text into the column of a byte and moves on, as the window reports it.
@@ -194,33 +222,32 @@ void tst_ShownBlock::commitTyped(ShownBlock& block, int col, Address address, co
 void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder_data()
 {
     QTest::addColumn<QString>("file"); // a size, or what else the path names
-    QTest::addColumn<int>("start");
+    QTest::addColumn<qint64>("start");
     QTest::addColumn<int>("rows"); // -1: the file cannot be shown
     QTest::addColumn<qint64>("size"); // the size shown
 
-    QTest::newRow("one byte") << "1" << 0 << 1 << qint64(1);
-    QTest::newRow("two bytes") << "2" << 0 << 2 << qint64(2);
-    QTest::newRow("a whole block") << "8193" << 0 << 8193 << qint64(8193);
-    QTest::newRow("a longer file: block and one") << "20000" << 0 << 8193 << qint64(20000);
-    QTest::newRow("the tail of a file") << "20000" << 16384 << 3616 << qint64(20000);
-    QTest::newRow("the last block") << "10000" << 1809 << 8191 << qint64(10000);
-    QTest::newRow("exactly one interval") << "256" << 0 << 256 << qint64(256);
-    QTest::newRow("one interval and a byte") << "257" << 0 << 257 << qint64(257);
-    QTest::newRow("a start at the end reads nothing") << "100" << 100 << 0 << qint64(100);
-    QTest::newRow("an empty file") << "0" << 0 << -1 << qint64(0);
-    QTest::newRow("no such file") << "missing" << 0 << -1 << qint64(-1);
-    QTest::newRow("a folder") << "folder" << 0 << -1 << qint64(-1);
-    QTest::newRow("a FIFO, never waited for") << "fifo" << 0 << -1 << qint64(-1);
-    QTest::newRow("a device") << "/dev/zero" << 0 << -1 << qint64(-1);
-    QTest::newRow("a file only its owner may read") << "secret" << 0 << -1 << qint64(-1);
-    QTest::newRow("beyond 2 GiB: the true size shown, the rows only up to its reachable end")
-        << "sparse" << 2147483647 - 100 << 100 << (qint64(3) << 30);
+    QTest::newRow("one byte") << "1" << qint64(0) << 1 << qint64(1);
+    QTest::newRow("two bytes") << "2" << qint64(0) << 2 << qint64(2);
+    QTest::newRow("a whole block") << "8193" << qint64(0) << 8193 << qint64(8193);
+    QTest::newRow("a longer file: block and one") << "20000" << qint64(0) << 8193 << qint64(20000);
+    QTest::newRow("the tail of a file") << "20000" << qint64(16384) << 3616 << qint64(20000);
+    QTest::newRow("the last block") << "10000" << qint64(1809) << 8191 << qint64(10000);
+    QTest::newRow("exactly one interval") << "256" << qint64(0) << 256 << qint64(256);
+    QTest::newRow("one interval and a byte") << "257" << qint64(0) << 257 << qint64(257);
+    QTest::newRow("a start at the end reads nothing") << "100" << qint64(100) << 0 << qint64(100);
+    QTest::newRow("an empty file") << "0" << qint64(0) << -1 << qint64(0);
+    QTest::newRow("no such file") << "missing" << qint64(0) << -1 << qint64(-1);
+    QTest::newRow("a folder") << "folder" << qint64(0) << -1 << qint64(-1);
+    QTest::newRow("a FIFO, never waited for") << "fifo" << qint64(0) << -1 << qint64(-1);
+    QTest::newRow("a device") << "/dev/zero" << qint64(0) << -1 << qint64(-1);
+    QTest::newRow("a file only its owner may read") << "secret" << qint64(0) << -1 << qint64(-1);
+    QTest::newRow("a file of 3 GiB: its last bytes") << "sparse" << (qint64(3) << 30) - 100 << 100 << (qint64(3) << 30);
 }
 
 void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder()
 {
     QFETCH(QString, file);
-    QFETCH(int, start);
+    QFETCH(qint64, start);
     QFETCH(int, rows);
     QFETCH(qint64, size);
     std::string name = path(file.toLatin1().constData());
@@ -240,7 +267,7 @@ void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder()
         ::chmod(makeFile("Quillmoor.ini", 0).c_str(), 0666);
         asNobody = true;
     } else if (file == QLatin1String("sparse")) {
-        QVERIFY(QFile(QString::fromStdString(makeFile("sparse", 0))).resize(qint64(3) << 30));
+        makeSparse("sparse", qint64(3) << 30);
     } else if (file != QLatin1String("missing")) {
         makeFile("f", file.toInt());
         name = path("f");
@@ -269,7 +296,7 @@ void tst_ShownBlock::loadShowsEachByteOfTheBlockOnceInOrder()
     QVERIFY(!block.busy());
     // The open command stores the file and the start whatever the load found.
     QCOMPARE(SettingsReadString(settings(), "File", "NameFile", ""), name);
-    QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), start);
+    QCOMPARE(storedStart(), start);
 }
 
 void tst_ShownBlock::aFailingByteLeavesExactlyTheRowsBeforeIt_data()
@@ -331,41 +358,47 @@ void tst_ShownBlock::aFileThatShrinksDuringALoadStopsAtItsNewEnd()
 void tst_ShownBlock::blockCommandsMoveByThePlacementRule_data()
 {
     QTest::addColumn<qint64>("size");
-    QTest::addColumn<int>("from");
+    QTest::addColumn<qint64>("from");
     QTest::addColumn<QString>("command"); // next, previous, start, end, "go N", or "gone next" with the file deleted
-    QTest::addColumn<int>("start");
+    QTest::addColumn<qint64>("start");
 
-    QTest::newRow("next inside the file") << qint64(10000) << 0 << "next" << 8192;
-    QTest::newRow("next past the end shows the last block") << qint64(10000) << 8192 << "next" << 1809;
-    QTest::newRow("next from the last block stays") << qint64(10000) << 1809 << "next" << 1809;
-    QTest::newRow("next to exactly the end") << qint64(16384) << 8192 << "next" << 8193;
-    QTest::newRow("next in a file shorter than a block") << qint64(5000) << 0 << "next" << 0;
-    QTest::newRow("next when the file has gone") << qint64(20000) << 8192 << "gone next" << 0;
-    QTest::newRow("previous") << qint64(20000) << 16384 << "previous" << 8192;
-    QTest::newRow("previous from inside the first block") << qint64(20000) << 4096 << "previous" << 0;
-    QTest::newRow("previous from the start") << qint64(20000) << 0 << "previous" << 0;
-    QTest::newRow("start") << qint64(20000) << 11809 << "start" << 0;
-    QTest::newRow("end") << qint64(20000) << 0 << "end" << 11809;
-    QTest::newRow("end of a file shorter than a block") << qint64(5000) << 0 << "end" << 0;
-    QTest::newRow("end of a file of one block") << qint64(8191) << 0 << "end" << 0;
-    QTest::newRow("end of a file of one block and a byte") << qint64(8192) << 0 << "end" << 1;
-    QTest::newRow("end when the file has gone") << qint64(20000) << 4096 << "gone end" << 0;
-    QTest::newRow("end of a file beyond 2 GiB: its reachable end")
-        << (qint64(3) << 30) << 0 << "end" << 2147483647 - 8191;
-    QTest::newRow("go to a byte inside the file") << qint64(10000) << 0 << "go 100" << 100;
-    QTest::newRow("go to the first byte of the last block") << qint64(10000) << 0 << "go 1809" << 1809;
-    QTest::newRow("go to a byte inside the last block: the whole block") << qint64(10000) << 0 << "go 1810" << 1809;
-    QTest::newRow("go to the last byte") << qint64(10000) << 0 << "go 9999" << 1809;
-    QTest::newRow("go past the end") << qint64(10000) << 0 << "go 2147483647" << 1809;
-    QTest::newRow("go to a negative byte") << qint64(10000) << 8192 << "go -5" << 0;
+    QTest::newRow("next inside the file") << qint64(10000) << qint64(0) << "next" << qint64(8192);
+    QTest::newRow("next past the end shows the last block") << qint64(10000) << qint64(8192) << "next" << qint64(1809);
+    QTest::newRow("next from the last block stays") << qint64(10000) << qint64(1809) << "next" << qint64(1809);
+    QTest::newRow("next to exactly the end") << qint64(16384) << qint64(8192) << "next" << qint64(8193);
+    QTest::newRow("next in a file shorter than a block") << qint64(5000) << qint64(0) << "next" << qint64(0);
+    QTest::newRow("next when the file has gone") << qint64(20000) << qint64(8192) << "gone next" << qint64(0);
+    QTest::newRow("previous") << qint64(20000) << qint64(16384) << "previous" << qint64(8192);
+    QTest::newRow("previous from inside the first block") << qint64(20000) << qint64(4096) << "previous" << qint64(0);
+    QTest::newRow("previous from the start") << qint64(20000) << qint64(0) << "previous" << qint64(0);
+    QTest::newRow("start") << qint64(20000) << qint64(11809) << "start" << qint64(0);
+    QTest::newRow("end") << qint64(20000) << qint64(0) << "end" << qint64(11809);
+    QTest::newRow("end of a file shorter than a block") << qint64(5000) << qint64(0) << "end" << qint64(0);
+    QTest::newRow("end of a file of one block") << qint64(8191) << qint64(0) << "end" << qint64(0);
+    QTest::newRow("end of a file of one block and a byte") << qint64(8192) << qint64(0) << "end" << qint64(1);
+    QTest::newRow("end when the file has gone") << qint64(20000) << qint64(4096) << "gone end" << qint64(0);
+    QTest::newRow("go to a byte inside the file") << qint64(10000) << qint64(0) << "go 100" << qint64(100);
+    QTest::newRow("go to the first byte of the last block") << qint64(10000) << qint64(0) << "go 1809" << qint64(1809);
+    QTest::newRow("go to a byte inside the last block: the whole block")
+        << qint64(10000) << qint64(0) << "go 1810" << qint64(1809);
+    QTest::newRow("go to the last byte") << qint64(10000) << qint64(0) << "go 9999" << qint64(1809);
+    QTest::newRow("go past the end") << qint64(10000) << qint64(0) << "go 2147483647" << qint64(1809);
+    QTest::newRow("go to a negative byte") << qint64(10000) << qint64(8192) << "go -5" << qint64(0);
+    constexpr qint64 GiB = qint64(1) << 30;
+    QTest::newRow("end of a file of 8 GiB") << 8 * GiB << qint64(0) << "end" << 8 * GiB - 8191;
+    QTest::newRow("go to 0x1_0000_0000") << 8 * GiB << qint64(0) << "go 4294967296" << 4 * GiB;
+    QTest::newRow("go to 0x1_0000_0000 past the end of 3 GiB")
+        << 3 * GiB << qint64(0) << "go 4294967296" << 3 * GiB - 8191;
+    QTest::newRow("next across 4 GiB") << 8 * GiB << 4 * GiB - 100 << "next" << 4 * GiB + 8092;
+    QTest::newRow("previous across 4 GiB") << 8 * GiB << 4 * GiB + 100 << "previous" << 4 * GiB - 8092;
 }
 
 void tst_ShownBlock::blockCommandsMoveByThePlacementRule()
 {
     QFETCH(qint64, size);
-    QFETCH(int, from);
+    QFETCH(qint64, from);
     QFETCH(QString, command);
-    QFETCH(int, start);
+    QFETCH(qint64, start);
     const std::string file = path("f");
     QFile f(QString::fromStdString(file));
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(pattern(std::min<qint64>(size, 1 << 20))) && f.resize(size));
@@ -390,11 +423,11 @@ void tst_ShownBlock::blockCommandsMoveByThePlacementRule()
         block.move(moves.at(words.front()));
 
     QCOMPARE(block.startByte(), start);
-    QCOMPARE(SettingsReadInt(settings(), "File", "StartByte", -1), start);
+    QCOMPARE(storedStart(), start);
     if (command.startsWith(QLatin1String("gone")))
         QCOMPARE(m_view.notices, std::vector<BlockView::Notice> { BlockView::Notice::CannotOpen });
     else
-        verifyRows(block, file, start, int(std::min<qint64>(8193, std::min<qint64>(size, INT32_MAX) - start)));
+        verifyRows(block, file, start, int(std::min<qint64>(8193, size - start)));
 }
 
 void tst_ShownBlock::commitWritesTheConvertedByteAtItsAddress_data()
@@ -637,11 +670,11 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
     // "paste A 10 AABB" pastes two bytes at offset 10; "fill A 10 14 00" fills offsets 10 to 14 with 00.
     if (words[0] == QLatin1String("paste") || words[0] == QLatin1String("fill")) {
         const bool fill = words[0] == QLatin1String("fill");
-        const Address from = words[2].toInt();
+        const Address from = words[2].toLongLong();
         const Address start = from / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
         if (m_view.shownFile != file(words[1]) || block.startByte() != start)
             block.open(file(words[1]), start);
-        const Address to = fill ? words[3].toInt() : from;
+        const Address to = fill ? words[3].toLongLong() : from;
         // A paste's bytes come raw, a fill's as the text of hex pairs.
         const QString hex = words[fill ? 4 : 3];
         const ClipboardContent clipboard {
@@ -683,8 +716,18 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
         }
     }
     if (words[0] == QLatin1String("open")) {
-        block.open(file(words[1]), words[2].toInt());
+        block.open(file(words[1]), words[2].toLongLong());
         return {};
+    }
+    // "find L 4D5A" looks from the start of L on: "@N" for a match at offset N, with its block shown.
+    if (words[0] == QLatin1String("find")) {
+        block.open(file(words[1]), 0);
+        if (!block.takeFindAnswer(words[2].toStdString()))
+            return QStringLiteral("(no answer)");
+        const ShownBlock::Found found = block.find(ShownBlock::FindFrom::Here, [] { return false; });
+        return found.outcome == ShownBlock::Found::Outcome::Found && block.loaded().contains(found.match.begin)
+            ? QStringLiteral("@%1").arg(found.match.begin)
+            : QStringLiteral("(outcome %1)").arg(int(found.outcome));
     }
     if (words[0] == QLatin1String("cut")) {
         return QFile::resize(m_dir->filePath(words[1]), words[2].toInt()) ? QString() : QStringLiteral("uncut");
@@ -708,11 +751,12 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
     }
     if (words[0] == QLatin1String("poke")) {
         QFile f(QString::fromStdString(file(words[1])));
-        if (!f.open(QIODevice::ReadWrite) || !f.seek(words[2].toInt()) || !f.putChar(char(words[3].toInt(nullptr, 16))))
+        if (!f.open(QIODevice::ReadWrite) || !f.seek(words[2].toLongLong())
+            || !f.putChar(char(words[3].toInt(nullptr, 16))))
             qFatal("cannot poke");
         return {};
     }
-    const Address offset = words[1].toInt();
+    const Address offset = words[1].toLongLong();
     const Address start = offset / ShownBlock::BlockSpan * ShownBlock::BlockSpan;
     if (m_view.shownFile != file(words[0]) || block.startByte() != start)
         block.open(file(words[0]), start);
@@ -791,6 +835,13 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
         << "y[0 EE][2 EEEE]" << QStringList { "A 1 --" };
     QTest::newRow("a byte another program already took back")
         << QStringList { "A 10 AB", "poke A 10 7D", "undo" } << "y" << QStringList { "A 10 --" };
+    // L is a sparse file of 8 GiB: zeros but for the first MiB.
+    QTest::newRow("past 4 GiB: a paste at 5 GiB taken back and made again, a typed byte")
+        << QStringList { "paste L 5368709120 AABBCC", "undo", "redo", "L 4294967300 AB", "undo" } << "yyy"
+        << QStringList { "L 5368709120 AA", "L 5368709122 CC", "L 5368709123 00", "L 4294967300 00" };
+    QTest::newRow("past 4 GiB: found, replaced, taken back") << QStringList {
+        "poke L 6442450944 4D", "poke L 6442450945 5A", "find L 4D5A", "replace L 4D5A EEFF", "undo", "redo"
+    } << "@6442450944yy" << QStringList { "L 6442450944 EE", "L 6442450945 FF", "L 6442450946 00" };
 }
 
 void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder()
@@ -800,6 +851,7 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder()
     QFETCH(QStringList, bytes);
     makeFile("A", 20000);
     makeFile("B", 20000);
+    makeSparse("L", qint64(8) << 30);
     ShownBlock block(m_view);
     block.setSettingsFile(settings());
     m_view.follow(block);
@@ -810,32 +862,44 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder()
     QCOMPARE(answered, answers);
     for (const QString& expected : bytes) {
         const QStringList words = expected.split(QLatin1Char(' '));
-        const qint64 offset = words[1].toInt();
+        const qint64 offset = words[1].toLongLong();
         const char byte = words[2] == QLatin1String("--") ? patternByte(offset) : char(words[2].toInt(nullptr, 16));
-        QVERIFY2(contents(m_dir->filePath(words[0]).toStdString())[offset] == byte, qPrintable(expected));
+        QVERIFY2(byteAt(m_dir->filePath(words[0]).toStdString(), offset) == static_cast<unsigned char>(byte),
+            qPrintable(expected));
     }
 }
 
 void tst_ShownBlock::thePositionSurvivesARestart_data()
 {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<int>("start");
+    QTest::addColumn<QByteArray>("file"); // "<8 GiB>": a sparse file that large, "<cut>": one cut to 3 GiB since
+    QTest::addColumn<qint64>("start");
     QTest::addColumn<QByteArray>("restored");
-    QTest::newRow("a start inside the file") << QByteArray("/data/dump.bin") << 8192 << QByteArray("/data/dump.bin");
-    QTest::newRow("a negative start is kept as it is")
-        << QByteArray("/data/dump.bin") << -5 << QByteArray("/data/dump.bin");
-    QTest::newRow("a Cyrillic path") << QByteArray("/data/\xD0\xB4\xD0\xB0.bin") << 0
-                                     << QByteArray("/data/\xD0\xB4\xD0\xB0.bin");
+    QTest::addColumn<qint64>("taken"); // the start restored
+    const auto row = [](const char* name, const QByteArray& file, qint64 start, const QByteArray& restored) {
+        QTest::newRow(name) << file << start << restored << start;
+    };
+    row("a start inside the file", "/data/dump.bin", 8192, "/data/dump.bin");
+    row("a negative start is kept as it is", "/data/dump.bin", -5, "/data/dump.bin");
+    row("a Cyrillic path", "/data/\xD0\xB4\xD0\xB0.bin", 0, "/data/\xD0\xB4\xD0\xB0.bin");
     // Read back cut, the name would lead to another file, or to none.
-    QTest::newRow("a name too long to read back whole") << "/" + QByteArray(2047, 'd') << 0 << QByteArray();
-    QTest::newRow("the longest name read back") << "/" + QByteArray(2046, 'd') << 0 << "/" + QByteArray(2046, 'd');
+    row("a name too long to read back whole", "/" + QByteArray(2047, 'd'), 0, QByteArray());
+    row("the longest name read back", "/" + QByteArray(2046, 'd'), 0, "/" + QByteArray(2046, 'd'));
+    row("a start past 4 GiB in a file that reaches it", "<8 GiB>", qint64(6) << 30, "<8 GiB>");
+    QTest::newRow("a start past 4 GiB in a file cut short since: 0")
+        << QByteArray("<cut>") << (qint64(6) << 30) << QByteArray("<cut>") << qint64(0);
+    QTest::newRow("a start past 32 bits in a file that never reached it: 0")
+        << QByteArray("/data/dump.bin") << (qint64(6) << 30) << QByteArray("/data/dump.bin") << qint64(0);
 }
 
 void tst_ShownBlock::thePositionSurvivesARestart()
 {
     QFETCH(QByteArray, file);
-    QFETCH(int, start);
+    QFETCH(qint64, start);
     QFETCH(QByteArray, restored);
+    QFETCH(qint64, taken);
+    const bool cut = file == "<cut>";
+    if (file.startsWith('<'))
+        restored = file = QByteArray::fromStdString(makeSparse("big", qint64(8) << 30));
     {
         ShownBlock block(m_view);
         block.setSettingsFile(settings());
@@ -844,10 +908,13 @@ void tst_ShownBlock::thePositionSurvivesARestart()
         block.open("/elsewhere", 4096);
         block.open(file.toStdString(), start);
     }
+    QCOMPARE(storedStart(), start);
+    if (cut)
+        QVERIFY(QFile::resize(QString::fromUtf8(file), qint64(3) << 30));
     ShownBlock restarted(m_view);
     restarted.setSettingsFile(settings());
     QCOMPARE(restarted.restore(), restored.toStdString());
-    QCOMPARE(restarted.startByte(), start);
+    QCOMPARE(restarted.startByte(), taken);
 }
 
 using Runs = QList<QPair<qint64, qint64>>; // offset and length of each differing run

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include <limits>
 #include <string>
 
 class tst_IntParser : public QObject {
@@ -12,6 +13,8 @@ private slots:
     void acceptsAndRejectsAsTheTableSays();
     void raisingFormQuotesTheRejectedText();
     void everyDecimalAndHexPatternOfSampledValuesRoundTrips();
+    void anOffsetPast32BitsIsReadOnlyWhereTheFileReachesIt_data();
+    void anOffsetPast32BitsIsReadOnlyWhereTheFileReachesIt();
 };
 
 void tst_IntParser::acceptsAndRejectsAsTheTableSays_data()
@@ -101,6 +104,46 @@ void tst_IntParser::everyDecimalAndHexPatternOfSampledValuesRoundTrips()
         QVERIFY2(tryParseInt(decimal) == value, decimal.c_str());
         QVERIFY2(tryParseInt(hex) == value, hex);
     }
+}
+
+void tst_IntParser::anOffsetPast32BitsIsReadOnlyWhereTheFileReachesIt_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<qint64>("value");
+    constexpr qint64 GiB = qint64(1) << 30;
+    constexpr qint64 Largest = std::numeric_limits<qint64>::max();
+    const auto row = [](const char* name, const char* text, qint64 size, bool accepted, qint64 value) {
+        QTest::newRow(name) << QByteArray(text) << size << accepted << value;
+    };
+    row("decimal in a file of 8 GiB", "5000000000", 8 * GiB, true, 5000000000);
+    row("the same in a small file: refused as ever", "5000000000", 20000, false, 0);
+    row("hex past eight digits", "$100000000", 8 * GiB, true, 4294967296);
+    row("0x past eight digits", "0x100000000", 8 * GiB, true, 4294967296);
+    row("the file's last byte", "8589934591", 8 * GiB, true, 8589934591);
+    row("the file's end: refused", "8589934592", 8 * GiB, false, 0);
+    row("the sign bit reached", "$80000000", 3 * GiB, true, 2147483648);
+    row("the sign bit not reached: the 32-bit pattern", "$80000000", 20000, true, -2147483648);
+    row("all ones not reached: -1", "$FFFFFFFF", 3 * GiB, true, -1);
+    row("small numbers as ever", " -5", 8 * GiB, true, -5);
+    row("the largest offset is no byte of any file", "9223372036854775807", Largest, false, 0);
+    row("one past the largest", "9223372036854775808", Largest, false, 0);
+    row("seventeen hex digits", "$10000000000000000", Largest, false, 0);
+    row("a 64-bit pattern with its sign bit", "$8000000000000000", Largest, false, 0);
+    row("sixteen hex digits reached", "$7FFFFFFFFFFFFFFE", Largest, true, Largest - 1);
+}
+
+void tst_IntParser::anOffsetPast32BitsIsReadOnlyWhereTheFileReachesIt()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, size);
+    QFETCH(bool, accepted);
+    QFETCH(qint64, value);
+    const std::optional<std::int64_t> result = tryParseOffset(text.toStdString(), size);
+    QCOMPARE(result.has_value(), accepted);
+    if (accepted)
+        QCOMPARE(*result, value);
 }
 
 QTEST_GUILESS_MAIN(tst_IntParser)

@@ -72,7 +72,10 @@ void tst_PatchFile::readsTheRunsOrTheFirstBadLine_data()
     bad("odd hex digits", Header + "00000001 313 787\n", 2, PatchFile::Error::BytesNotHexPairs);
     bad("old and new of different lengths", Header + "00000001 31 7879\n", 2, PatchFile::Error::LengthsDiffer);
     bad("overlapping lines", Header + "00000001 3132 7879\n00000002 32 79\n", 3, PatchFile::Error::OutOfOrder);
-    bad("past offset 2147483646", Header + "7FFFFFFF 00 01\n", 2, PatchFile::Error::BeyondReach);
+    read("sixteen digits and more, leading zeros free",
+        Header + "000000000000000000000001 31 78\n7FFFFFFFFFFFFFFE 00 01\n", "1:31:78 9223372036854775806:00:01");
+    bad("past the end of any file", Header + "7FFFFFFFFFFFFFFF 00 01\n", 2, PatchFile::Error::BeyondReach);
+    bad("more than any offset", Header + "10000000000000000 00 01\n", 2, PatchFile::Error::BeyondReach);
 }
 
 void tst_PatchFile::readsTheRunsOrTheFirstBadLine()

@@ -119,14 +119,16 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said"); // %p stands for the patch's path, %f for the file's
     QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<qint64>("hole"); // the file's bytes stand after a hole this long, which reads as zeros
     const QByteArray original = "0123456789ABCDEF";
     const QByteArray patched = "0xy3456789ZBCDEF";
     const QByteArray patch = "quillmoor-patch 1\n# file: /x, size 16\n00000001 3132 7879\n0000000A 41 5A\n";
-    const auto row = [&](const char* name, const char* action, const QByteArray& before, int status, const char* said,
-                         const QByteArray& after, const QByteArray& text = {}, const char* fault = "") {
-        QTest::newRow(name) << QString::fromLatin1(action) << (text.isNull() ? patch : text) << before
-                            << QString::fromLatin1(fault) << status << QString::fromUtf8(said) << after;
-    };
+    const auto row
+        = [&](const char* name, const char* action, const QByteArray& before, int status, const char* said,
+              const QByteArray& after, const QByteArray& text = {}, const char* fault = "", qint64 hole = 0) {
+              QTest::newRow(name) << QString::fromLatin1(action) << (text.isNull() ? patch : text) << before
+                                  << QString::fromLatin1(fault) << status << QString::fromUtf8(said) << after << hole;
+          };
     row("applied", "--apply", original, 0, "заплатка наложена", patched);
     row("already applied: nothing written", "--apply", patched, 0, "заплатка уже наложена, ничего не записано",
         patched);
@@ -153,6 +155,15 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile_data()
     row("diff: two runs and a size", "--diff", patched + "!", 1, "Различных байтов: 3, мест: 2; размеры: 16 и 17",
         patched + "!", original);
     row("diff: no first file", "--diff", original, 2, "не удаётся открыть файл: %p: нет такого файла", original, "");
+    // The same sixteen bytes past 4 GiB.
+    const qint64 far = qint64(4) << 30;
+    const QByteArray farPatch = "quillmoor-patch 1\n100000001 3132 7879\n10000000A 41 5A\n";
+    row("past 4 GiB: applied", "--apply", original, 0, "заплатка наложена", patched, farPatch, "", far);
+    row("past 4 GiB: taken back", "--revert", patched, 0, "заплатка снята", original, farPatch, "", far);
+    row("an offset below 4 GiB in a larger file, named with as many digits as its last", "--check", original, 1,
+        "конфликт по смещению 000000001: ожидалось 3132, найдено 0000; ничего не записано", original, {}, "", far);
+    row("a line past the end of any file", "--apply", original, 2, "заплатка, строка 2: строка за концом файла",
+        original, "quillmoor-patch 1\n7FFFFFFFFFFFFFFF 00 01\n");
 }
 
 void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile()
@@ -164,12 +175,14 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile()
     QFETCH(int, status);
     QFETCH(QString, said);
     QFETCH(QByteArray, after);
+    QFETCH(qint64, hole);
     QTemporaryDir dir;
     const QString patchPath = dir.filePath(QStringLiteral("p.patch"));
     const QString path = dir.filePath(QStringLiteral("f.bin"));
-    for (const auto& [name, bytes] : { std::pair(patchPath, patch), std::pair(path, before) }) {
+    for (const auto& [name, bytes, at] : { std::tuple(patchPath, patch, qint64(0)), std::tuple(path, before, hole) }) {
         QFile file(name);
-        QVERIFY(bytes.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
+        QVERIFY(
+            bytes.isEmpty() || (file.open(QIODevice::WriteOnly) && file.seek(at) && file.write(bytes) == bytes.size()));
     }
     if (patch == "<1 GiB>")
         QVERIFY(QFile::resize(patchPath, qint64(1) << 30));
@@ -193,7 +206,7 @@ void tst_CommandLine::patchCommandsAnswerAndLeaveTheFile()
             + QLatin1Char('\n'));
     QCOMPARE(program.exitCode(), status);
     QFile file(path);
-    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>"), after);
+    QCOMPARE(file.open(QIODevice::ReadOnly) && file.seek(hole) ? file.readAll() : QByteArray("<missing>"), after);
     QCOMPARE(QDir(dir.path()).entryList({ QStringLiteral("*journal") }, QDir::Hidden | QDir::Files), QStringList());
 }
 

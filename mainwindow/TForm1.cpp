@@ -3,6 +3,7 @@
 #include "mainwindow/BlockRows.h"
 #include "mainwindow/Comparison.h"
 #include "mainwindow/FileDrop.h"
+#include "mainwindow/RowFormat.h"
 #include "mainwindow/TableReport.h"
 #include "mainwindow/WindowText.h"
 #include "support/Cp1251.h"
@@ -256,10 +257,14 @@ void TForm1::showFileSize(Address size)
 
 std::int32_t TForm1::offsetColumnWidth(Address size) const
 {
-    // Up to 4 GiB the offsets take eight hex digits and at most ten decimal ones, which the usual width holds.
-    const auto decimalDigits = std::int32_t(std::to_string(std::max<Address>(size - 1, 0)).size());
-    const std::int32_t more = HexText::offsetDigits(size) - 8 + std::max(decimalDigits - 10, 0);
-    return OffsetColumnWidth + more * SG1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    // Up to 4 GiB the width the column always had; past it, room for the file's last offset, the longest text.
+    if (size <= Address(1) << 32)
+        return OffsetColumnWidth;
+    GridSource::TextBuffer buffer;
+    const std::string_view last = formatOffset(buffer, size - 1, HexText::offsetDigits(size));
+    const int text = SG1->fontMetrics().horizontalAdvance(QString::fromLatin1(last.data(), qsizetype(last.size())));
+    // The text starts two pixels into its cell; as many again, and the line, after it.
+    return std::max(OffsetColumnWidth, std::int32_t(text + 2 * 2 + GridLayout::LineWidth));
 }
 
 void TForm1::presetOpenDialog(const std::string& path)

@@ -143,8 +143,8 @@ private:
     // A number typed by the 32-bit rules; past them, an offset the file of reachedSize bytes reaches.
     [[nodiscard]] bool readNumber(const std::string& caption, const std::string& prompt, std::string preset,
         std::int64_t& number, Address reachedSize = 0);
-    // The offset column's width for a file of size bytes: the usual one, wider by a digit for each one that its
-    // offsets need beyond 4 GiB.
+    // The offset column's width for a file of size bytes: the usual one, or wide enough for the offsets of a file
+    // past 4 GiB.
     [[nodiscard]] std::int32_t offsetColumnWidth(Address size) const;
     [[nodiscard]] std::string settingsPath() const
     {

@@ -1,6 +1,8 @@
-// Measures the window's own commands on the offscreen platform, for a 10 KB file, a 100 MB one and a sparse
-// 3 GiB one: going to the start of the file (a block loaded into the shown grid, pending events processed every
-// 256 rows, as always, and the position stored), one page step, and the report of a full block. Every figure is a
+// Measures the window's own commands on the offscreen platform, for a 10 KB file, a 1 MiB one, a 100 MB one and a
+// sparse 8 GiB one: going to the start of the file (a block loaded into the shown grid, pending events processed
+// every 256 rows, as always, and the position stored), one page step, and the report of a full block; and the
+// commands whose work must not grow with the file's size, set against the 1 MiB file's own: opening the file
+// through the open dialog, going to its end, and going to its middle through the go-to prompt. Every figure is a
 // median and is set against a baseline measured in the same run, since the machine's speed moves from run to run
 // while the ratios stay:
 //   baseline   one read of the 8193 bytes and their 41k texts formatted, without any grid;
@@ -76,6 +78,9 @@ struct Figures {
     double settingsWrite = 0;
     double step = 0;
     double report = 0;
+    double open = 0;
+    double end = 0;
+    double goTo = 0;
     // The same in the process's CPU time, which a busy machine does not inflate by waiting in the run queue.
     double baselineCpu = 0;
     double loadCpu = 0;
@@ -97,7 +102,8 @@ struct Case {
     qint64 size = 0;
     bool sparse = false;
     std::unique_ptr<TForm1> form;
-    std::vector<double> baseline, load, unpainted, write, step, report, baselineCpu, loadCpu, reportCpu;
+    std::vector<double> baseline, load, unpainted, write, step, report, baselineCpu, loadCpu, reportCpu, open, end,
+        goTo;
 };
 
 void open(Case& each)
@@ -139,6 +145,11 @@ void measureRound(Case& each, ScriptedDialogs& dialogs, int round, std::size_t& 
     QFile::remove(QString::fromStdString(report));
     dialogs.fileAnswers.push_back(report);
     each.report.push_back(timed([&] { form.N1Click(); }, &each.reportCpu));
+    each.end.push_back(timed([&] { form.N4Click(); }));
+    dialogs.promptAnswers.push_back(std::to_string(each.size / 2));
+    each.goTo.push_back(timed([&] { form.N5Click(); }));
+    dialogs.fileAnswers.push_back(each.path);
+    each.open.push_back(timed([&] { form.SpeedButton1Click(); }));
 }
 
 Figures figuresOf(const Case& each)
@@ -153,6 +164,9 @@ Figures figuresOf(const Case& each)
     figures.baselineCpu = median(each.baselineCpu);
     figures.loadCpu = median(each.loadCpu);
     figures.reportCpu = median(each.reportCpu);
+    figures.open = median(each.open);
+    figures.end = median(each.end);
+    figures.goTo = median(each.goTo);
     return figures;
 }
 
@@ -177,17 +191,18 @@ int main(int argc, char* argv[])
     QTemporaryDir temporary;
     const std::string dir = temporary.path().toStdString() + "/";
 
-    std::vector<Case> cases(3);
+    std::vector<Case> cases(4);
     cases[0] = { "10 KB", dir + "ten/", "", 10240, false };
-    cases[1] = { "100 MB", dir + "hundred/", "", qint64(100) << 20, false };
-    cases[2] = { "3 GiB sparse", dir + "sparse/", "", qint64(3) << 30, true };
+    cases[1] = { "1 MiB", dir + "mebi/", "", qint64(1) << 20, false };
+    cases[2] = { "100 MB", dir + "hundred/", "", qint64(100) << 20, false };
+    cases[3] = { "8 GiB sparse", dir + "sparse/", "", qint64(8) << 30, true };
     ScriptedDialogs dialogs;
     for (Case& each : cases) {
         QDir().mkpath(QString::fromStdString(each.dir));
         each.path = each.dir + "file.bin";
         open(each);
     }
-    // Rounds interleaved over the three files too, so that a slow moment of the machine weighs on every figure
+    // Rounds interleaved over the files too, so that a slow moment of the machine weighs on every figure
     // of every file alike.
     std::size_t sink = 0;
     for (int round = 0; round < Runs; ++round)
@@ -216,7 +231,20 @@ int main(int argc, char* argv[])
     std::printf("\nbaseline: one read of 8193 bytes + their 41k texts formatted; step: one next-block command "
                 "against going to the start; report: 8193 rows against the baseline; spread: the largest "
                 "figure of the files over the smallest. The 10 KB file's next block holds 2048 bytes, so its step "
-                "loads a quarter of the rows and the step's spread is that of the two others. unpainted: the load with "
+                "loads a quarter of the rows and the step's spread is that of the others. unpainted: the load with "
                 "the grid not painting, the rest of a load being the repaint of the rows in view.\n");
+
+    const Figures& small = all[1];
+    std::printf("\n%-13s %9s %7s %9s %7s %9s %7s %9s %7s\n", "file", "open", "ratio", "step", "ratio", "end", "ratio",
+        "go to", "ratio");
+    std::printf("%-13s %9s %7s %9s %7s %9s %7s %9s %7s\n", "", "ms", "~1", "ms", "~1", "ms", "~1", "ms", "~1");
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Figures& f = all[i];
+        std::printf("%-13s %9.3f %7.2f %9.3f %7.2f %9.3f %7.2f %9.3f %7.2f\n", cases[i].label, f.open,
+            f.open / small.open, f.step, f.step / small.step, f.end, f.end / small.end, f.goTo, f.goTo / small.goTo);
+    }
+    std::printf("\nopen: the open command through the dialog; end: the end of the file; go to: its middle through the "
+                "go-to prompt; ratios against the 1 MiB file's, which no work that grows with the file's size may "
+                "move.\n");
     return 0;
 }

@@ -728,7 +728,7 @@ private:
             return {};
         const qint64 start = m_form->startByte();
         const qint64 size = sizeOf(m_blockFile);
-        const qint64 shown = std::min<qint64>(std::min<qint64>(size, 2147483647) - start, 8193);
+        const qint64 shown = std::min<qint64>(size - start, 8193);
         if (rows != shown + 1)
             return QStringLiteral("%1 rows for %2 bytes from %3 of %4")
                 .arg(rows)

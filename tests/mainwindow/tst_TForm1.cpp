@@ -56,6 +56,7 @@ private slots:
     void goToByteScoldsForWhatIsNoNumber();
     void columnWidthPromptSetsTheOffsetColumn_data();
     void columnWidthPromptSetsTheOffsetColumn();
+    void theOffsetColumnHoldsTheOffsetsOfAFilePast4GiBUnlessTheUserSetItsWidth();
     void aCommittedEditWritesTheColumnsConversion_data();
     void aCommittedEditWritesTheColumnsConversion();
     void aTextThatIsNoByteWritesNothingAndStaysPending_data();
@@ -419,6 +420,25 @@ void tst_TForm1::columnWidthPromptSetsTheOffsetColumn()
     QCOMPARE(m_dialogs->shown.front().text, cp("Введите число (пикселей)"));
     QCOMPARE(m_dialogs->shown.front().value, std::string("80"));
     QCOMPARE(grid()->colWidth(0), width);
+}
+
+void tst_TForm1::theOffsetColumnHoldsTheOffsetsOfAFilePast4GiBUnlessTheUserSetItsWidth()
+{
+    const std::string big = makeFile("big.bin", 0);
+    QVERIFY(QFile::resize(QString::fromStdString(big), qint64(8) << 30));
+    const std::string small = makeFile("small.bin", 100);
+    m_form = makeForm();
+    openThroughTheDialog(big);
+    QCOMPARE(grid()->cell(0, 1), std::string("000000000 (0)"));
+    // The text starts two pixels into the cell.
+    QVERIFY(
+        grid()->fontMetrics().horizontalAdvance(QStringLiteral("1FFFFFFFF (8589934591)")) + 2 < grid()->colWidth(0));
+    openThroughTheDialog(small);
+    QCOMPARE(grid()->colWidth(0), 120);
+    m_dialogs->promptAnswers.push_back("100");
+    m_form->N01Click();
+    openThroughTheDialog(big);
+    QCOMPARE(grid()->colWidth(0), 100);
 }
 
 void tst_TForm1::aCommittedEditWritesTheColumnsConversion_data()

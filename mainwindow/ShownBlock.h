@@ -165,9 +165,9 @@ public:
         std::optional<ByteValues::Order> order;
     };
     // Looks for the answer in the current file from the current address (FindFrom::Here), or after or before it,
-    // to the end of the file and once round from the other end; a number in
-    // both orders at once. The hourglass is up and pending events run after every chunk read; stop is asked then
-    // whether to give up. A match is shown as going to its byte shows it.
+    // to the end of the file and once round from the other end; a number in both orders at once. The hourglass is
+    // up and pending events run after every chunk read; stop is asked then whether to give up. A match is shown as
+    // going to its byte shows it.
     [[nodiscard]] Found find(FindFrom from, const std::function<bool()>& stop);
     struct Replaced {
         enum class Outcome {
@@ -193,12 +193,12 @@ public:
         // NoValue: the value's text, as the answer gave it.
         std::string value;
     };
-    // Replaces every match of the find answer that does not overlap the one before, in the bytes of the
-    // file the bytes come from, by what answer stands for (none: it had a character of no byte): bytes as many,
-    // where ?? keeps the byte each match has and stands only where the find answer has ??; or a number by a number
-    // of the same width, in the order of each match's bytes. The whole search first, as find() searches, then one
-    // checked write of every match and one undo step. The first replaced byte is then shown as a match is;
-    // refused, the write error is shown and the bytes are shown as the file holds them.
+    // Replaces every match of the find answer that does not overlap the one before, in the file the bytes come
+    // from, by what answer stands for (none: it had a character of no byte): bytes as many, where ?? keeps the byte
+    // each match has and stands only where the find answer has ??; or a number by a number of the same width, in the
+    // order of each match's bytes. The whole search first, as find() searches, then one checked write of every
+    // match and one undo step. The first replaced byte is then shown as a match is; refused, the write error is
+    // shown and the bytes are shown as the file holds them.
     [[nodiscard]] Replaced replaceAll(const std::optional<std::string>& answer, const std::function<bool()>& stop);
 
     // Runs work, a long read such as a comparison of files, as a search runs: after committing a pending edit, with

@@ -165,7 +165,7 @@ Parsed read(FileHandle& file)
     LineReader reader;
     // A line cut by the end of a chunk. Only what a line can hold is gathered: a file that does not start with the
     // header is refused at its first bytes, a comment is passed over as it goes by, and a line of changes may be as
-    // long as a run of LongestRun bytes makes it, which no patch the program saves comes near.
+    // long as a run of LongestRun bytes makes it.
     std::string partial;
     bool comment = false;
     constexpr std::size_t LongestRun = 2147483647;

@@ -250,5 +250,13 @@ def run_checks():
         check(pyatspi.RELATION_LABELLED_BY in relations, "the edit is labelled by its prompt: %r" % relations)
     key("Escape")
 
+    # The table's pop-up menu, opened from the keyboard, is heard at once with its first item.
+    wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10)
+    mark = len(events)
+    key("shift+F10")
+    check(wait_until(lambda: any(e[0] == "focus:" and e[2] == "Перейти к началу файла" for e in events[mark:]), 10),
+          "shift+F10: the menu's first item is heard: %r" % events[mark:])
+    key("Escape")
+
 
 main()

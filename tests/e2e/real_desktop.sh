@@ -297,7 +297,7 @@ desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 12100 2) $(hex_at "$work/
 # Back to the block the steps after this one start from.
 desktop_keys shift+F10
 desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu from the keyboard"
-desktop_keys Down Down Down Return
+desktop_keys Down Down Return
 prompt_answer "Перейти к байту N" 8192
 back_to_main "the go-to prompt"
 desktop_wait_until stored_start 8192 || fail "going to byte 8192 did not show its block"
@@ -305,7 +305,7 @@ desktop_wait_until stored_start 8192 || fail "going to byte 8192 did not show it
 step "the save dialog speaks Russian and keeps a file the user does not replace"
 desktop_keys shift+F10
 desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu from the keyboard"
-desktop_keys Down Down Down Down Return
+desktop_keys Down Down Down Return
 desktop_wait_until dialog_active "^Сохранить как\$" || fail "no save dialog captioned \"Сохранить как\""
 save_dialog=$(xdotool getactivewindow)
 desktop_keys ctrl+a

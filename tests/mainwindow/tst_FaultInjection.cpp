@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -474,9 +473,7 @@ void tst_FaultInjection::aSettingsFileRewrittenInPlaceOnAFullDiskStaysWhole()
     f.write(before);
     f.close();
     // Root's write runs as another user, to whom the folder is closed; anyone else closes it to themselves.
-    const QByteArray folder = QFile::encodeName(m_dir->path());
-    ::chmod(folder.constData(), ::geteuid() == 0 ? 0755 : 0555);
-    const auto reopen = qScopeGuard([&] { ::chmod(folder.constData(), 0755); });
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), ::geteuid() == 0 ? 0755 : 0555);
     ::chmod(ini.c_str(), 0666);
     const FreshProcess::Conditions fullDisk = FreshProcess::withoutRoot().limitFileSize(rlim_t(before.size()));
     std::string problem = storeStartByte.problem({ ini, "refused" }, fullDisk);

@@ -12,6 +12,8 @@
 # open) is closed with Escape, and the cases where the focus did not come back to the main window are counted.
 # Prints one summary line; on a failure the last actions and a screenshot are kept.
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 program=$(realpath "$1")
 minutes=$2

@@ -22,6 +22,8 @@
 # give the designed size with all of the frame on the screen, REAL_DESKTOP_FRESH_STARTS times each (2 unless
 # set; 10 for the full check). On failure a screenshot is kept in SHOTS_DIR.
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 program=$1
 shots=${2:-$(dirname "$program")}
 if [ ! -x "$program" ]; then

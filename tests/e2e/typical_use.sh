@@ -4,6 +4,8 @@
 # on the spin button, the report saved through the save dialog. Then checks the file's bytes, the settings file
 # and the report on disk. Takes a screenshot when something fails.
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 program=$1
 shots=${2:-$(dirname "$program")}
 work=$(mktemp -d)

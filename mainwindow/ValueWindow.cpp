@@ -15,7 +15,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
-#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -138,12 +137,8 @@ ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     m_table->setSpan(RowCount - 1, 1, 1, 2);
     m_table->setCurrentCell(0, 1);
 
-    // Measured with the font and margins the style gives the table once polished, so that the longest value is
-    // never cut: a cell's text keeps the style's margin on both sides.
-    m_table->ensurePolished();
     const QFontMetrics metrics = m_table->fontMetrics();
-    const int padding = metrics.averageCharWidth()
-        + 2 * (m_table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_table) + 1);
+    const int padding = metrics.averageCharWidth();
     m_table->resizeColumnToContents(0);
     for (int col = 1; col <= 2; ++col) {
         m_table->resizeColumnToContents(col);

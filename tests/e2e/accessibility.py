@@ -237,5 +237,26 @@ def run_checks():
     row_events = sum(1 for e in events if e[0] in ("object:row-inserted", "object:row-deleted"))
     print("info  row change events heard: %d" % row_events)
 
+    # The find prompt's edit is named by its prompt and labelled by it.
+    key("ctrl+f")
+    prompt = []
+
+    def prompt_shown():
+        prompt[:] = [find(the_program(), lambda o: o.getRole() == pyatspi.ROLE_TEXT and o.name.startswith("Байты"))]
+        return prompt[0] is not None
+
+    if check(wait_until(prompt_shown, 10), "Ctrl+F shows the find prompt with its edit named by the prompt"):
+        relations = [r.getRelationType() for r in prompt[0].getRelationSet()]
+        check(pyatspi.RELATION_LABELLED_BY in relations, "the edit is labelled by its prompt: %r" % relations)
+    key("Escape")
+
+    # The table's pop-up menu, opened from the keyboard, is heard at once with its first item.
+    wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10)
+    mark = len(events)
+    key("shift+F10")
+    check(wait_until(lambda: any(e[0] == "focus:" and e[2] == "Перейти к началу файла" for e in events[mark:]), 10),
+          "shift+F10: the menu's first item is heard: %r" % events[mark:])
+    key("Escape")
+
 
 main()

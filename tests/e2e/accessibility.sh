@@ -2,6 +2,8 @@
 # Reads and drives the real program the way a screen reader does: through AT-SPI, on a private D-Bus session
 # with its own accessibility bus, in a private X server. The checks themselves are in accessibility.py.
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)

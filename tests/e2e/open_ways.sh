@@ -4,6 +4,8 @@
 # option, which must answer without a display. Checks the window's caption, the active window, the settings
 # file and the exit statuses. Takes a screenshot when something fails.
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 program=$1
 shots=${2:-$(dirname "$program")}
 source "$(dirname "${BASH_SOURCE[0]}")/desktop.sh"

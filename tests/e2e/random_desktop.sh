@@ -12,6 +12,8 @@
 # open) is closed with Escape, and the cases where the focus did not come back to the main window are counted.
 # Prints one summary line; on a failure the last actions and a screenshot are kept.
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 program=$(realpath "$1")
 minutes=$2
@@ -258,18 +260,21 @@ act() {
     elif [ $roll -lt 90 ]; then
         # The pop-up menu: go to start, go to end, go to byte, report, offset column width.
         item=$((1 + RANDOM % 5))
+        # From the keyboard the first item is current already.
+        first=0
         if [ $((RANDOM % 2)) -eq 0 ]; then
             note "pop-up menu by right click, item $item"
             click "${cell_x[1]}" "$(cell_y $((1 + RANDOM % 10)))" 3
         else
             note "pop-up menu by shift+F10, item $item"
             desktop_keys shift+F10
+            first=1
         fi
         if ! DESKTOP_WAIT_SECONDS=5 desktop_wait_until popup_is_shown; then
             note "  no pop-up menu appeared"
             return 0
         fi
-        for ((k = 0; k < item; ++k)); do xdotool key Down; done
+        for ((k = first; k < item; ++k)); do xdotool key Down; done
         xdotool key Return
         [ "$item" -ge 3 ] && { wait_dialog || return 0; }
         case $item in

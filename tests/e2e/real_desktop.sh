@@ -22,6 +22,8 @@
 # give the designed size with all of the frame on the screen, REAL_DESKTOP_FRESH_STARTS times each (2 unless
 # set; 10 for the full check). On failure a screenshot is kept in SHOTS_DIR.
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 program=$1
 shots=${2:-$(dirname "$program")}
 if [ ! -x "$program" ]; then
@@ -297,7 +299,7 @@ desktop_wait_until eval '[ "$(hex_at "$work/other.bin" 12100 2) $(hex_at "$work/
 # Back to the block the steps after this one start from.
 desktop_keys shift+F10
 desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu from the keyboard"
-desktop_keys Down Down Down Return
+desktop_keys Down Down Return
 prompt_answer "Перейти к байту N" 8192
 back_to_main "the go-to prompt"
 desktop_wait_until stored_start 8192 || fail "going to byte 8192 did not show its block"
@@ -305,7 +307,7 @@ desktop_wait_until stored_start 8192 || fail "going to byte 8192 did not show it
 step "the save dialog speaks Russian and keeps a file the user does not replace"
 desktop_keys shift+F10
 desktop_wait_until desktop_override_redirect_shown >/dev/null || fail "no pop-up menu from the keyboard"
-desktop_keys Down Down Down Down Return
+desktop_keys Down Down Down Return
 desktop_wait_until dialog_active "^Сохранить как\$" || fail "no save dialog captioned \"Сохранить как\""
 save_dialog=$(xdotool getactivewindow)
 desktop_keys ctrl+a

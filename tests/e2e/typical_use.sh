@@ -4,6 +4,8 @@
 # on the spin button, the report saved through the save dialog. Then checks the file's bytes, the settings file
 # and the report on disk. Takes a screenshot when something fails.
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 program=$1
 shots=${2:-$(dirname "$program")}
 work=$(mktemp -d)
@@ -75,11 +77,12 @@ wait_until byte_written || fail "the byte typed into row 10 did not reach offset
 click $((16 + 10)) $((height - 29 + 2 + 18))
 wait_until grep -q "StartByte=8192" "$work/app/Quillmoor.ini" || fail "the next block was not stored"
 
-# The report, from the grid's pop-up menu: the fourth item; the save dialog takes the name.
+# The report, from the grid's pop-up menu: the fourth item, the first being current; the save dialog takes the
+# name.
 focus "$window"
 xdotool key shift+F10
 sleep 1
-xdotool key Down Down Down Down Return
+xdotool key Down Down Down Return
 other_window() { dialog=$(xdotool search --onlyvisible --name "." | grep -v "^$window\$" | tail -n 1); [ -n "$dialog" ]; }
 wait_until other_window || fail "no save dialog"
 sleep 0.5

@@ -85,6 +85,8 @@ protected:
     {
         m_form.reset();
         m_dialogs.reset();
+        // A test may have closed the folder to its writes; open, it is removed whole.
+        ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
         m_dir.reset();
     }
 

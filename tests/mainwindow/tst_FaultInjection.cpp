@@ -3,7 +3,7 @@
 #include "support/Cp1251.h"
 #include "support/FileFaults.h"
 #include "support/StrHF.h"
-#include "tests/PrivilegeDrop.h"
+#include "tests/FreshProcess.h"
 #include "tests/ScriptedDialogs.h"
 #include "tests/mainwindow/WindowFixture.h"
 #include "ui/EventGuard.h"
@@ -55,6 +55,19 @@ QStringList descriptorsUnder(const QString& dir)
     }
     return open;
 }
+
+// Inputs: the settings file, "written" or "refused": how storing the start byte 8192 must end.
+const FreshProcess::Check storeStartByte("storeStartByte", [](const FreshProcess::Inputs& inputs) -> std::string {
+    const std::string& ini = inputs.at(0);
+    try {
+        SettingsWriteInt(ini, "File", "StartByte", 8192);
+    } catch (const Exception& error) {
+        if (inputs.at(1) == "refused" && error.message() == "Unable to write to " + ini)
+            return {};
+        return "the write failed: " + error.message();
+    }
+    return inputs.at(1) == "written" ? std::string() : "the write was not refused";
+});
 
 } // namespace
 
@@ -469,31 +482,18 @@ void tst_FaultInjection::aSettingsFileRewrittenInPlaceOnAFullDiskStaysWhole()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(before);
     f.close();
-    ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
+    // Root's write runs as another user, to whom the folder is closed; anyone else closes it to themselves.
+    ::chmod(QFile::encodeName(m_dir->path()).constData(), ::geteuid() == 0 ? 0755 : 0555);
     ::chmod(ini.c_str(), 0666);
-    const int result = runAsNobody([&] {
-        limitFileSize(static_cast<rlim_t>(before.size())); // the file may not grow: as on a full disk
-        try {
-            SettingsWriteInt(ini, "File", "StartByte", 8192);
-            return 1;
-        } catch (const Exception& error) {
-            return error.message() == "Unable to write to " + ini ? 0 : 2;
-        }
-    });
-    QCOMPARE(result, 0);
+    const FreshProcess::Conditions fullDisk = FreshProcess::withoutRoot().limitFileSize(rlim_t(before.size()));
+    std::string problem = storeStartByte.problem({ ini, "refused" }, fullDisk);
+    QVERIFY2(problem.empty(), problem.c_str());
     QCOMPARE(contents(ini), before);
     // With room enough, the same rewrite succeeds.
-    QCOMPARE(runAsNobody([&] {
-        try {
-            SettingsWriteInt(ini, "File", "StartByte", 8192);
-            return 0;
-        } catch (const Exception&) {
-            return 1;
-        }
-    }),
-        0);
+    problem = storeStartByte.problem({ ini, "written" }, FreshProcess::withoutRoot());
+    QVERIFY2(problem.empty(), problem.c_str());
     QCOMPARE(contents(ini), settingsFor("/data/f.bin", 8192));
 }
 
-QTEST_MAIN(tst_FaultInjection)
+FRESH_PROCESS_TEST_MAIN(tst_FaultInjection)
 #include "tst_FaultInjection.moc"

@@ -9,6 +9,8 @@
 #
 #   tst_package.sh BUILD
 set -euo pipefail
+# xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
 build=$1
 debs=("$build"/quillmoor_*.deb)
 deb=${debs[0]}
@@ -94,6 +96,8 @@ desktop_stop_program
 [ -z "$(find "$work/root" -name Quillmoor.ini)" ] || fail "settings written beside the program"
 
 # gio and xdg-open as a desktop without an environment of its own uses them, on the extracted entry alone.
+# The package's trigger runs as root, which writes in the folder made read-only above: so may this refresh.
+chmod u+w "$share/applications"
 update-desktop-database "$share/applications"
 file="$work/a firmware image.bin"
 cp "$work/data.bin" "$file"

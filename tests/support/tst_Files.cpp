@@ -4,7 +4,7 @@
 #include "support/FilePath.h"
 #include "support/WriteJournal.h"
 #include "support/__Files.h"
-#include "tests/PrivilegeDrop.h"
+#include "tests/FreshProcess.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +18,32 @@
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
+
+namespace {
+
+FileIdentity identityOf(const std::string& path)
+{
+    return FileHandle::open(path, FileHandle::Mode::Read).identity();
+}
+
+const FreshProcess::Check writeOverAReadOnlyFile("writeOverAReadOnlyFile", [](const FreshProcess::Inputs& inputs) {
+    const std::string& path = inputs.at(0);
+    const CheckedWrite::Outcome outcome = WriteByteAt(path, identityOf(path), 1, 'b', 'X').outcome;
+    return outcome == CheckedWrite::Outcome::NotWritable ? std::string()
+                                                         : "the outcome was " + std::to_string(int(outcome));
+});
+
+const FreshProcess::Check writeAtTheSizeLimit("writeAtTheSizeLimit", [](const FreshProcess::Inputs& inputs) {
+    const std::string& path = inputs.at(0);
+    const FileIdentity seen = identityOf(path);
+    if (WriteByteAt(path, seen, 3, 'd', 'Z').outcome != CheckedWrite::Outcome::Written)
+        return std::string("the last byte was not written");
+    if (WriteByteAt(path, seen, 4, 0, 'Z').outcome != CheckedWrite::Outcome::Refused)
+        return std::string("a byte past the end was not refused");
+    return std::string();
+});
+
+} // namespace
 
 class tst_Files : public QObject {
     Q_OBJECT
@@ -54,10 +80,6 @@ private slots:
 
 private:
     std::string file(const QByteArray& bytes, const char* name = "data.bin");
-    static FileIdentity identityOf(const std::string& path)
-    {
-        return FileHandle::open(path, FileHandle::Mode::Read).identity();
-    }
     static QByteArray contents(const std::string& path);
     static int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size()); }
 
@@ -326,9 +348,8 @@ void tst_Files::aReadOnlyFileIsNotWritableAndStaysUnchanged()
 {
     const std::string path = file("abcd");
     ::chmod(path.c_str(), 0444);
-    const FileIdentity seen = identityOf(path);
-    QCOMPARE(runAsNobody([&] { return int(WriteByteAt(path, seen, 1, 'b', 'X').outcome); }),
-        int(CheckedWrite::Outcome::NotWritable));
+    const std::string problem = writeOverAReadOnlyFile.problem({ path }, FreshProcess::withoutRoot());
+    QVERIFY2(problem.empty(), problem.c_str());
     QCOMPARE(contents(path), QByteArray("abcd"));
 }
 
@@ -352,16 +373,8 @@ void tst_Files::patchesASparseFileBeyond2GiBAtTheRightOffset()
 void tst_Files::neverGrowsTheFileEvenAtTheSizeLimit()
 {
     const std::string path = file("abcd");
-    const FileIdentity seen = identityOf(path);
-    const int result = runInChild(
-        [&] {
-            limitFileSize(4);
-            if (WriteByteAt(path, seen, 3, 'd', 'Z').outcome != CheckedWrite::Outcome::Written)
-                return 1;
-            return WriteByteAt(path, seen, 4, 0, 'Z').outcome == CheckedWrite::Outcome::Refused ? 0 : 2;
-        },
-        false);
-    QCOMPARE(result, 0);
+    const std::string problem = writeAtTheSizeLimit.problem({ path }, FreshProcess::fileSizeLimit(4));
+    QVERIFY2(problem.empty(), problem.c_str());
     QCOMPARE(contents(path), QByteArray("abcZ"));
 }
 
@@ -643,5 +656,5 @@ void tst_Files::onlyWhatExistsAndIsNoDirectoryIsAFile()
     QVERIFY(!fileExists(existing + std::string(1, '\0') + "tail"));
 }
 
-QTEST_GUILESS_MAIN(tst_Files)
+FRESH_PROCESS_GUILESS_TEST_MAIN(tst_Files)
 #include "tst_Files.moc"

@@ -1,17 +1,17 @@
 #include "support/Exception.h"
 #include "support/FileFaults.h"
 #include "support/StrHF.h"
-#include "tests/PrivilegeDrop.h"
+#include "tests/FreshProcess.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <string>
 
 #include <sys/stat.h>
@@ -20,23 +20,94 @@
 
 namespace {
 
-// Runs check as the user nobody and gives what it found wrong, or "" when nothing: a forked child hands back only
-// its exit status, so the answer comes through a pipe, cut to what the pipe holds before the parent reads.
-std::string problemAsNobody(const std::function<std::string()>& check)
+QByteArray contents(const std::string& file)
 {
-    std::array<int, 2> ends {};
-    if (::pipe(ends.data()) != 0)
-        return "no pipe for the child's answer";
-    const int status = runAsNobody([&] {
-        const std::string problem = check().substr(0, 4096);
-        return ::write(ends[1], problem.data(), problem.size()) == ssize_t(problem.size()) ? 0 : 1;
-    });
-    ::close(ends[1]);
-    std::array<char, 4096> problem {};
-    const ssize_t got = ::read(ends[0], problem.data(), problem.size());
-    ::close(ends[0]);
-    return std::string(problem.data(), std::size_t(std::max<ssize_t>(got, 0))) + (status == 0 ? "" : " (child failed)");
+    QFile f(QString::fromStdString(file));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
+
+bool replaceContents(const std::string& file, const QByteArray& bytes)
+{
+    QFile f(QString::fromStdString(file));
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Inputs: the settings file, "written" or "refused", then keys of the section File and their values in turn. Each
+// is written; all must be, or the first must fail with the settings write's error.
+const FreshProcess::Check settingsWrites("settingsWrites", [](const FreshProcess::Inputs& inputs) -> std::string {
+    const std::string& file = inputs.at(0);
+    const bool written = inputs.at(1) == "written";
+    for (std::size_t i = 2; i + 1 < inputs.size(); i += 2) {
+        try {
+            SettingsWriteString(file, "File", inputs[i], inputs[i + 1]);
+        } catch (const Exception& error) {
+            if (written || error.message() != "Unable to write to " + file)
+                return "the write of " + inputs[i] + " failed: " + error.message();
+            return {};
+        }
+        if (!written)
+            return "the write of " + inputs[i] + " was not refused";
+    }
+    return {};
+});
+
+// Writes value as the file's NameFile with every step the write takes failed in turn: the write is reported
+// failed, and the file holds its old text (before) or, when only the rename's durability failed, the new one,
+// never anything between, with no temporary file left beside it. Gives what went wrong, "" when nothing.
+std::string everyStepFailedInTurn(
+    const std::string& file, const std::string& value, bool inPlace, const QByteArray& before)
+{
+    FileFaults::startListing();
+    try {
+        SettingsWriteString(file, "File", "NameFile", value);
+    } catch (const Exception& error) {
+        return "the write failed with no step failing: " + error.message();
+    }
+    const std::vector<FileFaults::Step> steps = FileFaults::steps();
+    const QByteArray after = contents(file);
+    if (SettingsReadString(file, "File", "NameFile", "") != value)
+        return "the write with no step failing left the file as " + after.toStdString();
+    // Failing each step proves something only if the write takes the steps that make it whole.
+    const auto takes = [&](FileFaults::Op op) {
+        return std::any_of(steps.begin(), steps.end(), [op](const FileFaults::Step& step) { return step.op == op; });
+    };
+    if (!takes(FileFaults::Op::Write) || !takes(FileFaults::Op::Sync) || (inPlace == takes(FileFaults::Op::Rename)))
+        return inPlace ? "the write takes no write or sync step, or a rename"
+                       : "the write takes no write, sync or rename step";
+    const QDir folder = QFileInfo(QString::fromStdString(file)).dir();
+    std::array<int, FileFaults::OpCount> seen {};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        FileFaults::reset();
+        if (!replaceContents(file, before))
+            return "the file cannot be put back";
+        const auto op = static_cast<std::size_t>(steps[i].op);
+        FileFaults::failNth(steps[i].op, seen[op] + 1, EIO);
+        seen[op] += static_cast<int>(steps[i].units);
+        const std::string failed = "step " + std::to_string(i) + " (op " + std::to_string(op) + ") failing: ";
+        try {
+            SettingsWriteString(file, "File", "NameFile", value);
+            // Only what leaves nothing to lose is ignored: a close after the sync, a leftover not cleared.
+            if (contents(file) != after)
+                return failed + "the write was reported done but left " + contents(file).toStdString();
+        } catch (const Exception& error) {
+            if (error.message() != "Unable to write to " + file)
+                return failed + "the write reported \"" + error.message() + "\"";
+            const QByteArray now = contents(file);
+            if (now != before && now != after)
+                return failed + "the file holds neither its old text nor the new: " + now.toStdString();
+        }
+        const QStringList left = folder.entryList(QDir::Files | QDir::Hidden);
+        if (left != QStringList { QFileInfo(QString::fromStdString(file)).fileName() })
+            return failed + "the folder holds " + left.join(QStringLiteral(", ")).toStdString();
+    }
+    FileFaults::reset();
+    return {};
+}
+
+const FreshProcess::Check everyStepOfAnInPlaceWriteFailed(
+    "everyStepOfAnInPlaceWriteFailed", [](const FreshProcess::Inputs& inputs) {
+        return everyStepFailedInTurn(inputs.at(0), inputs.at(1), true, QByteArray::fromStdString(inputs.at(2)));
+    });
 
 } // namespace
 
@@ -67,7 +138,6 @@ private slots:
 private:
     QString path(const char* name) const { return m_dir->filePath(QString::fromLatin1(name)); }
     std::string ini() const { return path("Quillmoor.ini").toStdString(); }
-    static QByteArray contents(const std::string& file);
     static void put(const std::string& file, const QByteArray& bytes);
     static QByteArray writeError(const std::string& file)
     {
@@ -81,17 +151,9 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-QByteArray tst_StrHF::contents(const std::string& file)
-{
-    QFile f(QString::fromStdString(file));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 void tst_StrHF::put(const std::string& file, const QByteArray& bytes)
 {
-    QFile f(QString::fromStdString(file));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
+    QVERIFY(replaceContents(file, bytes));
 }
 
 void tst_StrHF::init()
@@ -210,16 +272,9 @@ void tst_StrHF::aReadOnlyFileRaisesTheErrorAndKeepsItsContents()
     ::chmod(ini().c_str(), 0444);
     // The folder of the user nobody, where a rename would be allowed.
     ::chown(QFile::encodeName(m_dir->path()).constData(), 65534, 65534);
-    const std::string file = ini();
-    const int result = runAsNobody([&] {
-        try {
-            SettingsWriteInt(file, "File", "StartByte", 8192);
-            return 1;
-        } catch (const Exception& error) {
-            return error.message() == "Unable to write to " + file ? 0 : 2;
-        }
-    });
-    QCOMPARE(result, 0);
+    const std::string problem
+        = settingsWrites.problem({ ini(), "refused", "StartByte", "8192" }, FreshProcess::withoutRoot());
+    QVERIFY2(problem.empty(), problem.c_str());
     QCOMPARE(contents(ini()), before);
     QCOMPARE(entries(), QStringList { "Quillmoor.ini" });
 }
@@ -228,41 +283,27 @@ void tst_StrHF::aReadOnlyDirectoryStillTakesAWritableFile()
 {
     put(ini(), "[File]\r\nNameFile=/a/much/longer/old/path\r\nStartByte=7\r\n");
     ::chmod(ini().c_str(), 0666);
-    const std::string file = ini();
-    // Root writes in any folder: the write runs as another user. Anyone else has the folder closed to themselves.
+    // Root writes in any folder: the writes run as another user. Anyone else has the folder closed to themselves.
     const QByteArray folder = QFile::encodeName(m_dir->path());
-    if (::geteuid() != 0)
-        ::chmod(folder.constData(), 0555);
-    const auto reopen = qScopeGuard([&] { ::chmod(folder.constData(), 0755); });
-    const int result = runAsNobody([&] {
-        try {
-            SettingsWriteString(file, "File", "NameFile", "/b");
-            SettingsWriteString(file, "File", "Extra", "1");
-            return 0;
-        } catch (const Exception&) {
-            return 1;
-        }
-    });
-    QCOMPARE(result, 0);
+    const auto close = [&] {
+        if (::geteuid() != 0)
+            ::chmod(folder.constData(), 0555);
+    };
+    close();
+    std::string problem
+        = settingsWrites.problem({ ini(), "written", "NameFile", "/b", "Extra", "1" }, FreshProcess::withoutRoot());
+    QVERIFY2(problem.empty(), problem.c_str());
     // In place the file never shrinks: the shorter value is padded with blanks, which reading ignores.
     QCOMPARE(
         contents(ini()), QByteArray("[File]\r\nNameFile=/b") + QByteArray(21, ' ') + "\r\nStartByte=7\r\nExtra=1\r\n");
-    QCOMPARE(SettingsReadString(file, "File", "NameFile", ""), std::string("/b"));
+    QCOMPARE(SettingsReadString(ini(), "File", "NameFile", ""), std::string("/b"));
 
     // A missing file in a directory that cannot be written is an error, not a silent loss.
     ::chmod(folder.constData(), 0755);
     QFile::remove(path("Quillmoor.ini"));
-    if (::geteuid() != 0)
-        ::chmod(folder.constData(), 0555);
-    const int missing = runAsNobody([&] {
-        try {
-            SettingsWriteString(file, "File", "NameFile", "/b");
-            return 1;
-        } catch (const Exception& error) {
-            return error.message() == "Unable to write to " + file ? 0 : 2;
-        }
-    });
-    QCOMPARE(missing, 0);
+    close();
+    problem = settingsWrites.problem({ ini(), "refused", "NameFile", "/b" }, FreshProcess::withoutRoot());
+    QVERIFY2(problem.empty(), problem.c_str());
 }
 
 void tst_StrHF::abandonedTemporariesAreRemovedAtTheNextWrite()
@@ -292,19 +333,10 @@ void tst_StrHF::aFailingWriteLeavesTheOldFileWhole()
 {
     const QByteArray before = "[File]\r\nNameFile=/old\r\nStartByte=7\r\n";
     put(ini(), before);
-    const std::string file = ini();
-    const int result = runInChild(
-        [&] {
-            limitFileSize(10); // the temporary file's write fails with EFBIG, as on a full disk
-            try {
-                SettingsWriteString(file, "File", "NameFile", "/new/and/longer");
-                return 1;
-            } catch (const Exception& error) {
-                return error.message() == "Unable to write to " + file ? 0 : 2;
-            }
-        },
-        false);
-    QCOMPARE(result, 0);
+    // The temporary file's write fails with EFBIG, as on a full disk.
+    const std::string problem
+        = settingsWrites.problem({ ini(), "refused", "NameFile", "/new/and/longer" }, FreshProcess::fileSizeLimit(10));
+    QVERIFY2(problem.empty(), problem.c_str());
     QCOMPARE(contents(ini()), before);
     QCOMPARE(entries(), QStringList { "Quillmoor.ini" });
 }
@@ -320,61 +352,17 @@ void tst_StrHF::everyFailingStepOfAWriteLeavesTheOldFileOrTheNew_data()
 
 void tst_StrHF::everyFailingStepOfAWriteLeavesTheOldFileOrTheNew()
 {
-    // Every step the write takes, failed in turn: the write is reported failed, and the file holds its old text
-    // or (when only the rename's durability failed) the new one, never anything between, with no temporary file
-    // left beside it.
     QFETCH(QByteArray, value);
     QFETCH(bool, inPlace);
     const QByteArray before = "[File]\r\nNameFile=/the/old/path\r\nStartByte=7\r\n";
     put(ini(), before);
     ::chmod(ini().c_str(), 0666);
-    const std::string file = ini();
-    const auto check = [&]() -> std::string {
-        FileFaults::startListing();
-        try {
-            SettingsWriteString(file, "File", "NameFile", value.toStdString());
-        } catch (const Exception& error) {
-            return "the write failed with no step failing: " + error.message();
-        }
-        const std::vector<FileFaults::Step> steps = FileFaults::steps();
-        const QByteArray after = contents(file);
-        if (SettingsReadString(file, "File", "NameFile", "") != value.toStdString())
-            return "the write with no step failing left the file as " + after.toStdString();
-        // Failing each step proves something only if the write takes the steps that make it whole.
-        const auto takes = [&](FileFaults::Op op) {
-            return std::any_of(
-                steps.begin(), steps.end(), [op](const FileFaults::Step& step) { return step.op == op; });
-        };
-        if (!takes(FileFaults::Op::Write) || !takes(FileFaults::Op::Sync)
-            || (!inPlace && !takes(FileFaults::Op::Rename)))
-            return "the write takes no write, sync or rename step";
-        std::array<int, FileFaults::OpCount> seen {};
-        for (std::size_t i = 0; i < steps.size(); ++i) {
-            FileFaults::reset();
-            put(file, before);
-            const auto op = static_cast<std::size_t>(steps[i].op);
-            FileFaults::failNth(steps[i].op, seen[op] + 1, EIO);
-            seen[op] += static_cast<int>(steps[i].units);
-            const std::string failed = "step " + std::to_string(i) + " (op " + std::to_string(op) + ") failing: ";
-            try {
-                SettingsWriteString(file, "File", "NameFile", value.toStdString());
-                // Only what leaves nothing to lose is ignored: a close after the sync, a leftover not cleared.
-                if (contents(file) != after)
-                    return failed + "the write was reported done but left " + contents(file).toStdString();
-            } catch (const Exception& error) {
-                if (error.message() != "Unable to write to " + file)
-                    return failed + "the write reported \"" + error.message() + "\"";
-                const QByteArray now = contents(file);
-                if (now != before && now != after)
-                    return failed + "the file holds neither its old text nor the new: " + now.toStdString();
-            }
-            const QStringList left = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
-            if (left != QStringList { "Quillmoor.ini" })
-                return failed + "the folder holds " + left.join(QStringLiteral(", ")).toStdString();
-        }
-        return {};
-    };
-    const std::string problem = inPlace ? problemAsNobody(check) : check();
+    // Root's writes run as another user, to whom the folder is closed; anyone else closes it to themselves.
+    if (inPlace && ::geteuid() != 0)
+        ::chmod(QFile::encodeName(m_dir->path()).constData(), 0555);
+    const std::string problem = inPlace ? everyStepOfAnInPlaceWriteFailed.problem(
+                                    { ini(), value.toStdString(), before.toStdString() }, FreshProcess::withoutRoot())
+                                        : everyStepFailedInTurn(ini(), value.toStdString(), false, before);
     QVERIFY2(problem.empty(), problem.c_str());
 }
 
@@ -432,5 +420,5 @@ void tst_StrHF::writesGoThroughALinkOnlyInAPlaceOfTheUsers()
     QCOMPARE(contents(real), "[File]\r\nStartByte=" + QByteArray(used ? "9" : "7") + "\r\n");
 }
 
-QTEST_GUILESS_MAIN(tst_StrHF)
+FRESH_PROCESS_GUILESS_TEST_MAIN(tst_StrHF)
 #include "tst_StrHF.moc"

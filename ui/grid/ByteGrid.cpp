@@ -283,6 +283,10 @@ void ByteGrid::gridKey(QKeyEvent* event)
         break;
     case GridController::GridKey::Popup:
         popupAt(mapToGlobal(QPoint(0, 0)));
+        // Opened from the keyboard, its first item is current, as menus opened by a key are: a screen reader
+        // hears it at once, and Enter takes it.
+        if (m_popup && !m_popup->actions().isEmpty())
+            m_popup->setActiveAction(m_popup->actions().constFirst());
         break;
     case GridController::GridKey::EditAtEnd:
         m_editor.caretToEnd();

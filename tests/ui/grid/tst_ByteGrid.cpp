@@ -904,6 +904,7 @@ void tst_ByteGrid::thePopupMenuOpensWithoutMovingTheCurrentCell()
     const QPoint expected
         = how == QStringLiteral("mouse") ? m_grid->viewport()->mapToGlobal(pos) : m_grid->mapToGlobal(QPoint(0, 0));
     QCOMPARE(menu.pos(), expected);
+    QCOMPARE(menu.activeAction(), how == QStringLiteral("mouse") ? nullptr : menu.actions().constFirst());
     menu.hide();
     QCOMPARE(QPoint(m_grid->currentCol(), m_grid->currentRow()), QPoint(1, 1));
     QVERIFY(m_recorder->take().isEmpty());

@@ -61,8 +61,9 @@ desktop_geometry "$window"
 desktop_click "$window" $((64 + 7)) $((desktop_height - 29 + 6 + 8))
 desktop_keys Tab
 
-# The second item: the end of the file, whose last block starts 8191 bytes before it.
-menu_item Down Down
+# The second item (the menu opens on the first): the end of the file, whose last block starts 8191 bytes
+# before it.
+menu_item Down
 desktop_wait_until stored_start $((size - 8191)) || fail "the end of the file was not shown"
 # Ctrl+End: the last row's Ascii cell.
 desktop_keys ctrl+End
@@ -80,7 +81,7 @@ prompt_answer "Найти" '"MZ"'
 back_to_main "the find prompt"
 desktop_wait_until stored_start $((6 << 30)) || fail "the bytes at 6 GiB were not found"
 
-menu_item Down Down Down
+menu_item Down Down
 prompt_answer "Перейти к байту N" '$100000000'
 back_to_main "the go-to prompt"
 desktop_wait_until stored_start $((4 << 30)) || fail "going to byte \$100000000 did not show its block"

@@ -26,16 +26,16 @@ Span fit(Span designed, Span available)
 
 QString& preferredGeometry()
 {
-    static QString spec;
-    return spec;
+    static QString geometry;
+    return geometry;
 }
 
 } // namespace
 
-QRect givenGeometry(const QRect& designed, const QString& spec, const QRect& screen, const QMargins& frame)
+QRect givenGeometry(const QRect& designed, const QString& geometry, const QRect& screen, const QMargins& frame)
 {
     static const QRegularExpression form(QStringLiteral(R"(^(?:(\d+)x(\d+))?(?:([+-]\d+)([+-]\d+))?$)"));
-    const QRegularExpressionMatch given = form.match(spec.trimmed());
+    const QRegularExpressionMatch given = form.match(geometry.trimmed());
     if (!given.hasMatch())
         return designed;
     QRect rect = designed;
@@ -53,9 +53,9 @@ QRect givenGeometry(const QRect& designed, const QString& spec, const QRect& scr
     return rect;
 }
 
-void preferGeometry(const QString& spec)
+void preferGeometry(const QString& geometry)
 {
-    preferredGeometry() = spec;
+    preferredGeometry() = geometry;
 }
 
 QRect placeWindow(const QRect& designed, const QRect& available)

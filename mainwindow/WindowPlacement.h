@@ -17,9 +17,9 @@ void placeOnScreen(QWidget* window);
 // "WIDTHxHEIGHT", "+X+Y" or both; a negative place counts from the screen's far edge) says instead.
 // The size is the client area's, the place the frame's corner, as X11 takes them.
 [[nodiscard]] QRect givenGeometry(
-    const QRect& designed, const QString& spec, const QRect& screen, const QMargins& frame);
+    const QRect& designed, const QString& geometry, const QRect& screen, const QMargins& frame);
 // Makes placeOnScreen() take such a geometry, as the user gave it on the command line.
-void preferGeometry(const QString& spec);
+void preferGeometry(const QString& geometry);
 
 // Where a tool window of outer size opens beside its owner's outer rectangle: on its right when the screen has
 // room there, else over the owner's right edge; moved and shrunk as placeWindow does, to be wholly visible.

@@ -233,3 +233,30 @@ desktop_shot() {
     mkdir -p "$(dirname "$1")"
     import -window root "$1" 2>/dev/null
 }
+
+# desktop_release_script NAME PROGRAM [SHOTS_DIR]: what a script that drives the Release program begins with. It
+# skips (77) without the program, sets a UTF-8 locale, makes the work folder $work with a copy of the program in
+# $work/app (which keeps its settings beside itself), stops everything at exit, and defines fail, which keeps a
+# screenshot in SHOTS_DIR as NAME-failure.png and the program's log.
+desktop_release_script() {
+    local name=$1
+    program=$2
+    shots=${3:-$(dirname "$program")}
+    if [ ! -x "$program" ]; then
+        echo "No Release program at $program: cmake --preset release && cmake --build build/release --target quillmoor" >&2
+        exit 77
+    fi
+    export LC_ALL=C.UTF-8
+    work=$(mktemp -d)
+    trap 'desktop_stop_program; desktop_stop; rm -rf "$work"' EXIT
+    desktop_failure_shot="$shots/$name-failure.png"
+    mkdir -p "$work/app"
+    cp "$program" "$work/app/quillmoor"
+}
+
+fail() {
+    echo "FAIL: $*" >&2
+    desktop_shot "$desktop_failure_shot" && echo "screenshot: $desktop_failure_shot" >&2
+    [ -s "$work/app.log" ] && sed 's/^/program: /' "$work/app.log" >&2
+    exit 1
+}

@@ -5,30 +5,8 @@
 #
 #   large_desktop.sh PROGRAM [SHOTS_DIR]
 set -euo pipefail
-program=$1
-shots=${2:-$(dirname "$program")}
-if [ ! -x "$program" ]; then
-    echo "No Release program at $program: cmake --preset release && cmake --build build/release --target quillmoor" >&2
-    exit 77
-fi
-export LC_ALL=C.UTF-8
 source "$(dirname "${BASH_SOURCE[0]}")/desktop.sh"
-work=$(mktemp -d)
-cleanup() {
-    desktop_stop_program
-    desktop_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    desktop_shot "$shots/large_desktop-failure.png" && echo "screenshot: $shots/large_desktop-failure.png" >&2
-    [ -s "$work/app.log" ] && sed 's/^/program: /' "$work/app.log" >&2
-    exit 1
-}
-
-mkdir -p "$work/app"
-cp "$program" "$work/app/quillmoor"
+desktop_release_script large_desktop "$@"
 size=$((8 << 30))
 truncate -s "$size" "$work/big.bin"
 # "MZ" at 6 GiB, the only bytes of the file that are not zero.

@@ -61,7 +61,9 @@ remember
 desktop_wait_until shown_file "$work/given file.bin" || fail "the file argument was not opened"
 main_window=$desktop_window
 desktop_wait_until desktop_is_active "$main_window" || fail "the window opened with a file is not active"
-xprop -id "$main_window" _NET_WM_ICON | grep -q 'Icon (48 x 48)' || fail "the window has no icon of its own"
+# Read whole before looking: grep -q leaving early would end xprop on a broken pipe and fail the pipeline.
+icons=$(xprop -id "$main_window" _NET_WM_ICON)
+grep -q 'Icon (48 x 48)' <<<"$icons" || fail "the window has no icon of its own"
 stored() { [ "$(tr -d '\r' <"$ini")" = "$(printf '[File]\nNameFile=%s\nStartByte=0' "$work/given file.bin")" ]; }
 desktop_wait_until stored || fail "the file argument was not stored: $(cat "$ini")"
 desktop_stop_program

@@ -105,8 +105,24 @@ void wrote(const std::string& path, std::int64_t offset, std::string old, std::i
 
 void synced(const std::string& path)
 {
+    // The file's data, not its entry in the folder.
     if (g_tracking)
-        std::erase_if(g_unsynced, [&](const UnsyncedWrite& write) { return write.path == path; });
+        std::erase_if(g_unsynced, [&](const UnsyncedWrite& write) { return write.path == path && !write.made; });
+}
+
+void made(const std::string& path)
+{
+    if (g_tracking)
+        g_unsynced.push_back({ path, 0, {}, 0, true });
+}
+
+void syncedFolder(const std::string& folder)
+{
+    const auto withoutSlash = [](std::string_view path) { return path.substr(0, path.find_last_not_of('/') + 1); };
+    if (g_tracking)
+        std::erase_if(g_unsynced, [&](const UnsyncedWrite& write) {
+            return write.made && withoutSlash(write.path.substr(0, write.path.rfind('/') + 1)) == withoutSlash(folder);
+        });
 }
 
 void startListing()

@@ -67,6 +67,7 @@ struct UnsyncedWrite {
     std::int64_t offset = 0;
     std::string old; // the bytes the write replaced, as far as the file reached
     std::int64_t sizeBefore = 0;
+    bool made = false; // no write: the file was made, and a power cut takes it until its folder is made durable
 };
 // The writes not made durable since tracking began, in the order they were made.
 [[nodiscard]] std::vector<UnsyncedWrite> unsynced();
@@ -77,6 +78,10 @@ void beforeWriteTo(const std::string& path);
 void wrote(const std::string& path, std::int64_t offset, std::string old, std::int64_t sizeBefore);
 // Called by the file layer: path was made durable.
 void synced(const std::string& path);
+// Called by the file layer: path was made, as a new file.
+void made(const std::string& path);
+// Called by the file layer: the entries of folder were made durable.
+void syncedFolder(const std::string& folder);
 
 // Called by the file layer before each step: the errno to fail with, or 0.
 [[nodiscard]] int check(Op op);

@@ -35,6 +35,17 @@ void raiseIfInjected(Op op)
         failWith(err);
 }
 
+// The failure a test planned for a write of data, and the bytes of data written before it, as a disk that fills
+// part way through a write leaves them.
+int injectedWriteFailure(std::string_view& data)
+{
+    std::size_t units = std::max<std::size_t>(data.size(), 1);
+    const int failure = FileFaults::check(Op::Write, units);
+    if (failure)
+        data = data.substr(0, units);
+    return failure;
+}
+
 // Repeats a system call that a signal interrupted.
 template <typename Call> auto retried(Call call)
 {
@@ -149,6 +160,7 @@ void syncFolder(const std::string& folder)
     ::close(fd);
     if (failed)
         failWith(failed);
+    FileFaults::syncedFolder(folder);
 }
 
 mode_t modeForNewFile()
@@ -257,6 +269,8 @@ FileHandle::Opened FileHandle::tryOpen(const std::string& path, Mode mode)
     if (fd < 0)
         return { {}, errno };
     FileHandle file(fd, {}, path);
+    if (mode == Mode::CreateNew)
+        FileFaults::made(path);
     // Only the open must not wait. A FIFO left non-blocking would take one pipe's worth of a report and then fail
     // it with EAGAIN; once its reader is there, the writes wait for it as any program's do. The step belongs to
     // the open, and its failure is the open's.
@@ -378,7 +392,7 @@ void FileHandle::writeAt(std::int64_t offset, std::string_view data) const
 {
     if (offset < 0)
         failWith(EINVAL);
-    raiseIfInjected(Op::Write);
+    const int failure = injectedWriteFailure(data);
     FileFaults::beforeWriteTo(m_path);
     if (FileFaults::tracking()) {
         // What the write replaces, as a power cut before the next sync could bring it back.
@@ -397,11 +411,13 @@ void FileHandle::writeAt(std::int64_t offset, std::string_view data) const
         data.remove_prefix(static_cast<std::size_t>(n));
         offset += n;
     }
+    if (failure)
+        failWith(failure);
 }
 
 void FileHandle::write(std::string_view data) const
 {
-    raiseIfInjected(Op::Write);
+    const int failure = injectedWriteFailure(data);
     while (!data.empty()) {
         const ssize_t n = retried([&] { return ::write(m_fd, data.data(), data.size()); });
         if (n < 0)
@@ -410,6 +426,8 @@ void FileHandle::write(std::string_view data) const
             throw EInOutError(EInOutError::DiskFull);
         data.remove_prefix(static_cast<std::size_t>(n));
     }
+    if (failure)
+        failWith(failure);
 }
 
 void FileHandle::sync() const

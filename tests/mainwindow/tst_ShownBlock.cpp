@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <functional>
@@ -753,6 +755,13 @@ QString tst_ShownBlock::play(ShownBlock& block, const QString& step)
                              QByteArray::fromStdString(std::string(changes[i].after)).toHex().toUpper()));
         return lines;
     }
+    // "remake A": another program makes A anew under its name, with the same bytes.
+    if (words[0] == QLatin1String("remake")) {
+        const QString made = m_dir->filePath(words[1]);
+        return QFile::copy(made, made + ".new") && std::rename(qPrintable(made + ".new"), qPrintable(made)) == 0
+            ? QString()
+            : QStringLiteral("(not made again)");
+    }
     if (words[0] == QLatin1String("poke")) {
         QFile f(QString::fromStdString(file(words[1])));
         if (!f.open(QIODevice::ReadWrite) || !f.seek(words[2].toLongLong())
@@ -839,6 +848,17 @@ void tst_ShownBlock::writesAreTakenBackAndMadeAgainInOrder_data()
         << "y[0 EE][2 EEEE]" << QStringList { "A 1 --" };
     QTest::newRow("a byte another program already took back")
         << QStringList { "A 10 AB", "poke A 10 7D", "undo" } << "y" << QStringList { "A 10 --" };
+    QTest::newRow("a file made again under its name: its writes are its own, the old file's refused")
+        << QStringList { "A 10 AB", "remake A", "open A 0", "A 11 CD", "undo", "undo" } << "yn"
+        << QStringList { "A 10 AB", "A 11 --" };
+    QTest::newRow("a refused undo keeps what can be made again") << QStringList { "A 10 AB", "A 11 CD", "undo",
+        "poke A 10 77", "undo", "redo" } << "yny" << QStringList { "A 10 77", "A 11 CD" };
+    QTest::newRow("the run's changes: writes kept on disk after a refusal come before later ones")
+        << QStringList { "A 10 AB", "A 11 CD", "poke A 11 77", "undo", "A 10 EE", "net A" } << "n[10 EECD]"
+        << QStringList { "A 10 EE", "A 11 77" };
+    QTest::newRow("a replace over matches that meet")
+        << QStringList { "poke A 100 AA", "poke A 101 AA", "poke A 102 AA", "poke A 103 AA", "replace A AAAA EEFF" }
+        << "" << QStringList { "A 100 EE", "A 101 FF", "A 102 EE", "A 103 FF" };
     // L is a sparse file of 8 GiB: zeros but for the first MiB.
     QTest::newRow("past 4 GiB: the end, go to 0x1_0000_0000, next and previous across 4 GiB, go to it past 3 GiB")
         << QStringList { "open L 0", "move end", "shows L 8589934592 8589926401", "move go 4294967296",
@@ -952,6 +972,8 @@ void tst_ShownBlock::aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther_da
     row("the other file longer", 9000, 30000, { { 100, 2 }, { 8999, 1 } },
         "Различных байтов: 3, мест: 2; размеры: 9000 и 30000");
     row("the other file empty", 100, 0, {}, "Отличий нет; размеры: 100 и 0");
+    row("a run longer than a line of the patch holds", 200000, 200000, { { 10, 70000 } },
+        "Различных байтов: 70000, мест: 1");
 }
 
 void tst_ShownBlock::aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther()

@@ -110,6 +110,8 @@ void tst_ByteValues::readsAndWritesTheValueAtThePosition_data()
     row("time64 year 1", Type::Time64, little(secondsAt(1, 1, 1), 8), "0001-01-01 00:00:00 UTC");
     row("time64 before year 1", Type::Time64, little(secondsAt(1, 1, 1) - 1, 8), Dash, Shown);
     row("time64 year 10000", Type::Time64, little(last + 1, 8), Dash, Shown);
+    row("time64 the leap day of a fourth century", Type::Time64, little(secondsAt(2000, 2, 29), 8),
+        "2000-02-29 00:00:00 UTC");
     row("FILETIME 0", Type::FileTime, little(0, 8), "1601-01-01 00:00:00 UTC");
     row("FILETIME a tick short of a second", Type::FileTime, little(9'999'999, 8), "1601-01-01 00:00:00 UTC", Shown);
     row("FILETIME last tick of 9999", Type::FileTime, little((last - fileTimeEpoch) * 10'000'000 + 9'999'999, 8),
@@ -129,14 +131,15 @@ void tst_ByteValues::readsAndWritesTheValueAtThePosition_data()
     row("text longer than 32 bytes", Type::Text, QByteArray(40, 'x'), QString(32, 'x'), Shown);
     row("no text past the end", Type::Text, "", Dash, Shown);
 
-    const std::pair<Type, const char*> refused[] = { { Type::UInt8, "0x100" }, { Type::Int32, "" },
-        { Type::Int32, "+-1" }, { Type::Int32, "12a" }, { Type::Int32, "1.0" }, { Type::Float32, "1e39" },
-        { Type::Float32, "1e-50" }, { Type::Float64, "-nan" }, { Type::Float64, "infinity" }, { Type::Float64, "1e" },
-        { Type::Time32, "1901-12-13 20:45:51" }, { Type::FileTime, "1600-12-31 23:59:59" },
-        { Type::Time64, "2023-02-29 00:00:00" }, { Type::Time64, "2024-01-01 24:00:00" },
-        { Type::Time64, "2024-1-01 00:00:00" }, { Type::Time64, "2024-01-01 00:00:00 GMT" },
-        { Type::DosDateTime, "2024-02-29 23:59:59" }, { Type::DosDateTime, "1979-12-31 23:59:58" },
-        { Type::DosDateTime, "1980-01-01 00:00:00 UTC" }, { Type::Binary, "101010101" }, { Type::Text, "" } };
+    const std::pair<Type, const char*> refused[]
+        = { { Type::UInt8, "0x100" }, { Type::Int32, "" }, { Type::Int32, "+-1" }, { Type::Int32, "12a" },
+              { Type::Int32, "1.0" }, { Type::Float32, "1e39" }, { Type::Float32, "1e-50" }, { Type::Float64, "-nan" },
+              { Type::Float64, "infinity" }, { Type::Float64, "1e" }, { Type::Time32, "1901-12-13 20:45:51" },
+              { Type::FileTime, "1600-12-31 23:59:59" }, { Type::Time64, "2023-02-29 00:00:00" },
+              { Type::Time64, "2024-01-01 24:00:00" }, { Type::Time64, "2024-1-01 00:00:00" },
+              { Type::Time64, "2024-01-01 00:00:00 GMT" }, { Type::DosDateTime, "2024-02-29 23:59:59" },
+              { Type::DosDateTime, "1979-12-31 23:59:58" }, { Type::DosDateTime, "2108-01-01 00:00:00" },
+              { Type::DosDateTime, "1980-01-01 00:00:00 UTC" }, { Type::Binary, "101010101" }, { Type::Text, "" } };
     for (const auto& [type, text] : refused)
         row(QByteArray::fromStdString(ByteValues::name(type)) + " '" + text + "'", type, {}, text, Typed);
 }

@@ -7,6 +7,7 @@
 #include "tests/FreshProcess.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -15,6 +16,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
@@ -59,6 +61,8 @@ private slots:
     void aFileCutWhileWrittenKeepsEveryByteBelowTheCut();
     void aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen_data();
     void aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen();
+    void aDamagedJournalIsDiscardedAndTheFileLeftAlone_data();
+    void aDamagedJournalIsDiscardedAndTheFileLeftAlone();
     void aReadOnlyFileIsNotWritableAndStaysUnchanged();
     void patchesASparseFileBeyond2GiBAtTheRightOffset();
     void neverGrowsTheFileEvenAtTheSizeLimit();
@@ -191,11 +195,20 @@ void tst_Files::aCheckedWriteWritesOnlyOverWhatWasSeen()
     ByteChanges changes(offset, seenRuns[0].toStdString(), runs[0].toStdString());
     if (runs.size() > 1)
         changes.add(4, seenRuns[1].toStdString(), runs[1].toStdString());
+    // The bytes there were written and not yet made durable, as by a write whose sync failed: a write that answers
+    // written leaves them durable, and writes nothing that is there already.
+    FileFaults::trackUnsynced();
+    FileHandle::open(path, FileHandle::Mode::ReadWrite).writeAt(0, before.toStdString());
+    FileFaults::startListing();
     const CheckedWrite done = writeIfUnchanged(
         path, identityOf(path), changes, allOrNone ? AlreadyWritten::AllOrNone : AlreadyWritten::RunByRun);
     QCOMPARE(int(done.outcome), outcome);
     QCOMPARE(QByteArray::fromStdString(done.look.found), found);
     QCOMPARE(contents(path), after);
+    const std::vector<FileFaults::Step>& steps = FileFaults::steps();
+    QCOMPARE(std::any_of(steps.begin(), steps.end(), [](auto step) { return step.op == FileFaults::Op::Write; }),
+        after != before);
+    QVERIFY(outcome != int(CheckedWrite::Outcome::Written) || FileFaults::unsynced().empty());
 }
 
 void tst_Files::aCheckedWriteRefusesWhatIsNotTheFileSeen()
@@ -259,6 +272,8 @@ void tst_Files::aFileCutWhileWrittenKeepsEveryByteBelowTheCut_data()
     QTest::newRow("the last one, between the look and the write") << 3 << true << 3 << 1000;
     QTest::newRow("before the look at the last one") << 3 << false << 4 << 700;
     QTest::newRow("after the last write") << 3 << false << 5 << 1500;
+    QTest::newRow("after the last write, below the last run") << 3 << false << 5 << 1100;
+    QTest::newRow("before the look, one byte short of the last run") << 3 << false << 1 << 1203;
 }
 
 void tst_Files::aFileCutWhileWrittenKeepsEveryByteBelowTheCut()
@@ -277,9 +292,14 @@ void tst_Files::aFileCutWhileWrittenKeepsEveryByteBelowTheCut()
         FileFaults::atNthWriteTo(path, nth, cutShort);
     else
         FileFaults::atNth(FileFaults::Op::Size, nth, cutShort);
+    FileFaults::startListing();
     const CheckedWrite done = writeIfUnchanged(path, identityOf(path), changes);
     QCOMPARE(done.outcome, CheckedWrite::Outcome::Refused);
     QVERIFY(done.cutShort);
+    // Cut before the first look at its size, the file is not written at all.
+    const std::vector<FileFaults::Step>& steps = FileFaults::steps();
+    QVERIFY(atWrite || nth > 1
+        || std::none_of(steps.begin(), steps.end(), [](auto step) { return step.op == FileFaults::Op::Write; }));
     // At least the size the other program left and every byte below it as it was; a write grown back past the cut
     // is cut where its run began, leaving zeros.
     const QByteArray after = contents(path);
@@ -291,57 +311,129 @@ void tst_Files::aFileCutWhileWrittenKeepsEveryByteBelowTheCut()
 
 void tst_Files::aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen_data()
 {
-    // A kill or a power cut before each step of a write of three runs in turn. A power cut loses what was not made
-    // durable: of every file, or of the journal alone while the file's writes reached the disk.
+    // A kill or a power cut before each step of a write of two runs in turn, or a failure part way through the
+    // step. A power cut loses what was not made durable: of every file, or of the journal alone while the file's
+    // writes reached the disk.
     QTest::addColumn<QString>("lost");
     QTest::newRow("a kill: every write kept") << QString();
     QTest::newRow("a power cut: every write not synced lost") << QStringLiteral("all");
     QTest::newRow("a power cut: the journal's lost, the file's kept") << QStringLiteral("journal");
+    QTest::newRow("a failure part way through the step: nothing written") << QStringLiteral("failure");
 }
 
 void tst_Files::aWriteCutOffAtAnyStepIsPutBackWholeAtTheNextOpen()
 {
+    using FileFaults::Op;
     QFETCH(QString, lost);
     const QByteArray original(2000, 'o');
     QByteArray whole = original;
     ByteChanges changes;
-    for (const qint64 offset : { 10, 600, 1200 }) {
+    for (const qint64 offset : { 10, 1200 }) {
         changes.add(offset, "oooo", "NNNN");
         whole.replace(offset, 4, "NNNN");
     }
     std::string path = file(original);
+    const FileIdentity identity = identityOf(path);
     FileFaults::startListing();
-    QCOMPARE(writeIfUnchanged(path, identityOf(path), changes).outcome, CheckedWrite::Outcome::Written);
-    const auto steps = FileFaults::steps();
-    const auto count
-        = std::count_if(steps.begin(), steps.end(), [](auto step) { return step.op != FileFaults::Op::Close; });
+    QCOMPARE(writeIfUnchanged(path, identity, changes).outcome, CheckedWrite::Outcome::Written);
+    // Each step but the closes, with the unit in its middle: a write fails there after the bytes before it.
+    std::vector<std::pair<Op, int>> middles;
+    std::array<int, FileFaults::OpCount> unitsBefore {};
+    for (const FileFaults::Step& step : FileFaults::steps()) {
+        int& before = unitsBefore[static_cast<std::size_t>(step.op)];
+        if (step.op != Op::Close)
+            middles.emplace_back(step.op, before + int(step.units + 1) / 2);
+        before += int(step.units);
+    }
     FileFaults::reset();
-    for (int step = 1; step <= count + 1; ++step) {
+    const bool failing = lost == QLatin1String("failure");
+    for (int step = 1; step <= int(middles.size()) + (failing ? 0 : 1); ++step) {
         path = file(original);
         const FileIdentity seen = identityOf(path);
         FileFaults::trackUnsynced();
-        FileFaults::crashBeforeStep(step);
+        if (failing)
+            FileFaults::failNth(middles[std::size_t(step - 1)].first, middles[std::size_t(step - 1)].second, EIO);
+        else
+            FileFaults::crashBeforeStep(step);
         try {
             (void)writeIfUnchanged(path, seen, changes);
         } catch (const FileFaults::Crash&) {
+        } catch (const EInOutError&) {
         }
-        // What the power cut takes: each write not made durable, latest first.
+        // What the power cut takes: each write not made durable, latest first, and each file made whose folder
+        // was not.
         auto unsynced = FileFaults::unsynced();
         FileFaults::reset();
         std::reverse(unsynced.begin(), unsynced.end());
         for (const FileFaults::UnsyncedWrite& write : unsynced) {
-            if (lost.isEmpty() || (lost == QLatin1String("journal") && write.path == path))
+            if ((lost != QLatin1String("all") && lost != QLatin1String("journal"))
+                || (lost == QLatin1String("journal") && write.path == path))
                 continue;
             QFile written(QString::fromStdString(write.path));
+            if (write.made) {
+                QVERIFY(written.remove());
+                continue;
+            }
             QVERIFY(written.open(QIODevice::ReadWrite) && written.seek(write.offset));
             QCOMPARE(written.write(write.old.data(), qint64(write.old.size())), qint64(write.old.size()));
             QVERIFY(written.resize(std::min<qint64>(written.size(), write.sizeBefore)));
         }
+        // A write whose journal is still there was never answered: it is put back, never made whole.
+        const bool answered = QDir(m_dir->path()).entryList({ "*journal" }, QDir::Hidden | QDir::Files).isEmpty();
         (void)putBackCutOffWrite(path);
         const QByteArray after = contents(path);
-        QVERIFY2(after == original || after == whole, qPrintable(QStringLiteral("step %1").arg(step)));
+        QVERIFY2(after == original || (answered && !failing && after == whole),
+            qPrintable(QStringLiteral("step %1").arg(step)));
         QCOMPARE(QDir(m_dir->path()).entryList({ "*journal" }, QDir::Hidden | QDir::Files), QStringList());
     }
+}
+
+void tst_Files::aDamagedJournalIsDiscardedAndTheFileLeftAlone_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("bytes after its checksum") << "append";
+    QTest::newRow("cut short") << "cut";
+    QTest::newRow("a byte changed") << "flip";
+    QTest::newRow("a length past its end") << "length";
+    QTest::newRow("a run before the one it follows, its checksum made again") << "order";
+    QTest::newRow("a negative offset, its checksum made again") << "negative";
+}
+
+void tst_Files::aDamagedJournalIsDiscardedAndTheFileLeftAlone()
+{
+    QFETCH(QString, damage);
+    QByteArray whole(2000, 'o');
+    ByteChanges changes;
+    for (const qint64 offset : { 10, 1200 }) {
+        changes.add(offset, "oooo", "NNNN");
+        whole.replace(offset, 4, "NNNN");
+    }
+    const std::string path = file(whole);
+    QFile journal(QString::fromStdString(WriteJournal::begin(path, identityOf(path), 2000, changes, "oooooooo")));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    QByteArray bytes = journal.readAll();
+    journal.close();
+    // The runs end the journal, each as its offset, length, old and new bytes; a checksum of 32 bytes follows.
+    const qsizetype sum = bytes.size() - 32, lastRun = sum - 24, firstRun = lastRun - 24;
+    const auto number
+        = [&](qsizetype at, qint64 value) { bytes.replace(at, 8, QByteArray(reinterpret_cast<char*>(&value), 8)); };
+    if (damage == QLatin1String("append"))
+        bytes += 'x';
+    else if (damage == QLatin1String("cut"))
+        bytes.chop(1);
+    else if (damage == QLatin1String("flip"))
+        bytes[firstRun + 16] = 'x';
+    else if (damage == QLatin1String("length"))
+        number(lastRun + 8, qint64(1) << 62);
+    else
+        number(damage == QLatin1String("order") ? lastRun : firstRun, damage == QLatin1String("order") ? 5 : -1);
+    if (damage == QLatin1String("order") || damage == QLatin1String("negative"))
+        bytes.replace(sum, 32, QCryptographicHash::hash(bytes.left(sum), QCryptographicHash::Sha256));
+    QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write(bytes) == bytes.size());
+    journal.close();
+    QCOMPARE(putBackCutOffWrite(path).outcome, WriteJournal::Recovery::Outcome::Discarded);
+    QCOMPARE(contents(path), whole);
+    QVERIFY(!journal.exists());
 }
 
 void tst_Files::aReadOnlyFileIsNotWritableAndStaysUnchanged()

@@ -1,8 +1,11 @@
+#include "support/FileFaults.h"
 #include "support/PatchFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 // Patch texts read into change sets, and the lines that cannot be read.
 class tst_PatchFile : public QObject {
@@ -17,7 +20,8 @@ namespace {
 
 const QByteArray Header = "quillmoor-patch 1\n";
 
-PatchFile::Parsed readText(const QByteArray& text)
+// The text read as a patch, and how many reads that took (a short text takes a second one, which finds its end).
+std::pair<PatchFile::Parsed, int> readText(const QByteArray& text)
 {
     QTemporaryDir dir;
     QFile file(dir.filePath(QStringLiteral("p.patch")));
@@ -25,7 +29,13 @@ PatchFile::Parsed readText(const QByteArray& text)
         qFatal("cannot write the patch");
     file.close();
     FileHandle opened = FileHandle::open(file.fileName().toStdString(), FileHandle::Mode::Read);
-    return PatchFile::read(opened);
+    FileFaults::startListing();
+    PatchFile::Parsed parsed = PatchFile::read(opened);
+    const std::vector<FileFaults::Step>& steps = FileFaults::steps();
+    const auto reads
+        = int(std::count_if(steps.begin(), steps.end(), [](auto step) { return step.op == FileFaults::Op::Read; }));
+    FileFaults::reset();
+    return { std::move(parsed), reads };
 }
 
 // "1:3132:7879 10:41:5A": each run's offset, old and new bytes.
@@ -68,6 +78,8 @@ void tst_PatchFile::readsTheRunsOrTheFirstBadLine_data()
     bad("no header", "00000001 31 78\n", 1, PatchFile::Error::NoHeader);
     bad("nothing at all", "", 1, PatchFile::Error::NoHeader);
     bad("two words", Header + "00000001 31\n", 2, PatchFile::Error::NotThreeWords);
+    bad("four words", Header + "00000001 31 78 79\n", 2, PatchFile::Error::NotThreeWords);
+    bad("a comment of a MiB where the header should be", "#" + QByteArray(1 << 20, 'x'), 1, PatchFile::Error::NoHeader);
     bad("an offset that is no hex", Header + "0000000G 31 78\n", 2, PatchFile::Error::OffsetNotHex);
     bad("odd hex digits", Header + "00000001 313 787\n", 2, PatchFile::Error::BytesNotHexPairs);
     bad("old and new of different lengths", Header + "00000001 31 7879\n", 2, PatchFile::Error::LengthsDiffer);
@@ -75,6 +87,7 @@ void tst_PatchFile::readsTheRunsOrTheFirstBadLine_data()
     read("sixteen digits and more, leading zeros free",
         Header + "000000000000000000000001 31 78\n7FFFFFFFFFFFFFFE 00 01\n", "1:31:78 9223372036854775806:00:01");
     bad("past the end of any file", Header + "7FFFFFFFFFFFFFFF 00 01\n", 2, PatchFile::Error::BeyondReach);
+    bad("one more than the last offset", Header + "8000000000000000 00 01\n", 2, PatchFile::Error::BeyondReach);
     bad("more than any offset", Header + "10000000000000000 00 01\n", 2, PatchFile::Error::BeyondReach);
 }
 
@@ -84,7 +97,9 @@ void tst_PatchFile::readsTheRunsOrTheFirstBadLine()
     QFETCH(QString, runs);
     QFETCH(int, errorLine);
     QFETCH(int, error);
-    const PatchFile::Parsed parsed = readText(text);
+    const auto [parsed, reads] = readText(text);
+    // A text that does not start as a patch does is refused at its first bytes, however long it is.
+    QVERIFY(reads <= 2 || error != int(PatchFile::Error::NoHeader));
     QCOMPARE(parsed.errorLine, errorLine);
     QCOMPARE(int(parsed.error), error);
     QCOMPARE(runsOf(parsed.changes), runs);

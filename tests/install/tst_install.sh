@@ -24,21 +24,21 @@ head -c 4096 /dev/urandom >"$file"
 
 for prefix in "$HOME/.local" "$HOME/my apps"; do
     cmake --install "$build" --prefix "$prefix" >/dev/null
-    for item in opt/quillmoor/quillmoor bin/quillmoor share/applications/quillmoor.desktop \
+    for item in opt/quillmoor/quillmoor bin/quillmoor share/applications/io.github.quillmoor.Quillmoor.desktop \
                 share/icons/hicolor/scalable/apps/quillmoor.svg share/icons/hicolor/48x48/apps/quillmoor.png; do
         [ -e "$prefix/$item" ] || fail "missing $item"
     done
     [ -L "$prefix/bin/quillmoor" ] || fail "the launcher is not a symbolic link"
     [ "$(readlink -f "$prefix/bin/quillmoor")" = "$(readlink -f "$prefix/opt/quillmoor/quillmoor")" ] \
         || fail "the launcher does not lead to the program"
-    entry="$prefix/share/applications/quillmoor.desktop"
+    entry="$prefix/share/applications/io.github.quillmoor.Quillmoor.desktop"
     case $prefix in
     *" "*) expected="Exec=\"$prefix/bin/quillmoor\" %f" ;;
     *) expected="Exec=$prefix/bin/quillmoor %f" ;;
     esac
     grep -qxF "$expected" "$entry" || fail "the desktop entry's command is not $expected"
     desktop-file-validate "$entry" || fail "desktop entry invalid"
-    grep -qx 'application/octet-stream=quillmoor.desktop;' "$prefix/share/applications/mimeinfo.cache" ||
+    grep -qx 'application/octet-stream=io.github.quillmoor.Quillmoor.desktop;' "$prefix/share/applications/mimeinfo.cache" ||
         fail "the desktop database does not offer the entry for any file"
 
     # "Open With" as gio and the file managers built on it do, from the user's database alone: the program opens

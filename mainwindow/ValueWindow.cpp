@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -29,8 +30,31 @@ using ByteValues::Type;
 using WindowText::qtext;
 
 constexpr int RowCount = static_cast<int>(std::size(ByteValues::AllTypes));
-// The widest text of a value column, a float64 of a negative exponent of three digits.
-const char* const WidestValue = "-2.2250738585072014e-308";
+
+// The widest text a value cell can show in this font. A float64 is written in the shorter of its two forms:
+// seventeen digits with a three-digit exponent, whose sign ('+' is the wider in most fonts) stands beside the
+// point and the 'e', or the fixed form, up to 22 digits when it is no longer. Times run to 14 digits with the
+// zone, integers to 19. Measured with the widest digit, so that no value the font draws wider is cut.
+QString widestValueText(const QFontMetrics& metrics)
+{
+    QChar digit = QLatin1Char('0');
+    for (char c = '1'; c <= '9'; ++c)
+        if (metrics.horizontalAdvance(QLatin1Char(c)) > metrics.horizontalAdvance(digit))
+            digit = QLatin1Char(c);
+    const QChar sign = metrics.horizontalAdvance(QLatin1Char('+')) > metrics.horizontalAdvance(QLatin1Char('-'))
+        ? QLatin1Char('+')
+        : QLatin1Char('-');
+    const auto digits = [&](int count) { return QString(count, digit); };
+    const QString candidates[] = {
+        QLatin1Char('-') + digits(1) + QLatin1Char('.') + digits(16) + QLatin1Char('e') + sign + digits(3),
+        QLatin1Char('-') + digits(22),
+        digits(4) + QLatin1Char('-') + digits(2) + QLatin1Char('-') + digits(2) + QLatin1Char(' ') + digits(2)
+            + QLatin1Char(':') + digits(2) + QLatin1Char(':') + digits(2) + QStringLiteral(" UTC"),
+    };
+    return *std::max_element(std::begin(candidates), std::end(candidates), [&](const QString& a, const QString& b) {
+        return metrics.horizontalAdvance(a) < metrics.horizontalAdvance(b);
+    });
+}
 
 Type typeOf(int row)
 {
@@ -46,6 +70,17 @@ bool hasCell(int row, int col)
 {
     return col == 1 || (col == 2 && ByteValues::hasOrder(typeOf(row)));
 }
+
+// A cell's text one pixel nearer its grid lines than the style sets it: room for the widest value in both
+// columns while the window still fits beside the main window on a 1280-pixel screen.
+class ValueTableStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_FocusFrameHMargin ? std::max(0, value - 1) : value;
+    }
+};
 
 // Writes only on Enter: Escape, a click elsewhere or Tab drop what was typed, so that no value is written that the
 // user did not confirm.
@@ -114,6 +149,10 @@ ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     connect(hide, &QAction::triggered, this, &QWidget::hide);
     addAction(hide);
     m_table->setObjectName(QStringLiteral("ValueTable"));
+    // Owned by the window, so that it outlives the table, which a widget's style must.
+    auto* style = new ValueTableStyle;
+    style->setParent(this);
+    m_table->setStyle(style);
     m_table->setAccessibleName(qtext("Значения"));
     m_table->setHorizontalHeaderLabels({ qtext("Тип"), qtext("Прямой (LE)"), qtext("Обратный (BE)") });
     m_table->verticalHeader()->hide();
@@ -137,13 +176,13 @@ ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     m_table->setSpan(RowCount - 1, 1, 1, 2);
     m_table->setCurrentCell(0, 1);
 
-    const QFontMetrics metrics = m_table->fontMetrics();
-    const int padding = metrics.averageCharWidth();
+    // Each value column as wide as the widest value with the margins the style draws around a cell's text, so
+    // that no value is ever elided; the table measures it, in a cell that showBytes() fills afterwards.
     m_table->resizeColumnToContents(0);
+    const QString widest = widestValueText(m_table->fontMetrics());
     for (int col = 1; col <= 2; ++col) {
+        m_table->item(0, col)->setText(widest);
         m_table->resizeColumnToContents(col);
-        m_table->setColumnWidth(col,
-            std::max(m_table->columnWidth(col), metrics.horizontalAdvance(QString::fromLatin1(WidestValue)) + padding));
     }
     m_table->resizeRowsToContents();
     auto* layout = new QVBoxLayout(this);

@@ -1,14 +1,13 @@
 #include "mainwindow/ValueWindow.h"
 
+#include "mainwindow/ValueTable.h"
 #include "mainwindow/WindowText.h"
 #include "support/ByteValues.h"
 #include "support/Cp1251.h"
 #include "support/Exception.h"
-#include "ui/Accessibility.h"
 #include "ui/EventGuard.h"
 #include "ui/dialogs/TMessageForm.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QEvent>
 #include <QHeaderView>
@@ -86,10 +85,14 @@ public:
 // user did not confirm.
 class ValueDelegate : public QStyledItemDelegate {
 public:
-    using Commit = std::function<void(int row, int col, const QString& text)>;
-    ValueDelegate(QObject* parent, Commit commit)
+    // Writes a confirmed text; false when it was refused with a message.
+    using Commit = std::function<bool(int row, int col, const QString& text)>;
+    // After a message about the text typed in (row, col).
+    using Refused = std::function<void(int row, int col)>;
+    ValueDelegate(QObject* parent, Commit commit, Refused refused)
         : QStyledItemDelegate(parent)
         , m_commit(std::move(commit))
+        , m_refused(std::move(refused))
     {
     }
 
@@ -106,8 +109,12 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
         const auto* line = qobject_cast<QLineEdit*>(editor);
-        if (line)
-            guarded([&] { m_commit(index.row(), index.column(), line->text()); });
+        if (!line)
+            return;
+        bool refused = true;
+        guarded([&] { refused = !m_commit(index.row(), index.column(), line->text()); });
+        if (refused)
+            m_refused(index.row(), index.column());
     }
 
 protected:
@@ -130,6 +137,7 @@ protected:
 
 private:
     Commit m_commit;
+    Refused m_refused;
 };
 
 } // namespace
@@ -137,7 +145,7 @@ private:
 ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     : QWidget(owner, Qt::Tool)
     , m_block(block)
-    , m_table(new QTableWidget(RowCount, 3, this))
+    , m_table(new ValueTable(RowCount, 3, this))
     , m_leave(std::move(leave))
 {
     setObjectName(QStringLiteral("ValueWindow"));
@@ -159,8 +167,9 @@ ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     m_table->setTabKeyNavigation(false);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked);
-    m_table->setItemDelegate(
-        new ValueDelegate(m_table, [this](int row, int col, const QString& text) { commitTyped(row, col, text); }));
+    m_table->setItemDelegate(new ValueDelegate(
+        m_table, [this](int row, int col, const QString& text) { return commitTyped(row, col, text); },
+        [this](int row, int col) { backToCell(row, col); }));
     m_table->installEventFilter(this);
     QStringList names;
     for (int row = 0; row < RowCount; ++row) {
@@ -222,28 +231,16 @@ void ValueWindow::showBytes()
     m_writable = m_block.writing();
     const std::string_view bytes = m_bytes;
     const bool writable = m_writable;
-    const QTableWidgetItem* current = m_table->currentItem();
-    const QString heard = current ? current->text() : QString();
     for (int row = 0; row < RowCount; ++row) {
         for (int col = 1; col <= 2; ++col) {
+            m_table->setCellText(row, col, Cp1251::toQString(ByteValues::shown(typeOf(row), orderOf(col), bytes)));
             QTableWidgetItem* item = m_table->item(row, col);
-            const QString text = Cp1251::toQString(ByteValues::shown(typeOf(row), orderOf(col), bytes));
-            if (item->text() != text)
-                item->setText(text);
             // A type read in one order only has no second cell: no stop for the keys, nothing to hear.
             const Qt::ItemFlags flags = !hasCell(row, col)
                 ? Qt::NoItemFlags
                 : Qt::ItemIsEnabled | Qt::ItemIsSelectable | (writable ? Qt::ItemIsEditable : Qt::NoItemFlags);
             if (item->flags() != flags)
                 item->setFlags(flags);
-        }
-    }
-    // A screen reader speaks the current cell's new value, as it speaks a focused object's new name.
-    if (AccessibilityState::listening && current && current->text() != heard) {
-        if (QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_table)) {
-            QAccessibleEvent changed(
-                table->tableInterface()->cellAt(current->row(), current->column()), QAccessible::NameChanged);
-            sendAccessibilityEvent(changed);
         }
     }
 }
@@ -283,10 +280,10 @@ bool ValueWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void ValueWindow::commitTyped(int row, int col, const QString& text)
+bool ValueWindow::commitTyped(int row, int col, const QString& text)
 {
     if (!m_writable || !hasCell(row, col))
-        return;
+        return true;
     const std::optional<std::string> typed = Cp1251::fromQStringExactly(text);
     const std::optional<std::string> bytes
         = typed ? ByteValues::bytesOf(typeOf(row), orderOf(col), *typed) : std::nullopt;
@@ -297,7 +294,27 @@ void ValueWindow::commitTyped(int row, int col, const QString& text)
     const std::string there = m_bytes.substr(0, bytes->size());
     if (there.size() == bytes->size()
         && ByteValues::shown(typeOf(row), orderOf(col), there) == ByteValues::shown(typeOf(row), orderOf(col), *bytes))
-        return;
-    if (m_block.writeValue(*bytes) == ShownBlock::Pasted::Outcome::DoesNotFit)
+        return true;
+    if (m_block.writeValue(*bytes) == ShownBlock::Pasted::Outcome::DoesNotFit) {
         ShowNotice(Cp1251::fromUtf8("Значение не помещается в показанные байты"));
+        return false;
+    }
+    return true;
+}
+
+void ValueWindow::backToCell(int row, int col)
+{
+    // The message took the keyboard, and closing it hands the keyboard to the main window; the user was typing
+    // here. Queued: the editor is still closing, and the window manager activates the main window first.
+    QMetaObject::invokeMethod(
+        this,
+        [window = QPointer(this), row, col] {
+            guarded([&] {
+                if (!window || !window->isVisible())
+                    return;
+                window->m_table->setCurrentCell(row, col);
+                window->enter();
+            });
+        },
+        Qt::QueuedConnection);
 }

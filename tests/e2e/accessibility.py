@@ -111,7 +111,7 @@ def main():
     with open(SETTINGS, "wb") as f:
         f.write(b"[File]\r\nNameFile=" + DATA.encode() + b"\r\nStartByte=0\r\n")
     for kind in ("object:state-changed:selected", "object:state-changed:checked", "object:selection-changed",
-                 "object:row-inserted", "object:row-deleted", "focus:"):
+                 "object:row-inserted", "object:row-deleted", "focus:", "object:property-change:accessible-name"):
         pyatspi.Registry.registerEventListener(heard, kind)
 
     log = open(os.path.join(WORK, "app.log"), "wb")
@@ -169,7 +169,7 @@ def run_checks():
     window = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Файл : "],
                             capture_output=True, text=True).stdout.split()
     if window:
-        subprocess.run(["xdotool", "windowfocus", "--sync", window[0]], check=False)
+        subprocess.run(["xdotool", "windowactivate", "--sync", window[0]], check=False)
     table.queryComponent().grabFocus()
     check(wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10), "the table takes the focus")
 
@@ -257,6 +257,66 @@ def run_checks():
     check(wait_until(lambda: any(e[0] == "focus:" and e[2] == "Перейти к началу файла" for e in events[mark:]), 10),
           "shift+F10: the menu's first item is heard: %r" % events[mark:])
     key("Escape")
+
+    # The value window shows beside the window, which keeps the keyboard: nothing in it is heard as focused.
+    check(wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10), "the grid has the focus again")
+    mark = len(events)
+    key("F12")
+    shown = []
+
+    def values_shown():
+        shown[:] = [find(the_program(), lambda o: o.getRole() == pyatspi.ROLE_TABLE and o.name == "Значения")]
+        return shown[0] is not None and shown[0].getState().contains(pyatspi.STATE_SHOWING)
+
+    if not check(wait_until(values_shown, 10), "F12 shows the value table"):
+        return
+    values = shown[0].queryTable()
+    pump(1)
+    check(not any(e[0] == "focus:" for e in events[mark:]) and table.getState().contains(pyatspi.STATE_FOCUSED),
+          "F12: the grid keeps the focus, and no value cell is heard as focused: %r" % events[mark:])
+
+    # A row moved in the grid: every value that changes is heard with its new text.
+    texts = lambda: {(r, c): values.getAccessibleAt(r, c).name for r in range(values.nRows) for c in (1, 2)}
+    before = texts()
+    mark = len(events)
+    key("Down")
+    check(wait_until(lambda: texts() != before, 10), "Down in the grid changes the values")
+    changed = {name for cell, name in texts().items() if name != before[cell]}
+    renamed = lambda: {e[2] for e in events[mark:] if e[0] == "object:property-change:accessible-name"}
+    check(wait_until(lambda: changed <= renamed(), 10), "each changed value is heard: %r" % (changed - renamed()))
+
+    last_focus = lambda since: next((e[2] for e in reversed(events[since:]) if e[0] == "focus:"), None)
+    cell = lambda row, col: values.getAccessibleAt(row, col)
+    # Tab goes into the value table, and its current cell is the last thing heard.
+    mark = len(events)
+    key("Tab")
+    check(wait_until(lambda: last_focus(mark) == cell(0, 1).name and len(events) > mark, 10)
+          and cell(0, 1).getState().contains(pyatspi.STATE_FOCUSED),
+          "Tab: the current value cell, int8 LE, is heard: %r" % events[mark:])
+
+    # A value that is none: after the error box, the keyboard is back on the cell being edited.
+    editor = "uint8, Прямой (LE)"
+    mark = len(events)
+    key("Down", "Return")
+    check(wait_until(lambda: last_focus(mark) == editor, 10), "Enter opens the uint8 cell's editor, named so")
+    mark = len(events)
+    key("ctrl+a", "x", "Return")
+    check(wait_until(lambda: last_focus(mark) == "OK", 10), "a text that is no number is refused with a message")
+    mark = len(events)
+    key("Return")
+    check(wait_until(lambda: last_focus(mark) == cell(1, 1).name and cell(1, 1).getState().contains(
+        pyatspi.STATE_FOCUSED) and shown[0].getState().contains(pyatspi.STATE_FOCUSED), 10),
+        "after the message the uint8 cell is heard again: %r" % events[mark:])
+
+    # A value written with Enter: the cell is heard with it as the editor closes.
+    mark = len(events)
+    key("Return")
+    wait_until(lambda: last_focus(mark) == editor, 10)
+    mark = len(events)
+    key("ctrl+a", "2", "0", "0", "Return")
+    check(wait_until(lambda: cell(1, 1).name == "200" and last_focus(mark) == "200", 10),
+          "Enter writes 200, and the cell is heard with it: %r" % events[mark:])
+    key("F12")
 
 
 main()

@@ -250,13 +250,18 @@ def run_checks():
         check(pyatspi.RELATION_LABELLED_BY in relations, "the edit is labelled by its prompt: %r" % relations)
     key("Escape")
 
-    # The table's pop-up menu, opened from the keyboard, is heard at once with its first item.
+    # The table's pop-up menu, opened from the keyboard, is heard at once with its first item, and is found in the
+    # tree while it is open.
     wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10)
     mark = len(events)
     key("shift+F10")
     check(wait_until(lambda: any(e[0] == "focus:" and e[2] == "Перейти к началу файла" for e in events[mark:]), 10),
           "shift+F10: the menu's first item is heard: %r" % events[mark:])
+    menu = lambda: find(the_program(), lambda o: o.getRole() == pyatspi.ROLE_POPUP_MENU)
+    check(wait_until(lambda: menu().getChildAtIndex(0).name == "Перейти к началу файла", 10),
+          "the open menu is in the tree with its items")
     key("Escape")
+    check(wait_until(lambda: menu() is None, 10), "the closed menu has left the tree")
 
     # The value window shows beside the window, which keeps the keyboard: nothing in it is heard as focused.
     check(wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10), "the grid has the focus again")

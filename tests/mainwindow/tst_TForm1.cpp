@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -1078,12 +1077,7 @@ void tst_TForm1::aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep()
     table->setRowHidden(table->rowCount() - 1, true);
     const QAbstractItemView* view = table;
     for (int col = 1; col <= 2; ++col)
-        QVERIFY2(view->sizeHintForColumn(col) <= table->columnWidth(col),
-            qPrintable(QStringLiteral("column %1 is %2 wide for %3")
-                           .arg(col)
-                           .arg(table->columnWidth(col))
-                           .arg(view->sizeHintForColumn(col))));
-    table->setRowHidden(table->rowCount() - 1, false);
+        QCOMPARE_LE(view->sizeHintForColumn(col), table->columnWidth(col));
     QApplication::setActiveWindow(m_form.get());
     grid()->setFocus();
     key(Qt::Key_Return);

@@ -65,6 +65,15 @@ for prefix in "$HOME/.local" "$HOME/my apps"; do
     [ ! -e "$prefix" ] || fail "uninstall left: $(cd "$prefix" && find .)"
 done
 
+# The entry an earlier install left under its former name makes way for the new one.
+earlier="$HOME/.local/share/applications/quillmoor.desktop"
+mkdir -p "$(dirname "$earlier")"
+printf '[Desktop Entry]\nExec=%s %%f\n' "$HOME/.local/bin/quillmoor" >"$earlier"
+cmake --install "$build" --prefix "$HOME/.local" >/dev/null
+[ ! -e "$earlier" ] || fail "the entry of an earlier install stayed beside the new one"
+cmake --build "$build" --target uninstall >/dev/null
+rm -rf "$HOME/.local"
+
 outside="$work/system"
 if cmake --install "$build" --prefix "$outside" >"$work/refused.log" 2>&1; then
     fail "an install outside the home was not refused"

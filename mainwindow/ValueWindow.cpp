@@ -31,9 +31,9 @@ using WindowText::qtext;
 constexpr int RowCount = static_cast<int>(std::size(ByteValues::AllTypes));
 
 // The widest text a value cell can show in this font. A float64 is written in the shorter of its two forms:
-// seventeen digits with a three-digit exponent, whose sign ('+' is the wider in most fonts) stands beside the
-// point and the 'e', or the fixed form, up to 22 digits when it is no longer. Times run to 14 digits with the
-// zone, integers to 19. Measured with the widest digit, so that no value the font draws wider is cut.
+// seventeen digits, a point, an 'e' and a signed three-digit exponent ('+' is wider than '-' in most fonts), or
+// the fixed form, up to 22 digits, when that is no longer. Times run to 14 digits with the zone, integers to 19.
+// Built of the widest digit, so that no value the font draws wider is cut.
 QString widestValueText(const QFontMetrics& metrics)
 {
     QChar digit = QLatin1Char('0');

@@ -65,6 +65,8 @@ int main(int argc, char* argv[])
     preferGeometry(commandLine.windowGeometry);
     // The application title captions every message box; it is not appended to the window's own caption.
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    // Wayland's app_id: the compositor finds the installed entry, its name and icon, by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quillmoor.Quillmoor"));
     // Qt's own dialogs and menus speak Russian with the rest of the program; without the translation they stay
     // English and the program works all the same.
     installQtTranslations();

@@ -1,20 +1,20 @@
 #include "mainwindow/ValueWindow.h"
 
+#include "mainwindow/ValueTable.h"
 #include "mainwindow/WindowText.h"
 #include "support/ByteValues.h"
 #include "support/Cp1251.h"
 #include "support/Exception.h"
-#include "ui/Accessibility.h"
 #include "ui/EventGuard.h"
 #include "ui/dialogs/TMessageForm.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -29,8 +29,31 @@ using ByteValues::Type;
 using WindowText::qtext;
 
 constexpr int RowCount = static_cast<int>(std::size(ByteValues::AllTypes));
-// The widest text of a value column, a float64 of a negative exponent of three digits.
-const char* const WidestValue = "-2.2250738585072014e-308";
+
+// The widest text a value cell can show in this font. A float64 is written in the shorter of its two forms:
+// seventeen digits, a point, an 'e' and a signed three-digit exponent ('+' is wider than '-' in most fonts), or
+// the fixed form, up to 22 digits, when that is no longer. Times run to 14 digits with the zone, integers to 19.
+// Built of the widest digit, so that no value the font draws wider is cut.
+QString widestValueText(const QFontMetrics& metrics)
+{
+    QChar digit = QLatin1Char('0');
+    for (char c = '1'; c <= '9'; ++c)
+        if (metrics.horizontalAdvance(QLatin1Char(c)) > metrics.horizontalAdvance(digit))
+            digit = QLatin1Char(c);
+    const QChar sign = metrics.horizontalAdvance(QLatin1Char('+')) > metrics.horizontalAdvance(QLatin1Char('-'))
+        ? QLatin1Char('+')
+        : QLatin1Char('-');
+    const auto digits = [&](int count) { return QString(count, digit); };
+    const QString candidates[] = {
+        QLatin1Char('-') + digits(1) + QLatin1Char('.') + digits(16) + QLatin1Char('e') + sign + digits(3),
+        QLatin1Char('-') + digits(22),
+        digits(4) + QLatin1Char('-') + digits(2) + QLatin1Char('-') + digits(2) + QLatin1Char(' ') + digits(2)
+            + QLatin1Char(':') + digits(2) + QLatin1Char(':') + digits(2) + QStringLiteral(" UTC"),
+    };
+    return *std::max_element(std::begin(candidates), std::end(candidates), [&](const QString& a, const QString& b) {
+        return metrics.horizontalAdvance(a) < metrics.horizontalAdvance(b);
+    });
+}
 
 Type typeOf(int row)
 {
@@ -47,14 +70,29 @@ bool hasCell(int row, int col)
     return col == 1 || (col == 2 && ByteValues::hasOrder(typeOf(row)));
 }
 
+// A cell's text one pixel nearer its grid lines than the style sets it: room for the widest value in both
+// columns while the window still fits beside the main window on a 1280-pixel screen.
+class ValueTableStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_FocusFrameHMargin ? std::max(0, value - 1) : value;
+    }
+};
+
 // Writes only on Enter: Escape, a click elsewhere or Tab drop what was typed, so that no value is written that the
 // user did not confirm.
 class ValueDelegate : public QStyledItemDelegate {
 public:
-    using Commit = std::function<void(int row, int col, const QString& text)>;
-    ValueDelegate(QObject* parent, Commit commit)
+    // Writes a confirmed text; false when it was refused with a message.
+    using Commit = std::function<bool(int row, int col, const QString& text)>;
+    // After a message about the text typed in (row, col).
+    using Refused = std::function<void(int row, int col)>;
+    ValueDelegate(QObject* parent, Commit commit, Refused refused)
         : QStyledItemDelegate(parent)
         , m_commit(std::move(commit))
+        , m_refused(std::move(refused))
     {
     }
 
@@ -71,8 +109,12 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
         const auto* line = qobject_cast<QLineEdit*>(editor);
-        if (line)
-            guarded([&] { m_commit(index.row(), index.column(), line->text()); });
+        if (!line)
+            return;
+        bool refused = true;
+        guarded([&] { refused = !m_commit(index.row(), index.column(), line->text()); });
+        if (refused)
+            m_refused(index.row(), index.column());
     }
 
 protected:
@@ -95,6 +137,7 @@ protected:
 
 private:
     Commit m_commit;
+    Refused m_refused;
 };
 
 } // namespace
@@ -102,7 +145,7 @@ private:
 ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     : QWidget(owner, Qt::Tool)
     , m_block(block)
-    , m_table(new QTableWidget(RowCount, 3, this))
+    , m_table(new ValueTable(RowCount, 3, this))
     , m_leave(std::move(leave))
 {
     setObjectName(QStringLiteral("ValueWindow"));
@@ -114,14 +157,19 @@ ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     connect(hide, &QAction::triggered, this, &QWidget::hide);
     addAction(hide);
     m_table->setObjectName(QStringLiteral("ValueTable"));
+    // Owned by the window, so that it outlives the table, which a widget's style must.
+    auto* style = new ValueTableStyle;
+    style->setParent(this);
+    m_table->setStyle(style);
     m_table->setAccessibleName(qtext("Значения"));
     m_table->setHorizontalHeaderLabels({ qtext("Тип"), qtext("Прямой (LE)"), qtext("Обратный (BE)") });
     m_table->verticalHeader()->hide();
     m_table->setTabKeyNavigation(false);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked);
-    m_table->setItemDelegate(
-        new ValueDelegate(m_table, [this](int row, int col, const QString& text) { commitTyped(row, col, text); }));
+    m_table->setItemDelegate(new ValueDelegate(
+        m_table, [this](int row, int col, const QString& text) { return commitTyped(row, col, text); },
+        [this](int row, int col) { backToCell(row, col); }));
     m_table->installEventFilter(this);
     QStringList names;
     for (int row = 0; row < RowCount; ++row) {
@@ -137,13 +185,13 @@ ValueWindow::ValueWindow(QWidget* owner, ShownBlock& block, Leave leave)
     m_table->setSpan(RowCount - 1, 1, 1, 2);
     m_table->setCurrentCell(0, 1);
 
-    const QFontMetrics metrics = m_table->fontMetrics();
-    const int padding = metrics.averageCharWidth();
+    // Each value column as wide as the widest value with the margins the style draws around a cell's text, so
+    // that no value is ever elided; the table measures it, in a cell that showBytes() fills afterwards.
     m_table->resizeColumnToContents(0);
+    const QString widest = widestValueText(m_table->fontMetrics());
     for (int col = 1; col <= 2; ++col) {
+        m_table->item(0, col)->setText(widest);
         m_table->resizeColumnToContents(col);
-        m_table->setColumnWidth(col,
-            std::max(m_table->columnWidth(col), metrics.horizontalAdvance(QString::fromLatin1(WidestValue)) + padding));
     }
     m_table->resizeRowsToContents();
     auto* layout = new QVBoxLayout(this);
@@ -183,28 +231,16 @@ void ValueWindow::showBytes()
     m_writable = m_block.writing();
     const std::string_view bytes = m_bytes;
     const bool writable = m_writable;
-    const QTableWidgetItem* current = m_table->currentItem();
-    const QString heard = current ? current->text() : QString();
     for (int row = 0; row < RowCount; ++row) {
         for (int col = 1; col <= 2; ++col) {
+            m_table->setCellText(row, col, Cp1251::toQString(ByteValues::shown(typeOf(row), orderOf(col), bytes)));
             QTableWidgetItem* item = m_table->item(row, col);
-            const QString text = Cp1251::toQString(ByteValues::shown(typeOf(row), orderOf(col), bytes));
-            if (item->text() != text)
-                item->setText(text);
             // A type read in one order only has no second cell: no stop for the keys, nothing to hear.
             const Qt::ItemFlags flags = !hasCell(row, col)
                 ? Qt::NoItemFlags
                 : Qt::ItemIsEnabled | Qt::ItemIsSelectable | (writable ? Qt::ItemIsEditable : Qt::NoItemFlags);
             if (item->flags() != flags)
                 item->setFlags(flags);
-        }
-    }
-    // A screen reader speaks the current cell's new value, as it speaks a focused object's new name.
-    if (AccessibilityState::listening && current && current->text() != heard) {
-        if (QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_table)) {
-            QAccessibleEvent changed(
-                table->tableInterface()->cellAt(current->row(), current->column()), QAccessible::NameChanged);
-            sendAccessibilityEvent(changed);
         }
     }
 }
@@ -244,10 +280,10 @@ bool ValueWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void ValueWindow::commitTyped(int row, int col, const QString& text)
+bool ValueWindow::commitTyped(int row, int col, const QString& text)
 {
     if (!m_writable || !hasCell(row, col))
-        return;
+        return true;
     const std::optional<std::string> typed = Cp1251::fromQStringExactly(text);
     const std::optional<std::string> bytes
         = typed ? ByteValues::bytesOf(typeOf(row), orderOf(col), *typed) : std::nullopt;
@@ -258,7 +294,27 @@ void ValueWindow::commitTyped(int row, int col, const QString& text)
     const std::string there = m_bytes.substr(0, bytes->size());
     if (there.size() == bytes->size()
         && ByteValues::shown(typeOf(row), orderOf(col), there) == ByteValues::shown(typeOf(row), orderOf(col), *bytes))
-        return;
-    if (m_block.writeValue(*bytes) == ShownBlock::Pasted::Outcome::DoesNotFit)
+        return true;
+    if (m_block.writeValue(*bytes) == ShownBlock::Pasted::Outcome::DoesNotFit) {
         ShowNotice(Cp1251::fromUtf8("Значение не помещается в показанные байты"));
+        return false;
+    }
+    return true;
+}
+
+void ValueWindow::backToCell(int row, int col)
+{
+    // The message took the keyboard, and closing it hands the keyboard to the main window; the user was typing
+    // here. Queued: the editor is still closing, and the window manager activates the main window first.
+    QMetaObject::invokeMethod(
+        this,
+        [window = QPointer(this), row, col] {
+            guarded([&] {
+                if (!window || !window->isVisible())
+                    return;
+                window->m_table->setCurrentCell(row, col);
+                window->enter();
+            });
+        },
+        Qt::QueuedConnection);
 }

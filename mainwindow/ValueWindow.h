@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-class QTableWidget;
+class ValueTable;
 
 // The bytes from the current address on, read as numbers, times and text in both byte orders at once: a tool
 // window of the main window's own, which listens to the shown block and follows its current address. With writing
@@ -37,11 +37,14 @@ private:
     // Shows the values of the bytes from the block's current address on, when a change reaches them.
     void blockChanged(const BlockChange& change);
     void showBytes();
-    // A text typed into the value cell (row, col); raises EConvertError when it is no value of the row's type.
-    void commitTyped(int row, int col, const QString& text);
+    // A text typed into the value cell (row, col); raises EConvertError when it is no value of the row's type,
+    // false after a notice that it was not written.
+    bool commitTyped(int row, int col, const QString& text);
+    // Puts the keyboard back on the cell (row, col) once a message about what was typed there is closed.
+    void backToCell(int row, int col);
 
     ShownBlock& m_block;
-    QTableWidget* m_table;
+    ValueTable* m_table;
     Leave m_leave;
     std::string m_bytes;
     bool m_writable = false;

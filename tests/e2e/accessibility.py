@@ -111,7 +111,7 @@ def main():
     with open(SETTINGS, "wb") as f:
         f.write(b"[File]\r\nNameFile=" + DATA.encode() + b"\r\nStartByte=0\r\n")
     for kind in ("object:state-changed:selected", "object:state-changed:checked", "object:selection-changed",
-                 "object:row-inserted", "object:row-deleted", "focus:"):
+                 "object:row-inserted", "object:row-deleted", "focus:", "object:property-change:accessible-name"):
         pyatspi.Registry.registerEventListener(heard, kind)
 
     log = open(os.path.join(WORK, "app.log"), "wb")
@@ -169,7 +169,7 @@ def run_checks():
     window = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Файл : "],
                             capture_output=True, text=True).stdout.split()
     if window:
-        subprocess.run(["xdotool", "windowfocus", "--sync", window[0]], check=False)
+        subprocess.run(["xdotool", "windowactivate", "--sync", window[0]], check=False)
     table.queryComponent().grabFocus()
     check(wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10), "the table takes the focus")
 
@@ -250,13 +250,63 @@ def run_checks():
         check(pyatspi.RELATION_LABELLED_BY in relations, "the edit is labelled by its prompt: %r" % relations)
     key("Escape")
 
-    # The table's pop-up menu, opened from the keyboard, is heard at once with its first item.
+    # The table's pop-up menu, opened from the keyboard, is heard at once with its first item, and is found in the
+    # tree while it is open.
     wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10)
     mark = len(events)
     key("shift+F10")
     check(wait_until(lambda: any(e[0] == "focus:" and e[2] == "Перейти к началу файла" for e in events[mark:]), 10),
           "shift+F10: the menu's first item is heard: %r" % events[mark:])
+    menu = lambda: find(the_program(), lambda o: o.getRole() == pyatspi.ROLE_POPUP_MENU)
+    check(wait_until(lambda: menu().getChildAtIndex(0).name == "Перейти к началу файла", 10),
+          "the open menu is in the tree with its items")
     key("Escape")
+    check(wait_until(lambda: menu() is None, 10), "the closed menu has left the tree")
 
+    # The value window shows beside the window, which keeps the keyboard: nothing in it is heard as focused.
+    check(wait_until(lambda: table.getState().contains(pyatspi.STATE_FOCUSED), 10), "the grid has the focus again")
+    mark = len(events)
+    key("F12")
+    shown = lambda: find(the_program(), lambda o: o.getRole() == pyatspi.ROLE_TABLE and o.name == "Значения")
+    if not check(wait_until(lambda: shown() is not None, 10), "F12 shows the value table"):
+        return
+    values = shown().queryTable()
+    pump(1)
+    check(not any(e[0] == "focus:" for e in events[mark:]) and table.getState().contains(pyatspi.STATE_FOCUSED),
+          "F12: the grid keeps the focus, and no value cell is heard as focused: %r" % events[mark:])
+
+    # A row moved in the grid: every value that changes is heard with its new text.
+    texts = lambda: {(r, c): values.getAccessibleAt(r, c).name for r in range(values.nRows) for c in (1, 2)}
+    before = texts()
+    mark = len(events)
+    key("Down")
+    wait_until(lambda: texts() != before, 10)
+    changed = {name for cell, name in texts().items() if name != before[cell]}
+    renamed = lambda: {e[2] for e in events[mark:] if e[0] == "object:property-change:accessible-name"}
+    check(changed and wait_until(lambda: changed <= renamed(), 10), "each changed value is heard: %r" % changed)
+
+    # Tab into the value table, back from an error box, and out of an editor that wrote: the current cell is the
+    # last thing heard each time.
+    heard_last = lambda since, name: wait_until(
+        lambda: next((e[2] for e in reversed(events[since:]) if e[0] == "focus:"), None) == name, 10)
+    cell = lambda row, col: values.getAccessibleAt(row, col)
+    mark = len(events)
+    key("Tab")
+    check(heard_last(mark, cell(0, 1).name) and cell(0, 1).getState().contains(pyatspi.STATE_FOCUSED),
+          "Tab: the current value cell, int8 LE, is heard: %r" % events[mark:])
+    mark = len(events)
+    key("Down", "Return")
+    check(heard_last(mark, "uint8, Прямой (LE)"), "Enter opens the uint8 cell's editor, named so")
+    mark = len(events)
+    key("ctrl+a", "x", "Return")
+    check(heard_last(mark, "OK"), "a text that is no number is refused with a message")
+    mark = len(events)
+    key("Return")
+    check(heard_last(mark, cell(1, 1).name) and cell(1, 1).getState().contains(pyatspi.STATE_FOCUSED),
+          "after the message the uint8 cell is heard again: %r" % events[mark:])
+    mark = len(events)
+    key("Return", "ctrl+a", "2", "0", "0", "Return")
+    check(heard_last(mark, "200") and cell(1, 1).name == "200", "Enter writes 200, heard in its cell: %r" % events[mark:])
+    key("F12")
 
 main()

@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
 # Reads and drives the real program the way a screen reader does: through AT-SPI, on a private D-Bus session
-# with its own accessibility bus, in a private X server. The checks themselves are in accessibility.py.
+# with its own accessibility bus, on a private desktop (desktop.sh). The checks themselves are in accessibility.py.
 set -euo pipefail
 # xdotool matches the Cyrillic titles only under a UTF-8 locale, whatever the caller's.
 export LC_ALL=C.UTF-8
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/desktop.sh"
 work=$(mktemp -d)
-xvfb_pid=""
 cleanup() {
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
+    desktop_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -21,12 +18,9 @@ trap cleanup EXIT
 mkdir -p "$work/app"
 cp "$program" "$work/app/quillmoor"
 
-# The server picks a free display itself and tells its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+# A window manager, as a screen reader user has one: it decides which window is active, and so where the keys go
+# and which object has the focus.
+desktop_start 1024x768x24 || { echo "FAIL: no desktop" >&2; exit 1; }
 
 # Debian's python3 carries pyatspi; a python3 of its own earlier on the PATH does not.
 python=/usr/bin/python3
@@ -35,5 +29,4 @@ python=/usr/bin/python3
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 NO_AT_BRIDGE=0
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-exec 3>&-
 timeout 120 dbus-run-session -- "$python" "$here/accessibility.py" "$work" 2> >(grep -v "Failed to set fd limit" >&2)

@@ -24,21 +24,21 @@ head -c 4096 /dev/urandom >"$file"
 
 for prefix in "$HOME/.local" "$HOME/my apps"; do
     cmake --install "$build" --prefix "$prefix" >/dev/null
-    for item in opt/quillmoor/quillmoor bin/quillmoor share/applications/quillmoor.desktop \
+    for item in opt/quillmoor/quillmoor bin/quillmoor share/applications/io.github.quillmoor.Quillmoor.desktop \
                 share/icons/hicolor/scalable/apps/quillmoor.svg share/icons/hicolor/48x48/apps/quillmoor.png; do
         [ -e "$prefix/$item" ] || fail "missing $item"
     done
     [ -L "$prefix/bin/quillmoor" ] || fail "the launcher is not a symbolic link"
     [ "$(readlink -f "$prefix/bin/quillmoor")" = "$(readlink -f "$prefix/opt/quillmoor/quillmoor")" ] \
         || fail "the launcher does not lead to the program"
-    entry="$prefix/share/applications/quillmoor.desktop"
+    entry="$prefix/share/applications/io.github.quillmoor.Quillmoor.desktop"
     case $prefix in
     *" "*) expected="Exec=\"$prefix/bin/quillmoor\" %f" ;;
     *) expected="Exec=$prefix/bin/quillmoor %f" ;;
     esac
     grep -qxF "$expected" "$entry" || fail "the desktop entry's command is not $expected"
     desktop-file-validate "$entry" || fail "desktop entry invalid"
-    grep -qx 'application/octet-stream=quillmoor.desktop;' "$prefix/share/applications/mimeinfo.cache" ||
+    grep -qx 'application/octet-stream=io.github.quillmoor.Quillmoor.desktop;' "$prefix/share/applications/mimeinfo.cache" ||
         fail "the desktop database does not offer the entry for any file"
 
     # "Open With" as gio and the file managers built on it do, from the user's database alone: the program opens
@@ -64,6 +64,15 @@ for prefix in "$HOME/.local" "$HOME/my apps"; do
     cmake --build "$build" --target uninstall >/dev/null
     [ ! -e "$prefix" ] || fail "uninstall left: $(cd "$prefix" && find .)"
 done
+
+# The entry an earlier install left under its former name makes way for the new one.
+earlier="$HOME/.local/share/applications/quillmoor.desktop"
+mkdir -p "$(dirname "$earlier")"
+printf '[Desktop Entry]\nExec=%s %%f\n' "$HOME/.local/bin/quillmoor" >"$earlier"
+cmake --install "$build" --prefix "$HOME/.local" >/dev/null
+[ ! -e "$earlier" ] || fail "the entry of an earlier install stayed beside the new one"
+cmake --build "$build" --target uninstall >/dev/null
+rm -rf "$HOME/.local"
 
 outside="$work/system"
 if cmake --install "$build" --prefix "$outside" >"$work/refused.log" 2>&1; then

@@ -1023,6 +1023,8 @@ void tst_TForm1::aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep_data()
     row("int32 LE", 4, 1, "305419896", "78563412");
     row("uint64 at its most, LE", 7, 1, "18446744073709551615", "FFFFFFFFFFFFFFFF");
     row("float64 negative zero, BE", 9, 2, "-0", "8000000000000000");
+    row("float64 at its widest, BE", 9, 2, "-1.7976931348623157e+308", "FFEFFFFFFFFFFFFF");
+    row("float64 of 22 digits, LE", 9, 1, "-3256937983961036488704", "4F4C0D04E31166C4");
     row("DOS date-time, its first", 13, 1, "1980-01-01 00:00:00", "00002100");
     row("text", 15, 1, "Привет", "CFF0E8E2E5F2");
     row("int64 past the last shown row", 6, 1, "1", "", 96);
@@ -1068,9 +1070,14 @@ void tst_TForm1::aTypedValueIsWrittenInItsColumnsByteOrderAsOneStep()
         QVERIFY(texts.size() == 1 && texts[0].starts_with(cp(said)));
         return;
     }
-    // The window follows the write, the grid's editor left open does not write its older text back, and the value
-    // is one step to take back.
+    // The window follows the write, its columns wide enough for every value unelided (the text row, which runs
+    // across both, aside), the grid's editor left open does not write its older text back, and the value is one
+    // step to take back.
     QCOMPARE(table->item(0, 1)->text(), QString::number(qint8(bytes[0])));
+    table->setRowHidden(table->rowCount() - 1, true);
+    const QAbstractItemView* view = table;
+    for (int col = 1; col <= 2; ++col)
+        QCOMPARE_LE(view->sizeHintForColumn(col), table->columnWidth(col));
     QApplication::setActiveWindow(m_form.get());
     grid()->setFocus();
     key(Qt::Key_Return);

@@ -47,7 +47,7 @@ lintian --fail-on error -I --pedantic "$deb" >"$work/lintian.log" 2>&1 ||
 ! grep -E 'hardening-no-(bindnow|fortify-functions)|binary-has-unneeded-section' "$work/lintian.log" >&2 ||
     fail "lintian finds the program unhardened"
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
-for file in bin/quillmoor share/applications/quillmoor.desktop share/icons/hicolor/scalable/apps/quillmoor.svg \
+for file in bin/quillmoor share/applications/io.github.quillmoor.Quillmoor.desktop share/icons/hicolor/scalable/apps/quillmoor.svg \
             share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/quillmoor.png \
             share/metainfo/io.github.quillmoor.Quillmoor.metainfo.xml share/man/man1/quillmoor.1.gz \
             share/doc/quillmoor/copyright share/doc/quillmoor/changelog.gz; do
@@ -65,8 +65,11 @@ hardening-check -q --nocfprotection "$work/root/usr/bin/quillmoor" >&2 || fail "
 share="$work/root/usr/share"
 appstreamcli validate --no-net "$share/metainfo/io.github.quillmoor.Quillmoor.metainfo.xml" >/dev/null ||
     fail "appstreamcli rejects the metainfo"
-desktop-file-validate "$share/applications/quillmoor.desktop" || fail "desktop entry invalid"
-grep -qx 'Exec=quillmoor %f' "$share/applications/quillmoor.desktop" || fail "the entry does not start quillmoor"
+desktop-file-validate "$share/applications/io.github.quillmoor.Quillmoor.desktop" || fail "desktop entry invalid"
+# Software centres find the entry by the component's launchable, which is the component ID.
+grep -qF '<launchable type="desktop-id">io.github.quillmoor.Quillmoor.desktop</launchable>' \
+    "$share/metainfo/io.github.quillmoor.Quillmoor.metainfo.xml" || fail "the metainfo launches another entry"
+grep -qx 'Exec=quillmoor %f' "$share/applications/io.github.quillmoor.Quillmoor.desktop" || fail "the entry does not start quillmoor"
 # As installed: nobody may write beside the program, so the settings must go to the home.
 chmod -R a-w "$work/root"
 chmod 755 "$work"

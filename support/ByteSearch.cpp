@@ -233,6 +233,8 @@ NextCandidate nextCandidateFor(const Probes& probes)
 // least ReadAheadFrom bytes.
 constexpr std::uint64_t PiecesBeforeReadingAhead = 4;
 constexpr std::size_t ReadAheadFrom = 4 * ReadSize;
+// A backward search looks through windows of at most this many bytes, each forward.
+constexpr Address LongestWindow = 16 * Address(ChunkSize);
 
 // Reads the file piece by piece and looks for the query's patterns in what it holds.
 class Scan {
@@ -285,12 +287,15 @@ public:
     }
 
     // The last match lying wholly inside [begin, end), looking in windows from the end towards the start; each
-    // window reaches size - 1 bytes into the one after it.
+    // window reaches size - 1 bytes into the one after it. The first is one chunk long, so that a match near costs
+    // little; each next one twice as long, up to LongestWindow, so that a long search starts its reading ahead
+    // a few times only.
     std::optional<Address> last(Address begin, Address end, std::size_t& pattern)
     {
         const auto n = static_cast<Address>(m_size);
-        for (Address high = end; high - begin >= n;) {
-            const Address low = std::max<Address>(begin, high - Address(ChunkSize));
+        Address window = ChunkSize;
+        for (Address high = end; high - begin >= n; window = std::min(2 * window, LongestWindow)) {
+            const Address low = std::max<Address>(begin, high - window);
             std::optional<Address> found;
             each(low, high, [&](Address offset, std::size_t which, const char*) {
                 found = offset;

@@ -340,9 +340,9 @@ private:
 
     // Every match wholly inside [begin, end), read in pieces of ReadSize. A piece's last size - 1 bytes are
     // carried on to the next one, so that a match across their edge is found; no match fits in them alone, so
-    // none is visited twice. Once the scan has gone through a few pieces, the rest of a long range is read a piece
-    // ahead on another thread while this one looks through the piece before; a search whose match is near does
-    // not pay for the thread.
+    // none is visited twice. Once the scan has gone through a few pieces, the rest of a long range is read a few
+    // pieces ahead on another thread while this one looks through those before; a search whose match is near
+    // does not pay for the thread.
     bool run(Address begin, Address end, const OnMatch& onMatch)
     {
         const std::size_t n = m_size;

@@ -234,7 +234,7 @@ NextCandidate nextCandidateFor(const Probes& probes)
 constexpr std::uint64_t PiecesBeforeReadingAhead = 4;
 constexpr std::size_t ReadAheadFrom = 4 * ReadSize;
 // A backward search looks through windows of at most this many bytes, each forward.
-constexpr Address LongestWindow = 16 * Address(ChunkSize);
+constexpr Address LongestWindow = 4 * Address(ChunkSize);
 
 // Reads the file piece by piece and looks for the query's patterns in what it holds.
 class Scan {

@@ -354,9 +354,10 @@ private:
         std::uint64_t i = 0; // the piece of the range read ahead; the bytes carried stand just before it
         std::size_t carried = 0;
         for (Address at = begin; end - at + Address(carried) >= Address(n);) {
-            if (!ahead && m_piecesRead >= PiecesBeforeReadingAhead && end - at >= Address(ReadAheadFrom)) {
-                m_pieces.start(at, end);
-                ahead = true;
+            if (!ahead && m_readAhead && m_piecesRead >= PiecesBeforeReadingAhead
+                && end - at >= Address(ReadAheadFrom)) {
+                ahead = m_pieces.start(at, end);
+                m_readAhead = ahead;
             }
             char* const piece = m_pieces.piece(i);
             const auto wanted = static_cast<std::size_t>(std::min<Address>(ReadSize, end - at));
@@ -419,6 +420,7 @@ private:
     const std::function<bool()>& m_goOn;
     ReadAhead m_pieces;
     std::uint64_t m_piecesRead = 0;
+    bool m_readAhead = true; // until the system gives no thread
     bool m_skipHoles;
     Probes m_probes;
     NextCandidate m_next;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
 
 ReadAhead::ReadAhead(FileHandle& file, std::size_t pieceSize, std::size_t margin)
     : m_file(file)
@@ -21,7 +22,7 @@ ReadAhead::~ReadAhead()
     }
 }
 
-void ReadAhead::start(Address begin, Address end)
+bool ReadAhead::start(Address begin, Address end)
 {
     stop();
     m_begin = begin;
@@ -32,10 +33,17 @@ void ReadAhead::start(Address begin, Address end)
     m_released = 0;
     m_stopping = false;
     m_reading = true;
-    if (m_thread.joinable())
+    if (m_thread.joinable()) {
         wakeAll();
-    else
+        return true;
+    }
+    try {
         m_thread = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        m_reading = false;
+        return false;
+    }
+    return true;
 }
 
 std::size_t ReadAhead::take(std::uint64_t i)

@@ -40,8 +40,9 @@ public:
         return m_buffer.get() + (i % Ahead) * (m_margin + m_pieceSize) + m_margin;
     }
 
-    // Starts reading [begin, end), begin included in piece 0. A range being read is stopped first.
-    void start(Address begin, Address end);
+    // Starts reading [begin, end), begin included in piece 0. A range being read is stopped first. False when the
+    // system gives no thread: the taker reads the range itself.
+    [[nodiscard]] bool start(Address begin, Address end);
     // Waits for piece i (from 0, in order) and tells how many bytes it holds: fewer than asked where the file ended,
     // and then there is no piece after it. Raises what its read raised, where the taker asks for it.
     [[nodiscard]] std::size_t take(std::uint64_t i);

@@ -27,7 +27,8 @@ bool ReadAhead::start(Address begin, Address end)
     stop();
     m_begin = begin;
     m_end = end;
-    m_pieceCount = static_cast<std::uint64_t>((end - begin + Address(m_pieceSize) - 1) / Address(m_pieceSize));
+    const auto size = static_cast<std::uint64_t>(end - begin);
+    m_pieceCount = size / m_pieceSize + (size % m_pieceSize != 0);
     std::fill(std::begin(m_pieces), std::end(m_pieces), Piece {});
     m_read = 0;
     m_released = 0;

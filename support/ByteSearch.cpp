@@ -1,11 +1,10 @@
 #include "support/ByteSearch.h"
 
 #include "support/HexText.h"
+#include "support/ReadAhead.h"
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include <immintrin.h>
 
@@ -230,7 +229,14 @@ NextCandidate nextCandidateFor(const Probes& probes)
     return probes.count == 1 ? nextCandidateSse2<1> : nextCandidateSse2<2>;
 }
 
-// Reads the file piece by piece into one buffer and looks for the query's patterns in what it holds.
+// A scan reads this many pieces itself before it has the rest of a range read ahead, and only a range left of at
+// least ReadAheadFrom bytes.
+constexpr std::uint64_t PiecesBeforeReadingAhead = 4;
+constexpr std::size_t ReadAheadFrom = 4 * ReadSize;
+// A backward search looks through windows of at most this many bytes, each forward.
+constexpr Address LongestWindow = 4 * Address(ChunkSize);
+
+// Reads the file piece by piece and looks for the query's patterns in what it holds.
 class Scan {
 public:
     // Told of a match: its offset, which pattern, and its bytes; false stops the scan.
@@ -241,8 +247,7 @@ public:
         , m_query(query)
         , m_size(query.size())
         , m_goOn(goOn)
-        , m_margin((query.size() + 63) / 64 * 64)
-        , m_buffer(new (std::align_val_t(64)) char[m_margin + ReadSize])
+        , m_pieces(file, ReadSize, (query.size() + 63) / 64 * 64)
         , m_skipHoles(std::none_of(query.patterns.begin(), query.patterns.end(), matchesZeros))
     {
         m_probes.count = static_cast<int>(std::min<std::size_t>(2, query.patterns.size()));
@@ -282,12 +287,15 @@ public:
     }
 
     // The last match lying wholly inside [begin, end), looking in windows from the end towards the start; each
-    // window reaches size - 1 bytes into the one after it.
+    // window reaches size - 1 bytes into the one after it. The first is one chunk long, so that a match near costs
+    // little; each next one twice as long, up to LongestWindow, so that a long search starts its reading ahead
+    // a few times only.
     std::optional<Address> last(Address begin, Address end, std::size_t& pattern)
     {
         const auto n = static_cast<Address>(m_size);
-        for (Address high = end; high - begin >= n;) {
-            const Address low = std::max<Address>(begin, high - Address(ChunkSize));
+        Address window = ChunkSize;
+        for (Address high = end; high - begin >= n; window = std::min(2 * window, LongestWindow)) {
+            const Address low = std::max<Address>(begin, high - window);
             std::optional<Address> found;
             each(low, high, [&](Address offset, std::size_t which, const char*) {
                 found = offset;
@@ -332,17 +340,29 @@ private:
 
     // Every match wholly inside [begin, end), read in pieces of ReadSize. A piece's last size - 1 bytes are
     // carried on to the next one, so that a match across their edge is found; no match fits in them alone, so
-    // none is visited twice.
+    // none is visited twice. Once the scan has gone through a few pieces, the rest of a long range is read a few
+    // pieces ahead on another thread while this one looks through those before; a search whose match is near
+    // does not pay for the thread.
     bool run(Address begin, Address end, const OnMatch& onMatch)
     {
         const std::size_t n = m_size;
-        // Each piece is read to the same place, aligned as the system's copy likes it; the bytes carried stand
-        // just before it.
-        char* const piece = m_buffer.get() + m_margin;
+        struct Stop {
+            ReadAhead& pieces;
+            ~Stop() { pieces.stop(); }
+        } const stopReading { m_pieces };
+        bool ahead = false;
+        std::uint64_t i = 0; // the piece of the range read ahead; the bytes carried stand just before it
         std::size_t carried = 0;
         for (Address at = begin; end - at + Address(carried) >= Address(n);) {
+            if (!ahead && m_readAhead && m_piecesRead >= PiecesBeforeReadingAhead
+                && end - at >= Address(ReadAheadFrom)) {
+                ahead = m_pieces.start(at, end);
+                m_readAhead = ahead;
+            }
+            char* const piece = m_pieces.piece(i);
             const auto wanted = static_cast<std::size_t>(std::min<Address>(ReadSize, end - at));
-            const std::size_t got = m_file.readRange(at, piece, wanted);
+            const std::size_t got = ahead ? m_pieces.take(i) : m_file.readRange(at, piece, wanted);
+            ++m_piecesRead;
             char* const data = piece - carried;
             const std::size_t held = carried + got;
             const Address base = at - Address(carried);
@@ -360,7 +380,12 @@ private:
             if (got < wanted)
                 return true;
             carried = std::min(held, n - 1);
-            std::memmove(piece - carried, data + held - carried, carried);
+            if (ahead) {
+                std::memcpy(m_pieces.piece(i + 1) - carried, data + held - carried, carried);
+                m_pieces.release(i++);
+            } else {
+                std::memmove(piece - carried, data + held - carried, carried);
+            }
         }
         return true;
     }
@@ -393,11 +418,9 @@ private:
     const Query& m_query;
     std::size_t m_size;
     const std::function<bool()>& m_goOn;
-    std::size_t m_margin;
-    struct AlignedDelete {
-        void operator()(char* p) const { ::operator delete[](p, std::align_val_t(64)); }
-    };
-    std::unique_ptr<char[], AlignedDelete> m_buffer;
+    ReadAhead m_pieces;
+    std::uint64_t m_piecesRead = 0;
+    bool m_readAhead = true; // until the system gives no thread
     bool m_skipHoles;
     Probes m_probes;
     NextCandidate m_next;

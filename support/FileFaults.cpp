@@ -1,6 +1,8 @@
 #include "support/FileFaults.h"
 
 #include <array>
+#include <atomic>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -15,7 +17,9 @@ struct Action {
     std::function<void()> run;
 };
 
-bool g_armed = false;
+// Steps may come from a search's thread that reads ahead: the flag is read on every step, the rest under the mutex.
+std::atomic<bool> g_armed = false;
+std::mutex g_mutex;
 bool g_listing = false;
 std::array<Plan, FileFaults::OpCount> g_plans;
 std::array<Action, FileFaults::OpCount> g_actions;
@@ -33,12 +37,14 @@ namespace FileFaults {
 
 void failNth(Op op, int nth, int err)
 {
+    const std::lock_guard lock(g_mutex);
     g_plans[static_cast<std::size_t>(op)] = Plan { nth, err };
     g_armed = true;
 }
 
 void atNth(Op op, int nth, std::function<void()> action)
 {
+    const std::lock_guard lock(g_mutex);
     g_actions[static_cast<std::size_t>(op)] = Action { nth, std::move(action) };
     g_armed = true;
 }
@@ -62,6 +68,7 @@ void beforeWriteTo(const std::string& path)
 
 void reset()
 {
+    const std::lock_guard lock(g_mutex);
     g_plans = {};
     g_actions = {};
     g_steps.clear();
@@ -76,6 +83,7 @@ void reset()
 
 void crashBeforeStep(int nth)
 {
+    const std::lock_guard lock(g_mutex);
     g_stepsToCrash = nth;
     g_crashed = false;
     g_armed = true;
@@ -127,6 +135,7 @@ void syncedFolder(const std::string& folder)
 
 void startListing()
 {
+    const std::lock_guard lock(g_mutex);
     g_steps.clear();
     g_listing = true;
     g_armed = true;
@@ -145,8 +154,9 @@ int check(Op op)
 
 int check(Op op, std::size_t& count)
 {
-    if (!g_armed) [[likely]]
+    if (!g_armed.load(std::memory_order_relaxed)) [[likely]]
         return 0;
+    std::unique_lock lock(g_mutex);
     // After a crash nothing runs but the handles going; they close without a word.
     if (g_crashed)
         return 0;
@@ -163,7 +173,9 @@ int check(Op op, std::size_t& count)
         } else {
             // Taken out first: the action may take file steps of its own.
             const std::function<void()> run = std::exchange(action, {}).run;
+            lock.unlock();
             run();
+            lock.lock();
         }
     }
     Plan& plan = g_plans[static_cast<std::size_t>(op)];

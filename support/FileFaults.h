@@ -8,7 +8,8 @@
 
 // A seam for tests: makes the Nth call of one kind of file step fail with a chosen errno, or runs code just before
 // it, and lists the steps a piece of code takes. Production code never arms it, and while it is disarmed each step
-// pays one test of a flag.
+// pays one test of a flag. Steps may be taken on another thread (a search reads ahead on one): a planned failure
+// raises there, an action runs there.
 namespace FileFaults {
 
 // Every kind of step the program takes on a file or a folder.

@@ -1,5 +1,6 @@
 #include "support/ByteSearch.h"
 
+#include "support/Exception.h"
 #include "support/FileFaults.h"
 
 #include <QFile>
@@ -124,15 +125,16 @@ void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QByteArray>("fill"); // the byte the file holds; none: a hole all through
-    QTest::addColumn<QList<Placed>>("placed"); // bytes written, cut at the end of the file
+    // Bytes written, cut at the end of the file; none: the read of that byte fails (searching forward from 0).
+    QTest::addColumn<QList<Placed>>("placed");
     QTest::addColumn<qint64>("from");
     QTest::addColumn<bool>("forward");
-    QTest::addColumn<qint64>("found"); // -1: none
+    QTest::addColumn<qint64>("found"); // -1: none; -2: the failed read raised
     QTest::addColumn<QString>("order"); // of the number found: LE, BE or none
 
     const qint64 chunk = ByteSearch::ChunkSize, read = ByteSearch::ReadSize;
     const qint64 limit = INT32_MAX; // the program reaches offsets below limit
-    const QByteArray quill("\"QUILL!\""), needle("QUILL!"), none;
+    const QByteArray quill("\"QUILL!\""), needle("QUILL!"), none, fill("\xEE");
     const auto at = [&](std::initializer_list<qint64> offsets) {
         QList<Placed> placed;
         for (const qint64 offset : offsets)
@@ -145,7 +147,7 @@ void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce_data()
     QTest::newRow("the next one after it")
         << quill << qint64(100) << none << at({ 5, 20, 50 }) << qint64(6) << true << qint64(20) << "";
     QTest::newRow("across a chunk boundary")
-        << quill << 2 * chunk << none << at({ chunk - 3 }) << qint64(0) << true << chunk - 3 << "";
+        << quill << 2 * chunk << fill << at({ chunk - 3 }) << qint64(0) << true << chunk - 3 << "";
     QTest::newRow("at the last bytes") << quill << qint64(100) << none << at({ 94 }) << qint64(0) << true << qint64(94)
                                        << "";
     QTest::newRow("cut off by the end") << quill << qint64(100) << none << at({ 95 }) << qint64(0) << true << qint64(-1)
@@ -161,12 +163,18 @@ void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce_data()
         << quill << 2 * chunk + 100 << none << at({ chunk - 2 }) << 2 * chunk << false << chunk - 2 << "";
     QTest::newRow("no match in bytes read all through")
         << quill << 3 * chunk << QByteArray("Q") << at({}) << qint64(7) << true << qint64(-1) << "";
+    // Read a few pieces ahead: a failure there counts only where the search comes to it, after asking goOn.
+    QTest::newRow("a read failing in a piece read ahead, after the match")
+        << quill << 3 * chunk << fill << (at({ chunk + 10 }) << Placed { chunk + 10 + 2 * read, {} }) << qint64(0)
+        << true << chunk + 10 << "";
+    QTest::newRow("a read failing in a piece read ahead")
+        << quill << 3 * chunk << fill << QList<Placed> { { 2 * chunk + 10, {} } } << qint64(0) << true << qint64(-2)
+        << "";
     QTest::newRow("only wholly below the 2 GiB limit")
         << quill << limit + 100 << none << at({ limit - 103, limit - 3, limit + 10 }) << limit + 50 << false
         << limit - 103 << "";
 
     // Wildcards
-    const QByteArray fill("\xEE");
     QTest::newRow("wildcards in the middle")
         << QByteArray("51 ?? ?? 52") << qint64(100) << fill
         << QList<Placed> { { 10, "\x51\x52\x52" }, { 30, QByteArray::fromHex("5100FF52") } } << qint64(0) << true
@@ -258,18 +266,43 @@ void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce()
         QVERIFY(file.resize(size));
     else
         QVERIFY(file.write(QByteArray(size, fill[0])) == size);
-    for (const auto& [at, bytes] : placed)
-        QVERIFY(file.seek(at) && file.write(bytes.left(int(std::min<qint64>(bytes.size(), size - at)))));
+    std::optional<qint64> failing;
+    for (const auto& [at, bytes] : placed) {
+        if (bytes.isEmpty())
+            failing = at;
+        const QByteArray part = bytes.left(int(std::min<qint64>(bytes.size(), size - at)));
+        QVERIFY(file.seek(at) && file.write(part) == part.size());
+    }
     file.close();
     const ByteSearch::Parsed parsed = ByteSearch::parseQuery(answer.toStdString());
     QCOMPARE(parsed.outcome, ByteSearch::Parsed::Outcome::Understood);
     FileHandle handle = FileHandle::open(file.fileName().toStdString(), FileHandle::Mode::Read);
     const std::int64_t limit = std::min<std::int64_t>(size, INT32_MAX);
+    const auto bytesRead = [] {
+        qint64 read = 0;
+        for (const FileFaults::Step& step : FileFaults::steps())
+            read += step.op == FileFaults::Op::Read ? qint64(step.units) : 0;
+        return read;
+    };
     FileFaults::startListing();
-    const auto result = ByteSearch::find(handle, limit, parsed.query, from, forward, [] { return true; });
-    qint64 read = 0;
-    for (const FileFaults::Step& step : FileFaults::steps())
-        read += step.op == FileFaults::Op::Read ? qint64(step.units) : 0;
+    if (failing)
+        FileFaults::failNth(FileFaults::Op::Read, int(*failing + 1), EIO);
+    qint64 asked = 0;
+    ByteSearch::Result result;
+    try {
+        result = ByteSearch::find(handle, limit, parsed.query, from, forward, [&] {
+            ++asked;
+            return true;
+        });
+    } catch (const EInOutError& error) {
+        FileFaults::reset();
+        QCOMPARE(found, qint64(-2));
+        QCOMPARE(error.code(), EInOutError::codeForErrno(EIO));
+        // Raised where the search came to the piece, after every chunk before it.
+        QCOMPARE(asked, *failing / qint64(ByteSearch::ChunkSize));
+        return;
+    }
+    const qint64 read = bytesRead();
     FileFaults::reset();
     QVERIFY(!result.stopped);
     QCOMPARE(result.found.value_or(-1), found);
@@ -280,9 +313,14 @@ void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce()
     if (fill.isEmpty() && answer.contains("AB"))
         QVERIFY2(read <= qint64(ByteSearch::ReadSize) * 4, qPrintable(QString::number(read)));
     // Told to stop after its first chunk, a search that needs more gives up with nothing found.
+    // It reads no further than the pieces it had read ahead.
     if (found < 0 && read > qint64(ByteSearch::ChunkSize)) {
+        FileFaults::startListing();
         const auto stopped = ByteSearch::find(handle, limit, parsed.query, from, forward, [] { return false; });
         QVERIFY(stopped.stopped && !stopped.found);
+        QVERIFY2(bytesRead() <= qint64(ByteSearch::ChunkSize + 8 * ByteSearch::ReadSize),
+            qPrintable(QString::number(bytesRead())));
+        FileFaults::reset();
     }
 }
 

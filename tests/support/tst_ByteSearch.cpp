@@ -146,8 +146,10 @@ void tst_ByteSearch::findLooksFromTheCurrentByteAndWrapsOnce_data()
         << quill << qint64(100) << none << at({ 10 }) << qint64(10) << true << qint64(10) << "";
     QTest::newRow("the next one after it")
         << quill << qint64(100) << none << at({ 5, 20, 50 }) << qint64(6) << true << qint64(20) << "";
-    QTest::newRow("across a chunk boundary")
-        << quill << 2 * chunk << fill << at({ chunk - 3 }) << qint64(0) << true << chunk - 3 << "";
+    QTest::newRow("across a chunk boundary, its last byte past it")
+        << quill << 2 * chunk << fill << at({ chunk - 5 }) << qint64(0) << true << chunk - 5 << "";
+    QTest::newRow("at the last bytes of a file read ahead, after its last whole piece")
+        << quill << 2 * chunk + 100 << fill << at({ 2 * chunk + 94 }) << qint64(0) << true << 2 * chunk + 94 << "";
     QTest::newRow("at the last bytes") << quill << qint64(100) << none << at({ 94 }) << qint64(0) << true << qint64(94)
                                        << "";
     QTest::newRow("cut off by the end") << quill << qint64(100) << none << at({ 95 }) << qint64(0) << true << qint64(-1)

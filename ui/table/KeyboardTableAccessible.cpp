@@ -28,6 +28,22 @@ KeyboardTableAccessible* tableOf(QTableView* view)
     return view ? dynamic_cast<KeyboardTableAccessible*>(QAccessible::queryAccessibleInterface(view)) : nullptr;
 }
 
+// The view a child speaks for: none once the view is going, for while its destructors run it is a table view no
+// more, and nothing of it may be read.
+class ViewRef {
+public:
+    explicit ViewRef(QTableView* view)
+        : m_object(view)
+    {
+    }
+    [[nodiscard]] QTableView* data() const { return qobject_cast<QTableView*>(m_object.data()); }
+    QTableView* operator->() const { return data(); }
+    explicit operator bool() const { return data() != nullptr; }
+
+private:
+    QPointer<QObject> m_object;
+};
+
 // One model cell of the view.
 class CellAccessible : public QAccessibleInterface,
                        public QAccessibleTableCellInterface,
@@ -176,7 +192,7 @@ private:
         return cell ? QList<QAccessibleInterface*> { cell } : QList<QAccessibleInterface*> {};
     }
 
-    QPointer<QTableView> m_view;
+    ViewRef m_view;
     QPersistentModelIndex m_index;
 };
 
@@ -248,7 +264,7 @@ public:
     }
 
 private:
-    QPointer<QTableView> m_view;
+    ViewRef m_view;
     Qt::Orientation m_orientation;
     int m_section;
 };
@@ -261,7 +277,7 @@ public:
     {
     }
 
-    [[nodiscard]] bool isValid() const override { return !m_view.isNull(); }
+    [[nodiscard]] bool isValid() const override { return bool(m_view); }
     [[nodiscard]] QObject* object() const override { return nullptr; }
     [[nodiscard]] QAccessible::Role role() const override { return QAccessible::Pane; }
     [[nodiscard]] QAccessible::State state() const override { return {}; }
@@ -278,7 +294,7 @@ public:
     [[nodiscard]] QAccessibleInterface* childAt(int, int) const override { return nullptr; }
 
 private:
-    QPointer<QTableView> m_view;
+    ViewRef m_view;
 };
 
 } // namespace
@@ -375,7 +391,8 @@ int KeyboardTableAccessible::rowCount() const
 // A table view always has both headers, shown or not: row 0 is the column headers, column 0 the row headers.
 int KeyboardTableAccessible::childCount() const
 {
-    return (rowCount() + 1) * (columnCount() + 1);
+    const QTableView* table = view();
+    return table && table->model() ? (rowCount() + 1) * (columnCount() + 1) : 0;
 }
 
 int KeyboardTableAccessible::cellIndex(int row, int column) const

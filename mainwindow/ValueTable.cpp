@@ -2,12 +2,14 @@
 
 #include "ui/Accessibility.h"
 #include "ui/EventGuard.h"
+#include "ui/table/KeyboardTableAccessible.h"
 
 #include <QPointer>
 
 ValueTable::ValueTable(int rows, int columns, QWidget* parent)
     : QTableWidget(rows, columns, parent)
 {
+    KeyboardTableAccessible::wantFor(this);
 }
 
 void ValueTable::setCellText(int row, int column, const QString& text)

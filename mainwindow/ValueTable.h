@@ -3,10 +3,10 @@
 #include <QAccessible>
 #include <QTableWidget>
 
-// The value window's table, as a screen reader should hear it: a cell is announced as focused only while the
-// table has the keyboard (Qt's table announces its new current cell wherever the keyboard is, so the first show
-// and a found number would pull the reader away from the main window), the current cell follows the table itself
-// when the keyboard comes in, and every cell whose text changes says so.
+// The value window's table, as a screen reader should hear it: a cell is announced and reads as focused only
+// while the table has the keyboard (Qt's table does both for its current cell wherever the keyboard is, so the
+// first show and a found number would pull the reader away from the main window), the current cell follows the
+// table itself when the keyboard comes in, and every cell whose text changes says so.
 class ValueTable : public QTableWidget {
 public:
     ValueTable(int rows, int columns, QWidget* parent);

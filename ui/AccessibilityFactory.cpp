@@ -5,10 +5,12 @@
 #include "ui/grid/ByteGridAccessible.h"
 #include "ui/spin/SpinButton.h"
 #include "ui/spin/SpinButtonAccessible.h"
+#include "ui/table/KeyboardTableAccessible.h"
 
 #include <QAccessibleObject>
 #include <QApplication>
 #include <QMenu>
+#include <QTableView>
 
 namespace {
 // The platform's bridge switches accessibility on when a screen reader starts and off when it quits.
@@ -54,6 +56,8 @@ QAccessibleInterface* programInterfaces(const QString& className, QObject* objec
         return new ApplicationWithPopup;
     if (className == QLatin1String("ByteGrid"))
         return new ByteGridAccessible(static_cast<ByteGrid*>(object));
+    if (KeyboardTableAccessible::isWanted(object))
+        return new KeyboardTableAccessible(static_cast<QTableView*>(object));
     if (className == QLatin1String("SpinButton"))
         return new SpinButtonAccessible(static_cast<SpinButton*>(object));
     return nullptr;

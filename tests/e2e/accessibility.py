@@ -79,6 +79,16 @@ def find(root, predicate, depth=0):
     return None
 
 
+def focused_besides(skipped, root, depth=0):
+    """Every object below root that reports the focused state, the table named skipped left out."""
+    if depth > 12 or root is None or (root.getRole() == pyatspi.ROLE_TABLE and root.name == skipped):
+        return []
+    found = [root] if root.getState().contains(pyatspi.STATE_FOCUSED) else []
+    for i in range(root.childCount):
+        found += focused_besides(skipped, root.getChildAtIndex(i), depth + 1)
+    return found
+
+
 def the_program():
     desktop = pyatspi.Registry.getDesktop(0)
     for i in range(desktop.childCount):
@@ -274,6 +284,8 @@ def run_checks():
     pump(1)
     check(not any(e[0] == "focus:" for e in events[mark:]) and table.getState().contains(pyatspi.STATE_FOCUSED),
           "F12: the grid keeps the focus, and no value cell is heard as focused: %r" % events[mark:])
+    elsewhere = [o.name for o in focused_besides(table.name, the_program())]
+    check(not elsewhere, "F12: nothing but the grid reads as focused: %r" % elsewhere)
 
     # A row moved in the grid: every value that changes is heard with its new text.
     texts = lambda: {(r, c): values.getAccessibleAt(r, c).name for r in range(values.nRows) for c in (1, 2)}
@@ -294,6 +306,9 @@ def run_checks():
     key("Tab")
     check(heard_last(mark, cell(0, 1).name) and cell(0, 1).getState().contains(pyatspi.STATE_FOCUSED),
           "Tab: the current value cell, int8 LE, is heard: %r" % events[mark:])
+    elsewhere = [o.name for o in focused_besides(table.name, the_program())]
+    check(elsewhere == ["Значения", cell(0, 1).name] and not table.getState().contains(pyatspi.STATE_FOCUSED),
+          "Tab: the value table and its current cell alone read as focused: %r" % elsewhere)
     mark = len(events)
     key("Down", "Return")
     check(heard_last(mark, "uint8, Прямой (LE)"), "Enter opens the uint8 cell's editor, named so")

@@ -9,6 +9,7 @@
 #include "ui/EscapeWatch.h"
 #include "ui/EventGuard.h"
 #include "ui/dialogs/TMessageForm.h"
+#include "ui/table/KeyboardTableAccessible.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -65,6 +66,8 @@ ChecksumWindow::ChecksumWindow(QWidget* owner, ShownBlock& block, Selection sele
     setAttribute(Qt::WA_ShowWithoutActivating);
 
     m_table->setObjectName(QStringLiteral("ChecksumTable"));
+    // Its current cell reads as focused only while it has the keyboard, which stays in the main window.
+    KeyboardTableAccessible::wantFor(m_table);
     m_table->setAccessibleName(qtext("Контрольные суммы"));
     m_table->setHorizontalHeaderLabels({ qtext("Алгоритм"), qtext("Значение"), qtext("Байты LE"), qtext("Байты BE") });
     m_table->verticalHeader()->hide();

@@ -1057,6 +1057,22 @@ void tst_ShownBlock::aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther()
     const qint64 common = std::min(ourSize, theirSize);
     QCOMPARE(contents(copy), theirBytes.left(common) + pattern(ourSize).mid(common));
 
+    // The other file cut short after its last run's first byte while a backward step from the end reads it: the
+    // step looks again below the new end, where that byte now ends both.
+    if (n > 0 && ourSize == theirSize) {
+        const Address cut = runs.back().first + 1;
+        FileHandle first = FileHandle::open(ours, FileHandle::Mode::Read);
+        FileHandle second = FileHandle::open(theirs, FileHandle::Mode::Read);
+        FileFaults::atNth(FileFaults::Op::Read, 1, [&] { QVERIFY(QFile::resize(theirFile.fileName(), cut)); });
+        const FileCompare::Step back
+            = FileCompare::step({ first, second, ourSize }, ourSize, false, [] { return true; });
+        QCOMPARE(back.run, (std::optional<AddressRange> { { cut - 1, cut } }));
+        FileFaults::reset();
+        QVERIFY(QFile::resize(theirFile.fileName(), theirSize) && theirFile.open(QIODevice::ReadWrite)
+            && theirFile.write(theirBytes) == theirSize);
+        theirFile.close();
+    }
+
     // A write into the shown file that makes a byte agree takes its mark away.
     if (n > 0) {
         block.setWriting(true);

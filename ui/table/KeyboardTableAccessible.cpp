@@ -555,64 +555,6 @@ bool KeyboardTableAccessible::isRowSelected(int row) const
     return table && table->selectionModel() && table->selectionModel()->isRowSelected(row, table->rootIndex());
 }
 
-// A screen reader selects whole rows or columns only where the user could: in a single selection of cells that
-// is one cell, never a row of several.
-bool KeyboardTableAccessible::selectRow(int row)
-{
-    QTableView* table = view();
-    if (!table || !table->selectionModel() || row < 0 || row >= rowCount()
-        || table->selectionMode() == QAbstractItemView::NoSelection
-        || table->selectionBehavior() == QAbstractItemView::SelectColumns)
-        return false;
-    if (table->selectionMode() == QAbstractItemView::SingleSelection) {
-        if (table->selectionBehavior() != QAbstractItemView::SelectRows && columnCount() > 1)
-            return false;
-        table->clearSelection();
-    }
-    table->selectionModel()->select(
-        table->model()->index(row, 0, table->rootIndex()), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    return true;
-}
-
-bool KeyboardTableAccessible::selectColumn(int column)
-{
-    QTableView* table = view();
-    if (!table || !table->selectionModel() || column < 0 || column >= columnCount()
-        || table->selectionMode() == QAbstractItemView::NoSelection
-        || table->selectionBehavior() == QAbstractItemView::SelectRows)
-        return false;
-    if (table->selectionMode() == QAbstractItemView::SingleSelection) {
-        if (table->selectionBehavior() != QAbstractItemView::SelectColumns && rowCount() > 1)
-            return false;
-        table->clearSelection();
-    }
-    table->selectionModel()->select(table->model()->index(0, column, table->rootIndex()),
-        QItemSelectionModel::Select | QItemSelectionModel::Columns);
-    return true;
-}
-
-bool KeyboardTableAccessible::unselectRow(int row)
-{
-    QTableView* table = view();
-    if (!table || !table->selectionModel() || row < 0 || row >= rowCount() || selectedRowCount() <= 1
-        || table->selectionMode() == QAbstractItemView::SingleSelection)
-        return false;
-    table->selectionModel()->select(
-        table->model()->index(row, 0, table->rootIndex()), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-    return true;
-}
-
-bool KeyboardTableAccessible::unselectColumn(int column)
-{
-    QTableView* table = view();
-    if (!table || !table->selectionModel() || column < 0 || column >= columnCount() || selectedColumnCount() <= 1
-        || table->selectionMode() == QAbstractItemView::SingleSelection)
-        return false;
-    table->selectionModel()->select(table->model()->index(0, column, table->rootIndex()),
-        QItemSelectionModel::Deselect | QItemSelectionModel::Columns);
-    return true;
-}
-
 // Rows or columns come or go: every child index after them moves, so the children are made anew as asked for.
 void KeyboardTableAccessible::modelChange(QAccessibleTableModelChangeEvent* event)
 {

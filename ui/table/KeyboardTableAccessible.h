@@ -58,10 +58,12 @@ public:
     [[nodiscard]] QList<int> selectedRows() const override;
     [[nodiscard]] bool isColumnSelected(int column) const override;
     [[nodiscard]] bool isRowSelected(int row) const override;
-    bool selectRow(int row) override;
-    bool selectColumn(int column) override;
-    bool unselectRow(int row) override;
-    bool unselectColumn(int column) override;
+    // Whole rows or columns are never selected from outside: the tables this serves select one cell at a time,
+    // and a selection made behind the user's back would move what Enter writes to.
+    bool selectRow(int) override { return false; }
+    bool selectColumn(int) override { return false; }
+    bool unselectRow(int) override { return false; }
+    bool unselectColumn(int) override { return false; }
     void modelChange(QAccessibleTableModelChangeEvent* event) override;
 
 private:

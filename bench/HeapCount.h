@@ -33,3 +33,25 @@ void operator delete(void* block, std::size_t) noexcept
 {
     operator delete(block);
 }
+
+void* operator new(std::size_t size, std::align_val_t alignment)
+{
+    void* block = std::aligned_alloc(static_cast<std::size_t>(alignment),
+        (std::max<std::size_t>(size, 1) + static_cast<std::size_t>(alignment) - 1) / static_cast<std::size_t>(alignment)
+            * static_cast<std::size_t>(alignment));
+    if (!block)
+        throw std::bad_alloc();
+    g_live += malloc_usable_size(block);
+    g_peak = std::max(g_peak, g_live);
+    return block;
+}
+
+void operator delete(void* block, std::align_val_t) noexcept
+{
+    operator delete(block);
+}
+
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept
+{
+    operator delete(block);
+}

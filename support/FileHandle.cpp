@@ -298,6 +298,15 @@ FileHandle FileHandle::open(const std::string& path, Mode mode)
     return std::move(opened.file);
 }
 
+FileHandle FileHandle::duplicate() const
+{
+    raiseIfInjected(Op::Open);
+    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        failWith(errno);
+    return FileHandle(fd, m_identity, m_path);
+}
+
 std::int64_t FileHandle::size() const
 {
     raiseIfInjected(Op::Size);

@@ -82,6 +82,9 @@ public:
 
     // The file opened, links followed; taken when it was opened.
     [[nodiscard]] FileIdentity identity() const { return m_identity; }
+    // The same open file, for another thread to read: a handle keeps what its last read left, so two threads do not
+    // share one.
+    [[nodiscard]] FileHandle duplicate() const;
     [[nodiscard]] std::int64_t size() const;
 
     // Reads up to count bytes at offset into buffer and returns how many it read: fewer at the end of the file, or

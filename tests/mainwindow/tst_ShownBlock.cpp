@@ -974,6 +974,13 @@ void tst_ShownBlock::aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther_da
     row("the other file empty", 100, 0, {}, "Отличий нет; размеры: 100 и 0");
     row("a run longer than a line of the patch holds", 200000, 200000, { { 10, 70000 } },
         "Различных байтов: 70000, мест: 1");
+    // Large pairs are counted in two halves at once, split at a chunk's edge.
+    row("a run across the halves of a large pair", 9 * chunk + 5, 9 * chunk + 5,
+        { { 4 * chunk - 2, 4 }, { 8 * chunk + 1, 1 } }, "Различных байтов: 5, мест: 2");
+    row("a byte just before the halves' edge and a run at a later chunk's first byte", 9 * chunk + 5, 9 * chunk + 5,
+        { { 4 * chunk - 1, 1 }, { 6 * chunk, 2 } }, "Различных байтов: 3, мест: 2");
+    row("runs in the second half only, one at the last byte", 9 * chunk + 5, 9 * chunk + 5,
+        { { 6 * chunk, 1 }, { 9 * chunk + 4, 1 } }, "Различных байтов: 2, мест: 2");
 }
 
 void tst_ShownBlock::aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther()

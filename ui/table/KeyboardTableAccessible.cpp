@@ -44,23 +44,16 @@ private:
     QPointer<QObject> m_object;
 };
 
-// One model cell of the view.
-class CellAccessible : public QAccessibleInterface,
-                       public QAccessibleTableCellInterface,
-                       public QAccessibleActionInterface {
+// What every child of the table shares: a leaf of it, with no object of its own, whose text is the program's to
+// say (a text set from outside would show a value no one entered).
+class TableChild : public QAccessibleInterface {
 public:
-    CellAccessible(QTableView* view, const QModelIndex& index)
+    explicit TableChild(QTableView* view)
         : m_view(view)
-        , m_index(index)
     {
     }
 
-    [[nodiscard]] const QPersistentModelIndex& index() const { return m_index; }
-
-    // QAccessibleInterface
-    [[nodiscard]] bool isValid() const override { return m_view && m_view->model() && m_index.isValid(); }
     [[nodiscard]] QObject* object() const override { return nullptr; }
-    [[nodiscard]] QAccessible::Role role() const override { return QAccessible::Cell; }
     [[nodiscard]] QAccessibleInterface* parent() const override
     {
         return QAccessible::queryAccessibleInterface(m_view.data());
@@ -69,6 +62,26 @@ public:
     [[nodiscard]] int childCount() const override { return 0; }
     [[nodiscard]] int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     [[nodiscard]] QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    void setText(QAccessible::Text, const QString&) override { }
+
+protected:
+    ViewRef m_view;
+};
+
+// One model cell of the view.
+class CellAccessible : public TableChild, public QAccessibleTableCellInterface, public QAccessibleActionInterface {
+public:
+    CellAccessible(QTableView* view, const QModelIndex& index)
+        : TableChild(view)
+        , m_index(index)
+    {
+    }
+
+    [[nodiscard]] const QPersistentModelIndex& index() const { return m_index; }
+
+    // QAccessibleInterface
+    [[nodiscard]] bool isValid() const override { return m_view && m_view->model() && m_index.isValid(); }
+    [[nodiscard]] QAccessible::Role role() const override { return QAccessible::Cell; }
     [[nodiscard]] void* interface_cast(QAccessible::InterfaceType type) override
     {
         if (type == QAccessible::TableCellInterface)
@@ -88,8 +101,6 @@ public:
             return m_index.data(Qt::AccessibleDescriptionRole).toString();
         return {};
     }
-    // What a cell shows is the program's to say: a text set from outside would show a value no one entered.
-    void setText(QAccessible::Text, const QString&) override { }
 
     [[nodiscard]] QRect rect() const override
     {
@@ -143,10 +154,7 @@ public:
     [[nodiscard]] int rowIndex() const override { return isValid() ? m_index.row() : -1; }
     [[nodiscard]] int columnExtent() const override { return 1; }
     [[nodiscard]] int rowExtent() const override { return 1; }
-    [[nodiscard]] QAccessibleInterface* table() const override
-    {
-        return QAccessible::queryAccessibleInterface(m_view.data());
-    }
+    [[nodiscard]] QAccessibleInterface* table() const override { return parent(); }
 
     // QAccessibleActionInterface
     [[nodiscard]] QStringList actionNames() const override { return { toggleAction() }; }
@@ -192,15 +200,14 @@ private:
         return cell ? QList<QAccessibleInterface*> { cell } : QList<QAccessibleInterface*> {};
     }
 
-    ViewRef m_view;
     QPersistentModelIndex m_index;
 };
 
 // A column's or a row's header.
-class HeaderAccessible : public QAccessibleInterface {
+class HeaderAccessible : public TableChild {
 public:
     HeaderAccessible(QTableView* view, Qt::Orientation orientation, int section)
-        : m_view(view)
+        : TableChild(view)
         , m_orientation(orientation)
         , m_section(section)
     {
@@ -216,19 +223,10 @@ public:
             && m_section < (m_orientation == Qt::Horizontal ? model->columnCount(m_view->rootIndex())
                                                             : model->rowCount(m_view->rootIndex()));
     }
-    [[nodiscard]] QObject* object() const override { return nullptr; }
     [[nodiscard]] QAccessible::Role role() const override
     {
         return m_orientation == Qt::Horizontal ? QAccessible::ColumnHeader : QAccessible::RowHeader;
     }
-    [[nodiscard]] QAccessibleInterface* parent() const override
-    {
-        return QAccessible::queryAccessibleInterface(m_view.data());
-    }
-    [[nodiscard]] QAccessibleInterface* child(int) const override { return nullptr; }
-    [[nodiscard]] int childCount() const override { return 0; }
-    [[nodiscard]] int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    [[nodiscard]] QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     [[nodiscard]] QString text(QAccessible::Text kind) const override
     {
         if (!isValid())
@@ -241,7 +239,6 @@ public:
             return model->headerData(m_section, m_orientation, Qt::AccessibleDescriptionRole).toString();
         return {};
     }
-    void setText(QAccessible::Text, const QString&) override { }
     [[nodiscard]] QRect rect() const override
     {
         const QHeaderView* header = headerOf(m_view.data(), m_orientation);
@@ -264,37 +261,23 @@ public:
     }
 
 private:
-    ViewRef m_view;
     Qt::Orientation m_orientation;
     int m_section;
 };
 
 // The corner between the two headers.
-class CornerAccessible : public QAccessibleInterface {
+class CornerAccessible : public TableChild {
 public:
     explicit CornerAccessible(QTableView* view)
-        : m_view(view)
+        : TableChild(view)
     {
     }
 
     [[nodiscard]] bool isValid() const override { return bool(m_view); }
-    [[nodiscard]] QObject* object() const override { return nullptr; }
     [[nodiscard]] QAccessible::Role role() const override { return QAccessible::Pane; }
     [[nodiscard]] QAccessible::State state() const override { return {}; }
     [[nodiscard]] QRect rect() const override { return {}; }
     [[nodiscard]] QString text(QAccessible::Text) const override { return {}; }
-    void setText(QAccessible::Text, const QString&) override { }
-    [[nodiscard]] QAccessibleInterface* parent() const override
-    {
-        return QAccessible::queryAccessibleInterface(m_view.data());
-    }
-    [[nodiscard]] QAccessibleInterface* child(int) const override { return nullptr; }
-    [[nodiscard]] int childCount() const override { return 0; }
-    [[nodiscard]] int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    [[nodiscard]] QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-
-private:
-    ViewRef m_view;
 };
 
 } // namespace

@@ -236,6 +236,8 @@ Stretch countRange(Chunks& chunks, AddressRange range, const GoOn& goOn)
             break;
         const char* ours = chunks.ours();
         const char* theirs = chunks.theirs();
+        if (at == range.begin)
+            stretch.firstDiffers = ours[0] != theirs[0];
         for (std::size_t i = 0; i < got;) {
             const std::size_t start = i + firstWhere(ours + i, theirs + i, got - i, true);
             if (start == got) {
@@ -251,7 +253,6 @@ Stretch countRange(Chunks& chunks, AddressRange range, const GoOn& goOn)
             if (counts.runs == 1 && counts.first->end == at + Address(start))
                 counts.first->end = at + Address(end);
             counts.bytes += Address(end - start);
-            stretch.firstDiffers = stretch.firstDiffers || (at == range.begin && start == 0);
             lastDiffered = end == got;
             i = end;
         }

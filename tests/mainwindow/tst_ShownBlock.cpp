@@ -978,7 +978,7 @@ void tst_ShownBlock::aComparisonFindsEachDifferingRunAndItsPatchMakesTheOther_da
     row("a run across the halves of a large pair", 9 * chunk + 5, 9 * chunk + 5,
         { { 4 * chunk - 2, 4 }, { 8 * chunk + 1, 1 } }, "Различных байтов: 5, мест: 2");
     row("a byte just before the halves' edge and a run at a later chunk's first byte", 9 * chunk + 5, 9 * chunk + 5,
-        { { 4 * chunk - 1, 1 }, { 6 * chunk, 2 } }, "Различных байтов: 3, мест: 2");
+        { { 4 * chunk - 1, 1 }, { 8 * chunk, 2 } }, "Различных байтов: 3, мест: 2");
     row("runs in the second half only, one at the last byte", 9 * chunk + 5, 9 * chunk + 5,
         { { 6 * chunk, 1 }, { 9 * chunk + 4, 1 } }, "Различных байтов: 2, мест: 2");
 }

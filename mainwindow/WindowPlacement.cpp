@@ -85,9 +85,20 @@ void placeOnScreen(QWidget* window)
 
 QRect placeBeside(const QRect& owner, QSize size, const QRect& available)
 {
-    const bool roomOnTheRight = available.isEmpty() || owner.right() + size.width() <= available.right();
-    const int left = roomOnTheRight ? owner.right() + 1 : owner.right() + 1 - size.width();
-    return placeWindow({ QPoint(left, owner.top()), size }, available);
+    const QRect right(QPoint(owner.right() + 1, owner.top()), size);
+    if (available.isEmpty() || right.right() <= available.right())
+        return placeWindow(right, available);
+    // A window that would cover the owner's rows hides what it tells of: any side with room comes first.
+    const QRect left(QPoint(owner.left() - size.width(), owner.top()), size);
+    if (left.left() >= available.left())
+        return placeWindow(left, available);
+    const QRect below(QPoint(owner.left(), owner.bottom() + 1), size);
+    if (below.bottom() <= available.bottom())
+        return placeWindow(below, available);
+    const QRect above(QPoint(owner.left(), owner.top() - size.height()), size);
+    if (above.top() >= available.top())
+        return placeWindow(above, available);
+    return placeWindow(right.translated(-size.width(), 0), available);
 }
 
 namespace {

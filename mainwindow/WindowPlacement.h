@@ -22,7 +22,8 @@ void placeOnScreen(QWidget* window);
 void preferGeometry(const QString& geometry);
 
 // Where a tool window of outer size opens beside its owner's outer rectangle: on its right when the screen has
-// room there, else over the owner's right edge; moved and shrunk as placeWindow does, to be wholly visible.
+// room there, else on its left, below it or above it, else over the owner's right edge; moved and shrunk as
+// placeWindow does, to be wholly visible.
 [[nodiscard]] QRect placeBeside(const QRect& owner, QSize size, const QRect& available);
 
 // Opens window beside owner, frame included.

@@ -210,6 +210,7 @@ desktop_keys ctrl+Home
 show_values
 desktop_frame_geometry "$window"
 main_right=$((desktop_left + desktop_width))
+main_bottom=$((desktop_top + desktop_height))
 desktop_frame_geometry "$values"
 frame_inside "$main_right" || fail "the value window's frame is at $desktop_left,$desktop_top, not right of $main_right"
 sleep 0.5
@@ -236,9 +237,9 @@ desktop_keys ctrl+Home shift+Down shift+Down shift+Down ctrl+shift+c
 desktop_wait_until desktop_find_window "^Контрольные суммы\$" || fail "Ctrl+Shift+C showed no checksum window"
 checksums=$desktop_window
 desktop_wait_until desktop_frame_geometry "$checksums" || fail "the window manager did not frame the checksum window"
-# Wider than the room right of the main window at this size, it covers the main window's right edge.
-frame_inside 0 && [ $((desktop_left + desktop_width)) -ge "$main_right" ] ||
-    fail "the checksum window's frame is ${desktop_width}x$desktop_height at $desktop_left,$desktop_top, not at the main window's right edge"
+# Wider than the room either side of the main window at this size, it opens below it, covering none of its rows.
+frame_inside 0 && [ "$desktop_top" -ge "$main_bottom" ] ||
+    fail "the checksum window's frame is ${desktop_width}x$desktop_height at $desktop_left,$desktop_top, not below the main window's $main_bottom"
 sleep 0.5
 main_window_active || fail "the checksum window took the keyboard when it appeared"
 # The CRC-32 of the four selected bytes as the window writes it, and its bytes little-endian.

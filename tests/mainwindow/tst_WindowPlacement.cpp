@@ -10,8 +10,8 @@ class tst_WindowPlacement : public QObject {
 private slots:
     void theWholeWindowIsOnTheScreen_data();
     void theWholeWindowIsOnTheScreen();
-    void theValueWindowIsBesideTheMainWindow_data();
-    void theValueWindowIsBesideTheMainWindow();
+    void aToolWindowIsBesideTheMainWindow_data();
+    void aToolWindowIsBesideTheMainWindow();
     void onlyARealFrameCounts_data();
     void onlyARealFrameCounts();
 };
@@ -52,21 +52,30 @@ void tst_WindowPlacement::theWholeWindowIsOnTheScreen()
         QVERIFY2(available.contains(placed), qPrintable(QStringLiteral("placed outside the work area")));
 }
 
-void tst_WindowPlacement::theValueWindowIsBesideTheMainWindow_data()
+void tst_WindowPlacement::aToolWindowIsBesideTheMainWindow_data()
 {
     QTest::addColumn<QRect>("available");
+    QTest::addColumn<QSize>("size");
     QTest::addColumn<QRect>("expected");
-    QTest::newRow("at its right") << QRect(0, 0, 1280, 1024) << QRect(848, 104, 430, 420);
-    QTest::newRow("no room at its right: over its right edge") << QRect(0, 0, 1024, 768) << QRect(418, 104, 430, 420);
-    QTest::newRow("1280x1024 at 2x") << QRect(0, 0, 640, 512) << QRect(210, 42, 430, 420);
-    QTest::newRow("1024x768 at 2x: shrunk") << QRect(0, 0, 512, 384) << QRect(82, 0, 430, 384);
+    const QSize values(430, 420);
+    const QSize checksums(640, 330);
+    QTest::newRow("at its right") << QRect(0, 0, 1280, 1024) << values << QRect(848, 104, 430, 420);
+    QTest::newRow("no room at any side: over its right edge")
+        << QRect(0, 0, 1024, 768) << values << QRect(418, 104, 430, 420);
+    QTest::newRow("1280x1024 at 2x") << QRect(0, 0, 640, 512) << values << QRect(210, 42, 430, 420);
+    QTest::newRow("1024x768 at 2x: shrunk") << QRect(0, 0, 512, 384) << values << QRect(82, 0, 430, 384);
+    QTest::newRow("room at its left only") << QRect(0, 0, 1000, 768) << QSize(250, 420) << QRect(31, 104, 250, 420);
+    QTest::newRow("too wide for either side: below it")
+        << QRect(0, 0, 1280, 1024) << checksums << QRect(281, 574, 640, 330);
+    QTest::newRow("room above it only") << QRect(0, 0, 1024, 600) << QSize(640, 100) << QRect(281, 4, 640, 100);
 }
 
-void tst_WindowPlacement::theValueWindowIsBesideTheMainWindow()
+void tst_WindowPlacement::aToolWindowIsBesideTheMainWindow()
 {
     QFETCH(QRect, available);
+    QFETCH(QSize, size);
     QFETCH(QRect, expected);
-    QCOMPARE(placeBeside(placeWindow(Designed, available), QSize(430, 420), available), expected);
+    QCOMPARE(placeBeside(placeWindow(Designed, available), size, available), expected);
 }
 
 void tst_WindowPlacement::onlyARealFrameCounts_data()
